@@ -1,0 +1,76 @@
+#include "app/mainwindow.h"
+
+#include <QMessageBox>
+#include <QPropertyAnimation>
+#include <QSharedMemory>
+#include <QTimer>
+
+#include "net/socketclient.h"
+
+namespace {
+const char DataSegmentKey[] = "VRKT_516_Shared_data";
+const char CommandSegmentKey[] = "VRKT_516_Shared_cmd";
+} // namespace
+
+mainwindow::mainwindow(QWidget *parent)
+    : QMainWindow(parent)
+    , dataKey(QString::fromLatin1(DataSegmentKey))
+    , cmdKey(QString::fromLatin1(CommandSegmentKey))
+{
+    ui.setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/images/opacimeter.png")));
+
+    auto *fadeIn = new QPropertyAnimation(this, "windowOpacity", this);
+    fadeIn->setDuration(1000);
+    fadeIn->setStartValue(0.0);
+    fadeIn->setEndValue(1.0);
+    fadeIn->start(QAbstractAnimation::KeepWhenStopped);
+
+    responseTimer = new QTimer(this);
+    responseTimer->setObjectName(QStringLiteral("responseTimer"));
+    connect(responseTimer, &QTimer::timeout, this, &mainwindow::updatetime);
+
+    pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("pollTimer"));
+    // Order matters: each tick polls the meter before it reads the command segment.
+    connect(pollTimer, &QTimer::timeout, this, &mainwindow::autosend);
+    connect(pollTimer, &QTimer::timeout, this, &mainwindow::loadmem);
+
+    dataSegment = new QSharedMemory(dataKey, this);
+    cmdSegment = new QSharedMemory(cmdKey, this);
+
+    setFixedSize(width(), height());
+    setMouseTracking(false);
+    N = Ns = K = chamberTemp = smokeTemp = energy = 0;
+    riseRunning = fallRunning = riseTiming = fallTiming = false;
+
+    serverConnected = false;
+    client = new SocketClient(this);
+    connect(client, &SocketClient::findEnableReady, this, &mainwindow::onSendFindPort,
+            Qt::QueuedConnection);
+    connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
+    connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
+    connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
+}
+
+mainwindow::~mainwindow()
+{
+    cmdSegment->detach();
+    dataSegment->detach();
+}
+
+void mainwindow::showEvent(QShowEvent *event)
+{
+    Q_UNUSED(event);
+    QTimer::singleShot(DiscoveryDelayMs, this, [this] { startFind(); });
+    QTimer::singleShot(noticeDelayMs, this, [this] { showConnectionNotice(); });
+}
+
+void mainwindow::showConnectionNotice()
+{
+    if (serverConnected)
+        return;
+    QMessageBox::information(nullptr, QStringLiteral("提示"),
+                             QStringLiteral("通信失败，建议检查连线，重开此程序！"),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+}

@@ -1,0 +1,98 @@
+#ifndef APP_MAINWINDOW_H
+#define APP_MAINWINDOW_H
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QString>
+#include <QTime>
+
+#include "ui_mainwindow.h"
+
+class QSharedMemory;
+class QShowEvent;
+class QTimer;
+class SocketClient;
+
+// The controller: owns the form, the measurement and test state, the two
+// timers, the two shared-memory segments and the TCP client, and wires them.
+// Slot bodies live by topic in meter/, net/ and shm/.
+class mainwindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit mainwindow(QWidget *parent = nullptr);
+    ~mainwindow() override;
+
+    // Server discovery, run 100 ms after every show event.
+    void startFind();
+    // Publishes one record in the data segment for the companion process.
+    void writemem(QByteArray record);
+
+    static constexpr int DiscoveryDelayMs = 100;
+    static constexpr int NoticeDelayMs = 20000;
+    static constexpr int PollingIntervalMs = 100;
+
+signals:
+    void writecmd(QByteArray ch);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private slots:
+    void onSendFindPort(QString portName);
+    void onBeforeConnect(QString strIP);
+    void updatetime();
+    void seraildata(QByteArray re);
+    void autosend();
+    void loadmem();
+    void on_clearButton_clicked();
+    void on_adjustButton_clicked();
+    void on_refactButton_clicked();
+    void on_uptestButton_clicked();
+    void on_downtestButton_clicked();
+    void on_clearResButton_clicked();
+
+private:
+    friend class MainWindowTestAccess;
+
+    void showConnectionNotice();
+    // Reply branches of the calibration and factory-reset sequences.
+    void onCalibrationDone();
+    void onFactoryResetAccepted();
+
+    SocketClient *client = nullptr;
+    bool serverConnected = false;
+    Ui::mainwindowClass ui;
+    bool factoryResetPending = false;
+    QTimer *responseTimer = nullptr;
+    QTime testStartTime;
+    QString elapsedText;
+    bool riseResult = false;
+    bool fallResult = false;
+    QTime testLatestTime;
+    qint32 elapsedMs = 0;
+    QByteArray lastMeasurement;
+    float Ns = 0;
+    float Kmax = 0;
+    float Nsmax = 0;
+    float Nmax = 0;
+    float N = 0;
+    float K = 0;
+    float chamberTemp = 0;
+    float smokeTemp = 0;
+    float energy = 0;
+    bool riseRunning = false;
+    bool fallRunning = false;
+    bool riseTiming = false;
+    bool fallTiming = false;
+    const QString dataKey;
+    const QString cmdKey;
+    QSharedMemory *dataSegment = nullptr;
+    QSharedMemory *cmdSegment = nullptr;
+    QTimer *pollTimer = nullptr;
+
+    int noticeDelayMs = NoticeDelayMs;  // shortened by tests only
+};
+
+#endif

@@ -1,0 +1,45 @@
+#ifndef METER_FRAMES_H
+#define METER_FRAMES_H
+
+#include <QByteArray>
+
+// The meter speaks in frames: start byte (0x21 host->meter, 0x06 meter->host),
+// command code, data length n, n data bytes, checksum. n + 4 bytes in all.
+// The host only ever sends fixed frames, so they live here as hex text and
+// are turned into bytes once; nothing is checksummed at run time.
+namespace Frames {
+
+constexpr char HostStart = 0x21;
+constexpr char MeterStart = 0x06;
+constexpr int HeaderSize = 3;   // start, code, length
+constexpr int Overhead = 4;     // header plus checksum
+
+// Commands (host -> meter).
+constexpr const char ReadMeasurementHex[] = "213300AC";
+constexpr const char CalibrateStep1Hex[] = "213800A7";
+constexpr const char CalibrateStep2Hex[] = "213900A6";
+constexpr const char FactoryResetHex[] = "214A01A2F2";
+
+// Fixed replies (meter -> host), recognised byte for byte.
+constexpr const char CalibrationDoneHex[] = "063900C1";
+constexpr const char FactoryResetAcceptedHex[] = "064A00B0";
+
+const QByteArray &readMeasurement();
+const QByteArray &calibrateStep1();
+const QByteArray &calibrateStep2();
+const QByteArray &factoryReset();
+const QByteArray &calibrationDone();
+const QByteArray &factoryResetAccepted();
+
+// A frame is its data length plus the header and the checksum.
+inline int frameSize(unsigned char dataLength) { return dataLength + Overhead; }
+
+// Byte that makes all bytes of the frame sum to 0 modulo 256.
+char checksum(const QByteArray &withoutChecksum);
+
+// True when all bytes of the frame sum to 0 modulo 256.
+bool sumsToZero(const QByteArray &frame);
+
+} // namespace Frames
+
+#endif

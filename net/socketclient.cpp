@@ -1,0 +1,72 @@
+#include "net/socketclient.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+#include <QTcpSocket>
+#include <QTime>
+
+SocketClient::SocketClient(QObject *parent)
+    : QObject(parent)
+    , socket(new QTcpSocket(this))
+{
+    connect(socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
+    connect(socket, &QTcpSocket::connected, socket,
+            [this] { emit findEnableReady(serverAddress()); }, Qt::DirectConnection);
+}
+
+SocketClient::~SocketClient()
+{
+    socket->abort();
+}
+
+QString SocketClient::serverAddress() const
+{
+    QMutexLocker locker(&serverIPLock);
+    return serverIP;
+}
+
+void SocketClient::setServerAddress(const QString &ip)
+{
+    QMutexLocker locker(&serverIPLock);
+    serverIP = ip;
+}
+
+void SocketClient::connectToServer(QString ip)
+{
+    socket->abort();
+    // A partial frame of the dropped connection must not be glued to the
+    // first bytes of the new one.
+    cutter.clear();
+    socket->connectToHost(ip, ServerPort, QIODevice::ReadWrite,
+                          QAbstractSocket::AnyIPProtocol);
+}
+
+void SocketClient::onSendToServer(QByteArray byte)
+{
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    socket->write(byte);
+}
+
+void SocketClient::onReadyRead()
+{
+    cutter.append(socket->readAll());
+    parsePack();
+}
+
+void SocketClient::parsePack()
+{
+    // Each frame leaves the buffer before it is handed on: handling a frame
+    // may run a nested event loop that reads and cuts again.
+    QByteArray frame;
+    while (cutter.next(&frame)) {
+        qDebug() << QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))
+                 << frame.toHex().toUpper();
+        emit sendParsePack(frame);
+    }
+}
+
+void SocketClient::onSocketError(QAbstractSocket::SocketError error)
+{
+    Q_UNUSED(error);
+}
