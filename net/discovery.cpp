@@ -2,6 +2,19 @@
 
 // Server discovery: filled in with the subnet sweep.
 
+namespace {
+std::function<QString()> &localAddressOverride()
+{
+    static std::function<QString()> lookup;
+    return lookup;
+}
+} // namespace
+
+void SocketClient::overrideLocalAddress(std::function<QString()> lookup)
+{
+    localAddressOverride() = std::move(lookup);
+}
+
 bool SocketClient::tryConnectServer(QString ip)
 {
     Q_UNUSED(ip);
@@ -10,6 +23,8 @@ bool SocketClient::tryConnectServer(QString ip)
 
 QString SocketClient::getLocalIP()
 {
+    if (localAddressOverride())
+        return localAddressOverride()();
     return QString();
 }
 

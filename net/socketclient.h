@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 #include "net/framecutter.h"
 
 class QTcpSocket;
@@ -36,6 +38,11 @@ public:
     QString getLocalIP();
     void findServer();
     void scanSubnet(QString prefix);
+
+    // Tests only: getLocalIP() answers with 'lookup' instead of asking the
+    // system, so a sweep stays on loopback. An empty function restores the
+    // real lookup. Applies to every client of the process.
+    static void overrideLocalAddress(std::function<QString()> lookup);
 
     QString serverAddress() const;
     const QByteArray &receiveBuffer() const { return cutter.buffer(); }
