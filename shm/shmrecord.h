@@ -12,6 +12,10 @@ namespace ShmRecord {
 constexpr int LengthSize = 4;
 constexpr quint32 NullLength = 0xFFFFFFFFu;
 
+// The segments' keys, shared by the program and the companion tool.
+constexpr const char DataSegmentKey[] = "VRKT_516_Shared_data";
+constexpr const char CommandSegmentKey[] = "VRKT_516_Shared_cmd";
+
 // The record's bytes for 'array' (4 + n bytes, or 4 for a null array).
 QByteArray encode(const QByteArray &array);
 
