@@ -9,27 +9,41 @@ void FrameCutter::append(const QByteArray &bytes)
 
 void FrameCutter::skipToStart()
 {
-    const int start = m_buffer.indexOf(Frames::MeterStart);
+    const int start = m_buffer.indexOf(Frames::MeterStart, m_start);
     if (start < 0)
-        m_buffer.clear();
-    else if (start > 0)
-        m_buffer.remove(0, start);
+        clear();
+    else
+        m_start = start;
+}
+
+void FrameCutter::compact()
+{
+    if (m_start > 0) {
+        m_buffer.remove(0, m_start);
+        m_start = 0;
+    }
 }
 
 bool FrameCutter::next(QByteArray *frame)
 {
     skipToStart();
-    if (m_buffer.size() < Frames::Overhead)
+    const int available = m_buffer.size() - m_start;
+    const int size = available >= Frames::Overhead
+                         ? Frames::frameSize(static_cast<unsigned char>(m_buffer.at(m_start + 2)))
+                         : Frames::Overhead;
+    if (available < size) {
+        compact();
         return false;
-    const int size = Frames::frameSize(static_cast<unsigned char>(m_buffer.at(2)));
-    if (m_buffer.size() < size)
-        return false;
-    *frame = m_buffer.left(size);
-    m_buffer.remove(0, size);
+    }
+    *frame = m_buffer.mid(m_start, size);
+    m_start += size;
+    if (m_start == m_buffer.size())
+        clear();
     return true;
 }
 
 void FrameCutter::clear()
 {
     m_buffer.clear();
+    m_start = 0;
 }

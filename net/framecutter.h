@@ -19,12 +19,17 @@ public:
     bool next(QByteArray *frame);
 
     void clear();
-    const QByteArray &buffer() const { return m_buffer; }
+    // The bytes received and not yet cut.
+    QByteArray buffer() const { return m_buffer.mid(m_start); }
 
 private:
     void skipToStart();
+    void compact();
 
+    // Cut frames are skipped over by m_start and dropped in one go once the
+    // cutter runs dry, so a large read is not shifted once per frame.
     QByteArray m_buffer;
+    int m_start = 0;
 };
 
 #endif

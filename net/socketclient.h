@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "net/framecutter.h"
 
@@ -33,19 +35,22 @@ public:
     // Cuts every whole frame out of the receive buffer and emits each.
     void parsePack();
 
-    // Discovery.
+    // Discovery. tryConnectServer blocks for up to 500 ms; findServer
+    // starts the sweep of the local /24 on the global thread pool and
+    // returns at once; scanSubnet is that sweep, run on the calling thread.
     bool tryConnectServer(QString ip);
     QString getLocalIP();
     void findServer();
     void scanSubnet(QString prefix);
 
     // Tests only: getLocalIP() answers with 'lookup' instead of asking the
-    // system, so a sweep stays on loopback. An empty function restores the
-    // real lookup. Applies to every client of the process.
+    // system, so a sweep stays on loopback. Empty text from 'lookup' means
+    // the host has no IPv4 address. An empty function restores the real
+    // lookup. Applies to every client of the process.
     static void overrideLocalAddress(std::function<QString()> lookup);
 
     QString serverAddress() const;
-    const QByteArray &receiveBuffer() const { return cutter.buffer(); }
+    QByteArray receiveBuffer() const { return cutter.buffer(); }
 
 signals:
     void findEnableReady(QString ip);
@@ -58,12 +63,27 @@ public slots:
     void onSendToServer(QByteArray byte);
 
 private:
-    void setServerAddress(const QString &ip);
+    // What a sweep on a pool thread shares with the client. Each sweep holds
+    // its own reference, so it never reaches into a destroyed client: the
+    // destructor raises 'stopped' and clears 'client', and a sweep announces
+    // its result only through 'client' while holding 'clientLock'.
+    struct SweepLink
+    {
+        QString serverAddress() const;
+        void setServerAddress(const QString &ip);
+
+        mutable QMutex addressLock;  // overlapping sweeps and the GUI thread
+        QString serverIP;
+        QMutex clientLock;
+        SocketClient *client = nullptr;
+        std::atomic<bool> stopped{false};
+    };
+
+    static void sweep(const std::shared_ptr<SweepLink> &sweepLink, const QString &prefix);
 
     QTcpSocket *socket;
     FrameCutter cutter;
-    QString serverIP;
-    mutable QMutex serverIPLock;  // the sweep writes serverIP from a pool thread
+    std::shared_ptr<SweepLink> link;
 };
 
 #endif
