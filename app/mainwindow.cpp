@@ -42,7 +42,6 @@ mainwindow::mainwindow(QWidget *parent)
     setFixedSize(width(), height());
     setMouseTracking(false);
     N = Ns = K = chamberTemp = smokeTemp = energy = 0;
-    riseRunning = fallRunning = riseTiming = fallTiming = false;
 
     serverConnected = false;
     client = new SocketClient(this);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTime>
 
+#include "meter/responsetest.h"
 #include "ui_mainwindow.h"
 
 class QSharedMemory;
@@ -66,12 +67,7 @@ private:
     Ui::mainwindowClass ui;
     bool factoryResetPending = false;
     QTimer *responseTimer = nullptr;
-    QTime testStartTime;
-    QString elapsedText;
-    bool riseResult = false;
-    bool fallResult = false;
-    QTime testLatestTime;
-    qint32 elapsedMs = 0;
+    ResponseTest responseTest;  // flags, start time and elapsed time of the rise/fall test
     QByteArray lastMeasurement;
     float Ns = 0;
     float Kmax = 0;
@@ -82,10 +78,6 @@ private:
     float chamberTemp = 0;
     float smokeTemp = 0;
     float energy = 0;
-    bool riseRunning = false;
-    bool fallRunning = false;
-    bool riseTiming = false;
-    bool fallTiming = false;
     const QString dataKey;
     const QString cmdKey;
     QSharedMemory *dataSegment = nullptr;

@@ -1,19 +1,78 @@
 #include "app/mainwindow.h"
 
-// Response-time test.
+#include <QDebug>
+#include <QTimer>
+
+#include "platform/pause.h"
+
+// Response-time test. The decisions are ResponseTest's; these slots carry
+// them out on the timer, the buttons, the labels and the log.
+
+namespace {
+const char RiseCaption[] = "测量上升时间";
+const char FallCaption[] = "测量下降时间";
+const char BusyCaption[] = "正在测试";
+} // namespace
 
 void mainwindow::updatetime()
 {
+    const ResponseTest::Tick tick = responseTest.tick(Ns);
+
+    if (tick.fallStarted)
+        qDebug() << "start";
+    if (tick.riseEnded) {
+        qDebug() << tick.elapsedMs;
+        responseTimer->stop();
+        platform::pauseMs(ResponseTest::StopPauseMs);
+        ui.uptestButton->setText(QString::fromUtf8(RiseCaption));
+        ui.uptestButton->setEnabled(true);
+        ui.downtestButton->setEnabled(true);
+    }
+    if (tick.fallEnded) {
+        qDebug() << "finishi";
+        qDebug() << tick.elapsedMs;
+        responseTimer->stop();
+        platform::pauseMs(ResponseTest::StopPauseMs);
+        ui.downtestButton->setText(QString::fromUtf8(FallCaption));
+        ui.uptestButton->setEnabled(true);
+        ui.downtestButton->setEnabled(true);
+    }
+
+    if (tick.showRise)
+        ui.label_uptime->setText(tick.elapsedText);
+    if (tick.showFall)
+        ui.label_downtime->setText(tick.elapsedText);
 }
 
 void mainwindow::on_uptestButton_clicked()
 {
+    ui.uptestButton->setEnabled(false);
+    ui.downtestButton->setEnabled(false);
+    responseTest.armRise();
+    ui.uptestButton->setText(QString::fromUtf8(BusyCaption));
+    responseTimer->start(ResponseTest::TimerIntervalMs);
 }
 
 void mainwindow::on_downtestButton_clicked()
 {
+    ui.uptestButton->setEnabled(false);
+    ui.downtestButton->setEnabled(false);
+    responseTest.armFall();
+    ui.downtestButton->setText(QString::fromUtf8(BusyCaption));
+    responseTimer->start(ResponseTest::TimerIntervalMs);
 }
 
 void mainwindow::on_clearResButton_clicked()
 {
+    responseTimer->stop();
+    platform::pauseMs(ResponseTest::StopPauseMs);
+    responseTest.clear();
+    const QString zero = QStringLiteral("0");
+    ui.label_resNs->setText(zero);
+    ui.label_downtime->setText(zero);
+    ui.label_uptime->setText(zero);
+    ui.uptestButton->setText(QString::fromUtf8(RiseCaption));
+    ui.downtestButton->setText(QString::fromUtf8(FallCaption));
+    ui.uptestButton->setEnabled(true);
+    ui.downtestButton->setEnabled(true);
 }

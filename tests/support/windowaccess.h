@@ -29,10 +29,10 @@ public:
     float chamberTemp() const { return w.chamberTemp; }
     float smokeTemp() const { return w.smokeTemp; }
     float energy() const { return w.energy; }
-    bool riseRunning() const { return w.riseRunning; }
-    bool fallRunning() const { return w.fallRunning; }
-    bool riseTiming() const { return w.riseTiming; }
-    bool fallTiming() const { return w.fallTiming; }
+    bool riseRunning() const { return w.responseTest.riseRunning(); }
+    bool fallRunning() const { return w.responseTest.fallRunning(); }
+    bool riseTiming() const { return w.responseTest.riseTiming(); }
+    bool fallTiming() const { return w.responseTest.fallTiming(); }
 
     void setNoticeDelay(int ms) { w.noticeDelayMs = ms; }
     void seraildata(const QByteArray &frame) { w.seraildata(frame); }
