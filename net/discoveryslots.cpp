@@ -1,16 +1,30 @@
 #include "app/mainwindow.h"
 
+#include <QDebug>
+#include <QTimer>
+
+#include "net/settings.h"
 #include "net/socketclient.h"
 
 // Server discovery and the hand-over to the data connection.
 
 void mainwindow::startFind()
 {
+    const QString stored = settings::storedServerAddress();
+    if (!stored.isEmpty() && client->tryConnectServer(stored))
+        return;
+    qDebug() << "start find...";
+    client->findServer();
 }
 
 void mainwindow::onSendFindPort(QString portName)
 {
-    Q_UNUSED(portName);
+    // Empty when the stored address answered before any sweep of this run
+    // found one; the file already holds that address then.
+    settings::storeServerAddress(portName);
+    serverConnected = true;
+    ui.adjustButton->setEnabled(true);
+    pollTimer->start(PollingIntervalMs);
 }
 
 void mainwindow::onBeforeConnect(QString strIP)

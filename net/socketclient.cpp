@@ -8,7 +8,9 @@
 SocketClient::SocketClient(QObject *parent)
     : QObject(parent)
     , socket(new QTcpSocket(this))
+    , link(std::make_shared<SweepLink>())
 {
+    link->client = this;
     connect(socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
     connect(socket, &QTcpSocket::connected, socket,
             [this] { emit findEnableReady(serverAddress()); }, Qt::DirectConnection);
@@ -16,18 +18,30 @@ SocketClient::SocketClient(QObject *parent)
 
 SocketClient::~SocketClient()
 {
+    // A running sweep stops after its current probe; one that is announcing
+    // its result right now finishes that first.
+    link->stopped = true;
+    {
+        QMutexLocker locker(&link->clientLock);
+        link->client = nullptr;
+    }
     socket->abort();
 }
 
 QString SocketClient::serverAddress() const
 {
-    QMutexLocker locker(&serverIPLock);
+    return link->serverAddress();
+}
+
+QString SocketClient::SweepLink::serverAddress() const
+{
+    QMutexLocker locker(&addressLock);
     return serverIP;
 }
 
-void SocketClient::setServerAddress(const QString &ip)
+void SocketClient::SweepLink::setServerAddress(const QString &ip)
 {
-    QMutexLocker locker(&serverIPLock);
+    QMutexLocker locker(&addressLock);
     serverIP = ip;
 }
 
