@@ -1,0 +1,66 @@
+#include "meter/measurement.h"
+
+#include "meter/frames.h"
+
+namespace Measurement {
+
+namespace {
+
+qint16 signed16(const QByteArray &frame, int offset)
+{
+    const auto low = quint16(static_cast<unsigned char>(frame.at(offset)));
+    const auto high = quint16(static_cast<unsigned char>(frame.at(offset + 1)));
+    return static_cast<qint16>(quint16(low | (high << 8)));
+}
+
+float hundredths(const QByteArray &frame, int offset)
+{
+    return static_cast<float>(signed16(frame, offset) / Divisor);
+}
+
+float unsigned8(const QByteArray &frame, int offset)
+{
+    return static_cast<unsigned char>(frame.at(offset));
+}
+
+} // namespace
+
+FrameKind classify(const QByteArray &frame)
+{
+    if (frame.isEmpty() || frame.at(0) != Frames::MeterStart)
+        return FrameKind::Ignored;
+    if (frame.size() == ReplySize)
+        return frame.at(1) == ReadMeasurementCode ? FrameKind::Measurement
+                                                  : FrameKind::Ignored;
+    if (frame.size() <= ShortReplyMaxSize)
+        return FrameKind::ShortReply;
+    return FrameKind::Ignored;
+}
+
+bool decode(const QByteArray &frame, Reading *reading)
+{
+    if (classify(frame) != FrameKind::Measurement)
+        return false;
+    Reading r;
+    r.N = hundredths(frame, 3);
+    r.Ns = hundredths(frame, 5);
+    r.K = hundredths(frame, 7);
+    r.hasK = r.K >= 0;
+    r.chamberTemp = unsigned8(frame, 9);
+    r.smokeTemp = unsigned8(frame, 10);
+    const qint16 energy = signed16(frame, 11);
+    r.energyAccepted = energy <= EnergyLimit;
+    r.energy = energy;
+    *reading = r;
+    return true;
+}
+
+bool raiseMaximum(float &maximum, float value)
+{
+    if (!(value > maximum))
+        return false;
+    maximum = value;
+    return true;
+}
+
+} // namespace Measurement

@@ -1,0 +1,56 @@
+#ifndef METER_MEASUREMENT_H
+#define METER_MEASUREMENT_H
+
+#include <QByteArray>
+
+// The meter's answer to the read-measurement command, 14 bytes:
+//   0 start 0x06 | 1 code 0x33 | 2 length 10 | 3-4 N | 5-6 Ns | 7-8 K |
+//   9 chamber temperature | 10 smoke temperature | 11-12 energy | 13 checksum
+// N, Ns, K and energy are signed little-endian 16-bit; N, Ns and K are in
+// hundredths; the temperatures are unsigned bytes in degrees Celsius.
+// Neither the length byte nor the checksum is looked at: the meter's
+// firmware is trusted on both, and a frame with a bad checksum is shown.
+namespace Measurement {
+
+constexpr char ReadMeasurementCode = 0x33;
+constexpr int ReplySize = 14;
+// Replies this short are the companion's business and go to the data segment.
+constexpr int ShortReplyMaxSize = 9;
+constexpr double Divisor = 100.0;
+// Readings above this are glitches of the meter's converter, not energies.
+constexpr int EnergyLimit = 4096;
+
+enum class FrameKind {
+    Ignored,      // not a reply, or a size/code this program has no use for
+    Measurement,  // a 14-byte reply to the read-measurement command
+    ShortReply,   // a reply of at most 9 bytes
+};
+
+// Sorts a frame the meter sent by its start byte, size and command code.
+FrameKind classify(const QByteArray &frame);
+
+struct Reading {
+    float N = 0;
+    float Ns = 0;
+    // False when K is negative: the meter then has no valid absorption
+    // figure, and the temperatures and energy of that frame are not used.
+    bool hasK = false;
+    float K = 0;
+    float chamberTemp = 0;
+    float smokeTemp = 0;
+    // False when the energy reading lies above EnergyLimit.
+    bool energyAccepted = false;
+    float energy = 0;
+};
+
+// Decodes a frame that classify() calls a measurement. Returns false, and
+// leaves 'reading' alone, for any other frame.
+bool decode(const QByteArray &frame, Reading *reading);
+
+// Raises 'maximum' to 'value' only when 'value' is strictly greater, so an
+// equal reading does not count as a new maximum. Returns true when raised.
+bool raiseMaximum(float &maximum, float value);
+
+} // namespace Measurement
+
+#endif
