@@ -1,0 +1,18 @@
+#ifndef TOOLS_CONSOLE_H
+#define TOOLS_CONSOLE_H
+
+#include <QString>
+
+// The tools talk to scripts and tests that wait for their lines, so every
+// line is flushed at once instead of sitting in a buffer.
+namespace console {
+
+void out(const QString &line);
+void err(const QString &line);
+
+// "hh:mm:ss.zzz" of the local time, the stamp in front of traffic lines.
+QString timeStamp();
+
+} // namespace console
+
+#endif

@@ -1,0 +1,94 @@
+#include "shm/recordtext.h"
+
+#include <QRegularExpression>
+
+#include "common/numbers.h"
+#include "meter/frames.h"
+
+namespace RecordText {
+
+namespace {
+QString hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+// The longest frame the program copies into the data segment as it arrives.
+constexpr int LongestShortReply = 9;
+} // namespace
+
+QString describe(const DataReading &reading)
+{
+    switch (reading.state) {
+    case DataReading::NoSegment:
+        return QStringLiteral("no data segment: the program is not running or has published "
+                              "nothing yet");
+    case DataReading::Unreadable:
+        return QStringLiteral("cannot read the data segment: ") + reading.error;
+    case DataReading::Malformed:
+        return QStringLiteral("malformed record: length %1 does not fit a segment of %2 bytes")
+            .arg(reading.claimedLength)
+            .arg(reading.segmentSize);
+    case DataReading::Record:
+        break;
+    }
+    const QByteArray &array = reading.array;
+    if (array.isNull())
+        return QStringLiteral("null");
+    if (array.isEmpty())
+        return QStringLiteral("empty");
+    RawMeasurement m;
+    if (MeasurementFrame::decode(array, &m))
+        return QStringLiteral("measurement N=%1 Ns=%2 K=%3 chamber=%4 smoke=%5 energy=%6 hex=%7")
+            .arg(numbers::hundredths(m.n), numbers::hundredths(m.ns), numbers::hundredths(m.k))
+            .arg(m.chamber)
+            .arg(m.smoke)
+            .arg(m.energy)
+            .arg(hex(array));
+    if (array.at(0) == Frames::MeterStart && array.size() <= LongestShortReply)
+        return QStringLiteral("reply ") + hex(array);
+    return QStringLiteral("record ") + hex(array);
+}
+
+int exitStatus(const DataReading &reading)
+{
+    return reading.state == DataReading::Record ? 0 : 1;
+}
+
+QString csvHeader()
+{
+    return QStringLiteral("time,N,Ns,K,chamber,smoke,energy");
+}
+
+QString csvLine(const QDateTime &when, const RawMeasurement &values)
+{
+    return QStringList{when.toString(Qt::ISODateWithMs), numbers::hundredths(values.n),
+                       numbers::hundredths(values.ns), numbers::hundredths(values.k),
+                       QString::number(values.chamber), QString::number(values.smoke),
+                       QString::number(values.energy)}
+        .join(QLatin1Char(','));
+}
+
+bool parseHex(const QString &text, QByteArray *bytes, QString *error)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    static const QRegularExpression hexDigits(QStringLiteral("^[0-9A-Fa-f]*$"));
+    QString digits = text;
+    digits.remove(blanks);
+    if (digits.isEmpty()) {
+        *error = QStringLiteral("no command bytes given");
+        return false;
+    }
+    if (!hexDigits.match(digits).hasMatch()) {
+        *error = QStringLiteral("'%1' is not hexadecimal").arg(text);
+        return false;
+    }
+    if (digits.size() % 2 != 0) {
+        *error = QStringLiteral("'%1' has an odd number of hex digits").arg(text);
+        return false;
+    }
+    *bytes = QByteArray::fromHex(digits.toLatin1());
+    return true;
+}
+
+} // namespace RecordText

@@ -1,0 +1,29 @@
+#ifndef SHM_TOOL_RECORDTEXT_H
+#define SHM_TOOL_RECORDTEXT_H
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include "common/measurementframe.h"
+#include "shm/segments.h"
+
+// The companion's printed forms: what `read` says about the data segment,
+// the CSV of `log`, and the HEX argument of `send`.
+namespace RecordText {
+
+// One line for a reading, e.g.
+// "measurement N=12.34 Ns=1 K=3 chamber=25 smoke=30 energy=2048 hex=06330A...".
+QString describe(const DataReading &reading);
+// Exit status of `read` for a reading: 0 when a record was read, else 1.
+int exitStatus(const DataReading &reading);
+
+QString csvHeader();
+QString csvLine(const QDateTime &when, const RawMeasurement &values);
+
+// Pairs of hex digits; blanks between bytes are allowed ("21 33 00 AC").
+bool parseHex(const QString &text, QByteArray *bytes, QString *error);
+
+} // namespace RecordText
+
+#endif

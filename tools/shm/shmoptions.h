@@ -1,0 +1,30 @@
+#ifndef SHM_TOOL_SHMOPTIONS_H
+#define SHM_TOOL_SHMOPTIONS_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+struct ShmArguments
+{
+    enum Status { Run, Help, Error };
+    enum Command { Send, Read, Log };
+    Status status = Run;
+    Command command = Read;
+    QString message;  // the error for Error
+
+    // send
+    QByteArray bytes;
+    int timeoutMs = 3000;
+    // log
+    double rateHz = 10;
+    int count = 0;    // 0: until stopped
+    QString csvPath;  // empty: standard output
+};
+
+// 'arguments' as QCoreApplication::arguments() gives them, program first.
+ShmArguments parseShmArguments(const QStringList &arguments);
+
+QString shmUsage();
+
+#endif

@@ -1,0 +1,49 @@
+#ifndef SIM_SIMOPTIONS_H
+#define SIM_SIMOPTIONS_H
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+
+#include "common/measurementframe.h"
+
+// Everything opacimeter-sim can be told on its command line.
+struct SimOptions
+{
+    QHostAddress address = QHostAddress(QHostAddress::LocalHost);
+    quint16 port = 8899;
+
+    QString scenario = QStringLiteral("steady");
+    QString csvPath;  // scenario "file"
+    // The steady scenario's values; the defaults make the reply
+    // 06 33 0A D2 04 64 00 2C 01 19 1E 00 08 17.
+    RawMeasurement steady = {1234, 100, 300, 25, 30, 2048};
+    int tauMs = 455;      // step scenarios: 10-90 % in about one second
+    int periodMs = 8000;  // smoke and step scenarios: length of one cycle
+
+    int calibrationDelayMs = 2000;
+
+    int splitBytes = 0;   // 0: each reply in one write
+    bool garbage = false;
+    int dropAfter = 0;    // 0: never drop
+    bool silent = false;
+    bool noAccept = false;
+    bool quiet = false;   // no line per frame, only connection events
+};
+
+struct SimArguments
+{
+    enum Status { Run, Help, Error };
+    Status status = Run;
+    SimOptions options;
+    QString message;  // the error for Error
+};
+
+// 'arguments' as QCoreApplication::arguments() gives them, program first.
+SimArguments parseSimArguments(const QStringList &arguments);
+
+QString simUsage();
+
+extern const QStringList ScenarioNames;
+
+#endif
