@@ -130,11 +130,11 @@ private:
 
     // Takes and gives back the key's lock from a process of its own, so that
     // a lock left held makes the probe hang and be killed instead of this test.
-    static bool lockIsFree(const QString &key)
+    static bool lockIsFree(const QString &key, int timeoutMs = 10000)
     {
         QProcess probe;
         probe.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--probe-lock"), key});
-        if (!probe.waitForFinished(10000)) {
+        if (!probe.waitForFinished(timeoutMs)) {
             probe.kill();
             probe.waitForFinished();
             return false;
@@ -162,6 +162,7 @@ private:
 
 private slots:
     void cleanup();
+    void lockProbeSeesAHeldLock();
 
     // What `read` prints for each kind of record.
     void describeRecord_data();
@@ -198,6 +199,18 @@ void tst_ShmTool::cleanup()
         if (leftover.attach())
             leftover.detach();
     }
+}
+
+void tst_ShmTool::lockProbeSeesAHeldLock()
+{
+    // Without this the checks below could pass with any probe.
+    QSharedMemory held(CmdKey);
+    QVERIFY(held.create(8));
+    QVERIFY(held.lock());
+    QVERIFY(!lockIsFree(CmdKey, 2000));
+    held.unlock();
+    QVERIFY(lockIsFree(CmdKey));
+    held.detach();
 }
 
 void tst_ShmTool::describeRecord_data()
@@ -513,14 +526,19 @@ void tst_ShmTool::badArgumentsExitWithStatusTwo()
 }
 
 // The lock probe runs as a process of its own: "--probe-lock KEY" takes and
-// releases that key's lock and exits.
+// gives back that key's lock and exits.
 int main(int argc, char *argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], "--probe-lock") == 0) {
+        // Qt sets up the lock only when a segment is attached or made; both
+        // steps take the lock themselves, so a held lock hangs them too.
         QSharedMemory memory(QString::fromLatin1(argv[2]));
+        if (!memory.attach() && !memory.create(1))
+            return 4;
         if (!memory.lock())
             return 3;
         memory.unlock();
+        memory.detach();
         return 0;
     }
     QCoreApplication app(argc, argv);
