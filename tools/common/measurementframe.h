@@ -23,19 +23,12 @@ struct RawMeasurement
     bool operator!=(const RawMeasurement &o) const { return !(*this == o); }
 };
 
-// The 14-byte measurement reply: 06 33 0A, N, Ns, K (int16 LE), chamber,
-// smoke (uint8), energy (int16 LE), checksum.
+// The meter's side of the 14-byte measurement reply, which the program
+// decodes with Measurement::decode: 06 33 0A, N, Ns, K (int16 LE), chamber,
+// smoke (uint8), energy (int16 LE), and a correct checksum.
 namespace MeasurementFrame {
 
-constexpr int Size = 14;
-constexpr char Code = 0x33;
-
-// The meter's side: the reply with a correct checksum.
 QByteArray encode(const RawMeasurement &values);
-
-// True for a 14-byte reply with code 0x33; length byte and checksum are
-// not looked at, as the program does not look at them either.
-bool decode(const QByteArray &frame, RawMeasurement *values);
 
 } // namespace MeasurementFrame
 

@@ -4,6 +4,7 @@
 #include <QIODevice>
 
 #include "meter/frames.h"
+#include "meter/measurement.h"
 #include "shm/recordtext.h"
 #include "shm/shmrecord.h"
 
@@ -135,9 +136,9 @@ void MeasurementLogger::readAnswer()
     if (!rateTimer.isActive())
         return;
     const DataReading reading = readDataSegment();
-    RawMeasurement values;
+    Measurement::Reading values;
     if (reading.state != DataReading::Record
-        || !MeasurementFrame::decode(reading.array, &values)) {
+        || !Measurement::decode(reading.array, &values)) {
         if (!warnedNoMeasurement)
             emit notice(QStringLiteral("no measurement in the data segment yet: ")
                         + RecordText::describe(reading));

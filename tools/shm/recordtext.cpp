@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 
 #include "common/numbers.h"
-#include "meter/frames.h"
+#include "meter/measurement.h"
 
 namespace RecordText {
 
@@ -13,8 +13,10 @@ QString hex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-// The longest frame the program copies into the data segment as it arrives.
-constexpr int LongestShortReply = 9;
+QString number(float value)
+{
+    return numbers::display(double(value));
+}
 } // namespace
 
 QString describe(const DataReading &reading)
@@ -37,15 +39,14 @@ QString describe(const DataReading &reading)
         return QStringLiteral("null");
     if (array.isEmpty())
         return QStringLiteral("empty");
-    RawMeasurement m;
-    if (MeasurementFrame::decode(array, &m))
+    // The frame is shown as published, also when the program would not
+    // show its K or energy value.
+    Measurement::Reading r;
+    if (Measurement::decode(array, &r))
         return QStringLiteral("measurement N=%1 Ns=%2 K=%3 chamber=%4 smoke=%5 energy=%6 hex=%7")
-            .arg(numbers::hundredths(m.n), numbers::hundredths(m.ns), numbers::hundredths(m.k))
-            .arg(m.chamber)
-            .arg(m.smoke)
-            .arg(m.energy)
-            .arg(hex(array));
-    if (array.at(0) == Frames::MeterStart && array.size() <= LongestShortReply)
+            .arg(number(r.N), number(r.Ns), number(r.K), number(r.chamberTemp),
+                 number(r.smokeTemp), number(r.energy), hex(array));
+    if (Measurement::classify(array) == Measurement::FrameKind::ShortReply)
         return QStringLiteral("reply ") + hex(array);
     return QStringLiteral("record ") + hex(array);
 }
@@ -60,12 +61,10 @@ QString csvHeader()
     return QStringLiteral("time,N,Ns,K,chamber,smoke,energy");
 }
 
-QString csvLine(const QDateTime &when, const RawMeasurement &values)
+QString csvLine(const QDateTime &when, const Measurement::Reading &r)
 {
-    return QStringList{when.toString(Qt::ISODateWithMs), numbers::hundredths(values.n),
-                       numbers::hundredths(values.ns), numbers::hundredths(values.k),
-                       QString::number(values.chamber), QString::number(values.smoke),
-                       QString::number(values.energy)}
+    return QStringList{when.toString(Qt::ISODateWithMs), number(r.N), number(r.Ns), number(r.K),
+                       number(r.chamberTemp), number(r.smokeTemp), number(r.energy)}
         .join(QLatin1Char(','));
 }
 

@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
-#include "common/measurementframe.h"
+#include "meter/measurement.h"
 #include "shm/segments.h"
 
 // The companion's printed forms: what `read` says about the data segment,
@@ -19,7 +19,7 @@ QString describe(const DataReading &reading);
 int exitStatus(const DataReading &reading);
 
 QString csvHeader();
-QString csvLine(const QDateTime &when, const RawMeasurement &values);
+QString csvLine(const QDateTime &when, const Measurement::Reading &values);
 
 // Pairs of hex digits; blanks between bytes are allowed ("21 33 00 AC").
 bool parseHex(const QString &text, QByteArray *bytes, QString *error);
