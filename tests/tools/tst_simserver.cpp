@@ -282,7 +282,7 @@ void tst_SimServer::splitWritesEachReplyInPieces()
     const auto server = startServer(options);
     QVERIFY(server);
     // Gaps long enough that each piece is read on its own.
-    server->setSplitGapMs(150);
+    server->setSplitGapMs(300);
     Client client(server->port());
     QVERIFY(client.connected());
     client.send(hex("213300AC"));
