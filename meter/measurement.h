@@ -8,8 +8,8 @@
 //   9 chamber temperature | 10 smoke temperature | 11-12 energy | 13 checksum
 // N, Ns, K and energy are signed little-endian 16-bit; N, Ns and K are in
 // hundredths; the temperatures are unsigned bytes in degrees Celsius.
-// Neither the length byte nor the checksum is looked at: the meter's
-// firmware is trusted on both, and a frame with a bad checksum is shown.
+// Recognition rests on the start byte, the size and the code alone: a frame
+// with a wrong length byte or checksum is shown like any other.
 namespace Measurement {
 
 constexpr char ReadMeasurementCode = 0x33;
@@ -17,7 +17,7 @@ constexpr int ReplySize = 14;
 // Replies this short are the companion's business and go to the data segment.
 constexpr int ShortReplyMaxSize = 9;
 constexpr double Divisor = 100.0;
-// Readings above this are glitches of the meter's converter, not energies.
+// Energy readings above this are not taken; the last one taken stays shown.
 constexpr int EnergyLimit = 4096;
 
 enum class FrameKind {

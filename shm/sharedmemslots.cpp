@@ -9,7 +9,8 @@
 // Shared-memory exchange with the companion process.
 
 namespace {
-// The companion may only hand over bare commands, which are 4 bytes long.
+// Only 4-byte commands from the companion are acted on; anything else that
+// the segment holds is wiped and ignored.
 constexpr int CompanionCommandSize = 4;
 } // namespace
 
