@@ -1,23 +1,69 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program in a working
-# folder that holds the button images.
+# Installs what is missing, builds, and starts the program.
+#
+#   ./run.sh            demo: a simulated meter on 127.0.0.1 (scenario "smoke")
+#                       and the program in run/demo, whose set.ini names it
+#   ./run.sh --meter    the program alone, in the current folder, for a real meter
 set -euo pipefail
-cd "$(dirname "$0")"
 
-./scripts/install-deps.sh
+root=$(cd "$(dirname "$0")" && pwd)
+mode=demo
+case "${1:-}" in
+    "") ;;
+    --meter) mode=meter ;;
+    -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "run.sh: unknown option '$1' (try --help)" >&2; exit 2 ;;
+esac
 
-root=$PWD
+"$root/scripts/install-deps.sh"
+
 build=${OPA_BUILD_DIR:-$root/build}
-[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target opacimeter-host
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim opacimeter-shm
 
-workdir=${OPA_WORKDIR:-$PWD/run}
-mkdir -p "$workdir"
-cp -f app/images/ang.png app/images/time.png "$workdir/"
-cd "$workdir"
+# The program shows its window on the desktop; without one it runs under Xvfb.
+run_program() {
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        echo "No display found: starting the program under Xvfb."
+        xvfb-run -a -s "-screen 0 1024x768x24" "$build/bin/opacimeter-host"
+    else
+        "$build/bin/opacimeter-host"
+    fi
+}
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" = "" ]; then
-    echo "No display found: starting the program under Xvfb."
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$build/bin/opacimeter-host"
+copy_images() {
+    for image in ang.png time.png; do
+        [ -f "$1/$image" ] || cp "$root/app/images/$image" "$1/"
+    done
+}
+
+if [ "$mode" = meter ]; then
+    copy_images "$PWD"
+    run_program
+    exit $?
 fi
-exec "$build/bin/opacimeter-host"
+
+workdir=${OPA_WORKDIR:-$root/run/demo}
+mkdir -p "$workdir"
+copy_images "$workdir"
+printf '[Server]\nIP=127.0.0.1\n' > "$workdir/set.ini"
+
+simlog="$workdir/simulator.log"
+"$build/bin/opacimeter-sim" --listen 127.0.0.1 --scenario smoke --quiet > "$simlog" 2>&1 &
+sim=$!
+trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
+
+for _ in $(seq 1 100); do
+    grep -q '^listening on' "$simlog" 2>/dev/null && break
+    if ! kill -0 "$sim" 2>/dev/null; then
+        echo "The meter simulator did not start:" >&2
+        cat "$simlog" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+echo "Meter simulator: $(head -n 1 "$simlog") (log: $simlog)"
+echo "Companion tool: $build/bin/opacimeter-shm read"
+
+cd "$workdir"
+run_program
