@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs a test inside a network and IPC namespace of its own, with loopback up,
+# so that whatever it starts can reach no address but loopback and the fixed
+# port and shared-memory keys are its alone. Where no namespace can be made,
+# the test is skipped (exit 77) with a message saying why.
+if ! unshare -n -i true 2>/dev/null; then
+    echo "SKIP: cannot make a network namespace here (needs root or user namespaces)"
+    exit 77
+fi
+exec unshare -n -i -- bash -c 'ip link set lo up && exec "$@"' bash "$@"
