@@ -6,16 +6,12 @@
 #include <QTimer>
 
 #include "net/socketclient.h"
-
-namespace {
-const char DataSegmentKey[] = "VRKT_516_Shared_data";
-const char CommandSegmentKey[] = "VRKT_516_Shared_cmd";
-} // namespace
+#include "shm/shmrecord.h"
 
 mainwindow::mainwindow(QWidget *parent)
     : QMainWindow(parent)
-    , dataKey(QString::fromLatin1(DataSegmentKey))
-    , cmdKey(QString::fromLatin1(CommandSegmentKey))
+    , dataKey(QString::fromLatin1(ShmRecord::DataSegmentKey))
+    , cmdKey(QString::fromLatin1(ShmRecord::CommandSegmentKey))
 {
     ui.setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/images/opacimeter.png")));
