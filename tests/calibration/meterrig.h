@@ -19,6 +19,7 @@
 #include "app/mainwindow.h"
 #include "meter/frames.h"
 #include "net/socketclient.h"
+#include "support/testsupport.h"
 #include "support/windowaccess.h"
 
 namespace meterrig {
@@ -31,13 +32,7 @@ inline QByteArray hex(const char *text)
 // A measurement reply carrying the given Ns (percent); the other values 0.
 inline QByteArray measurementReply(float ns)
 {
-    const qint16 raw = qint16(qRound(ns * 100));
-    QByteArray frame = hex("06330A0000");
-    frame.append(char(raw & 0xFF));
-    frame.append(char((raw >> 8) & 0xFF));
-    frame.append(QByteArray(6, '\0'));
-    frame.append(Frames::checksum(frame));
-    return frame;
+    return testsupport::measurementReply(0, qint16(qRound(ns * 100)), 0, 0, 0, 0);
 }
 
 // The meter behind its server: cuts what the host sends into command frames,

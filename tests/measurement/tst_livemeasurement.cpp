@@ -17,19 +17,9 @@ namespace {
 // the form shows which reply it last decoded.
 QByteArray replyNumber(int i)
 {
-    const auto raw = quint16(i * 100);
-    QByteArray f = QByteArray::fromHex("06330A");
-    for (int field = 0; field < 3; ++field) {
-        f.append(char(raw & 0xFF));
-        f.append(char(raw >> 8));
-    }
-    f.append(char(20 + i % 50));
-    f.append(char(30 + i % 50));
-    const auto energy = quint16(i * 10);
-    f.append(char(energy & 0xFF));
-    f.append(char(energy >> 8));
-    f.append('\0');
-    return f;
+    const auto raw = qint16(i * 100);
+    return testsupport::measurementReply(raw, raw, raw, quint8(20 + i % 50), quint8(30 + i % 50),
+                                         qint16(i * 10));
 }
 
 // A meter behind its server: answers every whole poll with the next reply,

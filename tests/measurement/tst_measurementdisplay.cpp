@@ -11,21 +11,7 @@
 
 namespace {
 
-// A measurement reply built field by field, little-endian as the meter sends it.
-QByteArray reply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke, qint16 energy)
-{
-    QByteArray f = QByteArray::fromHex("06330A");
-    for (qint16 v : {n, ns, k}) {
-        f.append(char(quint16(v) & 0xFF));
-        f.append(char(quint16(v) >> 8));
-    }
-    f.append(char(chamber));
-    f.append(char(smoke));
-    f.append(char(quint16(energy) & 0xFF));
-    f.append(char(quint16(energy) >> 8));
-    f.append('\x5A');
-    return f;
-}
+using testsupport::measurementReply;
 
 const QByteArray Example = QByteArray::fromHex("06330AD20464002C01191E000817");
 
@@ -93,36 +79,36 @@ void tst_MeasurementDisplay::labels_data()
     QTest::newRow("checksum not looked at")
         << QByteArrayList{QByteArray(Example).replace(13, 1, "\xEE")} << exampleShown;
     QTest::newRow("lower N keeps maximum")
-        << QByteArrayList{Example, reply(1000, 100, 300, 25, 30, 2048)}
+        << QByteArrayList{Example, measurementReply(1000, 100, 300, 25, 30, 2048)}
         << QStringList{"10", "12.34", "1", "1", "1", "3", "3", "25", "30", "2048"};
     // The maxima start at 0, so a first negative value is not a maximum and
     // the maximum labels keep the form's text.
     QTest::newRow("first N -10")
-        << QByteArrayList{reply(-1000, -5, 0, 0, 0, 0)}
+        << QByteArrayList{measurementReply(-1000, -5, 0, 0, 0, 0)}
         << QStringList{"-10", "", "-0.05", "-0.05", "", "0", "", "0", "0", "0"};
     QTest::newRow("K -0.01 stops after Ns")
-        << QByteArrayList{Example, reply(2000, 200, -1, 40, 50, 100)}
+        << QByteArrayList{Example, measurementReply(2000, 200, -1, 40, 50, 100)}
         << QStringList{"20", "20", "2", "2", "2", "3", "3", "25", "30", "2048"};
     QTest::newRow("first K negative")
-        << QByteArrayList{reply(100, 100, -1, 40, 50, 100)}
+        << QByteArrayList{measurementReply(100, 100, -1, 40, 50, 100)}
         << QStringList{"1", "1", "1", "1", "1", "", "", "", "", ""};
     QTest::newRow("temperatures 255")
-        << QByteArrayList{reply(0, 0, 0, 255, 255, 0)}
+        << QByteArrayList{measurementReply(0, 0, 0, 255, 255, 0)}
         << QStringList{"0", "", "0", "0", "", "0", "", "255", "255", "0"};
     QTest::newRow("energy 4096 accepted")
-        << QByteArrayList{Example, reply(1234, 100, 300, 25, 30, 4096)}
+        << QByteArrayList{Example, measurementReply(1234, 100, 300, 25, 30, 4096)}
         << QStringList{"12.34", "12.34", "1", "1", "1", "3", "3", "25", "30", "4096"};
     QTest::newRow("energy 4097 shows the previous one")
-        << QByteArrayList{Example, reply(1234, 100, 300, 26, 31, 4097)}
+        << QByteArrayList{Example, measurementReply(1234, 100, 300, 26, 31, 4097)}
         << QStringList{"12.34", "12.34", "1", "1", "1", "3", "3", "26", "31", "2048"};
     QTest::newRow("energy -1 accepted")
-        << QByteArrayList{Example, reply(1234, 100, 300, 25, 30, -1)}
+        << QByteArrayList{Example, measurementReply(1234, 100, 300, 25, 30, -1)}
         << QStringList{"12.34", "12.34", "1", "1", "1", "3", "3", "25", "30", "-1"};
     QTest::newRow("first energy above the limit shows 0")
-        << QByteArrayList{reply(0, 0, 0, 20, 20, 5000)}
+        << QByteArrayList{measurementReply(0, 0, 0, 20, 20, 5000)}
         << QStringList{"0", "", "0", "0", "", "0", "", "20", "20", "0"};
     QTest::newRow("16-bit extremes")
-        << QByteArrayList{reply(32767, -32768, 32767, 0, 0, -32768)}
+        << QByteArrayList{measurementReply(32767, -32768, 32767, 0, 0, -32768)}
         << QStringList{"327.67", "327.67", "-327.68", "-327.68", "", "327.67", "327.67",
                        "0", "0", "-32768"};
 }
@@ -155,19 +141,19 @@ void tst_MeasurementDisplay::equalValueLeavesMaximumLabelUntouched()
 {
     mainwindow w;
     MainWindowTestAccess a(w);
-    a.seraildata(reply(1234, 500, 300, 25, 30, 10));
+    a.seraildata(measurementReply(1234, 500, 300, 25, 30, 10));
     auto &ui = a.ui();
     ui.label_Nmax->setText(QStringLiteral("N untouched"));
     ui.label_Nsmax->setText(QStringLiteral("Ns untouched"));
     ui.label_Kmax->setText(QStringLiteral("K untouched"));
 
-    a.seraildata(reply(1234, 500, 300, 25, 30, 10));
+    a.seraildata(measurementReply(1234, 500, 300, 25, 30, 10));
     QCOMPARE(ui.label_Nmax->text(), QStringLiteral("N untouched"));
     QCOMPARE(ui.label_Nsmax->text(), QStringLiteral("Ns untouched"));
     QCOMPARE(ui.label_Kmax->text(), QStringLiteral("K untouched"));
 
     // One hundredth more is strictly greater.
-    a.seraildata(reply(1235, 501, 301, 25, 30, 10));
+    a.seraildata(measurementReply(1235, 501, 301, 25, 30, 10));
     QCOMPARE(ui.label_Nmax->text(), QStringLiteral("12.35"));
     QCOMPARE(ui.label_Nsmax->text(), QStringLiteral("5.01"));
     QCOMPARE(ui.label_Kmax->text(), QStringLiteral("3.01"));
@@ -178,11 +164,11 @@ void tst_MeasurementDisplay::ignoredFrames_data()
 {
     QTest::addColumn<QByteArray>("frame");
 
-    QTest::newRow("14 bytes, code 0x34") << reply(5000, 5000, 5000, 99, 99, 99).replace(1, 1, "\x34");
-    QTest::newRow("14 bytes, host start byte") << reply(5000, 5000, 5000, 99, 99, 99).replace(0, 1, "\x21");
+    QTest::newRow("14 bytes, code 0x34") << measurementReply(5000, 5000, 5000, 99, 99, 99).replace(1, 1, "\x34");
+    QTest::newRow("14 bytes, host start byte") << measurementReply(5000, 5000, 5000, 99, 99, 99).replace(0, 1, "\x21");
     for (int size : {10, 11, 12, 13, 15, 16, 40}) {
         // A measurement reply cut short or run long, values that would show.
-        QByteArray f = reply(5000, 5000, 5000, 99, 99, 99);
+        QByteArray f = measurementReply(5000, 5000, 5000, 99, 99, 99);
         f = size < f.size() ? f.left(size) : f + QByteArray(size - f.size(), '\x11');
         QTest::addRow("%d bytes", size) << f;
     }
@@ -219,11 +205,11 @@ void tst_MeasurementDisplay::lastMeasurementFrame()
     QCOMPARE(a.lastMeasurement(), Example);
 
     // Kept whole even when decoding stops at a negative K.
-    const QByteArray negativeK = reply(100, 100, -1, 1, 1, 1);
+    const QByteArray negativeK = measurementReply(100, 100, -1, 1, 1, 1);
     a.seraildata(negativeK);
     QCOMPARE(a.lastMeasurement(), negativeK);
 
-    const QByteArray highEnergy = reply(100, 100, 100, 1, 1, 9999);
+    const QByteArray highEnergy = measurementReply(100, 100, 100, 1, 1, 9999);
     a.seraildata(highEnergy);
     QCOMPARE(a.lastMeasurement(), highEnergy);
 }
@@ -257,14 +243,14 @@ void tst_MeasurementDisplay::clearWhileRepliesArrive()
     QCOMPARE(a.lastMeasurement(), Example);
 
     // The next reply sets each maximum that lies above 0; Ns 0 does not.
-    a.seraildata(reply(500, 0, 150, 25, 30, 2048));
+    a.seraildata(measurementReply(500, 0, 150, 25, 30, 2048));
     QCOMPARE(ui.label_Nmax->text(), QStringLiteral("5"));
     QCOMPARE(ui.label_Nsmax->text(), QStringLiteral("0"));
     QCOMPARE(ui.label_Kmax->text(), QStringLiteral("1.5"));
 
     // Cleared again between two equal replies: the equal value is now a new maximum.
     ui.clearButton->click();
-    a.seraildata(reply(500, 0, 150, 25, 30, 2048));
+    a.seraildata(measurementReply(500, 0, 150, 25, 30, 2048));
     QCOMPARE(ui.label_Nmax->text(), QStringLiteral("5"));
     QCOMPARE(ui.label_Kmax->text(), QStringLiteral("1.5"));
 }

@@ -2,28 +2,14 @@
 
 #include "meter/frames.h"
 #include "meter/measurement.h"
+#include "support/testsupport.h"
 
 using Measurement::FrameKind;
 Q_DECLARE_METATYPE(Measurement::FrameKind)
 
 namespace {
 
-// A measurement reply built field by field, little-endian as the meter sends
-// it; the checksum is left at 0 because nothing reads it.
-QByteArray reply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke, qint16 energy)
-{
-    QByteArray f = QByteArray::fromHex("06330A");
-    for (qint16 v : {n, ns, k}) {
-        f.append(char(quint16(v) & 0xFF));
-        f.append(char(quint16(v) >> 8));
-    }
-    f.append(char(chamber));
-    f.append(char(smoke));
-    f.append(char(quint16(energy) & 0xFF));
-    f.append(char(quint16(energy) >> 8));
-    f.append('\0');
-    return f;
-}
+using testsupport::measurementReply;
 
 int byteSum(const QByteArray &bytes)
 {
@@ -122,7 +108,7 @@ void tst_MeterFrames::classify_data()
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<FrameKind>("kind");
 
-    const QByteArray measurement = reply(1234, 100, 300, 25, 30, 2048);
+    const QByteArray measurement = measurementReply(1234, 100, 300, 25, 30, 2048);
     QTest::newRow("empty") << QByteArray() << FrameKind::Ignored;
     QTest::newRow("measurement") << measurement << FrameKind::Measurement;
     QTest::newRow("14 bytes, other code")
@@ -170,27 +156,27 @@ void tst_MeterFrames::decode_data()
     QTest::newRow("any checksum")
         << QByteArray::fromHex("06330AD20464002C01191E0008FF")
         << 12.34 << 1.0 << true << 3.0 << 25.0 << 30.0 << true << 2048.0;
-    QTest::newRow("N -10") << reply(-1000, 0, 0, 0, 0, 0)
+    QTest::newRow("N -10") << measurementReply(-1000, 0, 0, 0, 0, 0)
         << -10.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << 0.0;
-    QTest::newRow("N -0.05") << reply(-5, 0, 0, 0, 0, 0)
+    QTest::newRow("N -0.05") << measurementReply(-5, 0, 0, 0, 0, 0)
         << -0.05 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << 0.0;
-    QTest::newRow("16-bit extremes") << reply(32767, -32768, 32767, 0, 0, 0)
+    QTest::newRow("16-bit extremes") << measurementReply(32767, -32768, 32767, 0, 0, 0)
         << 327.67 << -327.68 << true << 327.67 << 0.0 << 0.0 << true << 0.0;
-    QTest::newRow("temperatures 255, never -1") << reply(0, 0, 0, 255, 255, 0)
+    QTest::newRow("temperatures 255, never -1") << measurementReply(0, 0, 0, 255, 255, 0)
         << 0.0 << 0.0 << true << 0.0 << 255.0 << 255.0 << true << 0.0;
-    QTest::newRow("temperatures 128") << reply(0, 0, 0, 128, 127, 0)
+    QTest::newRow("temperatures 128") << measurementReply(0, 0, 0, 128, 127, 0)
         << 0.0 << 0.0 << true << 0.0 << 128.0 << 127.0 << true << 0.0;
-    QTest::newRow("K 0 is valid") << reply(100, 200, 0, 20, 21, 5)
+    QTest::newRow("K 0 is valid") << measurementReply(100, 200, 0, 20, 21, 5)
         << 1.0 << 2.0 << true << 0.0 << 20.0 << 21.0 << true << 5.0;
     QTest::newRow("K -0.01 stops") << QByteArray::fromHex("06330AD2046400FFFF191E000800")
         << 12.34 << 1.0 << false << -0.01 << 25.0 << 30.0 << true << 2048.0;
-    QTest::newRow("energy 4096 accepted") << reply(0, 0, 0, 0, 0, 4096)
+    QTest::newRow("energy 4096 accepted") << measurementReply(0, 0, 0, 0, 0, 4096)
         << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << 4096.0;
-    QTest::newRow("energy 4097 rejected") << reply(0, 0, 0, 0, 0, 4097)
+    QTest::newRow("energy 4097 rejected") << measurementReply(0, 0, 0, 0, 0, 4097)
         << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << false << 4097.0;
-    QTest::newRow("energy 32767 rejected") << reply(0, 0, 0, 0, 0, 32767)
+    QTest::newRow("energy 32767 rejected") << measurementReply(0, 0, 0, 0, 0, 32767)
         << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << false << 32767.0;
-    QTest::newRow("energy -1 accepted") << reply(0, 0, 0, 0, 0, -1)
+    QTest::newRow("energy -1 accepted") << measurementReply(0, 0, 0, 0, 0, -1)
         << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << -1.0;
 }
 

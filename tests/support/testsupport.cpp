@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QTimerEvent>
 
+#include "meter/frames.h"
+
 namespace testsupport {
 
 ScopedWorkDir::ScopedWorkDir() : previous(QDir::currentPath())
@@ -107,6 +109,24 @@ void MessageBoxCloser::poll()
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
+}
+
+QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke,
+                            qint16 energy)
+{
+    QByteArray f = QByteArray::fromHex("06330A");
+    auto put16 = [&f](qint16 v) {
+        f.append(char(quint16(v) & 0xFF));
+        f.append(char(quint16(v) >> 8));
+    };
+    put16(n);
+    put16(ns);
+    put16(k);
+    f.append(char(chamber));
+    f.append(char(smoke));
+    put16(energy);
+    f.append(Frames::checksum(f));
+    return f;
 }
 
 } // namespace testsupport

@@ -101,6 +101,11 @@ protected:
 
 QByteArray hex(const char *text);
 
+// A measurement reply built field by field, little-endian as the meter sends
+// it, with a correct checksum (the program never checks it).
+QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke,
+                            qint16 energy);
+
 } // namespace testsupport
 
 #endif
