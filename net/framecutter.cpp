@@ -1,15 +1,15 @@
 #include "net/framecutter.h"
 
-#include "meter/frames.h"
-
 void FrameCutter::append(const QByteArray &bytes)
 {
     m_buffer.append(bytes);
 }
 
-void FrameCutter::skipToStart()
+void FrameCutter::skipToStart(QByteArray *skipped)
 {
-    const int start = m_buffer.indexOf(Frames::MeterStart, m_start);
+    const int start = m_buffer.indexOf(m_startByte, m_start);
+    if (skipped)
+        *skipped = m_buffer.mid(m_start, (start < 0 ? m_buffer.size() : start) - m_start);
     if (start < 0)
         clear();
     else
@@ -24,9 +24,9 @@ void FrameCutter::compact()
     }
 }
 
-bool FrameCutter::next(QByteArray *frame)
+bool FrameCutter::next(QByteArray *frame, QByteArray *skipped)
 {
-    skipToStart();
+    skipToStart(skipped);
     const int available = m_buffer.size() - m_start;
     const int size = available >= Frames::Overhead
                          ? Frames::frameSize(static_cast<unsigned char>(m_buffer.at(m_start + 2)))
@@ -46,4 +46,11 @@ void FrameCutter::clear()
 {
     m_buffer.clear();
     m_start = 0;
+}
+
+QByteArray FrameCutter::takePartial()
+{
+    const QByteArray partial = buffer();
+    clear();
+    return partial;
 }

@@ -3,29 +3,41 @@
 
 #include <QByteArray>
 
-// Cuts the meter's byte stream into frames by their length byte.
+#include "meter/frames.h"
+
+// Cuts a byte stream into meter frames by their length byte: the meter's
+// replies (start byte 0x06) on the program's side, the host's commands
+// (0x21) on the simulated meter's side.
 //
 // Bytes are appended as they arrive, so a frame split across reads is put
-// back together. Anything in front of the first reply start byte (0x06) is
-// thrown away before a frame is cut, so a stray byte cannot swallow the
-// frames behind it. Each cut takes exactly the frame's n + 4 bytes.
+// back together. Anything in front of the first start byte is thrown away
+// before a frame is cut, so a stray byte cannot swallow the frames behind
+// it. Each cut takes exactly the frame's n + 4 bytes.
 class FrameCutter
 {
 public:
+    explicit FrameCutter(char startByte = Frames::MeterStart) : m_startByte(startByte) {}
+
     void append(const QByteArray &bytes);
 
     // Takes the next whole frame off the front of the buffer. Returns false,
     // leaving any partial frame in place, when no whole frame is there.
-    bool next(QByteArray *frame);
+    // 'skipped', when given, receives the bytes this call threw away.
+    bool next(QByteArray *frame, QByteArray *skipped = nullptr);
 
     void clear();
     // The bytes received and not yet cut.
     QByteArray buffer() const { return m_buffer.mid(m_start); }
+    bool hasPartial() const { return m_start < m_buffer.size(); }
+    // Gives up a partial frame, as a serial device does after a gap between
+    // bytes, and returns what was dropped.
+    QByteArray takePartial();
 
 private:
-    void skipToStart();
+    void skipToStart(QByteArray *skipped);
     void compact();
 
+    char m_startByte;
     // Cut frames are skipped over by m_start and dropped in one go once the
     // cutter runs dry, so a large read is not shifted once per frame.
     QByteArray m_buffer;

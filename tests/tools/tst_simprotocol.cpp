@@ -1,9 +1,9 @@
 #include <QtTest>
 
-#include "common/measurementframe.h"
+#include "meter/measurementframe.h"
 #include "meter/frames.h"
 #include "meter/measurement.h"
-#include "sim/commandcutter.h"
+#include "net/framecutter.h"
 #include "sim/meterreplies.h"
 
 Q_DECLARE_METATYPE(MeterReplies::Kind)
@@ -202,7 +202,7 @@ void tst_SimProtocol::cutCommands()
     QFETCH(QByteArray, stray);
     QFETCH(bool, partialLeft);
 
-    CommandCutter cutter;
+    FrameCutter cutter(Frames::HostStart);
     QList<QByteArray> cut;
     QByteArray skipped;
     for (const QByteArray &chunk : chunks) {
@@ -226,7 +226,7 @@ void tst_SimProtocol::partialCommandCanBeDropped()
 {
     // A length byte claiming 255 data bytes must not swallow the commands
     // that follow once the partial frame is given up.
-    CommandCutter cutter;
+    FrameCutter cutter(Frames::HostStart);
     cutter.append(QByteArray::fromHex("2133FF"));
     QByteArray command;
     QByteArray stray;

@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "sim/commandcutter.h"
+#include "net/framecutter.h"
 #include "sim/noacceptlistener.h"
 #include "sim/scenario.h"
 #include "sim/simoptions.h"
@@ -67,7 +67,7 @@ private:
     QTcpServer server;
     NoAcceptListener noAccept;
     QPointer<QTcpSocket> client;
-    CommandCutter cutter;
+    FrameCutter cutter{Frames::HostStart};
     QTimer partialTimer;
     QTimer pieceTimer;
     QByteArray outgoing;
