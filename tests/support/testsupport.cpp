@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QTimerEvent>
 
-#include "meter/frames.h"
+#include "meter/measurementframe.h"
 
 namespace testsupport {
 
@@ -114,19 +114,7 @@ QByteArray hex(const char *text)
 QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke,
                             qint16 energy)
 {
-    QByteArray f = QByteArray::fromHex("06330A");
-    auto put16 = [&f](qint16 v) {
-        f.append(char(quint16(v) & 0xFF));
-        f.append(char(quint16(v) >> 8));
-    };
-    put16(n);
-    put16(ns);
-    put16(k);
-    f.append(char(chamber));
-    f.append(char(smoke));
-    put16(energy);
-    f.append(Frames::checksum(f));
-    return f;
+    return MeasurementFrame::encode({n, ns, k, chamber, smoke, energy});
 }
 
 } // namespace testsupport

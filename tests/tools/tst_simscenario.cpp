@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/measurementframe.h"
+#include "meter/measurementframe.h"
 #include "sim/scenario.h"
 #include "sim/simoptions.h"
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "common/measurementframe.h"
+#include "meter/measurementframe.h"
 
 struct SimOptions;
 

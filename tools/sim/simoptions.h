@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "common/measurementframe.h"
+#include "meter/measurementframe.h"
 
 // Everything opacimeter-sim can be told on its command line.
 struct SimOptions

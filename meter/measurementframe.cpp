@@ -1,4 +1,4 @@
-#include "common/measurementframe.h"
+#include "meter/measurementframe.h"
 
 #include "meter/frames.h"
 #include "meter/measurement.h"

@@ -1,5 +1,5 @@
-#ifndef TOOLS_MEASUREMENTFRAME_H
-#define TOOLS_MEASUREMENTFRAME_H
+#ifndef METER_MEASUREMENTFRAME_H
+#define METER_MEASUREMENTFRAME_H
 
 #include <QByteArray>
 
@@ -24,7 +24,8 @@ struct RawMeasurement
 };
 
 // The meter's side of the 14-byte measurement reply, which the program
-// decodes with Measurement::decode: 06 33 0A, N, Ns, K (int16 LE), chamber,
+// decodes with Measurement::decode; the simulator and the tests build their
+// replies with it: 06 33 0A, N, Ns, K (int16 LE), chamber,
 // smoke (uint8), energy (int16 LE), and a correct checksum.
 namespace MeasurementFrame {
 
