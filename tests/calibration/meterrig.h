@@ -24,10 +24,7 @@
 
 namespace meterrig {
 
-inline QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+using testsupport::hex;
 
 // A measurement reply carrying the given Ns (percent); the other values 0.
 inline QByteArray measurementReply(float ns)

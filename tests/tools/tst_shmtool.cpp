@@ -6,16 +6,14 @@
 #include "shm/recordtext.h"
 #include "shm/segments.h"
 #include "shm/shmrecord.h"
+#include "support/testsupport.h"
 
 namespace {
 
-const QString DataKey = QStringLiteral("VRKT_516_Shared_data");
-const QString CmdKey = QStringLiteral("VRKT_516_Shared_cmd");
+const QString DataKey = QString::fromLatin1(ShmRecord::DataSegmentKey);
+const QString CmdKey = QString::fromLatin1(ShmRecord::CommandSegmentKey);
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+using testsupport::hex;
 
 QByteArray reference()
 {

@@ -2,17 +2,19 @@
 
 #include "meter/frames.h"
 #include "net/framecutter.h"
+#include "support/testsupport.h"
 #include "sim/meterreplies.h"
 #include "sim/meterserver.h"
 
 // The simulator's server in this process, on a free loopback port, with a
 // real QTcpSocket as the program's side.
+using testsupport::hex;
+
 class tst_SimServer : public QObject
 {
     Q_OBJECT
 
 private:
-    static QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
     static QByteArray reference() { return hex("06330AD20464002C01191E000817"); }
 
     static SimOptions loopbackOptions()

@@ -30,4 +30,9 @@ QString timeStamp()
     return QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"));
 }
 
+QString hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
 } // namespace console

@@ -1,6 +1,7 @@
 #ifndef TOOLS_CONSOLE_H
 #define TOOLS_CONSOLE_H
 
+#include <QByteArray>
 #include <QString>
 
 // The tools talk to scripts and tests that wait for their lines, so every
@@ -12,6 +13,9 @@ void err(const QString &line);
 
 // "hh:mm:ss.zzz" of the local time, the stamp in front of traffic lines.
 QString timeStamp();
+
+// Frames as the tools print them: upper-case hex without separators.
+QString hex(const QByteArray &bytes);
 
 } // namespace console
 

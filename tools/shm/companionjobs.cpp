@@ -3,17 +3,13 @@
 #include <QDateTime>
 #include <QIODevice>
 
+#include "common/console.h"
 #include "meter/frames.h"
 #include "meter/measurement.h"
 #include "shm/recordtext.h"
 #include "shm/shmrecord.h"
 
-namespace {
-QString hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex().toUpper());
-}
-} // namespace
+using console::hex;
 
 CommandSender::CommandSender(const QByteArray &command, int timeoutMs, QObject *parent)
     : QObject(parent), command(command), timeoutMs(timeoutMs)

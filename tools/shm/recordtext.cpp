@@ -2,17 +2,15 @@
 
 #include <QRegularExpression>
 
+#include "common/console.h"
 #include "common/numbers.h"
 #include "meter/measurement.h"
 
 namespace RecordText {
 
-namespace {
-QString hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex().toUpper());
-}
+using console::hex;
 
+namespace {
 QString number(float value)
 {
     return numbers::display(double(value));

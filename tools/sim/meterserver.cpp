@@ -5,12 +5,9 @@
 #include "common/console.h"
 #include "sim/meterreplies.h"
 
-namespace {
-QString hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex().toUpper());
-}
+using console::hex;
 
+namespace {
 QString peerOf(const QTcpSocket *socket)
 {
     return QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
