@@ -97,6 +97,7 @@ private slots:
     void showAgainReconnects();
     void storedAddressFallsThrough_data();
     void storedAddressFallsThrough();
+    void storedAddressAfterEarlierSweep();
 
     // The sweep.
     void noSettingsFile();
@@ -191,6 +192,28 @@ void tst_DiscoveryWindow::storedAddressFallsThrough()
                                           QStringLiteral("+++++localIP: \"127.0.0.7\""),
                                           QStringLiteral("---------- \"127.0.0.42\"")}));
     QCOMPARE(storedAddress(), loopback(42));
+}
+
+void tst_DiscoveryWindow::storedAddressAfterEarlierSweep()
+{
+    // The connected handler reports the client's server address, which only
+    // a sweep fills: once a sweep of this run has found one, a later
+    // connection to the stored address writes the sweep's address.
+    Fixture f;
+    LoopbackServer swept;
+    QVERIFY(swept.listen(loopback(42)));
+    f.window->show();
+    QVERIFY(f.connected());
+    QCOMPARE(storedAddress(), loopback(42));
+
+    writeSettings("[Server]\nIP=127.0.0.50\n");
+    LoopbackServer stored;
+    QVERIFY(stored.listen(loopback(50)));
+    f.window->hide();
+    f.window->show();
+    QVERIFY(stored.waitForClients(1));
+    QVERIFY(QTest::qWaitFor([] { return storedAddress() == loopback(42); }, 5000));
+    QCOMPARE(LogCapture::linesStartingWith(QStringLiteral("start find...")).size(), 1);
 }
 
 void tst_DiscoveryWindow::noSettingsFile()

@@ -30,7 +30,6 @@ private:
         int expected = client.receiveBuffer().size();
         for (const QByteArray &chunk : chunks) {
             QSignalSpy frames(&client, &SocketClient::sendParsePack);
-            Q_UNUSED(frames);
             peer->write(chunk);
             peer->flush();
             expected += chunk.size();
