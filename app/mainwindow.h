@@ -16,7 +16,9 @@ class SocketClient;
 
 // The controller: owns the form, the measurement and test state, the two
 // timers, the two shared-memory segments and the TCP client, and wires them.
-// Slot bodies live by topic in meter/, net/ and shm/.
+// Slot bodies live by topic beside this file: measurementslots.cpp,
+// calibrationslots.cpp, responsetimeslots.cpp, discoveryslots.cpp and
+// sharedmemslots.cpp.
 class mainwindow : public QMainWindow
 {
     Q_OBJECT

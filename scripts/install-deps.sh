@@ -9,6 +9,9 @@ packages=(
     xvfb xauth fonts-noto-cjk
     iproute2 util-linux
 )
+# Scripts that need more (coverage, fuzzing, packaging) name it here.
+read -r -a extra <<< "${OPA_EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

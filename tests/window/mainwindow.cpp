@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QSharedMemory>
 #include <QTimer>
 
@@ -149,5 +151,5 @@ void tst_MainWindow::noticeDefaultDelay()
     QVERIFY(!QTest::qWaitFor([&] { return closer.count() > 0; }, 1000));
 }
 
-QTEST_MAIN(tst_MainWindow)
-#include "tst_mainwindow.moc"
+OPA_TEST_CLASS(tst_MainWindow)
+#include "mainwindow.moc"

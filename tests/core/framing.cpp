@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "net/framecutter.h"
 
 // The cutter on its own, fed byte strings the way reads would deliver them.
@@ -133,5 +135,5 @@ void tst_FrameCutter::clearDropsPartialFrame()
     QCOMPARE(cutAll(cutter), (QList<QByteArray>{QByteArray::fromHex("063900C1")}));
 }
 
-QTEST_APPLESS_MAIN(tst_FrameCutter)
-#include "tst_framecutter.moc"
+OPA_TEST_CLASS(tst_FrameCutter)
+#include "framing.moc"
