@@ -1,4 +1,4 @@
-#include "discoveryhelpers.h"
+#include "support/discoveryhelpers.h"
 
 #include <QMutex>
 #include <QMutexLocker>

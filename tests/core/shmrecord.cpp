@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <cstring>
 #include <memory>
 
@@ -114,5 +116,5 @@ void tst_ShmRecord::decodeNeverReadsPastSize()
     }
 }
 
-QTEST_APPLESS_MAIN(tst_ShmRecord)
-#include "tst_shmrecord.moc"
+OPA_TEST_CLASS(tst_ShmRecord)
+#include "shmrecord.moc"

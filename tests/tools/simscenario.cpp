@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <cmath>
 
 #include "meter/measurementframe.h"
@@ -249,5 +251,5 @@ void tst_SimScenario::missingFileIsAnError()
     QVERIFY2(error.startsWith(QLatin1String("/nonexistent/rows.csv: ")), qPrintable(error));
 }
 
-QTEST_GUILESS_MAIN(tst_SimScenario)
-#include "tst_simscenario.moc"
+OPA_TEST_CLASS(tst_SimScenario)
+#include "simscenario.moc"

@@ -1,12 +1,14 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QFile>
 #include <QSettings>
 
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "discoveryhelpers.h"
+#include "support/discoveryhelpers.h"
 #include "net/socketclient.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
@@ -274,5 +276,5 @@ void tst_DiscoveryWindow::destroyedDuringSweep()
              "the sweep went on after the window was destroyed");
 }
 
-QTEST_MAIN(tst_DiscoveryWindow)
-#include "tst_discoverywindow.moc"
+OPA_TEST_CLASS(tst_DiscoveryWindow)
+#include "discoverywindow.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "net/socketclient.h"
 #include "support/testsupport.h"
 
@@ -222,5 +224,5 @@ void tst_SocketClient::longestFrame()
     QCOMPARE(framesOf(spy), (QList<QByteArray>{frame}));
 }
 
-QTEST_GUILESS_MAIN(tst_SocketClient)
-#include "tst_socketclient.moc"
+OPA_TEST_CLASS(tst_SocketClient)
+#include "socketclient.moc"

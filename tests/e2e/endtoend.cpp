@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -332,5 +334,5 @@ void tst_EndToEnd::responseTime()
              qPrintable(QStringLiteral("measured %1 ms, true %2 ms").arg(measured).arg(trueMs)));
 }
 
-QTEST_MAIN(tst_EndToEnd)
-#include "tst_endtoend.moc"
+OPA_TEST_CLASS(tst_EndToEnd)
+#include "endtoend.moc"

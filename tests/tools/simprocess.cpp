@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <csignal>
 
 #include "support/testsupport.h"
@@ -108,5 +110,5 @@ void tst_SimProcess::busyPortExitsWithStatusOne()
              qPrintable(err));
 }
 
-QTEST_GUILESS_MAIN(tst_SimProcess)
-#include "tst_simprocess.moc"
+OPA_TEST_CLASS(tst_SimProcess)
+#include "simprocess.moc"

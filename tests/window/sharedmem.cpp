@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -469,5 +471,5 @@ void tst_SharedMem::segmentLetGoOnDestruction()
     QVERIFY(companion.dataSegment().isNull());
 }
 
-QTEST_MAIN(tst_SharedMem)
-#include "tst_sharedmem.moc"
+OPA_TEST_CLASS(tst_SharedMem)
+#include "sharedmem.moc"

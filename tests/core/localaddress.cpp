@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "net/localaddress.h"
 
 using Interfaces = QList<InterfaceAddresses>;
@@ -104,5 +106,5 @@ void tst_LocalAddress::systemInterfacesIncludeLoopback()
     QVERIFY(found);
 }
 
-QTEST_GUILESS_MAIN(tst_LocalAddress)
-#include "tst_localaddress.moc"
+OPA_TEST_CLASS(tst_LocalAddress)
+#include "localaddress.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "meter/measurementframe.h"
 #include "meter/frames.h"
 #include "meter/measurement.h"
@@ -238,5 +240,5 @@ void tst_SimProtocol::partialCommandCanBeDropped()
     QCOMPARE(command, QByteArray::fromHex("213300AC"));
 }
 
-QTEST_GUILESS_MAIN(tst_SimProtocol)
-#include "tst_simprotocol.moc"
+OPA_TEST_CLASS(tst_SimProtocol)
+#include "simprotocol.moc"

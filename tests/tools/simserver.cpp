@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "meter/frames.h"
 #include "net/framecutter.h"
 #include "support/testsupport.h"
@@ -388,5 +390,5 @@ void tst_SimServer::noAcceptNeitherAcceptsNorRefuses()
     socket.abort();
 }
 
-QTEST_GUILESS_MAIN(tst_SimServer)
-#include "tst_simserver.moc"
+OPA_TEST_CLASS(tst_SimServer)
+#include "simserver.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "shm/shmoptions.h"
 #include "sim/simoptions.h"
 
@@ -247,5 +249,5 @@ void tst_ToolOptions::shmHelp()
         QVERIFY2(shmUsage().contains(QLatin1String(text)), text);
 }
 
-QTEST_GUILESS_MAIN(tst_ToolOptions)
-#include "tst_tooloptions.moc"
+OPA_TEST_CLASS(tst_ToolOptions)
+#include "tooloptions.moc"

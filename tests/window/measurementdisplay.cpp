@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QSharedMemory>
@@ -255,5 +257,5 @@ void tst_MeasurementDisplay::clearWhileRepliesArrive()
     QCOMPARE(ui.label_Kmax->text(), QStringLiteral("1.5"));
 }
 
-QTEST_MAIN(tst_MeasurementDisplay)
-#include "tst_measurementdisplay.moc"
+OPA_TEST_CLASS(tst_MeasurementDisplay)
+#include "measurementdisplay.moc"

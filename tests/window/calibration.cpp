@@ -1,12 +1,14 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
 #include "app/mainwindow.h"
-#include "calibration/meterrig.h"
+#include "support/meterrig.h"
 #include "meter/frames.h"
 #include "net/socketclient.h"
 #include "support/testsupport.h"
@@ -272,5 +274,5 @@ void tst_Calibration::otherRepliesIgnored()
     QVERIFY(a.factoryResetPending());
 }
 
-QTEST_MAIN(tst_Calibration)
-#include "tst_calibration.moc"
+OPA_TEST_CLASS(tst_Calibration)
+#include "calibration.moc"

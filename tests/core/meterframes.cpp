@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "meter/frames.h"
 #include "meter/measurement.h"
 #include "support/testsupport.h"
@@ -239,5 +241,5 @@ void tst_MeterFrames::raiseMaximum()
     QCOMPARE(maximum, after);
 }
 
-QTEST_APPLESS_MAIN(tst_MeterFrames)
-#include "tst_meterframes.moc"
+OPA_TEST_CLASS(tst_MeterFrames)
+#include "meterframes.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -132,5 +134,5 @@ void tst_ShmProcess::commandsFromAnotherProcess()
     QVERIFY(peer.quit());
 }
 
-QTEST_MAIN(tst_ShmProcess)
-#include "tst_shmprocess.moc"
+OPA_TEST_CLASS(tst_ShmProcess)
+#include "shmprocess.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include "meter/responsetest.h"
 
 // The response-time test driven tick by tick with chosen Ns values and
@@ -338,5 +340,5 @@ void tst_ResponseTest::format()
     QCOMPARE(ResponseTest::formatElapsed(ms), text);
 }
 
-QTEST_APPLESS_MAIN(tst_ResponseTest)
-#include "tst_responsetest.moc"
+OPA_TEST_CLASS(tst_ResponseTest)
+#include "responsetest.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -9,7 +11,7 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "calibration/meterrig.h"
+#include "support/meterrig.h"
 #include "meter/frames.h"
 #include "net/socketclient.h"
 #include "support/testsupport.h"
@@ -173,5 +175,5 @@ void tst_ResponseTimeWindow::clearResults()
     QCOMPARE(label->text(), QStringLiteral("0"));
 }
 
-QTEST_MAIN(tst_ResponseTimeWindow)
-#include "tst_responsetimewindow.moc"
+OPA_TEST_CLASS(tst_ResponseTimeWindow)
+#include "responsetimewindow.moc"

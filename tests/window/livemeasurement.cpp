@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -122,5 +124,5 @@ void tst_LiveMeasurement::labelsFollowTheMeter()
     QCOMPARE(meter.strays, 0);
 }
 
-QTEST_MAIN(tst_LiveMeasurement)
-#include "tst_livemeasurement.moc"
+OPA_TEST_CLASS(tst_LiveMeasurement)
+#include "livemeasurement.moc"

@@ -1,8 +1,10 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <memory>
 
-#include "discoveryhelpers.h"
+#include "support/discoveryhelpers.h"
 #include "net/socketclient.h"
 #include "support/testsupport.h"
 
@@ -308,5 +310,5 @@ void tst_Sweep::storedAddressForgetsPartialFrame()
     QCOMPARE(frames.at(0).at(0).toByteArray(), QByteArray::fromHex("063900C1"));
 }
 
-QTEST_GUILESS_MAIN(tst_Sweep)
-#include "tst_sweep.moc"
+OPA_TEST_CLASS(tst_Sweep)
+#include "sweep.moc"

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include "support/testrunner.h"
+
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -242,5 +244,5 @@ void tst_Form::clickReachesSlotByName()
     QCOMPARE(access.ui().label_Kmax->text(), QStringLiteral("0"));
 }
 
-QTEST_MAIN(tst_Form)
-#include "tst_form.moc"
+OPA_TEST_CLASS(tst_Form)
+#include "form.moc"
