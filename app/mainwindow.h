@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTime>
 
+#include "meter/measurement.h"
 #include "meter/responsetest.h"
 #include "ui_mainwindow.h"
 
@@ -38,6 +39,9 @@ public:
 
 signals:
     void writecmd(QByteArray ch);
+    // Every measurement reply, as received and as decoded, after the form
+    // has been updated; the pages that follow the readings listen here.
+    void measurementReceived(const QByteArray &frame, const Measurement::Reading &reading);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -60,6 +64,8 @@ private:
     friend class MainWindowTestAccess;
 
     void showConnectionNotice();
+    // K, the temperatures and the energy value of a reply that has a K.
+    void showKAndAfter(const Measurement::Reading &r);
     // Reply branches of the calibration and factory-reset sequences.
     void onCalibrationDone();
     void onFactoryResetAccepted();

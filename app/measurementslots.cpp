@@ -45,8 +45,13 @@ void mainwindow::seraildata(QByteArray re)
     if (Measurement::raiseMaximum(Nsmax, Ns))
         ui.label_Nsmax->setText(QString::number(Nsmax));
 
-    if (!r.hasK)
-        return;
+    if (r.hasK)
+        showKAndAfter(r);
+    emit measurementReceived(re, r);
+}
+
+void mainwindow::showKAndAfter(const Measurement::Reading &r)
+{
     K = r.K;
     ui.label_Kt->setText(QString::number(K));
     if (Measurement::raiseMaximum(Kmax, K))
