@@ -5,7 +5,7 @@
 # opacimeter-host_*.deb of the folders given, or the one OPA_CHECK_PACKAGE
 # names; skips (77) when there is none and OPA_CHECK_PACKAGE is unset.
 set -euo pipefail
-deb=${OPA_CHECK_PACKAGE:-$(ls -t $(printf '%s/opacimeter-host_*.deb ' "$@") 2>/dev/null | head -n 1)}
+deb=${OPA_CHECK_PACKAGE:-$(ls -t $(printf '%s/opacimeter-host_*.deb ' "$@") 2>/dev/null | head -n 1 || true)}
 [ -n "$deb" ] || { echo "SKIP: no package built (scripts/package.sh makes one)"; exit 77; }
 scratch=$(mktemp -d) && trap 'rm -rf "$scratch"' EXIT && mkdir "$scratch/home"
 dpkg -x "$deb" "$scratch/root"
