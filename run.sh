@@ -2,8 +2,10 @@
 # Installs what is missing, builds, and starts the program.
 #
 #   ./run.sh            demo: a simulated meter on 127.0.0.1 (scenario "smoke")
-#                       and the program in run/demo, whose set.ini names it
-#   ./run.sh --meter    the program alone, in the current folder, for a real meter
+#                       and the program in run/demo, whose set.ini names it;
+#                       the logs go to files there
+#   ./run.sh --meter    the program alone, in the current folder, for a real
+#                       meter; its log stays on the terminal
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")" && pwd)
@@ -11,7 +13,7 @@ mode=demo
 case "${1:-}" in
     "") ;;
     --meter) mode=meter ;;
-    -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown option '$1' (try --help)" >&2; exit 2 ;;
 esac
 
@@ -19,21 +21,29 @@ esac
 
 build=${OPA_BUILD_DIR:-$root/build}
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim opacimeter-shm
+workdir=${OPA_WORKDIR:-$root/run/demo}
+build_program() {
+    cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim opacimeter-shm
+}
+if [ "$mode" = meter ]; then
+    build_program
+else
+    # The demo keeps the terminal for the few lines a newcomer needs.
+    mkdir -p "$workdir"
+    echo "Building the program (log: $workdir/build.log)"
+    build_program > "$workdir/build.log" 2>&1 || { cat "$workdir/build.log" >&2; exit 1; }
+fi
 
 # ./test.sh builds the same folder with the sanitizers; their leak report at
 # exit is about the libraries the program uses, not news for an operator.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
 # The program shows its window on the desktop; without one it runs under Xvfb.
-run_program() {
-    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-        echo "No display found: starting the program under Xvfb."
-        xvfb-run -a -s "-screen 0 1024x768x24" "$build/bin/opacimeter-host"
-    else
-        "$build/bin/opacimeter-host"
-    fi
-}
+launcher=()
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    echo "No display found: the program runs under Xvfb."
+    launcher=(xvfb-run -a -s "-screen 0 1024x768x24")
+fi
 
 copy_images() {
     for image in ang.png time.png; do
@@ -43,12 +53,9 @@ copy_images() {
 
 if [ "$mode" = meter ]; then
     copy_images "$PWD"
-    run_program
-    exit $?
+    exec "${launcher[@]}" "$build/bin/opacimeter-host"
 fi
 
-workdir=${OPA_WORKDIR:-$root/run/demo}
-mkdir -p "$workdir"
 copy_images "$workdir"
 printf '[Server]\nIP=127.0.0.1\n' > "$workdir/set.ini"
 
@@ -66,8 +73,11 @@ for _ in $(seq 1 100); do
     fi
     sleep 0.05
 done
+proglog="$workdir/program.log"
 echo "Meter simulator: $(head -n 1 "$simlog") (log: $simlog)"
-echo "Companion tool: $build/bin/opacimeter-shm read"
+echo "Program log: $proglog (follow it with: tail -f $proglog)"
+echo "Companion tool: $build/bin/opacimeter-shm read   (or: opacimeter-shm log --count 10)"
+echo "To stop: close the program's window, or press Ctrl+C here; the simulator stops with it."
 
 cd "$workdir"
-run_program
+"${launcher[@]}" "$build/bin/opacimeter-host" > "$proglog" 2>&1

@@ -5,6 +5,7 @@
 #include <QSharedMemory>
 #include <QTimer>
 
+#include "app/textfit.h"
 #include "net/socketclient.h"
 #include "shm/shmrecord.h"
 
@@ -14,6 +15,7 @@ mainwindow::mainwindow(QWidget *parent)
     , cmdKey(QString::fromLatin1(ShmRecord::CommandSegmentKey))
 {
     ui.setupUi(this);
+    TextFit::growToFit(this);
     setWindowIcon(QIcon(QStringLiteral(":/images/opacimeter.png")));
 
     auto *fadeIn = new QPropertyAnimation(this, "windowOpacity", this);

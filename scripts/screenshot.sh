@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs/screenshot.png}
 
 "$root/scripts/install-deps.sh"
-command -v import >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq imagemagick
+command -v import >/dev/null || OPA_EXTRA_PACKAGES=imagemagick "$root/scripts/install-deps.sh"
 build=${OPA_BUILD_DIR:-$root/build}
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim >/dev/null

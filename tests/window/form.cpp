@@ -128,7 +128,7 @@ void tst_Form::widget()
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
     QCOMPARE(widget->parentWidget()->objectName(), parentName);
-    QCOMPARE(widget->geometry(), geometry);
+    QVERIFY(widget->geometry().contains(geometry));  // grown where its text did not fit
     if (!family.isEmpty())
         QCOMPARE(widget->font().family(), family);
     QCOMPARE(widget->font().pointSize(), pointSize);

@@ -1,0 +1,29 @@
+#ifndef APP_TEXTFIT_H
+#define APP_TEXTFIT_H
+
+#include <QStringList>
+
+class QWidget;
+
+// The form was drawn on Windows with "思源黑体" and fixed pixel boxes; these
+// keep its captions whole where that typeface goes by another name or where
+// the platform's fonts run larger.
+namespace TextFit {
+
+// The family the form asks for.
+QString formFamily();
+
+// Maps the form's family to the same typeface under the names it has on
+// other systems, when the system does not know it as is. Takes the system's
+// families (QFontDatabase().families()); returns the names mapped to, empty
+// when nothing was mapped.
+QStringList mapFormFamily(const QStringList &knownFamilies);
+
+// Grows each label and push button under root whose text does not fit its
+// box to its size hint, about the point where its text is aligned, so the
+// text stays where the form put it. No other widget moves.
+void growToFit(QWidget *root);
+
+} // namespace TextFit
+
+#endif
