@@ -5,6 +5,7 @@
 #include <QSharedMemory>
 #include <QTimer>
 
+#include "app/freeaccelpage.h"
 #include "net/socketclient.h"
 #include "shm/shmrecord.h"
 
@@ -46,6 +47,10 @@ mainwindow::mainwindow(QWidget *parent)
     connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
+
+    freeAccelPage = new FreeAccelPage(this);
+    ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
+    connect(this, &mainwindow::measurementReceived, freeAccelPage, &FreeAccelPage::onMeasurement);
 }
 
 mainwindow::~mainwindow()
