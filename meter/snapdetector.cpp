@@ -16,7 +16,7 @@ void SnapDetector::reset()
     current = Phase::WaitingForIdle;
     recent.clear();
     idleK = 0;
-    settledSinceMs = -1;
+    lowSinceMs = -1;
 }
 
 bool SnapDetector::feed(qint64 ms, double k, double n, Snap *ended)
@@ -33,7 +33,7 @@ bool SnapDetector::feed(qint64 ms, double k, double n, Snap *ended)
             snap.startMs = snap.peakMs = ms;
             snap.peakK = k;
             snap.peakN = n;
-            settledSinceMs = -1;
+            lowSinceMs = -1;
             current = Phase::InSnap;
             return false;
         }
@@ -55,13 +55,21 @@ bool SnapDetector::feed(qint64 ms, double k, double n, Snap *ended)
     }
     snap.peakN = std::max(snap.peakN, n);
 
-    if (k <= idleK + SettleRise) {
-        if (settledSinceMs < 0)
-            settledSinceMs = ms;
+    const double lowLine = idleK + std::max(SettleRise, SettleFraction * (snap.peakK - idleK));
+    if (k > lowLine) {
+        lowSinceMs = -1;
+    } else if (lowSinceMs < 0 || std::max(lowMax, k) - std::min(lowMin, k) > IdleSpread) {
+        // Still falling: the flat run starts again here.
+        lowSinceMs = ms;
+        lowMin = lowMax = lowSum = k;
+        lowCount = 1;
     } else {
-        settledSinceMs = -1;
+        lowMin = std::min(lowMin, k);
+        lowMax = std::max(lowMax, k);
+        lowSum += k;
+        ++lowCount;
     }
-    const bool settled = settledSinceMs >= 0 && ms - settledSinceMs >= SettleMs;
+    const bool settled = lowSinceMs >= 0 && ms - lowSinceMs >= SettleMs;
     const bool cutOff = ms - snap.startMs >= MaxSnapMs;
     if (!settled && !cutOff)
         return false;
@@ -70,6 +78,8 @@ bool SnapDetector::feed(qint64 ms, double k, double n, Snap *ended)
     // After a cut-off K may stay up for good: a fresh steady idle decides
     // the baseline, rather than the one from before the snap.
     current = settled ? Phase::Idle : Phase::WaitingForIdle;
+    if (settled)
+        idleK = lowSum / lowCount;
     *ended = snap;
     return true;
 }

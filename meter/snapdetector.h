@@ -20,16 +20,21 @@ struct Snap {
 // The idle baseline is the mean of the last IdleWindow readings while they
 // lie within IdleSpread of each other; it is taken before the first snap and
 // again between snaps, so a slowly drifting idle is followed. A snap starts
-// at the first reading more than StartRise above the baseline and ends once
-// K has stayed within SettleRise of the baseline for SettleMs, or MaxSnapMs
-// after its start.
+// at the first reading more than StartRise above the baseline. It ends once
+// K has been back low and flat for SettleMs: every reading at most
+// SettleRise, or SettleFraction of the snap's height if that is more, above
+// the baseline, and all within IdleSpread of each other. Those readings are
+// then the new baseline, since an engine often idles a little smokier after
+// a snap than before it. A snap that has not ended MaxSnapMs after its start
+// is cut off, and a fresh steady idle is awaited.
 //
 // Why these figures: idle noise of +-0.03 m-1 spreads the readings by at most
 // 0.06 and puts a reading at most 0.06 from the mean of its neighbours, so
 // neither IdleSpread (0.08) nor StartRise (0.08) is reached by noise alone,
 // while a snap of 0.15 above idle crosses StartRise by nearly twice the
-// noise. A snap with two humps dips between them, but not back to idle for
-// half a second, so SettleRise/SettleMs end it only after the second hump.
+// noise. Between the humps of a double-humped snap K is neither low nor flat
+// for half a second, so the snap ends only after the second hump; and while
+// K holds its top at governed speed it is flat but not low.
 class SnapDetector
 {
 public:
@@ -37,6 +42,7 @@ public:
     static constexpr double IdleSpread = 0.08;    // m-1, max - min of the window
     static constexpr double StartRise = 0.08;     // m-1 above the baseline
     static constexpr double SettleRise = 0.05;    // m-1 above the baseline
+    static constexpr double SettleFraction = 0.25;  // of the snap's height
     static constexpr qint64 SettleMs = 500;
     static constexpr qint64 MaxSnapMs = 15000;
 
@@ -60,7 +66,12 @@ private:
     QVector<double> recent;  // the last IdleWindow readings of K
     double idleK = 0;
     Snap snap;
-    qint64 settledSinceMs = -1;  // -1: K is not near the baseline
+    // The run of low, flat readings that may end the snap.
+    qint64 lowSinceMs = -1;  // -1: the last reading was not low
+    double lowMin = 0;
+    double lowMax = 0;
+    double lowSum = 0;
+    int lowCount = 0;
 };
 
 #endif
