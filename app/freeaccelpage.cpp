@@ -118,7 +118,8 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     outcome->addWidget(result, 1);
     outcome->addWidget(fileStatus);
     auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(8, 6, 8, 6);
+    // The tab widget reaches below the window's edge; keep the result clear of it.
+    page->setContentsMargins(8, 6, 8, 12);
     page->setSpacing(4);
     page->addLayout(rules);
     page->addLayout(actions);

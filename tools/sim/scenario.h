@@ -107,7 +107,7 @@ public:
     RawMeasurement at(qint64 ms) override;
     QString description() const override;
 
-    static constexpr int LeadMs = 2500;
+    static constexpr int LeadMs = 5000;
     static constexpr int RiseMs = 500;
     static constexpr int HoldMs = 300;
     static constexpr int FallMs = 2000;

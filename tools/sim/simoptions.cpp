@@ -26,7 +26,7 @@ QString simUsage()
         "  --tau MS                 step scenarios: time constant (455: 10-90 % in 1 s)\n"
         "  --period MS              smoke, step and free-accel scenarios: cycle length (8000)\n"
         "  --peaks K1,K2,...        free-accel: K of each snap in 1/m, one snap per period\n"
-        "                           from 2.5 s after the first request, idle at --k (0.10)\n"
+        "                           from 5 s after the first request, idle at --k (0.10)\n"
         "  --calibration-delay MS   delay of the calibration-done reply (2000)\n"
         "  --split N                write every reply in pieces of N bytes, 5 ms apart\n"
         "  --garbage                stray bytes before every third reply\n"
