@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
@@ -66,6 +67,9 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     startButton->setObjectName(QStringLiteral("freeAccelStartButton"));
     stopButton = new QPushButton(QStringLiteral("停止"), this);
     stopButton->setObjectName(QStringLiteral("freeAccelStopButton"));
+    // Like the form's buttons, from image files in the working folder.
+    startButton->setIcon(QIcon(QStringLiteral("ang.png")));
+    stopButton->setIcon(QIcon(QStringLiteral("time.png")));
 
     prompt = new QLabel(this);
     prompt->setObjectName(QStringLiteral("freeAccelPrompt"));
@@ -153,6 +157,7 @@ void FreeAccelPage::showMethod(const FreeAccelMethod &method)
     preset->setCurrentIndex(index);
     counted->setValue(method.counted);
     band->setValue(method.band);
+    maxSnaps->setMinimum(method.counted);
     maxSnaps->setValue(method.maxSnaps);
     rejectDecreasing->setChecked(method.rejectDecreasing);
     useLimit->setChecked(method.hasLimit);

@@ -36,6 +36,7 @@ namespace settings {
 FreeAccelMethod storedFreeAccelMethod()
 {
     QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.setIniCodec("UTF-8");  // the method's name stays readable in the file
     file.beginGroup(QStringLiteral("FreeAcceleration"));
     FreeAccelMethod m = FreeAccelMethod::r24();
     m.name = file.value(QStringLiteral("Method"), m.name).toString();
@@ -53,6 +54,7 @@ FreeAccelMethod storedFreeAccelMethod()
 void storeFreeAccelMethod(const FreeAccelMethod &method)
 {
     QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.setIniCodec("UTF-8");  // the method's name stays readable in the file
     file.beginGroup(QStringLiteral("FreeAcceleration"));
     file.setValue(QStringLiteral("Method"), method.name);
     file.setValue(QStringLiteral("Peaks"), method.counted);
