@@ -137,12 +137,13 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     connect(startButton, &QPushButton::clicked, this, &FreeAccelPage::startSeries);
     connect(stopButton, &QPushButton::clicked, this, &FreeAccelPage::stopSeries);
     connect(preset, QOverload<int>::of(&QComboBox::activated), this, &FreeAccelPage::choosePreset);
-    connect(counted, QOverload<int>::of(&QSpinBox::valueChanged), this, &FreeAccelPage::parametersEdited);
-    connect(maxSnaps, QOverload<int>::of(&QSpinBox::valueChanged), this, &FreeAccelPage::parametersEdited);
-    connect(band, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, &FreeAccelPage::parametersEdited);
-    connect(limit, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, &FreeAccelPage::parametersEdited);
-    connect(rejectDecreasing, &QCheckBox::toggled, this, &FreeAccelPage::parametersEdited);
-    connect(useLimit, &QCheckBox::toggled, this, &FreeAccelPage::parametersEdited);
+    const auto edited = &FreeAccelPage::parametersEdited;
+    connect(counted, QOverload<int>::of(&QSpinBox::valueChanged), this, edited);
+    connect(maxSnaps, QOverload<int>::of(&QSpinBox::valueChanged), this, edited);
+    connect(band, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, edited);
+    connect(limit, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, edited);
+    connect(rejectDecreasing, &QCheckBox::toggled, this, edited);
+    connect(useLimit, &QCheckBox::toggled, this, edited);
 
     showMethod(settings::storedFreeAccelMethod());
     showState();
@@ -310,7 +311,8 @@ void FreeAccelPage::showState()
         prompt->setText(QStringLiteral("测量完成"));
         break;
     case FreeAccelSeries::State::Invalid:
-        prompt->setText(QStringLiteral("%1 次加速仍不满足要求，测量无效").arg(run.snaps().size()));
+        prompt->setText(
+            QStringLiteral("%1 次加速仍不满足要求，测量无效").arg(run.snaps().size()));
         break;
     case FreeAccelSeries::State::Abandoned:
         prompt->setText(QStringLiteral("测量已停止"));
