@@ -48,7 +48,12 @@ FreeAccelMethod FreeAccelMethod::bounded() const
     m.band = qBound(0.01, band, 10.0);
     m.maxSnaps = qBound(m.counted, maxSnaps, 50);
     m.limitK = qBound(0.0, limitK, 10.0);
-    if (m.name.isEmpty())
+    // A preset's name on other rules would mislabel the results.
+    bool named = false;
+    for (const FreeAccelMethod &p : presets())
+        if (p.name == m.name)
+            named = m.sameRules(p);
+    if (!named)
         m.name = CustomName;
     return m;
 }
