@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "app/textfit.h"
+#include "app/freeaccelpage.h"
 #include "net/socketclient.h"
 #include "shm/shmrecord.h"
 
@@ -48,6 +49,10 @@ mainwindow::mainwindow(QWidget *parent)
     connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
+
+    freeAccelPage = new FreeAccelPage(this);
+    ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
+    connect(this, &mainwindow::measurementReceived, freeAccelPage, &FreeAccelPage::onMeasurement);
 }
 
 mainwindow::~mainwindow()

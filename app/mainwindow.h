@@ -10,6 +10,7 @@
 #include "meter/responsetest.h"
 #include "ui_mainwindow.h"
 
+class FreeAccelPage;
 class QSharedMemory;
 class QShowEvent;
 class QTimer;
@@ -91,6 +92,7 @@ private:
     QSharedMemory *dataSegment = nullptr;
     QSharedMemory *cmdSegment = nullptr;
     QTimer *pollTimer = nullptr;
+    FreeAccelPage *freeAccelPage = nullptr;  // the last tab
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only
 };

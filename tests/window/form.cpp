@@ -194,7 +194,8 @@ void tst_Form::tabs()
 {
     mainwindow *w = make();
     auto *tabs = w->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    QCOMPARE(tabs->count(), 2);
+    // The form's two pages come first; the pages of later features follow.
+    QVERIFY(tabs->count() >= 2);
     QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("tab"));
     QCOMPARE(tabs->widget(1)->objectName(), QStringLiteral("tab_3"));
     QCOMPARE(tabs->tabText(0), QStringLiteral("数据显示"));

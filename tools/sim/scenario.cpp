@@ -138,6 +138,55 @@ QString StepScenario::description() const
         .arg(qRound(tenToNinetyMs()));
 }
 
+double FreeAccelScenario::k(qint64 ms) const
+{
+    const double idle = idleK / 100.0;
+    if (ms < LeadMs)
+        return idle;
+    const qint64 snap = (ms - LeadMs) / periodMs;
+    const qint64 phase = (ms - LeadMs) % periodMs;
+    if (snap >= peaks.size())
+        return idle;
+    const double height = peaks.at(int(snap)) / 100.0 - idle;
+    if (phase < RiseMs) {
+        const double s = std::sin(Pi / 2 * double(phase) / RiseMs);
+        return idle + height * s * s;
+    }
+    if (phase < RiseMs + HoldMs)
+        return idle + height;
+    if (phase < RiseMs + HoldMs + FallMs)
+        return idle + height * (1 + std::cos(Pi * double(phase - RiseMs - HoldMs) / FallMs)) / 2;
+    return idle;
+}
+
+RawMeasurement FreeAccelScenario::at(qint64 ms)
+{
+    if (firstMs < 0)
+        firstMs = ms;
+    const double k = this->k(ms - firstMs);
+    const double opacity = 100.0 * (1.0 - std::exp(-k * Opacity::StandardPathM));
+    RawMeasurement m;
+    m.k = toHundredths(k);
+    m.ns = m.n = toHundredths(opacity);
+    m.chamber = 75;
+    m.smoke = quint8(std::lround(90 + 0.4 * opacity));
+    m.energy = 2600;
+    return m;
+}
+
+QString FreeAccelScenario::description() const
+{
+    QStringList list;
+    for (qint16 peak : peaks)
+        list << numbers::hundredths(peak);
+    return QStringLiteral("free-accel: idle K %1 1/m; from %2 ms after the first request one snap "
+                          "every %3 ms to K %4 1/m, then idle")
+        .arg(numbers::hundredths(idleK))
+        .arg(LeadMs)
+        .arg(periodMs)
+        .arg(list.join(QStringLiteral(", ")));
+}
+
 std::unique_ptr<FileScenario> FileScenario::parse(const QByteArray &text, const QString &name,
                                                   QString *error)
 {
@@ -238,6 +287,9 @@ std::unique_ptr<Scenario> makeScenario(const SimOptions &options, QString *error
         return std::unique_ptr<Scenario>(new StepScenario(
             name == QLatin1String("step-up") ? StepScenario::Up : StepScenario::Down,
             options.tauMs, options.periodMs));
+    if (name == QLatin1String("free-accel"))
+        return std::unique_ptr<Scenario>(
+            new FreeAccelScenario(options.steady.k, options.peaks, options.periodMs));
     if (name == QLatin1String("file"))
         return FileScenario::load(options.csvPath, error);
     *error = QStringLiteral("unknown scenario '%1'").arg(name);

@@ -92,6 +92,35 @@ private:
     int periodMs;
 };
 
+// Free-acceleration snaps of a diesel engine: K idles at 'idleK' until
+// LeadMs after the first request, then one snap per period rises to each
+// peak in turn within RiseMs, holds it for HoldMs (so a 10-a-second poll
+// reads the exact peak) and falls back over FallMs; after the last peak the
+// engine idles. N and Ns both follow K over the 0.43 m standard path. The
+// clock starts at the first request, so the operator's series starts with
+// the snaps however late the program connects.
+class FreeAccelScenario : public Scenario
+{
+public:
+    FreeAccelScenario(qint16 idleK, const QVector<qint16> &peaks, int periodMs)
+        : idleK(idleK), peaks(peaks), periodMs(periodMs) {}
+    RawMeasurement at(qint64 ms) override;
+    QString description() const override;
+
+    static constexpr int LeadMs = 5000;
+    static constexpr int RiseMs = 500;
+    static constexpr int HoldMs = 300;
+    static constexpr int FallMs = 2000;
+    // K in 1/m 'ms' after the first request.
+    double k(qint64 ms) const;
+
+private:
+    qint16 idleK;
+    QVector<qint16> peaks;
+    int periodMs;
+    qint64 firstMs = -1;
+};
+
 // Rows of raw values from a CSV file, one row per measurement request,
 // starting over after the last row.
 class FileScenario : public Scenario

@@ -6,7 +6,7 @@
 
 const QStringList ScenarioNames = {QStringLiteral("steady"), QStringLiteral("smoke"),
                                    QStringLiteral("step-up"), QStringLiteral("step-down"),
-                                   QStringLiteral("file")};
+                                   QStringLiteral("file"), QStringLiteral("free-accel")};
 
 QString simUsage()
 {
@@ -19,12 +19,14 @@ QString simUsage()
         "  --listen ADDRESS         address to listen on (default 127.0.0.1)\n"
         "  --port N                 TCP port (default 8899; 0 picks a free one)\n"
         "  --scenario NAME          steady (default), smoke, step-up, step-down,\n"
-        "                           or file CSV (one row of raw values per reply)\n"
+        "                           free-accel, or file CSV (one row of raw values per reply)\n"
         "  --n, --ns, --k VALUE     steady: N and Ns in %, K in 1/m (12.34, 1, 3)\n"
         "  --chamber, --smoke DEG   steady: temperatures in degrees C (25, 30)\n"
         "  --energy VALUE           steady: energy value (2048)\n"
         "  --tau MS                 step scenarios: time constant (455: 10-90 % in 1 s)\n"
-        "  --period MS              smoke and step scenarios: cycle length (8000)\n"
+        "  --period MS              smoke, step and free-accel scenarios: cycle length (8000)\n"
+        "  --peaks K1,K2,...        free-accel: K of each snap in 1/m, one snap per period\n"
+        "                           from 5 s after the first request, idle at --k (0.10)\n"
         "  --calibration-delay MS   delay of the calibration-done reply (2000)\n"
         "  --split N                write every reply in pieces of N bytes, 5 ms apart\n"
         "  --garbage                stray bytes before every third reply\n"
@@ -45,7 +47,7 @@ const QStringList SteadyOptions = {QStringLiteral("n"), QStringLiteral("ns"), QS
 const QStringList ValueOptions = SteadyOptions + QStringList{
     QStringLiteral("listen"), QStringLiteral("port"), QStringLiteral("scenario"),
     QStringLiteral("tau"), QStringLiteral("period"), QStringLiteral("calibration-delay"),
-    QStringLiteral("split"), QStringLiteral("drop-after")};
+    QStringLiteral("split"), QStringLiteral("drop-after"), QStringLiteral("peaks")};
 const QStringList FlagOptions = {QStringLiteral("garbage"), QStringLiteral("silent"),
                                  QStringLiteral("no-accept"), QStringLiteral("quiet"),
                                  QStringLiteral("help")};
@@ -110,6 +112,14 @@ QString apply(SimOptions &o, const QString &name, const QString &value)
         if (!numbers::parseInt(value, 1, 1000, &whole))
             return badValue(name, value, QStringLiteral("a piece size from 1 to 1000 bytes"));
         o.splitBytes = int(whole);
+    } else if (name == QLatin1String("peaks")) {
+        o.peaks.clear();
+        for (const QString &peak : value.split(QLatin1Char(','))) {
+            qint16 k = 0;
+            if (!numbers::parseHundredths(peak.trimmed(), &k) || k <= 0)
+                return badValue(name, value, QStringLiteral("positive K values like 1.50,1.30"));
+            o.peaks.append(k);
+        }
     } else if (name == QLatin1String("drop-after")) {
         if (!numbers::parseInt(value, 1, 1000000000, &whole))
             return badValue(name, value, QStringLiteral("a number of replies of at least 1"));
@@ -121,15 +131,22 @@ QString apply(SimOptions &o, const QString &name, const QString &value)
 // Options that only mean something together with certain others.
 QString checkCombination(const SimOptions &o, const QSet<QString> &given)
 {
+    const bool freeAccel = o.scenario == QLatin1String("free-accel");
+    if (freeAccel != !o.peaks.isEmpty())
+        return QStringLiteral("the free-accel scenario and --peaks go together");
+    if (freeAccel && o.periodMs < 3500)
+        return QStringLiteral("--period: a free-accel snap needs at least 3500 ms");
     for (const QString &name : SteadyOptions)
-        if (given.contains(name) && o.scenario != QLatin1String("steady"))
+        if (given.contains(name) && o.scenario != QLatin1String("steady")
+            && !(freeAccel && name == QLatin1String("k")))
             return QStringLiteral("--%1 sets a value of the steady scenario, not of '%2'")
                 .arg(name, o.scenario);
     const bool step = o.scenario.startsWith(QLatin1String("step-"));
     if (given.contains(QStringLiteral("tau")) && !step)
         return QStringLiteral("--tau applies to the step-up and step-down scenarios only");
-    if (given.contains(QStringLiteral("period")) && !step && o.scenario != QLatin1String("smoke"))
-        return QStringLiteral("--period applies to the smoke, step-up and step-down scenarios only");
+    if (given.contains(QStringLiteral("period")) && !step && !freeAccel
+        && o.scenario != QLatin1String("smoke"))
+        return QStringLiteral("--period applies to the smoke, step and free-accel scenarios only");
     if (o.scenario == QLatin1String("smoke") && o.periodMs < 2000)
         return QStringLiteral("--period: a smoke cycle needs at least 2000 ms to hold a whole puff");
     if (o.noAccept) {
@@ -193,6 +210,8 @@ SimArguments parseSimArguments(const QStringList &arguments)
         given.insert(name);
     }
 
+    if (o.scenario == QLatin1String("free-accel") && !given.contains(QStringLiteral("k")))
+        o.steady.k = 10;  // an engine at idle: 0.10 1/m
     const QString error = checkCombination(o, given);
     if (!error.isEmpty())
         return failure(error);

@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include "meter/measurementframe.h"
 
@@ -20,6 +21,7 @@ struct SimOptions
     RawMeasurement steady = {1234, 100, 300, 25, 30, 2048};
     int tauMs = 455;      // step scenarios: 10-90 % in about one second
     int periodMs = 8000;  // smoke and step scenarios: length of one cycle
+    QVector<qint16> peaks;  // free-accel: the K of each snap, in hundredths
 
     int calibrationDelayMs = 2000;
 

@@ -1,0 +1,331 @@
+#include "app/freeaccelpage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "meter/freeaccelcsv.h"
+#include "net/settings.h"
+
+namespace {
+
+enum Column { NumberColumn, TimeColumn, PeakKColumn, PeakNColumn, CountedColumn, ColumnCount };
+
+QLabel *caption(const QString &text, QWidget *parent)
+{
+    return new QLabel(text, parent);
+}
+
+} // namespace
+
+QString FreeAccelPage::title()
+{
+    return QStringLiteral("自由加速");
+}
+
+FreeAccelPage::FreeAccelPage(QWidget *window)
+    : QWidget(window)
+{
+    setObjectName(QStringLiteral("freeAccelPage"));
+    // The tab's 12-pt face leaves too little room for the parameters and
+    // the snap list on this page.
+    QFont small = font();
+    small.setPointSize(10);
+    setFont(small);
+
+    preset = new QComboBox(this);
+    for (const FreeAccelMethod &m : FreeAccelMethod::presets())
+        preset->addItem(m.name);
+    preset->addItem(FreeAccelMethod::CustomName);
+    counted = new QSpinBox(this);
+    counted->setRange(1, 10);
+    band = new QDoubleSpinBox(this);
+    band->setRange(0.01, 10.0);
+    band->setSingleStep(0.05);
+    band->setSuffix(QStringLiteral(" m-1"));
+    maxSnaps = new QSpinBox(this);
+    maxSnaps->setRange(1, 50);
+    rejectDecreasing = new QCheckBox(QStringLiteral("递减序列无效"), this);
+    useLimit = new QCheckBox(QStringLiteral("限值"), this);
+    limit = new QDoubleSpinBox(this);
+    limit->setRange(0.0, 10.0);
+    limit->setSingleStep(0.05);
+    limit->setSuffix(QStringLiteral(" m-1"));
+
+    startButton = new QPushButton(QStringLiteral("开始 (F5)"), this);
+    startButton->setObjectName(QStringLiteral("freeAccelStartButton"));
+    stopButton = new QPushButton(QStringLiteral("停止"), this);
+    stopButton->setObjectName(QStringLiteral("freeAccelStopButton"));
+    // Like the form's buttons, from image files in the working folder.
+    startButton->setIcon(QIcon(QStringLiteral("ang.png")));
+    stopButton->setIcon(QIcon(QStringLiteral("time.png")));
+
+    prompt = new QLabel(this);
+    prompt->setObjectName(QStringLiteral("freeAccelPrompt"));
+    QFont big = font();
+    big.setPointSize(15);
+    big.setBold(true);
+    prompt->setFont(big);
+    prompt->setAlignment(Qt::AlignCenter);
+    prompt->setStyleSheet(QStringLiteral("color: rgb(0, 100, 200);"));
+
+    snapTable = new QTableWidget(0, ColumnCount, this);
+    snapTable->setObjectName(QStringLiteral("freeAccelSnaps"));
+    snapTable->setHorizontalHeaderLabels({QStringLiteral("序号"), QStringLiteral("时间"),
+                                          QStringLiteral("峰值K(m-1)"), QStringLiteral("峰值N(%)"),
+                                          QStringLiteral("计入")});
+    snapTable->verticalHeader()->hide();
+    snapTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    snapTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    snapTable->setSelectionMode(QAbstractItemView::NoSelection);
+    snapTable->setFocusPolicy(Qt::NoFocus);
+
+    result = new QLabel(this);
+    result->setObjectName(QStringLiteral("freeAccelResult"));
+    QFont bold = font();
+    bold.setPointSize(12);
+    bold.setBold(true);
+    result->setFont(bold);
+    fileStatus = new QLabel(this);
+    fileStatus->setObjectName(QStringLiteral("freeAccelFileStatus"));
+    fileStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+
+    auto *rules = new QHBoxLayout;
+    rules->addWidget(caption(QStringLiteral("方法"), this));
+    rules->addWidget(preset);
+    rules->addWidget(caption(QStringLiteral("计入次数"), this));
+    rules->addWidget(counted);
+    rules->addWidget(caption(QStringLiteral("带宽"), this));
+    rules->addWidget(band);
+    rules->addWidget(caption(QStringLiteral("最多次数"), this));
+    rules->addWidget(maxSnaps);
+    rules->addStretch();
+    auto *actions = new QHBoxLayout;
+    actions->addWidget(rejectDecreasing);
+    actions->addWidget(useLimit);
+    actions->addWidget(limit);
+    actions->addStretch();
+    actions->addWidget(startButton);
+    actions->addWidget(stopButton);
+    auto *outcome = new QHBoxLayout;
+    outcome->addWidget(result, 1);
+    outcome->addWidget(fileStatus);
+    auto *page = new QVBoxLayout(this);
+    // The tab widget reaches below the window's edge; keep the result clear of it.
+    page->setContentsMargins(8, 6, 8, 12);
+    page->setSpacing(4);
+    page->addLayout(rules);
+    page->addLayout(actions);
+    page->addWidget(prompt);
+    page->addWidget(snapTable, 1);
+    page->addLayout(outcome);
+
+    auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), window);
+    f5->setContext(Qt::WindowShortcut);
+    connect(f5, &QShortcut::activated, this, &FreeAccelPage::startSeries);
+    connect(startButton, &QPushButton::clicked, this, &FreeAccelPage::startSeries);
+    connect(stopButton, &QPushButton::clicked, this, &FreeAccelPage::stopSeries);
+    connect(preset, QOverload<int>::of(&QComboBox::activated), this, &FreeAccelPage::choosePreset);
+    const auto edited = &FreeAccelPage::parametersEdited;
+    connect(counted, QOverload<int>::of(&QSpinBox::valueChanged), this, edited);
+    connect(maxSnaps, QOverload<int>::of(&QSpinBox::valueChanged), this, edited);
+    connect(band, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, edited);
+    connect(limit, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, edited);
+    connect(rejectDecreasing, &QCheckBox::toggled, this, edited);
+    connect(useLimit, &QCheckBox::toggled, this, edited);
+
+    showMethod(settings::storedFreeAccelMethod());
+    showState();
+}
+
+void FreeAccelPage::showMethod(const FreeAccelMethod &method)
+{
+    showingMethod = true;
+    int index = preset->findText(method.name);
+    if (index < 0)
+        index = preset->count() - 1;
+    preset->setCurrentIndex(index);
+    counted->setValue(method.counted);
+    band->setValue(method.band);
+    maxSnaps->setMinimum(method.counted);
+    maxSnaps->setValue(method.maxSnaps);
+    rejectDecreasing->setChecked(method.rejectDecreasing);
+    useLimit->setChecked(method.hasLimit);
+    limit->setValue(method.limitK);
+    limit->setEnabled(method.hasLimit);
+    showingMethod = false;
+}
+
+FreeAccelMethod FreeAccelPage::methodFromControls() const
+{
+    FreeAccelMethod m;
+    m.name = preset->currentText();
+    m.counted = counted->value();
+    m.band = band->value();
+    m.maxSnaps = maxSnaps->value();
+    m.rejectDecreasing = rejectDecreasing->isChecked();
+    m.hasLimit = useLimit->isChecked();
+    m.limitK = limit->value();
+    return m;
+}
+
+void FreeAccelPage::choosePreset(int index)
+{
+    FreeAccelMethod chosen = methodFromControls();
+    const QList<FreeAccelMethod> presets = FreeAccelMethod::presets();
+    if (index >= 0 && index < presets.size()) {
+        const FreeAccelMethod &p = presets.at(index);
+        chosen.name = p.name;
+        chosen.counted = p.counted;
+        chosen.band = p.band;
+        chosen.rejectDecreasing = p.rejectDecreasing;
+        chosen.maxSnaps = p.maxSnaps;
+    }
+    showMethod(chosen);
+    settings::storeFreeAccelMethod(chosen.bounded());
+}
+
+void FreeAccelPage::parametersEdited()
+{
+    if (showingMethod)
+        return;
+    // Rules edited away from a preset are no longer that preset, and the
+    // results file must not say they were.
+    FreeAccelMethod m = methodFromControls();
+    m.name = FreeAccelMethod::CustomName;
+    for (const FreeAccelMethod &p : FreeAccelMethod::presets())
+        if (m.sameRules(p))
+            m.name = p.name;
+    showMethod(m);
+    settings::storeFreeAccelMethod(m.bounded());
+}
+
+void FreeAccelPage::startSeries()
+{
+    if (run.running())
+        return;
+    if (auto *tabs = parentWidget() ? qobject_cast<QTabWidget *>(parentWidget()->parentWidget())
+                                    : nullptr)
+        tabs->setCurrentWidget(this);
+    run.start(methodFromControls(), QDateTime::currentMSecsSinceEpoch());
+    snapTable->setRowCount(0);
+    fileStatus->clear();
+    showState();
+}
+
+void FreeAccelPage::stopSeries()
+{
+    if (run.stop(QDateTime::currentMSecsSinceEpoch()))
+        finishSeries();
+}
+
+void FreeAccelPage::onMeasurement(const QByteArray &frame, const Measurement::Reading &reading)
+{
+    Q_UNUSED(frame);
+    // A reply without K says nothing about the snap.
+    if (!run.running() || !reading.hasK)
+        return;
+    const FreeAccelSeries::State before = run.state();
+    const FreeAccelSeries::Step step =
+        run.onReading(QDateTime::currentMSecsSinceEpoch(), reading.K, reading.N);
+    if (step.snapEnded)
+        addSnapRow(run.snaps().last());
+    if (step.finished)
+        finishSeries();
+    else if (run.state() != before)
+        showState();
+}
+
+void FreeAccelPage::addSnapRow(const Snap &snap)
+{
+    const int row = snapTable->rowCount();
+    snapTable->insertRow(row);
+    const QStringList texts = {
+        QString::number(row + 1),
+        QDateTime::fromMSecsSinceEpoch(snap.peakMs).toString(QStringLiteral("hh:mm:ss")),
+        QString::number(snap.peakK, 'f', 2) + (snap.cutOff ? QStringLiteral(" *") : QString()),
+        QString::number(snap.peakN, 'f', 1), QString()};
+    for (int column = 0; column < ColumnCount; ++column) {
+        auto *item = new QTableWidgetItem(texts.at(column));
+        item->setTextAlignment(Qt::AlignCenter);
+        snapTable->setItem(row, column, item);
+    }
+    snapTable->scrollToBottom();
+}
+
+void FreeAccelPage::finishSeries()
+{
+    const QColor countedColour(200, 235, 200);
+    for (int row : run.countedIndexes()) {
+        snapTable->item(row, CountedColumn)->setText(QStringLiteral("✔"));
+        for (int column = 0; column < ColumnCount; ++column)
+            snapTable->item(row, column)->setBackground(countedColour);
+    }
+    showState();
+
+    QString error;
+    if (!FreeAccelCsv::append(QString::fromLatin1(FreeAccelCsv::DefaultPath),
+                              FreeAccelCsv::line(run, QDateTime::currentDateTime()), &error))
+        fileStatus->setText(QStringLiteral("结果未保存：") + error);
+
+    for (int row : run.countedIndexes())
+        emit peakCounted(run.snaps().at(row).peakMs, run.snaps().at(row).peakK);
+    emit seriesFinished();
+}
+
+void FreeAccelPage::showState()
+{
+    const bool running = run.running();
+    for (QWidget *w : std::initializer_list<QWidget *>{preset, counted, band, maxSnaps,
+                                                       rejectDecreasing, useLimit})
+        w->setEnabled(!running);
+    limit->setEnabled(!running && useLimit->isChecked());
+    startButton->setEnabled(!running);
+    stopButton->setEnabled(running);
+
+    switch (run.state()) {
+    case FreeAccelSeries::State::NotStarted:
+        prompt->setText(QStringLiteral("按“开始”或 F5 开始测量"));
+        break;
+    case FreeAccelSeries::State::WaitingForIdle:
+        prompt->setText(QStringLiteral("怠速运转，等待读数稳定…"));
+        break;
+    case FreeAccelSeries::State::ReadyForSnap:
+        prompt->setText(QStringLiteral("请迅速将油门踩到底"));
+        break;
+    case FreeAccelSeries::State::InSnap:
+        prompt->setText(QStringLiteral("达到最高转速后松开油门，回到怠速"));
+        break;
+    case FreeAccelSeries::State::Valid:
+        prompt->setText(QStringLiteral("测量完成"));
+        break;
+    case FreeAccelSeries::State::Invalid:
+        prompt->setText(
+            QStringLiteral("%1 次加速仍不满足要求，测量无效").arg(run.snaps().size()));
+        break;
+    case FreeAccelSeries::State::Abandoned:
+        prompt->setText(QStringLiteral("测量已停止"));
+        break;
+    }
+
+    QString text;
+    if (run.state() == FreeAccelSeries::State::Valid) {
+        text = QStringLiteral("结果 K = %1 m-1　有效").arg(run.result(), 0, 'f', 2);
+        if (!run.verdict().isEmpty())
+            text += QStringLiteral("　") + run.verdict();
+    } else if (run.finished()) {
+        text = QStringLiteral("结果 K = —　无效");
+    }
+    result->setText(text);
+}

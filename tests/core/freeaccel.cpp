@@ -1,0 +1,124 @@
+#include <QtTest>
+
+#include "support/testrunner.h"
+
+#include "meter/freeaccelcsv.h"
+#include "meter/freeaccelseries.h"
+
+Q_DECLARE_METATYPE(FreeAccelMethod)
+
+// Free-acceleration series fed with shaped K curves, one reading every
+// 100 ms as the meter is polled.
+namespace {
+
+// Straight segments: each (k, readings) goes from the level before it to k.
+using Shape = QVector<QPair<double, int>>;
+using Peaks = QVector<double>;
+
+Peaks readings(const Shape &shape)
+{
+    Peaks out{shape.first().first};
+    for (const auto &segment : shape)
+        for (int i = 1; i <= segment.second; ++i)
+            out << out.last() + (segment.first - out.last()) / (segment.second - i + 1);
+    return out;
+}
+
+} // namespace
+
+class tst_FreeAccel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void detection_data();
+    void detection();
+    void series_data();
+    void series();
+};
+
+void tst_FreeAccel::detection_data()
+{
+    QTest::addColumn<Peaks>("k");
+    QTest::addColumn<Peaks>("peaks");
+
+    Peaks noise;  // +-0.03 at its worst: a lone high after ten lows
+    for (int i = 0; i < 400; ++i)
+        noise << (i % 11 == 10 ? 0.13 : 0.07);
+    QTest::newRow("idle noise never a snap") << noise << Peaks{};
+    QTest::newRow("double hump counts once, dip near idle for 0.3 s")
+        << readings({{0.10, 15}, {1.20, 5}, {0.12, 4}, {0.12, 2}, {1.30, 3}, {0.10, 8}, {0.10, 8}}) << Peaks{1.30};
+    QTest::newRow("tiny peak 0.15 above idle")
+        << readings({{0.10, 15}, {0.25, 3}, {0.25, 1}, {0.10, 4}, {0.10, 10}}) << Peaks{0.25};
+    QTest::newRow("snap that never settles is cut off once")
+        << readings({{0.10, 15}, {1.00, 5}, {1.00, 400}}) << Peaks{1.00};
+    QTest::newRow("two snaps, the idle smokier after the first")
+        << readings({{0.10, 15}, {0.60, 4}, {0.20, 6}, {0.20, 12}, {0.70, 4}, {0.20, 6}, {0.20, 12}})
+        << Peaks{0.60, 0.70};
+}
+
+void tst_FreeAccel::detection()
+{
+    QFETCH(Peaks, k);
+    QFETCH(Peaks, peaks);
+    SnapDetector detector;
+    Peaks found;
+    Snap snap;
+    for (int i = 0; i < k.size(); ++i)
+        if (detector.feed(i * 100, k.at(i), 0, &snap))
+            found << snap.peakK;
+    QCOMPARE(found.size(), peaks.size());
+    for (int i = 0; i < found.size(); ++i)
+        QCOMPARE(found.at(i), peaks.at(i));
+}
+
+void tst_FreeAccel::series_data()
+{
+    QTest::addColumn<FreeAccelMethod>("method");
+    QTest::addColumn<Peaks>("peaks");
+    QTest::addColumn<QString>("csvTail");  // peaks_K,mean_K,valid,limit_K,verdict
+
+    const FreeAccelMethod r24 = FreeAccelMethod::r24();
+    FreeAccelMethod limited = r24;
+    limited.hasLimit = true;
+    limited.limitK = 1.44;
+    const Peaks inBand{1.50, 1.40, 1.45, 1.42};
+
+    QTest::newRow("band met on the 4th snap") << r24 << inBand << "1.50;1.40;1.45;1.42,1.44,yes,,";
+    QTest::newRow("band met exactly on the 7th snap")
+        << r24 << Peaks{1.00, 1.60, 1.20, 1.50, 1.25, 1.40, 1.30} << "1.50;1.25;1.40;1.30,1.36,yes,,";
+    QTest::newRow("decreasing run rejected, next snap counts")
+        << r24 << Peaks{1.40, 1.35, 1.30, 1.25, 1.30} << "1.35;1.30;1.25;1.30,1.30,yes,,";
+    QTest::newRow("10 snaps without validity")
+        << r24 << Peaks{1, 2, 1, 2, 1, 2, 1, 2, 1, 2} << ",,no,,";  // ends on the 10th
+    QTest::newRow("n = 3 preset takes a decreasing run")
+        << FreeAccelMethod::threeMean() << Peaks{1.60, 1.40, 1.20} << "1.60;1.40;1.20,1.40,yes,,";
+    QTest::newRow("result at the limit passes")
+        << limited << inBand << "1.50;1.40;1.45;1.42,1.44,yes,1.44,合格";
+    limited.limitK = 1.43;
+    QTest::newRow("result above the limit fails")
+        << limited << inBand << "1.50;1.40;1.45;1.42,1.44,yes,1.43,不合格";
+}
+
+void tst_FreeAccel::series()
+{
+    QFETCH(FreeAccelMethod, method);
+    QFETCH(Peaks, peaks);
+    QFETCH(QString, csvTail);
+
+    Shape shape{{0.10, 12}};  // idle, then per snap up in 0.5 s and down in 0.8 s
+    for (double peak : peaks)
+        shape << qMakePair(peak, 5) << qMakePair(peak, 2) << qMakePair(0.10, 8) << qMakePair(0.10, 12);
+    const Peaks k = readings(shape);
+    FreeAccelSeries run;
+    run.start(method, 0);
+    int endings = 0;
+    for (int i = 0; i < k.size(); ++i)
+        endings += run.onReading(i * 100, k.at(i), 0).finished;
+    QCOMPARE(endings, 1);  // ends by itself, once; later readings change nothing
+    const QString line = FreeAccelCsv::line(run, QDateTime(QDate(2026, 5, 1), QTime(8, 30)));
+    QCOMPARE(line, "2026-05-01T08:30:00," + method.name + ',' + csvTail);
+}
+
+OPA_TEST_CLASS(tst_FreeAccel)
+#include "freeaccel.moc"
