@@ -5,6 +5,7 @@
 #include <QSharedMemory>
 #include <QTimer>
 
+#include "app/trendpage.h"
 #include "net/socketclient.h"
 #include "shm/shmrecord.h"
 
@@ -46,6 +47,9 @@ mainwindow::mainwindow(QWidget *parent)
     connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
+
+    ui.tabWidget->addTab(new TrendPage(this),
+                         QCoreApplication::translate("mainwindowClass", "实时曲线"));
 }
 
 mainwindow::~mainwindow()
