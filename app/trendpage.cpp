@@ -8,7 +8,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QPainter>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
@@ -30,6 +32,19 @@ QValueAxis *makeAxis(const QString &title, double low, double high, int ticks)
     axis->setTickCount(ticks);
     axis->setLabelFormat(QStringLiteral("%g"));
     return axis;
+}
+
+// The usual red dot of a recorder; the style has none.
+QIcon recordIcon()
+{
+    QPixmap dot(16, 16);
+    dot.fill(Qt::transparent);
+    QPainter painter(&dot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(210, 30, 30));
+    painter.drawEllipse(QRectF(2, 2, 12, 12));
+    return QIcon(dot);
 }
 
 } // namespace
@@ -64,11 +79,13 @@ TrendPage::TrendPage(mainwindow *window)
     view = new QChartView(chart, this);
     view->setRenderHint(QPainter::Antialiasing);
 
-    pauseButton = new QPushButton(QStringLiteral("暂停"), this);
-    recordButton = new QPushButton(QStringLiteral("记录"), this);
+    pauseButton = new QPushButton(style()->standardIcon(QStyle::SP_MediaPause),
+                                  QStringLiteral("暂停"), this);
+    recordButton = new QPushButton(recordIcon(), QStringLiteral("记录"), this);
     recordButton->setCheckable(true);
     recordButton->setToolTip(QStringLiteral("Ctrl+R"));
-    pictureButton = new QPushButton(QStringLiteral("保存图片"), this);
+    pictureButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                    QStringLiteral("保存图片"), this);
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("recordStatus"));
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -103,6 +120,11 @@ TrendPage::TrendPage(mainwindow *window)
     connect(shortcut, &QShortcut::activated, this, &TrendPage::toggleRecording);
 }
 
+QChart *TrendPage::chart() const
+{
+    return view->chart();
+}
+
 void TrendPage::setClock(std::function<qint64()> clock)
 {
     now = std::move(clock);
@@ -128,6 +150,8 @@ void TrendPage::togglePause()
 {
     paused = !paused;
     pauseButton->setText(paused ? QStringLiteral("继续") : QStringLiteral("暂停"));
+    pauseButton->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay
+                                                      : QStyle::SP_MediaPause));
     if (!paused)
         refresh();
 }

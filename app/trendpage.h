@@ -19,6 +19,7 @@ class Recorder;
 class mainwindow;
 
 namespace QtCharts {
+class QChart;
 class QChartView;
 class QLineSeries;
 }
@@ -42,6 +43,7 @@ public:
     const TrendBuffer &buffer() const { return trend; }
     Recorder *recorder() const { return rec; }
     bool isPaused() const { return paused; }
+    QtCharts::QChart *chart() const;
     // Saves the plot as a PNG; false when the file cannot be written.
     bool savePicture(const QString &path);
 

@@ -59,7 +59,7 @@ bool Recorder::start(const QString &path)
     }
     out.setDevice(&file);
     // Restarting within the same second appends to that second's file.
-    if (file.size() == 0) {
+    if (file.isSequential() || file.size() == 0) {
         out << header() << '\n';
         dirty = true;
     }

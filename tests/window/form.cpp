@@ -194,7 +194,7 @@ void tst_Form::tabs()
 {
     mainwindow *w = make();
     auto *tabs = w->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    QCOMPARE(tabs->count(), 2);
+    QVERIFY(tabs->count() >= 2);  // pages of their own follow the form's two
     QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("tab"));
     QCOMPARE(tabs->widget(1)->objectName(), QStringLiteral("tab_3"));
     QCOMPARE(tabs->tabText(0), QStringLiteral("数据显示"));
