@@ -77,7 +77,6 @@ TrendPage::TrendPage(mainwindow *window)
     kSeries->attachAxis(time);
     kSeries->attachAxis(kAxis);
     view = new QChartView(chart, this);
-    view->setRenderHint(QPainter::Antialiasing);
 
     pauseButton = new QPushButton(style()->standardIcon(QStyle::SP_MediaPause),
                                   QStringLiteral("暂停"), this);
@@ -135,7 +134,7 @@ void TrendPage::addReading(const QByteArray &frame, const Measurement::Reading &
     Q_UNUSED(frame);
     trend.append(now(), reading);
     if (rec->isRecording())
-        rec->record(QDateTime::currentDateTime(), reading);
+        rec->record(reading);
 }
 
 void TrendPage::toggleRecording()

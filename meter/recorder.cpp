@@ -29,7 +29,8 @@ QString Recorder::header()
 QString Recorder::row(const QDateTime &time, const Measurement::Reading &r)
 {
     const QChar comma(QLatin1Char(','));
-    QString line = time.toString(Qt::ISODateWithMs) + comma + QString::number(r.N) + comma
+    QString line = time.date().toString(Qt::ISODate) + QLatin1Char('T')
+                   + time.time().toString(Qt::ISODateWithMs) + comma + QString::number(r.N) + comma
                    + QString::number(r.Ns) + comma;
     if (r.hasK) {
         line += QString::number(r.K) + comma + QString::number(r.chamberTemp) + comma
@@ -63,6 +64,7 @@ bool Recorder::start(const QString &path)
         out << header() << '\n';
         dirty = true;
     }
+    takeUtcOffset();
     flushTimer.start();
     emit started();
     return true;
@@ -81,11 +83,21 @@ void Recorder::stop()
     emit stopped(QString());
 }
 
-void Recorder::record(const QDateTime &time, const Measurement::Reading &reading)
+void Recorder::takeUtcOffset()
+{
+    utcOffsetMs = qint64(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
+}
+
+void Recorder::record(const Measurement::Reading &reading)
 {
     if (!file.isOpen())
         return;
-    out << row(time, reading) << '\n';
+    // The local time zone lookup costs ten times the rest of a row, too much
+    // for a burst of replies; the offset is taken at start and every flush,
+    // so a daylight-saving change shows within a second.
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(
+        QDateTime::currentMSecsSinceEpoch() + utcOffsetMs, Qt::UTC);
+    out << row(local, reading) << '\n';
     ++rows;
     dirty = true;
     // The stream writes through by itself once its buffer fills.
@@ -95,6 +107,7 @@ void Recorder::record(const QDateTime &time, const Measurement::Reading &reading
 
 void Recorder::flush()
 {
+    takeUtcOffset();
     if (!dirty || !file.isOpen())
         return;
     out.flush();

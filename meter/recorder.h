@@ -28,9 +28,10 @@ public:
     // "records/yyyyMMdd-hhmmss.csv", named by the start time.
     static QString pathFor(const QDateTime &start);
     static QString header();
-    // One row: local ISO 8601 time with milliseconds, then the values as the
-    // form shows them; fields the form does not show for this reply (K and
-    // after when K is negative, an energy above the limit) stay empty.
+    // One row: 'time's date and time of day in ISO 8601 with milliseconds,
+    // then the values as the form shows them; fields the form does not show
+    // for this reply (K and after when K is negative, an energy above the
+    // limit) stay empty.
     static QString row(const QDateTime &time, const Measurement::Reading &reading);
 
     // Opens 'path' for appending, creating its folder, and writes the header
@@ -38,7 +39,8 @@ public:
     bool start(const QString &path);
     // Writes what is buffered and closes the file.
     void stop();
-    void record(const QDateTime &time, const Measurement::Reading &reading);
+    // A row stamped with the local time now.
+    void record(const Measurement::Reading &reading);
     // Pushes buffered rows to the disk; a failure stops the recording.
     void flush();
 
@@ -54,10 +56,12 @@ signals:
 
 private:
     void fail(const QString &message);
+    void takeUtcOffset();
 
     QFile file;
     QTextStream out;
     QTimer flushTimer;
+    qint64 utcOffsetMs = 0;
     int rows = 0;
     bool dirty = false;
     QString error;

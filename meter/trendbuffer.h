@@ -14,8 +14,9 @@ class TrendBuffer
 {
 public:
     static constexpr qint64 SpanMs = 60000;
-    // Ten replies a second fill 600; the rest is room for faster meters.
-    static constexpr int Capacity = 2048;
+    // Ten replies a second fill 600; twice that leaves room for a faster
+    // meter without letting a flood of replies slow the redraw.
+    static constexpr int Capacity = 1200;
 
     TrendBuffer();
 
