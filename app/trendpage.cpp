@@ -89,14 +89,19 @@ TrendPage::TrendPage(mainwindow *window)
     status->setObjectName(QStringLiteral("recordStatus"));
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    status->setWordWrap(true);
+
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(pauseButton);
     buttons->addWidget(recordButton);
     buttons->addWidget(pictureButton);
-    buttons->addWidget(status, 1);
+    buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
+    // The form's tab widget reaches past the window's right and bottom edges.
+    layout->setContentsMargins(4, 2, 12, 8);
+    layout->setSpacing(4);
     layout->addWidget(view, 1);
+    layout->addWidget(status);
     layout->addLayout(buttons);
 
     rec = new Recorder(this);
