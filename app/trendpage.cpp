@@ -88,8 +88,7 @@ TrendPage::TrendPage(mainwindow *window)
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("recordStatus"));
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-
-    status->setWordWrap(true);
+    status->setWordWrap(true);  // a write error's text can be long
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(pauseButton);
