@@ -20,9 +20,8 @@ private slots:
         testsupport::ScopedWorkDir dir;
         // The meter answers these in turn: all shown, K below zero, energy too high.
         QFile replies(QStringLiteral("replies.csv"));
-        QVERIFY(replies.open(QIODevice::WriteOnly) && replies.write("1234,100,300,25,30,2048\n"
-                                                                    "-500,5,-1,40,50,100\n"
-                                                                    "250,300,20,26,31,5000\n"));
+        QVERIFY(replies.open(QIODevice::WriteOnly));
+        replies.write("1234,100,300,25,30,2048\n-500,5,-1,40,50,100\n250,300,20,26,31,5000\n");
         replies.close();
         const QStringList shown{"12.34,1,3,25,30,2048", "-5,0.05,,,,", "2.5,3,0.2,26,31,"};
         QProcess sim;
