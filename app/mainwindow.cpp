@@ -7,6 +7,7 @@
 
 #include "app/textfit.h"
 #include "app/freeaccelpage.h"
+#include "app/trendpage.h"
 #include "net/socketclient.h"
 #include "shm/shmrecord.h"
 
@@ -50,6 +51,8 @@ mainwindow::mainwindow(QWidget *parent)
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
 
+    ui.tabWidget->addTab(new TrendPage(this),
+                         QCoreApplication::translate("mainwindowClass", "实时曲线"));
     freeAccelPage = new FreeAccelPage(this);
     ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
     connect(this, &mainwindow::measurementReceived, freeAccelPage, &FreeAccelPage::onMeasurement);

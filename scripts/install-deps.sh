@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make
     qtbase5-dev qtbase5-dev-tools libqt5network5 libqt5concurrent5 libqt5test5
+    libqt5charts5-dev
     xvfb xauth fonts-noto-cjk
     iproute2 util-linux
 )

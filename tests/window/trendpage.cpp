@@ -1,0 +1,46 @@
+#include <QtTest>
+
+#include "support/testrunner.h"
+
+#include <QtCharts/QChart>
+#include <QtCharts/QXYSeries>
+
+#include "app/trendpage.h"
+#include "support/testsupport.h"
+#include "support/windowaccess.h"
+
+// The live curve: the window's replies on it, over the last minute by the page's clock.
+class TrendPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsTheLastMinuteAndSavesIt()
+    {
+        mainwindow w;
+        auto *page = w.findChild<TrendPage *>();
+        qint64 now = 0;
+        page->setClock([&] { return now; });
+        // One reply a second for 90 s, N counting the seconds; every third has no K.
+        for (int s = 0; s <= 90; ++s, now += 1000)
+            MainWindowTestAccess(w).seraildata(
+                testsupport::measurementReply(s * 100, 0, s % 3 ? 250 : -1, 25, 30, 9));
+        now -= 1000;
+        page->refresh();
+        auto *n = static_cast<QtCharts::QXYSeries *>(page->chart()->series().at(0));
+        auto *k = static_cast<QtCharts::QXYSeries *>(page->chart()->series().at(1));
+        QCOMPARE(n->count(), 61);
+        QCOMPARE(n->pointsVector().mid(0, 2), (QVector<QPointF>{{-60, 30}, {-59, 31}}));
+        QCOMPARE(k->count(), 40);  // the 61 less the 21 without K
+        QCOMPARE(k->at(0), QPointF(-59, 2.5));
+        // The curve moves on with the clock when the replies stop.
+        now += 30000;
+        page->refresh();
+        QCOMPARE(n->pointsVector().mid(0, 1), (QVector<QPointF>{{-60, 60}}));
+        testsupport::ScopedWorkDir dir;
+        QVERIFY(page->savePicture("trend.png") && QImage("trend.png").width() > 400);
+    }
+};
+
+OPA_TEST_CLASS(TrendPageTest)
+#include "trendpage.moc"
