@@ -1,0 +1,158 @@
+#include <QtTest>
+
+#include "support/meterrig.h"
+#include "support/testrunner.h"
+#include "support/testsupport.h"
+
+using testsupport::measurementReply;
+
+// The main window against a meter stand-in: what the meter sees of the
+// calibration and the factory reset, the response-time test driven by Ns
+// replies, and what the form shows of each reply.
+class tst_MeterWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sequences_data();
+    void sequences();
+    void responseTime_data();
+    void responseTime();
+    void display_data();
+    void display();
+
+private:
+    static QByteArray nsReply(float ns) { return measurementReply(0, qint16(qRound(ns * 100)), 0, 0, 0, 0); }
+    testsupport::ScopedWorkDir workDir;
+};
+
+void tst_MeterWindow::sequences_data()
+{
+    // Each frame the window sends from the click up to its first poll after
+    // the box, with the calibration button's caption at that moment.
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QString>("done");
+    QTest::newRow("calibration") << QStringList{"213800A7 正在校准", "213900A6 正在校准", "213300AC 校准"}
+                                 << QStringLiteral("校准完成");
+    QTest::newRow("factory reset") << QStringList{"214A01A2F2 校准", "213800A7 校准", "213900A6 校准", "213300AC 校准"}
+                                   << QStringLiteral("恢复出厂完成");
+}
+
+void tst_MeterWindow::sequences()
+{
+    QFETCH(QStringList, sent);
+    QFETCH(QString, done);
+    meterrig::MeterStandIn meter;
+    mainwindow w;
+    QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
+    auto &ui = MainWindowTestAccess(w).ui();
+    // The meter accepts a reset at once and reports a calibration done after its second step.
+    meter.reply = [](const QByteArray &c) {
+        return c == Frames::factoryReset() ? Frames::factoryResetAccepted()
+               : c == Frames::calibrateStep2() ? Frames::calibrationDone() : QByteArray();
+    };
+    QStringList log;
+    QList<qint64> atMs;
+    QObject context;
+    connect(&w, &mainwindow::writecmd, &context, [&](const QByteArray &f) {
+        log << QString::fromLatin1(f.toHex().toUpper()) + ' ' + ui.adjustButton->text()
+                   + (QApplication::activeModalWidget() ? " with the box open" : "");
+        atMs << QDateTime::currentMSecsSinceEpoch();
+    });
+    testsupport::MessageBoxCloser boxes;
+    boxes.setClosing(false);  // the box must close by itself
+
+    // The calibration click returns only after its second step; the test waits outside it.
+    int first = -1;
+    QPushButton *button = sent.size() == 3 ? ui.adjustButton : ui.refactButton;
+    QTimer::singleShot(0, &context, [&] { first = log.size(), button->click(); });
+    QVERIFY(QTest::qWaitFor([&] { return first >= 0 && log.size() >= first + sent.size(); }, 15000));
+    QCOMPARE(log.mid(first), sent);
+    QCOMPARE(MainWindowTestAccess(w).pollTimer()->interval(), 100);
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(boxes.seen().at(0).title, QStringLiteral("提示"));
+    QCOMPARE(boxes.seen().at(0).text, done);
+    const qint64 shownMs = boxes.seen().at(0).closedAtMs - boxes.seen().at(0).openedAtMs;
+    QVERIFY2(shownMs >= 1400 && shownMs < 3000, qPrintable(QString::number(shownMs)));
+    const qint64 stepsMs = atMs.at(first + sent.size() - 2) - atMs.at(first + sent.size() - 3);
+    QVERIFY2(sent.size() == 4 || (stepsMs >= 2900 && stepsMs < 4500), qPrintable(QString::number(stepsMs)));
+}
+
+void tst_MeterWindow::responseTime_data()
+{
+    QTest::addColumn<bool>("rise");
+    QTest::newRow("rise") << true;
+    QTest::newRow("fall") << false;
+}
+
+void tst_MeterWindow::responseTime()
+{
+    // Ns moves evenly between 0 and 100 % over 2 s: 1600 ms from 10 to 90 % or back.
+    QFETCH(bool, rise);
+    meterrig::MeterStandIn meter;
+    mainwindow w;
+    QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
+    auto &ui = MainWindowTestAccess(w).ui();
+    QPushButton *button = rise ? ui.uptestButton : ui.downtestButton;
+    const QString caption = button->text();
+    meter.reply = [rise](const QByteArray &) { return nsReply(rise ? 0 : 100); };
+    QVERIFY(QTest::qWaitFor([&] { return ui.label_resNs->text() == (rise ? "0" : "100"); }, 5000));
+
+    button->click();
+    QCOMPARE(button->text(), QStringLiteral("正在测试"));
+    QElapsedTimer ramp;
+    ramp.start();
+    meter.reply = [&ramp, rise](const QByteArray &) {
+        const float part = float(qMin(ramp.elapsed(), qint64(2000))) / 2000;
+        return nsReply(100 * (rise ? part : 1 - part));
+    };
+    QVERIFY(QTest::qWaitFor([&] { return button->isEnabled(); }, 10000));
+    QCOMPARE(button->text(), caption);
+    // Start and end are each seen up to one poll late.
+    const QString result = (rise ? ui.label_uptime : ui.label_downtime)->text();
+    const QTime shown = QTime::fromString(result, QStringLiteral("mm:ss:zzz"));
+    QVERIFY2(shown.isValid() && qAbs(shown.msecsSinceStartOfDay() - 1600) <= 150, qPrintable(result));
+
+    ui.clearResButton->click();
+    for (QLabel *label : {ui.label_uptime, ui.label_downtime, ui.label_resNs})
+        QCOMPARE(label->text(), QStringLiteral("0"));
+}
+
+void tst_MeterWindow::display_data()
+{
+    QTest::addColumn<QByteArrayList>("frames");  // an empty one is a click on the clear button
+    QTest::addColumn<QString>("shown");          // N Nmax Ns Nsmax K Kmax chamber smoke energy
+    const QByteArray r = measurementReply(1234, 100, 300, 25, 30, 2048);
+    auto row = [](const char *name, const QByteArrayList &frames, const char *shown) {
+        QTest::newRow(name) << frames << QString::fromLatin1(shown);
+    };
+    row("reply", {r}, "12.34|12.34|1|1|3|3|25|30|2048");
+    row("lower values keep the maxima", {r, measurementReply(1000, 50, 200, 20, 21, 7)}, "10|12.34|0.5|1|2|3|20|21|7");
+    row("first values below zero are no maxima", {measurementReply(-1000, -5, 0, 0, 0, -1)}, "-10||-0.05||0||0|0|-1");
+    row("K below zero: nothing after Ns", {r, measurementReply(2000, 200, -1, 4, 5, 1)}, "20|20|2|2|3|3|25|30|2048");
+    row("first K below zero", {measurementReply(100, 100, -1, 4, 5, 1)}, "1|1|1|1|||||");
+    row("energy 4096 taken", {r, measurementReply(1234, 100, 300, 25, 30, 4096)}, "12.34|12.34|1|1|3|3|25|30|4096");
+    row("energy 4097: the last good one", {r, measurementReply(1234, 100, 300, 26, 31, 4097)}, "12.34|12.34|1|1|3|3|26|31|2048");
+    row("first energy above 4096 shows 0", {measurementReply(0, 0, 0, 20, 20, 5000)}, "0||0||0||20|20|0");
+    row("cleared maxima take the next value above 0", {r, {}, measurementReply(500, 0, 150, 25, 30, 2048)},
+        "5|5|0|0|1.5|1.5|25|30|2048");
+}
+
+void tst_MeterWindow::display()
+{
+    QFETCH(QByteArrayList, frames);
+    QFETCH(QString, shown);
+    mainwindow w;
+    MainWindowTestAccess a(w);
+    auto &ui = a.ui();
+    for (const QByteArray &f : frames)
+        f.isEmpty() ? ui.clearButton->click() : a.seraildata(f);
+    QStringList texts;
+    for (QLabel *l : {ui.label_Nt, ui.label_Nmax, ui.label_Nst, ui.label_Nsmax, ui.label_Kt, ui.label_Kmax,
+                      ui.label_airroomt, ui.label_smoket, ui.label_Ad})
+        texts << l->text();
+    QCOMPARE(texts.join('|'), shown);
+}
+
+OPA_TEST_CLASS(tst_MeterWindow)
+#include "meterwindow.moc"
