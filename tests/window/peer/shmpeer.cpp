@@ -1,35 +1,17 @@
-// Plays the companion process for tst_Companion: one request a line on
-// stdin, one answer a line on stdout.
+// Plays the companion process for tst_Window::companion: one request a
+// line on stdin, one answer a line on stdout.
 //
 //   read-data | read-cmd   the whole segment in hex, or "none"
 //   place HEX              make the command segment (32 bytes, once), put HEX
-//                          at its start and zeros after it               -> ok
+//                          at its start and zeros after it       -> ok
 
 #include <QCoreApplication>
 #include <QSharedMemory>
 #include <QTextStream>
 
-#include <cstring>
+#include <algorithm>
 
 #include "shm/shmrecord.h"
-
-namespace {
-
-QByteArray contents(QSharedMemory &segment)
-{
-    // Holding the data segment would keep the program from making it anew.
-    const bool held = segment.isAttached();
-    if (!held && !segment.attach(QSharedMemory::ReadOnly))
-        return "none";
-    segment.lock();
-    const QByteArray bytes(static_cast<const char *>(segment.constData()), segment.size());
-    segment.unlock();
-    if (!held)
-        segment.detach();
-    return bytes.toHex().toUpper();
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -37,17 +19,25 @@ int main(int argc, char *argv[])
     QSharedMemory data(QString::fromLatin1(ShmRecord::DataSegmentKey));
     QSharedMemory cmd(QString::fromLatin1(ShmRecord::CommandSegmentKey));
     QTextStream in(stdin), out(stdout);
-    for (QString line; in.readLineInto(&line); out.flush()) {
-        const QByteArray bytes = QByteArray::fromHex(line.section(' ', 1).toLatin1()).left(32);
-        if (line.startsWith("read-"))
-            out << contents(line == "read-data" ? data : cmd) << '\n';
-        else if (cmd.isAttached() || cmd.create(32)) {
-            cmd.lock();
-            std::memset(cmd.data(), 0, 32);
-            std::memcpy(cmd.data(), bytes.constData(), size_t(bytes.size()));
-            cmd.unlock();
-            out << "ok\n";
+    for (QString line; in.readLineInto(&line);) {
+        const bool place = line.startsWith(QLatin1String("place "));
+        QSharedMemory &segment = line == QLatin1String("read-data") ? data : cmd;
+        // Only the command segment is kept: holding the data segment would
+        // keep the program from making it anew.
+        const bool held = segment.isAttached();
+        QByteArray answer = "none";
+        if (held || (place ? cmd.create(32) : segment.attach(QSharedMemory::ReadOnly))) {
+            segment.lock();
+            const QByteArray bytes = QByteArray::fromHex(line.mid(6).toLatin1()).leftJustified(32, '\0', true);
+            if (place)
+                std::copy(bytes.begin(), bytes.end(), static_cast<char *>(segment.data()));
+            const QByteArray contents(static_cast<const char *>(segment.constData()), segment.size());
+            answer = place ? QByteArray("ok") : contents.toHex().toUpper();
+            segment.unlock();
+            if (!held && !place)
+                segment.detach();
         }
+        out << answer << '\n';
+        out.flush();
     }
-    return 0;
 }
