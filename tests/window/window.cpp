@@ -77,7 +77,7 @@ void tst_Window::sequences()
     // The calibration click returns only after its second step; the test waits outside it.
     int first = -1;
     QPushButton *button = sent.size() == 3 ? ui.adjustButton : ui.refactButton;
-    QTimer::singleShot(0, &context, [&] { first = log.size(), button->click(); });
+    QTimer::singleShot(0, &context, [&] { first = log.size(); button->click(); });
     QVERIFY(QTest::qWaitFor([&] { return first >= 0 && log.size() >= first + sent.size(); }, 15000));
     QCOMPARE(log.mid(first), sent);
     QCOMPARE(MainWindowTestAccess(w).pollTimer()->interval(), 100);
