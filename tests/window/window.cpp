@@ -85,7 +85,9 @@ void tst_Window::sequences()
     QCOMPARE(boxes.seen().at(0).title + ' ' + boxes.seen().at(0).text, box);
     const qint64 shownMs = boxes.seen().at(0).closedAtMs - boxes.seen().at(0).openedAtMs;
     QVERIFY2(shownMs >= 1400 && shownMs < 3000, qPrintable(QString::number(shownMs)));
-    const qint64 stepsMs = atMs.at(first + sent.size() - 2) - atMs.at(first + sent.size() - 3);
+    // The calibration's two steps lie about 3 s apart; the reset's pacing is
+    // not looked at here.
+    const qint64 stepsMs = atMs.at(first + 1) - atMs.at(first);
     QVERIFY2(sent.size() == 4 || (stepsMs >= 2900 && stepsMs < 4500), qPrintable(QString::number(stepsMs)));
 }
 
