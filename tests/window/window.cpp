@@ -175,20 +175,22 @@ void tst_Window::companion()
         return QTest::qWaitFor([&] { return peer.canReadLine(); }, 5000) ? peer.readLine().trimmed() : "no answer";
     };
 
-    // A short reply is published as it arrives; a measurement is not.
-    a.seraildata(QByteArray::fromHex("063800C2"));
-    const QByteArray reply = measurementReply(1234, 100, -1, 25, 30, 5000);
-    a.seraildata(reply);
-    QCOMPARE(ask("read-data"), QByteArray("00000004063800C2"));
-
     // Asked with the poll command, the window publishes its last measurement
     // as received and sends nothing; the request is wiped.
+    const QByteArray reply = measurementReply(1234, 100, -1, 25, 30, 5000);
+    a.seraildata(reply);
     QCOMPARE(ask("place 00000004213300AC"), QByteArray("ok"));
     QSignalSpy sent(&w, &mainwindow::writecmd);
     a.loadmem();
     QCOMPARE(sent.count(), 0);
     QCOMPARE(ask("read-data"), "0000000E" + reply.toHex().toUpper());
     QVERIFY(ask("read-cmd").startsWith("0000000100"));
+
+    // A short reply is published as it arrives, into the segment the
+    // companion now holds; a measurement is not.
+    a.seraildata(QByteArray::fromHex("063800C2"));
+    a.seraildata(reply);
+    QVERIFY(ask("read-data").startsWith("00000004063800C2"));
 
     // While polling, any other 4-byte command reaches the meter; others are only wiped.
     QVERIFY(meter.listen() && meterrig::showConnected(w, meter));

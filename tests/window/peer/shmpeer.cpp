@@ -1,7 +1,8 @@
 // Plays the companion process for tst_Window::companion: one request a
 // line on stdin, one answer a line on stdout.
 //
-//   read-data | read-cmd   the whole segment in hex, or "none"
+//   read-data | read-cmd   the whole segment in hex, or "none"; the segment
+//                          stays attached after
 //   place HEX              make the command segment (32 bytes, once), put HEX
 //                          at its start and zeros after it       -> ok
 
@@ -22,11 +23,10 @@ int main(int argc, char *argv[])
     for (QString line; in.readLineInto(&line);) {
         const bool place = line.startsWith(QLatin1String("place "));
         QSharedMemory &segment = line == QLatin1String("read-data") ? data : cmd;
-        // Only the command segment is kept: holding the data segment would
-        // keep the program from making it anew.
+        // Once read, a segment stays attached, as the companion keeps it.
         const bool held = segment.isAttached();
         QByteArray answer = "none";
-        if (held || (place ? cmd.create(32) : segment.attach(QSharedMemory::ReadOnly))) {
+        if (held || (place ? cmd.create(32) : segment.attach())) {
             segment.lock();
             const QByteArray bytes = QByteArray::fromHex(line.mid(6).toLatin1()).leftJustified(32, '\0', true);
             if (place)
@@ -34,8 +34,6 @@ int main(int argc, char *argv[])
             const QByteArray contents(static_cast<const char *>(segment.constData()), segment.size());
             answer = place ? QByteArray("ok") : contents.toHex().toUpper();
             segment.unlock();
-            if (!held && !place)
-                segment.detach();
         }
         out << answer << '\n';
         out.flush();
