@@ -1,0 +1,93 @@
+#ifndef TESTS_E2E_E2EHARNESS_H
+#define TESTS_E2E_E2EHARNESS_H
+
+// The program, in the test, against opacimeter-sim as a process of its own;
+// both live in the test's own network and IPC namespace. A test needs only
+//
+//   e2e::Session s;
+//   QVERIFY(s.start({"--scenario", "steady", "--garbage"}));
+//   QVERIFY(s.waitForCommand("213300AC", 10));
+
+#include <QtTest>
+
+#include <QProcess>
+#include <QSettings>
+
+#include <memory>
+
+#include "support/testsupport.h"
+#include "support/windowaccess.h"
+
+namespace e2e {
+
+// Runs one of our tools to its end while the test's event loop (and so the
+// program's) keeps running; its exit code, or -1 when it did not end in time.
+inline int runTool(const QString &path, const QStringList &args, QByteArray *output = nullptr)
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(path, args);
+    const bool ended = QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 15000);
+    if (output)
+        *output = tool.readAll();
+    return ended && tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+class Session
+{
+public:
+    ~Session() { sim.kill(); sim.waitForFinished(3000); }
+
+    // Starts the simulator on 127.0.0.1 with 'args' and waits for its
+    // "listening on" line, stores its address in ./set.ini and shows a window
+    // that connects to it. Message boxes are closed at once unless the test
+    // says otherwise (boxes.setClosing(false)).
+    bool start(const QStringList &args)
+    {
+        sim.setProcessChannelMode(QProcess::MergedChannels);
+        sim.start(QStringLiteral(OPA_SIM_PATH), args);
+        if (!QTest::qWaitFor([&] { return log().contains("listening on") || sim.state() == QProcess::NotRunning; }, 5000)
+            || !log().contains("listening on"))
+            return false;
+        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat)
+            .setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        window.reset(new mainwindow);
+        window->show();
+        return QTest::qWaitFor([&] { return access().serverConnected(); }, 5000);
+    }
+
+    MainWindowTestAccess access() { return MainWindowTestAccess(*window); }
+    Ui::mainwindowClass &ui() { return access().ui(); }
+
+    // Everything the simulator has printed so far.
+    QByteArray log() { return output += sim.readAll(); }
+
+    // The commands the simulator received, in order, as upper-case hex.
+    QStringList commands()
+    {
+        QStringList found;
+        for (const QByteArray &line : log().split('\n')) {
+            const QList<QByteArray> words = line.simplified().split(' ');
+            const int at = words.indexOf("recv");
+            if (at >= 0 && at + 1 < words.size())
+                found << QString::fromLatin1(words.at(at + 1)).toUpper();
+        }
+        return found;
+    }
+    bool waitForCommand(const QString &hex, int times = 1)
+    {
+        return QTest::qWaitFor([&] { return commands().count(hex) >= times; }, 10000);
+    }
+
+    testsupport::ScopedWorkDir dir;
+    testsupport::MessageBoxCloser boxes;
+    QProcess sim;
+    std::unique_ptr<mainwindow> window;
+
+private:
+    QByteArray output;
+};
+
+} // namespace e2e
+
+#endif
