@@ -51,11 +51,12 @@ mainwindow::mainwindow(QWidget *parent)
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
 
-    ui.tabWidget->addTab(new TrendPage(this),
-                         QCoreApplication::translate("mainwindowClass", "实时曲线"));
+    auto *trendPage = new TrendPage(this);
+    ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));
     freeAccelPage = new FreeAccelPage(this);
     ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
     connect(this, &mainwindow::measurementReceived, freeAccelPage, &FreeAccelPage::onMeasurement);
+    connect(freeAccelPage, &FreeAccelPage::peakCounted, trendPage, &TrendPage::markPeak);
 }
 
 mainwindow::~mainwindow()

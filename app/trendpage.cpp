@@ -15,7 +15,10 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
+
+#include <algorithm>
 
 #include "app/mainwindow.h"
 #include "meter/recorder.h"
@@ -64,8 +67,12 @@ TrendPage::TrendPage(mainwindow *window)
     nSeries->setName(QStringLiteral("N (%)"));
     kSeries = new QLineSeries;
     kSeries->setName(QStringLiteral("K (m⁻¹)"));
+    peakSeries = new QScatterSeries;
+    peakSeries->setName(QStringLiteral("计入峰值"));
+    peakSeries->setMarkerSize(9);
     chart->addSeries(nSeries);
     chart->addSeries(kSeries);
+    chart->addSeries(peakSeries);
     QValueAxis *time = makeAxis(QStringLiteral("时间 (s)"), -TrendBuffer::SpanMs / 1000.0, 0, 7);
     QValueAxis *nAxis = makeAxis(QStringLiteral("N (%)"), 0, 100, 6);
     QValueAxis *kAxis = makeAxis(QStringLiteral("K (m⁻¹)"), 0, 10, 6);
@@ -76,6 +83,8 @@ TrendPage::TrendPage(mainwindow *window)
     nSeries->attachAxis(nAxis);
     kSeries->attachAxis(time);
     kSeries->attachAxis(kAxis);
+    peakSeries->attachAxis(time);
+    peakSeries->attachAxis(kAxis);
     view = new QChartView(chart, this);
 
     pauseButton = new QPushButton(style()->standardIcon(QStyle::SP_MediaPause),
@@ -164,6 +173,25 @@ void TrendPage::refresh()
     trend.points(now(), &nPoints, &kPoints);
     nSeries->replace(nPoints);
     kSeries->replace(kPoints);
+
+    const qint64 nowMs = now();
+    peaks.erase(std::remove_if(peaks.begin(), peaks.end(),
+                               [nowMs](const QPointF &p) {
+                                   return nowMs - p.x() > TrendBuffer::SpanMs;
+                               }),
+                peaks.end());
+    peakPoints.clear();
+    for (const QPointF &p : peaks)
+        peakPoints.append(QPointF((p.x() - nowMs) / 1000.0, p.y()));
+    peakSeries->replace(peakPoints);
+}
+
+void TrendPage::markPeak(qint64 msSinceEpoch, double k)
+{
+    // The curve runs on the page's own clock; a peak is placed as long ago
+    // on it as it was on the wall clock.
+    const qint64 ago = QDateTime::currentMSecsSinceEpoch() - msSinceEpoch;
+    peaks.append(QPointF(double(now() - ago), k));
 }
 
 void TrendPage::tick()

@@ -22,6 +22,7 @@ namespace QtCharts {
 class QChart;
 class QChartView;
 class QLineSeries;
+class QScatterSeries;
 }
 
 // The "实时曲线" page: K and N over the last minute, and the recording of
@@ -53,6 +54,9 @@ public slots:
     void togglePause();
     // Hands the series the whole buffer at once.
     void refresh();
+    // Marks a peak that a free-acceleration series counted, taken at
+    // 'msSinceEpoch' with absorption coefficient 'k'.
+    void markPeak(qint64 msSinceEpoch, double k);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -70,10 +74,13 @@ private:
     bool paused = false;
     QVector<QPointF> nPoints;
     QVector<QPointF> kPoints;
+    QVector<QPointF> peaks;  // x: the page's clock in ms, y: K
+    QVector<QPointF> peakPoints;
 
     QtCharts::QChartView *view = nullptr;
     QtCharts::QLineSeries *nSeries = nullptr;
     QtCharts::QLineSeries *kSeries = nullptr;
+    QtCharts::QScatterSeries *peakSeries = nullptr;
     QTimer *refreshTimer = nullptr;
     QPushButton *pauseButton = nullptr;
     QPushButton *recordButton = nullptr;

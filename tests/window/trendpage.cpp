@@ -37,6 +37,11 @@ private slots:
         now += 30000;
         page->refresh();
         QCOMPARE(n->pointsVector().mid(0, 1), (QVector<QPointF>{{-60, 60}}));
+        // A peak the free-acceleration page counted 2 s ago shows on the K axis.
+        page->markPeak(QDateTime::currentMSecsSinceEpoch() - 2000, 1.5);
+        page->refresh();
+        auto *peaks = static_cast<QtCharts::QXYSeries *>(page->chart()->series().at(2));
+        QVERIFY(peaks->count() == 1 && qAbs(peaks->at(0).x() + 2) < 0.5 && peaks->at(0).y() == 1.5);
         testsupport::ScopedWorkDir dir;
         QVERIFY(page->savePicture("trend.png") && QImage("trend.png").width() > 400);
     }
