@@ -1,245 +1,126 @@
 #include <QtTest>
 
-#include "support/testrunner.h"
-
-#include "meter/frames.h"
 #include "meter/measurement.h"
+#include "net/framecutter.h"
+#include "support/testrunner.h"
 #include "support/testsupport.h"
 
-using Measurement::FrameKind;
-Q_DECLARE_METATYPE(Measurement::FrameKind)
+using FrameList = QList<QByteArray>;
+using testsupport::hex;
+using testsupport::measurementReply;
 
 namespace {
 
-using testsupport::measurementReply;
+const QByteArray reply = hex("06330AD20464002C01191E000817");  // N 12.34, Ns 1, K 3, 25/30 C, 2048
+const QByteArray done = hex("063900C1");
 
-int byteSum(const QByteArray &bytes)
+// Appends 'bytes' and takes every whole frame the cutter then has.
+FrameList cut(FrameCutter &cutter, const QByteArray &bytes)
 {
-    int sum = 0;
-    for (char c : bytes)
-        sum += static_cast<unsigned char>(c);
-    return sum;
+    cutter.append(bytes);
+    FrameList frames;
+    QByteArray frame;
+    while (cutter.next(&frame))
+        frames.append(frame);
+    return frames;
+}
+
+// How the program takes a frame: as a measurement (and what it reads), as
+// a short reply for the companion, or not at all.
+QString take(const QByteArray &frame)
+{
+    Measurement::Reading r;
+    if (!Measurement::decode(frame, &r))
+        return Measurement::classify(frame) == Measurement::FrameKind::ShortReply
+                   ? QStringLiteral("short reply") : QStringLiteral("ignored");
+    return QString::asprintf("N %.2f Ns %.2f K %.2f%s %g/%g C E %g%s", r.N, r.Ns, r.K,
+                             r.hasK ? "" : " none", r.chamberTemp, r.smokeTemp, r.energy,
+                             r.energyAccepted ? "" : " not taken");
 }
 
 } // namespace
 
-// The fixed frames the host sends and recognises, and the decoder of the
-// meter's measurement reply.
+// What the program makes of the meter's byte stream: frames cut by their
+// length byte, sorted by size and code, and the measurement decoded.
 class tst_MeterFrames : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // Fixed frames.
-    void fixedFrames_data();
-    void fixedFrames();
-    void factoryResetLayout();
-    void checksumRule();
+    void cut_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<FrameList>("frames");
 
-    // Recognition of received frames.
-    void classify_data();
-    void classify();
-
-    // Decoding.
-    void decode_data();
-    void decode();
-    void decodeRefusesOtherFrames();
-
-    // Maxima.
-    void raiseMaximum_data();
-    void raiseMaximum();
-};
-
-void tst_MeterFrames::fixedFrames_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QByteArray>("hex");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<char>("start");
-
-    QTest::newRow("read measurement") << Frames::readMeasurement()
-        << QByteArray(Frames::ReadMeasurementHex) << QByteArray::fromHex("213300AC") << '\x21';
-    QTest::newRow("calibrate step 1") << Frames::calibrateStep1()
-        << QByteArray(Frames::CalibrateStep1Hex) << QByteArray::fromHex("213800A7") << '\x21';
-    QTest::newRow("calibrate step 2") << Frames::calibrateStep2()
-        << QByteArray(Frames::CalibrateStep2Hex) << QByteArray::fromHex("213900A6") << '\x21';
-    QTest::newRow("factory reset") << Frames::factoryReset()
-        << QByteArray(Frames::FactoryResetHex) << QByteArray::fromHex("214A01A2F2") << '\x21';
-    QTest::newRow("calibration done") << Frames::calibrationDone()
-        << QByteArray(Frames::CalibrationDoneHex) << QByteArray::fromHex("063900C1") << '\x06';
-    QTest::newRow("factory reset accepted") << Frames::factoryResetAccepted()
-        << QByteArray(Frames::FactoryResetAcceptedHex) << QByteArray::fromHex("064A00B0") << '\x06';
-}
-
-void tst_MeterFrames::fixedFrames()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QByteArray, hex);
-    QFETCH(QByteArray, expected);
-    QFETCH(char, start);
-
-    QCOMPARE(bytes, expected);
-    QCOMPARE(hex.toUpper(), expected.toHex().toUpper());
-    QCOMPARE(bytes.at(0), start);
-    QCOMPARE(bytes.size(), static_cast<unsigned char>(bytes.at(2)) + 4);
-    QCOMPARE(byteSum(bytes) % 256, 0);
-}
-
-void tst_MeterFrames::factoryResetLayout()
-{
-    const QByteArray &f = Frames::factoryReset();
-    QCOMPARE(f.size(), 5);
-    QCOMPARE(f.at(1), '\x4A');
-    QCOMPARE(f.at(2), '\x01');
-    QCOMPARE(f.at(3), '\xA2');
-    QCOMPARE(f.at(4), '\xF2');
-}
-
-void tst_MeterFrames::checksumRule()
-{
-    QCOMPARE(Frames::checksum(QByteArray::fromHex("213300")), '\xAC');
-    QCOMPARE(Frames::checksum(QByteArray::fromHex("214A01A2")), '\xF2');
-    // A sum that is already a multiple of 256 needs a 0, not 256.
-    QCOMPARE(Frames::checksum(QByteArray::fromHex("FF01")), '\x00');
-    QVERIFY(Frames::sumsToZero(QByteArray::fromHex("213300AC")));
-    QVERIFY(!Frames::sumsToZero(QByteArray::fromHex("213300AD")));
-}
-
-void tst_MeterFrames::classify_data()
-{
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<FrameKind>("kind");
-
-    const QByteArray measurement = measurementReply(1234, 100, 300, 25, 30, 2048);
-    QTest::newRow("empty") << QByteArray() << FrameKind::Ignored;
-    QTest::newRow("measurement") << measurement << FrameKind::Measurement;
-    QTest::newRow("14 bytes, other code")
-        << QByteArray(measurement).replace(1, 1, "\x34") << FrameKind::Ignored;
-    QTest::newRow("14 bytes, host start byte")
-        << QByteArray(measurement).replace(0, 1, "\x21") << FrameKind::Ignored;
-    // The length byte is not looked at: the size alone decides.
-    QTest::newRow("14 bytes, wrong length byte")
-        << QByteArray(measurement).replace(2, 1, "\x07") << FrameKind::Measurement;
-    QTest::newRow("1 byte") << QByteArray::fromHex("06") << FrameKind::ShortReply;
-    QTest::newRow("calibration done") << QByteArray::fromHex("063900C1") << FrameKind::ShortReply;
-    QTest::newRow("9 bytes") << QByteArray::fromHex("0633050102030405AF") << FrameKind::ShortReply;
-    QTest::newRow("9 bytes, host start byte")
-        << QByteArray::fromHex("2133050102030405AF") << FrameKind::Ignored;
-    for (int size : {10, 11, 12, 13, 15, 16, 259}) {
-        QByteArray f(size, '\0');
-        f[0] = '\x06';
-        f[1] = '\x33';
-        QTest::addRow("%d bytes", size) << f << FrameKind::Ignored;
+        const QByteArray startsInData = hex("06330A06060606060606060606FF");
+        QTest::newRow("two frames") << reply + done << FrameList{reply, done};
+        QTest::newRow("garbage before and between frames")
+            << hex("FF0A21") + done + hex("1234") + reply << FrameList{done, reply};
+        // Only the length byte says where a frame ends.
+        QTest::newRow("0x06 in the data, bad checksum")
+            << startsInData + done << FrameList{startsInData, done};
+        QTest::newRow("garbage only") << hex("FF0A2133") << FrameList{};
     }
-}
 
-void tst_MeterFrames::classify()
-{
-    QFETCH(QByteArray, frame);
-    QFETCH(FrameKind, kind);
-    QCOMPARE(Measurement::classify(frame), kind);
-}
+    // Split into two reads at every point, and byte by byte, the stream
+    // gives the same frames and leaves nothing behind.
+    void cut()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(FrameList, frames);
+        for (int split = 0; split <= stream.size(); ++split) {
+            FrameCutter cutter;
+            FrameList got = ::cut(cutter, stream.left(split));
+            got += ::cut(cutter, stream.mid(split));
+            QVERIFY2(got == frames && cutter.buffer().isEmpty(), qPrintable(QString::number(split)));
+        }
+        FrameCutter cutter;
+        FrameList got;
+        for (char byte : stream)
+            got += ::cut(cutter, QByteArray(1, byte));
+        QCOMPARE(got, frames);
+    }
 
-void tst_MeterFrames::decode_data()
-{
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<double>("n");
-    QTest::addColumn<double>("ns");
-    QTest::addColumn<bool>("hasK");
-    QTest::addColumn<double>("k");
-    QTest::addColumn<double>("chamber");
-    QTest::addColumn<double>("smoke");
-    QTest::addColumn<bool>("energyAccepted");
-    QTest::addColumn<double>("energy");
+    void take_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QString>("taken");
 
-    QTest::newRow("example reply")
-        << QByteArray::fromHex("06330AD20464002C01191E000817")
-        << 12.34 << 1.0 << true << 3.0 << 25.0 << 30.0 << true << 2048.0;
-    QTest::newRow("any checksum")
-        << QByteArray::fromHex("06330AD20464002C01191E0008FF")
-        << 12.34 << 1.0 << true << 3.0 << 25.0 << 30.0 << true << 2048.0;
-    QTest::newRow("N -10") << measurementReply(-1000, 0, 0, 0, 0, 0)
-        << -10.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << 0.0;
-    QTest::newRow("N -0.05") << measurementReply(-5, 0, 0, 0, 0, 0)
-        << -0.05 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << 0.0;
-    QTest::newRow("16-bit extremes") << measurementReply(32767, -32768, 32767, 0, 0, 0)
-        << 327.67 << -327.68 << true << 327.67 << 0.0 << 0.0 << true << 0.0;
-    QTest::newRow("temperatures 255, never -1") << measurementReply(0, 0, 0, 255, 255, 0)
-        << 0.0 << 0.0 << true << 0.0 << 255.0 << 255.0 << true << 0.0;
-    QTest::newRow("temperatures 128") << measurementReply(0, 0, 0, 128, 127, 0)
-        << 0.0 << 0.0 << true << 0.0 << 128.0 << 127.0 << true << 0.0;
-    QTest::newRow("K 0 is valid") << measurementReply(100, 200, 0, 20, 21, 5)
-        << 1.0 << 2.0 << true << 0.0 << 20.0 << 21.0 << true << 5.0;
-    QTest::newRow("K -0.01 stops") << QByteArray::fromHex("06330AD2046400FFFF191E000800")
-        << 12.34 << 1.0 << false << -0.01 << 25.0 << 30.0 << true << 2048.0;
-    QTest::newRow("energy 4096 accepted") << measurementReply(0, 0, 0, 0, 0, 4096)
-        << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << 4096.0;
-    QTest::newRow("energy 4097 rejected") << measurementReply(0, 0, 0, 0, 0, 4097)
-        << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << false << 4097.0;
-    QTest::newRow("energy 32767 rejected") << measurementReply(0, 0, 0, 0, 0, 32767)
-        << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << false << 32767.0;
-    QTest::newRow("energy -1 accepted") << measurementReply(0, 0, 0, 0, 0, -1)
-        << 0.0 << 0.0 << true << 0.0 << 0.0 << 0.0 << true << -1.0;
-}
+        QTest::newRow("measurement") << reply << "N 12.34 Ns 1.00 K 3.00 25/30 C E 2048";
+        QTest::newRow("signed values, unsigned temperatures") << measurementReply(-5, -32768, 0, 255, 128, -1)
+                                               << "N -0.05 Ns -327.68 K 0.00 255/128 C E -1";
+        QTest::newRow("K below zero") << measurementReply(1234, 100, -1, 25, 30, 2048)
+                                      << "N 12.34 Ns 1.00 K -0.01 none 25/30 C E 2048";
+        QTest::newRow("energy 4096") << measurementReply(0, 0, 0, 0, 0, 4096)
+                                     << "N 0.00 Ns 0.00 K 0.00 0/0 C E 4096";
+        QTest::newRow("energy 4097") << measurementReply(0, 0, 0, 0, 0, 4097)
+                                     << "N 0.00 Ns 0.00 K 0.00 0/0 C E 4097 not taken";
+        // Start byte, size and code decide.
+        QTest::newRow("14 bytes, other code") << QByteArray(reply).replace(1, 1, "\x34") << "ignored";
+        QTest::newRow("9 bytes") << hex("0633050102030405AF") << "short reply";
+        QTest::newRow("9 bytes, host's start") << hex("2133050102030405AF") << "ignored";
+        QTest::newRow("10 bytes") << hex("06330601020304050600") << "ignored";
+        QTest::newRow("15 bytes") << reply + hex("06") << "ignored";
+        QTest::newRow("empty") << QByteArray() << "ignored";
+    }
 
-void tst_MeterFrames::decode()
-{
-    QFETCH(QByteArray, frame);
-    QFETCH(double, n);
-    QFETCH(double, ns);
-    QFETCH(bool, hasK);
-    QFETCH(double, k);
-    QFETCH(double, chamber);
-    QFETCH(double, smoke);
-    QFETCH(bool, energyAccepted);
-    QFETCH(double, energy);
+    void take()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, taken);
+        QCOMPARE(::take(frame), taken);
+    }
 
-    Measurement::Reading r;
-    QVERIFY(Measurement::decode(frame, &r));
-    // Hundredths are divided in double precision, then kept as float.
-    QCOMPARE(r.N, float(n));
-    QCOMPARE(r.Ns, float(ns));
-    QCOMPARE(r.hasK, hasK);
-    QCOMPARE(r.K, float(k));
-    QCOMPARE(r.chamberTemp, float(chamber));
-    QCOMPARE(r.smokeTemp, float(smoke));
-    QCOMPARE(r.energyAccepted, energyAccepted);
-    QCOMPARE(r.energy, float(energy));
-}
-
-void tst_MeterFrames::decodeRefusesOtherFrames()
-{
-    Measurement::Reading r;
-    r.N = 42;
-    QVERIFY(!Measurement::decode(QByteArray(), &r));
-    QVERIFY(!Measurement::decode(QByteArray::fromHex("06340AD20464002C01191E000817"), &r));
-    QVERIFY(!Measurement::decode(QByteArray::fromHex("06330AD20464002C01191E0008"), &r));
-    QCOMPARE(r.N, 42.0f);
-}
-
-void tst_MeterFrames::raiseMaximum_data()
-{
-    QTest::addColumn<float>("maximum");
-    QTest::addColumn<float>("value");
-    QTest::addColumn<bool>("raised");
-    QTest::addColumn<float>("after");
-
-    QTest::newRow("greater") << 1.0f << 12.34f << true << 12.34f;
-    QTest::newRow("equal") << 12.34f << 12.34f << false << 12.34f;
-    QTest::newRow("lower") << 12.34f << 10.0f << false << 12.34f;
-    QTest::newRow("negative below 0") << 0.0f << -10.0f << false << 0.0f;
-    QTest::newRow("just above") << 0.0f << 0.01f << true << 0.01f;
-}
-
-void tst_MeterFrames::raiseMaximum()
-{
-    QFETCH(float, maximum);
-    QFETCH(float, value);
-    QFETCH(bool, raised);
-    QFETCH(float, after);
-    QCOMPARE(Measurement::raiseMaximum(maximum, value), raised);
-    QCOMPARE(maximum, after);
-}
+    // Only a strictly greater reading raises a maximum.
+    void raiseMaximum()
+    {
+        float maximum = 12.34f;
+        QVERIFY(!Measurement::raiseMaximum(maximum, 12.34f));
+        QVERIFY(!Measurement::raiseMaximum(maximum, -10));
+        QVERIFY(Measurement::raiseMaximum(maximum, 12.35f));
+        QCOMPARE(maximum, 12.35f);
+    }
+};
 
 OPA_TEST_CLASS(tst_MeterFrames)
 #include "meterframes.moc"

@@ -1,344 +1,89 @@
 #include <QtTest>
 
+#include "meter/responsetest.h"
 #include "support/testrunner.h"
 
-#include "meter/responsetest.h"
-
-// The response-time test driven tick by tick with chosen Ns values and
-// chosen clock readings.
 namespace {
 
-// Reads 'now'; with a step, every reading moves the clock on by that much,
-// so a second reading within one tick differs from the first.
+// Reads as set; every reading also moves it on by 7 ms, so a tick that read
+// the clock twice would see two different times.
 class FakeClock : public MonotonicClock
 {
 public:
-    qint64 nowMs() const override
-    {
-        const qint64 reading = now;
-        now += step;
-        return reading;
-    }
+    qint64 nowMs() const override { return (now += 7) - 7; }
     mutable qint64 now = 0;
-    qint64 step = 0;
 };
 
 } // namespace
 
+// The rise and fall test run tick by tick from a script: "@ms" sets the
+// clock, "rise", "fall" and "clear" are the buttons, a number is a tick
+// with that Ns. Each tick shows "-" (nothing), the elapsed text, or that
+// text after "start:" (fall timing began) or "end:" (the test ended).
 class tst_ResponseTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
+    void run_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("shown");
 
-    // Rise test.
-    void riseArmedAboveStartTimesOnFirstTick();
-    void riseWaitsForStart();
-    void riseEndsAtEnd();
-    void riseNearEnd_data();
-    void riseNearEnd();
+        QTest::newRow("rise: from 10 to 90") << "rise @0 9.99 @100 10 @500 50 @1950 90 @2000 95"
+                                             << "- 00:00:000 00:00:400 end:00:01:850 -";
+        QTest::newRow("rise: above the start when armed") << "@5000 rise 50 @5400 89.99"
+                                                          << "00:00:000 00:00:400";
+        QTest::newRow("rise: 85 at 1001") << "rise 20 @1001 85" << "00:00:000 end:00:01:001";
+        QTest::newRow("rise: 89.99 at 1099") << "rise 20 @1099 89.99" << "00:00:000 end:00:01:099";
+        QTest::newRow("rise: 89 at 1000") << "rise 20 @1000 89" << "00:00:000 00:01:000";
+        QTest::newRow("rise: 89 at 1100") << "rise 20 @1100 89" << "00:00:000 00:01:100";
+        QTest::newRow("rise: 84.99 at 1050") << "rise 20 @1050 84.99" << "00:00:000 00:01:050";
+        QTest::newRow("fall: from above the band") << "fall 100 90.01 @300 90 @1534 10.01 @1600 10"
+                                                   << "- - start:00:00:000 00:01:234 end:00:01:300";
+        QTest::newRow("fall: below the band until 50") << "fall 40 10 0 49.99 @200 50 @900 60 @1200 -1"
+                                                       << "- - - - start:00:00:000 00:00:700 end:00:01:000";
+        QTest::newRow("fall: 10.01 at 1001") << "fall 70 @1001 10.01" << "start:00:00:000 end:00:01:001";
+        QTest::newRow("fall: 29.99 at 1099") << "fall 70 @1099 29.99" << "start:00:00:000 end:00:01:099";
+        QTest::newRow("fall: 20 at 1000") << "fall 70 @1000 20" << "start:00:00:000 00:01:000";
+        QTest::newRow("fall: 20 at 1100") << "fall 70 @1100 20" << "start:00:00:000 00:01:100";
+        QTest::newRow("fall: 30 at 1050") << "fall 70 @1050 30" << "start:00:00:000 00:01:050";
+        // Arming forgets the start of a clear or of the test before.
+        QTest::newRow("rise armed 1050 ms after a clear") << "clear @1050 rise 87 @2101 87"
+                                                          << "00:00:000 end:00:01:051";
+        QTest::newRow("fall armed after a rise") << "rise 50 @1050 90 @1060 fall 70"
+                                                 << "00:00:000 end:00:01:050 start:00:00:000";
+        QTest::newRow("clear aborts") << "rise 50 @500 clear 95 fall 60 @900 clear 5"
+                                      << "00:00:000 - start:00:00:000 -";
+        QTest::newRow("minutes; whole hours dropped") << "rise 50 @62003 60 @3600000 70"
+                                                      << "00:00:000 01:02:003 00:00:000";
+    }
 
-    // Fall test.
-    void fallArmedAboveBandWaits();
-    void fallArmedBelowBandWaitsForBand();
-    void fallNearEnd_data();
-    void fallNearEnd();
-
-    // The elapsed value.
-    void oneElapsedValuePerTick();
-    void staleStartTimeNotUsed();
-    void clearAbortsTest();
-    void acrossDayBoundary();
-    void format_data();
-    void format();
-
-private:
-    FakeClock clock;
+    void run()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, shown);
+        FakeClock clock;
+        ResponseTest test(clock);
+        QStringList seen;
+        for (const QString &step : script.split(QLatin1Char(' '))) {
+            if (step.startsWith(QLatin1Char('@')))
+                clock.now = step.mid(1).toLongLong();
+            else if (step == QLatin1String("rise"))
+                test.armRise();
+            else if (step == QLatin1String("fall"))
+                test.armFall();
+            else if (step == QLatin1String("clear"))
+                test.clear();
+            else {
+                const ResponseTest::Tick t = test.tick(step.toFloat());
+                const QString head = t.riseEnded || t.fallEnded ? "end:" : t.fallStarted ? "start:" : "";
+                seen << (t.showRise || t.showFall ? head + t.elapsedText : QStringLiteral("-"));
+            }
+        }
+        QCOMPARE(seen.join(QLatin1Char(' ')), shown);
+    }
 };
-
-void tst_ResponseTest::init()
-{
-    clock.now = 0;
-    clock.step = 0;
-}
-
-void tst_ResponseTest::riseArmedAboveStartTimesOnFirstTick()
-{
-    clock.now = 5000;
-    ResponseTest test(clock);
-    test.armRise();
-    const ResponseTest::Tick first = test.tick(10);
-    QVERIFY(test.riseTiming());
-    QVERIFY(first.showRise);
-    QCOMPARE(first.elapsedText, QStringLiteral("00:00:000"));
-
-    clock.now = 5400;
-    const ResponseTest::Tick second = test.tick(50);
-    QCOMPARE(second.elapsedMs, 400);
-    QVERIFY(second.showRise);
-    QVERIFY(!second.riseEnded);
-}
-
-void tst_ResponseTest::riseWaitsForStart()
-{
-    ResponseTest test(clock);
-    test.armRise();
-    for (qint64 t : {0, 100, 2000}) {
-        clock.now = t;
-        const ResponseTest::Tick tick = test.tick(9.99f);
-        QVERIFY(!tick.showRise);
-        QVERIFY(!tick.riseEnded);
-    }
-    QVERIFY(test.riseRunning());
-    QVERIFY(!test.riseTiming());
-    clock.now = 2200;
-    test.tick(10);
-    QVERIFY(test.riseTiming());
-}
-
-void tst_ResponseTest::riseEndsAtEnd()
-{
-    clock.now = 1000;
-    ResponseTest test(clock);
-    test.armRise();
-    test.tick(0);
-    clock.now = 1100;
-    test.tick(12);           // timing from 1100
-    clock.now = 1800;
-    QVERIFY(!test.tick(89.99f).riseEnded);  // outside the near-end window
-    clock.now = 2950;
-    const ResponseTest::Tick end = test.tick(90);
-    QVERIFY(end.riseEnded);
-    QVERIFY(end.showRise);
-    QCOMPARE(end.elapsedMs, 1850);
-    QCOMPARE(end.elapsedText, QStringLiteral("00:01:850"));
-    QVERIFY(!test.riseRunning());
-    QVERIFY(!test.riseTiming());
-
-    // The ended test shows nothing more.
-    clock.now = 3000;
-    const ResponseTest::Tick after = test.tick(95);
-    QVERIFY(!after.showRise);
-    QVERIFY(!after.riseEnded);
-}
-
-void tst_ResponseTest::riseNearEnd_data()
-{
-    QTest::addColumn<float>("ns");
-    QTest::addColumn<qint64>("elapsed");
-    QTest::addColumn<bool>("ends");
-
-    QTest::newRow("85 at 1001") << 85.0f << qint64(1001) << true;
-    QTest::newRow("89.99 at 1099") << 89.99f << qint64(1099) << true;
-    QTest::newRow("87 at 1000") << 87.0f << qint64(1000) << false;
-    QTest::newRow("87 at 1100") << 87.0f << qint64(1100) << false;
-    QTest::newRow("84.99 at 1050") << 84.99f << qint64(1050) << false;
-    QTest::newRow("90 at 500") << 90.0f << qint64(500) << true;
-    QTest::newRow("100 at 5000") << 100.0f << qint64(5000) << true;
-}
-
-void tst_ResponseTest::riseNearEnd()
-{
-    QFETCH(float, ns);
-    QFETCH(qint64, elapsed);
-    QFETCH(bool, ends);
-
-    clock.now = 20000;
-    ResponseTest test(clock);
-    test.armRise();
-    test.tick(20);
-    clock.now = 20000 + elapsed;
-    const ResponseTest::Tick tick = test.tick(ns);
-    QCOMPARE(tick.riseEnded, ends);
-    QCOMPARE(test.riseRunning(), !ends);
-    QCOMPARE(tick.elapsedMs, elapsed);
-    QVERIFY(tick.showRise);
-}
-
-void tst_ResponseTest::fallArmedAboveBandWaits()
-{
-    ResponseTest test(clock);
-    test.armFall();
-    clock.now = 100;
-    for (float ns : {100.0f, 95.0f, 90.01f}) {
-        const ResponseTest::Tick tick = test.tick(ns);
-        QVERIFY(!tick.fallStarted);
-        QVERIFY(!tick.showFall);
-    }
-    clock.now = 300;
-    const ResponseTest::Tick start = test.tick(90);
-    QVERIFY(start.fallStarted);
-    QVERIFY(start.showFall);
-    QCOMPARE(start.elapsedText, QStringLiteral("00:00:000"));
-
-    clock.now = 1534;
-    const ResponseTest::Tick end = test.tick(10);
-    QVERIFY(end.fallEnded);
-    QCOMPARE(end.elapsedMs, 1234);
-    QCOMPARE(end.elapsedText, QStringLiteral("00:01:234"));
-    QVERIFY(!test.fallRunning());
-    QVERIFY(!test.fallTiming());
-}
-
-void tst_ResponseTest::fallArmedBelowBandWaitsForBand()
-{
-    ResponseTest test(clock);
-    test.armFall();
-    // Below the band, even a reading at or under the end does not end a
-    // test that has not started timing.
-    for (float ns : {40.0f, 10.0f, 0.0f, 49.99f}) {
-        clock.now += 1050;
-        const ResponseTest::Tick tick = test.tick(ns);
-        QVERIFY(!tick.fallEnded);
-        QVERIFY(!tick.fallStarted);
-        QVERIFY(!tick.showFall);
-    }
-    QVERIFY(test.fallRunning());
-
-    clock.now = 10000;
-    QVERIFY(test.tick(50).fallStarted);
-    clock.now = 10500;
-    QVERIFY(!test.tick(60).fallStarted);  // starts once only
-    clock.now = 12000;
-    const ResponseTest::Tick end = test.tick(-0.5f);
-    QVERIFY(end.fallEnded);
-    QCOMPARE(end.elapsedMs, 2000);
-}
-
-void tst_ResponseTest::fallNearEnd_data()
-{
-    QTest::addColumn<float>("ns");
-    QTest::addColumn<qint64>("elapsed");
-    QTest::addColumn<bool>("ends");
-
-    QTest::newRow("10.01 at 1001") << 10.01f << qint64(1001) << true;
-    QTest::newRow("29.99 at 1099") << 29.99f << qint64(1099) << true;
-    QTest::newRow("20 at 1000") << 20.0f << qint64(1000) << false;
-    QTest::newRow("20 at 1100") << 20.0f << qint64(1100) << false;
-    QTest::newRow("30 at 1050") << 30.0f << qint64(1050) << false;
-    QTest::newRow("10 at 500") << 10.0f << qint64(500) << true;
-    QTest::newRow("10.01 at 500") << 10.01f << qint64(500) << false;
-}
-
-void tst_ResponseTest::fallNearEnd()
-{
-    QFETCH(float, ns);
-    QFETCH(qint64, elapsed);
-    QFETCH(bool, ends);
-
-    clock.now = 40000;
-    ResponseTest test(clock);
-    test.armFall();
-    QVERIFY(test.tick(70).fallStarted);
-    clock.now = 40000 + elapsed;
-    const ResponseTest::Tick tick = test.tick(ns);
-    QCOMPARE(tick.fallEnded, ends);
-    QCOMPARE(test.fallRunning(), !ends);
-    QCOMPARE(tick.elapsedMs, elapsed);
-    QVERIFY(tick.showFall);
-}
-
-void tst_ResponseTest::oneElapsedValuePerTick()
-{
-    // Every reading moves the clock on by 7 ms: the near-end check, the
-    // result and the text must all use the tick's first reading.
-    clock.step = 7;
-    ResponseTest test(clock);
-    test.armRise();
-    test.tick(50);  // starts timing at 0
-    clock.now = 1099;
-    const ResponseTest::Tick tick = test.tick(87);
-    QCOMPARE(tick.elapsedMs, 1099);
-    QVERIFY(tick.riseEnded);
-    QCOMPARE(tick.elapsedText, QStringLiteral("00:01:099"));
-}
-
-void tst_ResponseTest::staleStartTimeNotUsed()
-{
-    // A clear leaves a start time behind; a rise test armed 1050 ms later on
-    // a reading already in the near-end band must time from its own start,
-    // not end at once with the age of the clear.
-    ResponseTest test(clock);
-    test.clear();
-    clock.now = 1050;
-    test.armRise();
-    const ResponseTest::Tick first = test.tick(87);
-    QVERIFY(!first.riseEnded);
-    QCOMPARE(first.elapsedMs, 0);
-    QVERIFY(test.riseTiming());
-
-    // Likewise a fall test armed right after a rise test that took 1.05 s.
-    clock.now = 2101;
-    QCOMPARE(test.tick(87).elapsedMs, 1051);  // ends the rise test
-    QVERIFY(!test.riseRunning());
-    clock.now = 2200;
-    test.armFall();
-    const ResponseTest::Tick fall = test.tick(70);
-    QVERIFY(fall.fallStarted);
-    QCOMPARE(fall.elapsedMs, 0);
-}
-
-void tst_ResponseTest::clearAbortsTest()
-{
-    ResponseTest test(clock);
-    test.armRise();
-    test.tick(50);
-    test.clear();
-    QVERIFY(!test.riseRunning());
-    QVERIFY(!test.riseTiming());
-    clock.now = 500;
-    const ResponseTest::Tick rise = test.tick(95);
-    QVERIFY(!rise.riseEnded);
-    QVERIFY(!rise.showRise);
-
-    test.armFall();
-    test.tick(60);
-    QVERIFY(test.fallTiming());
-    test.clear();
-    QVERIFY(!test.fallRunning());
-    QVERIFY(!test.fallTiming());
-    const ResponseTest::Tick fall = test.tick(5);
-    QVERIFY(!fall.fallEnded);
-    QVERIFY(!fall.showFall);
-}
-
-void tst_ResponseTest::acrossDayBoundary()
-{
-    // A test that starts half a second before a day's worth of milliseconds
-    // and ends 1234 ms later: a time-of-day clock would have gone back to 0
-    // in between and given a negative count.
-    const qint64 day = 24 * 3600 * 1000;
-    clock.now = day - 500;
-    ResponseTest test(clock);
-    test.armRise();
-    test.tick(15);
-    clock.now = day + 734;
-    const ResponseTest::Tick end = test.tick(91);
-    QVERIFY(end.riseEnded);
-    QCOMPARE(end.elapsedMs, 1234);
-    QCOMPARE(end.elapsedText, QStringLiteral("00:01:234"));
-}
-
-void tst_ResponseTest::format_data()
-{
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("zero") << qint64(0) << QStringLiteral("00:00:000");
-    QTest::newRow("1234 ms") << qint64(1234) << QStringLiteral("00:01:234");
-    QTest::newRow("61 min 2 s") << qint64((61 * 60 + 2) * 1000) << QStringLiteral("01:02:000");
-    QTest::newRow("last of an hour") << qint64(3600 * 1000 - 1) << QStringLiteral("59:59:999");
-    QTest::newRow("whole hour") << qint64(3600 * 1000) << QStringLiteral("00:00:000");
-    QTest::newRow("one before zero") << qint64(-1) << QStringLiteral("59:59:999");
-}
-
-void tst_ResponseTest::format()
-{
-    QFETCH(qint64, ms);
-    QFETCH(QString, text);
-    QCOMPARE(ResponseTest::formatElapsed(ms), text);
-}
 
 OPA_TEST_CLASS(tst_ResponseTest)
 #include "responsetest.moc"

@@ -1,228 +1,204 @@
 #include <QtTest>
 
-#include "support/testrunner.h"
+#include <list>
+#include <memory>
 
+#include "net/localaddress.h"
 #include "net/socketclient.h"
+#include "support/discoveryhelpers.h"
+#include "support/testrunner.h"
 #include "support/testsupport.h"
 
+using Addresses = QList<QHostAddress>;
+using Interfaces = QList<InterfaceAddresses>;
+using discoverytest::SilentHost;
+using discoverytest::loopback;
 using testsupport::LoopbackServer;
+using testsupport::hex;
+Q_DECLARE_METATYPE(Addresses)
+Q_DECLARE_METATYPE(Interfaces)
 
-// The client against a real server on 127.0.0.1:8899.
+namespace {
+
+Addresses addresses(const QStringList &texts)
+{
+    Addresses result;
+    for (const QString &text : texts)
+        result.append(QHostAddress(text));
+    return result;
+}
+
+InterfaceAddresses iface(bool upAndRunning, const QStringList &texts)
+{
+    return {upAndRunning, addresses(texts)};
+}
+
+// Waits for every sweep to end and takes in what they announced.
+bool sweepsDone()
+{
+    const bool done = QThreadPool::globalInstance()->waitForDone(20000);
+    QCoreApplication::sendPostedEvents();
+    return done;
+}
+
+} // namespace
+
+// The client against stand-in servers on loopback: the data connection, the
+// sweep of 127.0.0.x from the local address 127.0.0.7, and the choice of
+// the local address itself.
 class tst_SocketClient : public QObject
 {
     Q_OBJECT
 
-private:
-    // Connects 'client' to 'server' and returns the server's end.
-    static QTcpSocket *connectPair(SocketClient &client, LoopbackServer &server)
-    {
-        QSignalSpy ready(&client, &SocketClient::findEnableReady);
-        const int before = server.clientCount();
-        client.connectToServer(QStringLiteral("127.0.0.1"));
-        if (!ready.wait(5000) || !server.waitForClients(before + 1))
-            return nullptr;
-        return server.lastClient();
-    }
-
-    // Writes each chunk as its own segment and waits until the client has
-    // taken it off the socket, so every chunk is a read of its own.
-    static bool writeChunks(QTcpSocket *peer, SocketClient &client,
-                            const QList<QByteArray> &chunks)
-    {
-        int expected = client.receiveBuffer().size();
-        for (const QByteArray &chunk : chunks) {
-            QSignalSpy frames(&client, &SocketClient::sendParsePack);
-            peer->write(chunk);
-            peer->flush();
-            expected += chunk.size();
-            if (!QTest::qWaitFor([&] { return client.receiveBuffer().size() >= expected
-                                              || !frames.isEmpty(); }, 5000))
-                return false;
-            expected = client.receiveBuffer().size();
-        }
-        return true;
-    }
-
-    static QList<QByteArray> framesOf(const QSignalSpy &spy)
-    {
-        QList<QByteArray> frames;
-        for (const auto &args : spy)
-            frames.append(args.at(0).toByteArray());
-        return frames;
-    }
-
 private slots:
-    // Sending.
-    void sendsWhileConnected();
-    void dropsWhileConnecting();
-    void dropsWhileUnconnected();
-
-    // Connecting.
-    void reconnectAbortsOldConnection();
-    void reconnectForgetsPartialFrame();
-
-    // Receiving.
-    void framesInOneRead_data();
-    void framesInOneRead();
-    void framesAcrossReads();
-    void longestFrame();
-};
-
-void tst_SocketClient::sendsWhileConnected()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QVERIFY(connectPair(client, server));
-
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    client.onSendToServer(QByteArray::fromHex("214A01A2F2"));
-    QVERIFY(server.waitForReceived(9));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC214A01A2F2"));
-}
-
-void tst_SocketClient::dropsWhileConnecting()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy ready(&client, &SocketClient::findEnableReady);
-    client.connectToServer(QStringLiteral("127.0.0.1"));
-    client.onSendToServer(QByteArray::fromHex("213800A7"));  // still connecting
-    QVERIFY(ready.wait(5000));
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    QVERIFY(server.waitForReceived(4));
-    // Only what was sent after the connection came up arrives, and nothing more.
-    QVERIFY(!server.waitForReceived(5, 200));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC"));
-}
-
-void tst_SocketClient::dropsWhileUnconnected()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    client.onSendToServer(QByteArray::fromHex("213900A6"));  // never connected
-
-    QVERIFY(connectPair(client, server));
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    QVERIFY(server.waitForReceived(4));
-    QVERIFY(!server.waitForReceived(5, 200));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC"));
-}
-
-void tst_SocketClient::reconnectAbortsOldConnection()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy ready(&client, &SocketClient::findEnableReady);
-    QTcpSocket *first = connectPair(client, server);
-    QVERIFY(first);
-    QCOMPARE(ready.count(), 1);
-    QSignalSpy firstClosed(first, &QTcpSocket::disconnected);
-
-    client.connectToServer(QStringLiteral("127.0.0.1"));
-    QVERIFY(ready.wait(5000));
-    QCOMPARE(ready.count(), 2);
-    QVERIFY(server.waitForClients(2));
-    QVERIFY(firstClosed.count() > 0 || firstClosed.wait(5000));
-
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    QVERIFY(QTest::qWaitFor([&] { return server.lastClient()->bytesAvailable() >= 4
-                                         || server.received().size() >= 4; }, 5000));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC"));
-}
-
-void tst_SocketClient::reconnectForgetsPartialFrame()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy frames(&client, &SocketClient::sendParsePack);
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(writeChunks(peer, client, {QByteArray::fromHex("06330AD20464")}));
-    QCOMPARE(client.receiveBuffer().size(), 6);
-
-    peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(client.receiveBuffer().isEmpty());
-    QVERIFY(writeChunks(peer, client, {QByteArray::fromHex("063900C1")}));
-    QCOMPARE(framesOf(frames), (QList<QByteArray>{QByteArray::fromHex("063900C1")}));
-}
-
-void tst_SocketClient::framesInOneRead_data()
-{
-    QTest::addColumn<QByteArray>("read");
-    QTest::addColumn<QList<QByteArray>>("frames");
-
-    const QByteArray reply = QByteArray::fromHex("06330AD20464002C01191E000817");
-    const QByteArray done = QByteArray::fromHex("063900C1");
-    const QByteArray accepted = QByteArray::fromHex("064A00B0");
-    const QByteArray startInData = QByteArray::fromHex("063302060600");  // checksum ignored
-
-    QTest::newRow("one frame") << done << QList<QByteArray>{done};
-    QTest::newRow("two frames") << reply + accepted << QList<QByteArray>{reply, accepted};
-    QTest::newRow("0x06 in data, then a frame")
-        << startInData + done << QList<QByteArray>{startInData, done};
-    QTest::newRow("garbage before a frame")
-        << QByteArray::fromHex("0000FF") + reply << QList<QByteArray>{reply};
-    QTest::newRow("three bytes") << done.left(3) << QList<QByteArray>{};
-    QTest::newRow("ten bytes of a fourteen-byte frame") << reply.left(10) << QList<QByteArray>{};
-}
-
-void tst_SocketClient::framesInOneRead()
-{
-    QFETCH(QByteArray, read);
-    QFETCH(QList<QByteArray>, frames);
-
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy spy(&client, &SocketClient::sendParsePack);
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(writeChunks(peer, client, {read}));
-    QCOMPARE(framesOf(spy), frames);
-}
-
-void tst_SocketClient::framesAcrossReads()
-{
-    const QByteArray first = QByteArray::fromHex("06330AD20464002C01191E000817");
-    const QByteArray second = QByteArray::fromHex("063900C1");
-    const QByteArray stream = first + second;
-
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    peer->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    for (int split = 1; split < stream.size(); ++split) {
-        QSignalSpy spy(&client, &SocketClient::sendParsePack);
-        QVERIFY(writeChunks(peer, client, {stream.left(split), stream.mid(split)}));
-        QVERIFY(QTest::qWaitFor([&] { return spy.count() == 2; }, 5000));
-        QCOMPARE(framesOf(spy), (QList<QByteArray>{first, second}));
-        QVERIFY2(client.receiveBuffer().isEmpty(), qPrintable(QString::number(split)));
+    void init() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
+    void cleanup()
+    {
+        QVERIFY(sweepsDone());  // no sweep runs into the next test
+        SocketClient::overrideLocalAddress({});
     }
-}
 
-void tst_SocketClient::longestFrame()
-{
-    QByteArray frame = QByteArray::fromHex("0633FF") + QByteArray(255, '\x20') + '\x00';
+    // Commands written before the connection is up are dropped, not queued.
+    void nothingWrittenWhileDisconnected()
+    {
+        LoopbackServer server;
+        QVERIFY(server.listen());
+        SocketClient client;
+        QSignalSpy ready(&client, &SocketClient::findEnableReady);
+        client.onSendToServer(hex("213900A6"));
+        client.connectToServer(QStringLiteral("127.0.0.1"));
+        client.onSendToServer(hex("213800A7"));
+        QVERIFY(ready.wait(5000));
+        client.onSendToServer(hex("213300AC"));
+        QVERIFY(server.waitForReceived(4));
+        QCOMPARE(server.received(), hex("213300AC"));
+    }
 
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy spy(&client, &SocketClient::sendParsePack);
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(writeChunks(peer, client, {frame.left(258)}));
-    QCOMPARE(spy.count(), 0);
-    QVERIFY(writeChunks(peer, client, {frame.mid(258)}));
-    QCOMPARE(framesOf(spy), (QList<QByteArray>{frame}));
-}
+    // A frame split across reads arrives whole; the part of a frame left
+    // from a dropped connection is not glued to the next one's bytes.
+    void framesAcrossReads()
+    {
+        const QByteArray reply = testsupport::measurementReply(1234, 100, 300, 25, 30, 2048);
+        const QByteArray done = hex("063900C1");
+        LoopbackServer server;
+        QVERIFY(server.listen());
+        SocketClient client;
+        QSignalSpy frames(&client, &SocketClient::sendParsePack);
+        client.connectToServer(QStringLiteral("127.0.0.1"));
+        QVERIFY(server.waitForClients(1));
+        server.send(reply.left(5));
+        QVERIFY(QTest::qWaitFor([&] { return client.receiveBuffer().size() == 5; }, 5000));
+        server.send(reply.mid(5) + done + reply.left(5));
+        QVERIFY(QTest::qWaitFor([&] { return frames.count() == 2; }, 5000));
+        QCOMPARE(frames.at(0).at(0).toByteArray(), reply);
+        QCOMPARE(frames.at(1).at(0).toByteArray(), done);
+
+        QVERIFY(QTest::qWaitFor([&] { return client.receiveBuffer().size() == 5; }, 5000));
+        client.connectToServer(QStringLiteral("127.0.0.1"));
+        QVERIFY(server.waitForClients(2));
+        server.send(done);
+        QVERIFY(frames.wait(5000));
+        QCOMPARE(frames.at(2).at(0).toByteArray(), done);
+    }
+
+    void sweep_data()
+    {
+        QTest::addColumn<QList<int>>("listening");
+        QTest::addColumn<QList<int>>("silent");  // take the probe, never answer
+        QTest::addColumn<int>("found");          // 0: nothing
+
+        QTest::newRow("one host") << QList<int>{42} << QList<int>{} << 42;
+        QTest::newRow("the lowest of several") << QList<int>{9, 5, 200} << QList<int>{} << 5;
+        QTest::newRow("its own host number") << QList<int>{0, 7, 8} << QList<int>{} << 7;
+        QTest::newRow("host 255, never 0") << QList<int>{0, 255} << QList<int>{} << 255;
+        QTest::newRow("past a silent host") << QList<int>{4} << QList<int>{3} << 4;
+        QTest::newRow("empty subnet") << QList<int>{} << QList<int>{} << 0;
+    }
+
+    // The sweep ends, and announces the lowest host that accepted.
+    void sweep()
+    {
+        QFETCH(QList<int>, listening);
+        QFETCH(QList<int>, silent);
+        QFETCH(int, found);
+        std::list<LoopbackServer> servers;
+        for (int host : listening) {
+            servers.emplace_back();
+            QVERIFY(servers.back().listen(loopback(host)));
+        }
+        std::list<SilentHost> silentHosts;
+        for (int host : silent) {
+            silentHosts.emplace_back();
+            QVERIFY(silentHosts.back().open(loopback(host)));
+        }
+        SocketClient client;
+        QObject receiver;  // announcements come queued, as they reach the window
+        QStringList announced;
+        connect(&client, &SocketClient::beforeConnect, &receiver,
+                [&](const QString &ip) { announced << ip; });
+        client.findServer();
+        QVERIFY(sweepsDone());
+        QCOMPARE(announced, found ? QStringList{loopback(found)} : QStringList{});
+        QCOMPARE(client.serverAddress(), found ? loopback(found) : QString());
+    }
+
+    // A client destroyed while its sweep waits on silent hosts ends the sweep.
+    void destroyedMidSweep()
+    {
+        auto client = std::make_unique<SocketClient>();
+        {
+            // With an earlier hit the sweep reaches for its client at the end.
+            LoopbackServer server;
+            QVERIFY(server.listen(loopback(42)));
+            client->findServer();
+            QVERIFY(sweepsDone());
+            QCOMPARE(client->serverAddress(), loopback(42));
+        }
+        SilentHost everywhere;  // each probe now waits its full time: ~13 s in all
+        QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
+        client->findServer();
+        client.reset();
+        QVERIFY2(QThreadPool::globalInstance()->waitForDone(2000), "the sweep outlived its client");
+    }
+
+    void localAddress_data()
+    {
+        QTest::addColumn<Addresses>("lookup");
+        QTest::addColumn<Interfaces>("interfaces");
+        QTest::addColumn<QString>("chosen");
+
+        const Interfaces lan{iface(true, {"127.0.0.1", "::1"}), iface(true, {"fe80::1", "192.168.3.20"})};
+        QTest::newRow("first IPv4 of the lookup that is not loopback")
+            << addresses({"fe80::1", "127.0.1.1", "172.16.0.9", "10.0.0.5"}) << lan << "172.16.0.9";
+        QTest::newRow("lookup gives loopback only")
+            << addresses({"127.0.1.1", "::1"}) << lan << "192.168.3.20";
+        QTest::newRow("first interface up with an IPv4 that is not loopback")
+            << Addresses{} << Interfaces{iface(false, {"192.168.9.9"}), iface(true, {"fe80::2"}),
+                                         iface(true, {"127.0.0.2", "10.1.2.3"}), lan[1]}
+            << "10.1.2.3";
+        QTest::newRow("nothing to sweep from")
+            << addresses({"127.0.1.1", "2001:db8::7"})
+            << Interfaces{lan[0], iface(false, {"192.168.3.20"}), iface(true, {"2001:db8::7"})} << "";
+    }
+
+    void localAddress()
+    {
+        QFETCH(Addresses, lookup);
+        QFETCH(Interfaces, interfaces);
+        QFETCH(QString, chosen);
+        QCOMPARE(chooseLocalIPv4(lookup, interfaces), chosen);
+    }
+
+    // Loopback is up wherever the tests run, also in a network namespace.
+    void systemInterfacesShowLoopback()
+    {
+        bool found = false;
+        for (const InterfaceAddresses &entry : systemInterfaces())
+            found = found || (entry.upAndRunning
+                              && entry.addresses.contains(QHostAddress(QHostAddress::LocalHost)));
+        QVERIFY(found);
+    }
+};
 
 OPA_TEST_CLASS(tst_SocketClient)
 #include "socketclient.moc"
