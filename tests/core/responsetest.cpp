@@ -5,19 +5,6 @@
 #include "meter/responsetest.h"
 #include "support/testrunner.h"
 
-namespace {
-
-// Reads as set; each reading also moves it on by 7 ms, so a tick that read
-// it twice would see two different times.
-class FakeClock : public MonotonicClock
-{
-public:
-    qint64 nowMs() const override { return (now += 7) - 7; }
-    mutable qint64 now = 0;
-};
-
-} // namespace
-
 // The rise and fall test driven by a script: "@ms" sets the clock, "rise",
 // "fall" and "clear" are the buttons, a number is a tick with that Ns. Each
 // tick shows "-" (nothing), the elapsed time, or the elapsed time after
@@ -26,24 +13,30 @@ class tst_ResponseTest : public QObject
 {
     Q_OBJECT
 
+    // Reads as set; each reading also moves it on by 7 ms, so a tick that
+    // read it twice would see two different times.
+    struct FakeClock : MonotonicClock
+    {
+        qint64 nowMs() const override { return (now += 7) - 7; }
+        mutable qint64 now = 0;
+    };
+
 private slots:
     void run_data()
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("shown");
 
-        QTest::newRow("rise: 10 to 90") << "rise 9.99 @100 10 @500 50 @1950 90 @2000 95"
-            << "- 00:00:000 00:00:400 end:00:01:850 -";
-        QTest::newRow("rise: from 85 at 1001") << "rise 20 @1000 89 @1001 84.99 @1002 85"
-            << "00:00:000 00:01:000 00:01:001 end:00:01:002";
+        QTest::newRow("rise: 10 to 90") << "rise 9.99 @100 10 @500 50 @1200 89.99 @1950 90 @2000 95"
+            << "- 00:00:000 00:00:400 00:01:100 end:00:01:850 -";
+        QTest::newRow("rise: from 85 at 1001") << "rise 20 @1000 89.99 @1001 84.99 @1001 85"
+            << "00:00:000 00:01:000 00:01:001 end:00:01:001";
         QTest::newRow("rise: 1099") << "rise 20 @1099 89.99" << "00:00:000 end:00:01:099";
-        QTest::newRow("rise: 1100") << "rise 20 @1100 89.99" << "00:00:000 00:01:100";
-        QTest::newRow("fall: band to 10") << "fall 100 90.01 49.99 10 @300 90 @1534 10.01 @1600 10"
-            << "- - - - start:00:00:000 00:01:234 end:00:01:300";
-        QTest::newRow("fall: under 30 at 1001") << "fall 50 @1000 20 @1001 30 @1002 10.01"
-            << "start:00:00:000 00:01:000 00:01:001 end:00:01:002";
+        QTest::newRow("fall: band to 10") << "fall 100 90.01 49.99 10 @300 90 @1400 10.01 @1600 10"
+            << "- - - - start:00:00:000 00:01:100 end:00:01:300";
+        QTest::newRow("fall: under 30 at 1001") << "fall 50 @1000 20 @1001 30 @1001 10.01"
+            << "start:00:00:000 00:01:000 00:01:001 end:00:01:001";
         QTest::newRow("fall: 1099") << "fall 70 @1099 29.99" << "start:00:00:000 end:00:01:099";
-        QTest::newRow("fall: 1100") << "fall 70 @1100 10.01" << "start:00:00:000 00:01:100";
         // Arming forgets the start time of a clear or of the test before.
         QTest::newRow("arming and clearing")
             << "clear @1050 rise 87 @2101 87 @2200 fall 70 @2300 clear 5"
