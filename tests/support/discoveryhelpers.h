@@ -6,7 +6,7 @@
 namespace discoverytest {
 
 // Keeps every debug line of the process, from any thread, and passes each
-// on to the usual output.
+// on to the usual output. Only the window's discovery tests read it.
 struct LogCapture
 {
     static void install();
@@ -23,8 +23,7 @@ class SilentHost
 {
 public:
     SilentHost() = default;
-    SilentHost(const SilentHost &) = delete;
-    SilentHost &operator=(const SilentHost &) = delete;
+    Q_DISABLE_COPY(SilentHost)
     ~SilentHost();
     bool open(const QString &address);
 
