@@ -19,8 +19,8 @@ private slots:
     void initTestCase() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
     void cleanupTestCase() { SocketClient::overrideLocalAddress({}); }
 
-    // Commands sent while there is no connection are dropped, not queued; a
-    // frame split across reads arrives whole.
+    // Commands sent before the connection is up are dropped, not queued for
+    // it; a frame split across reads arrives whole.
     void dataConnection()
     {
         const QByteArray reply = testsupport::measurementReply(1234, 100, 300, 25, 30, 2048);
@@ -29,7 +29,6 @@ private slots:
         SocketClient client;
         QSignalSpy ready(&client, &SocketClient::findEnableReady);
         QSignalSpy frames(&client, &SocketClient::sendParsePack);
-        client.onSendToServer(testsupport::hex("213900A6"));
         client.connectToServer(QStringLiteral("127.0.0.1"));
         client.onSendToServer(testsupport::hex("213800A7"));
         QVERIFY(ready.wait(5000));
@@ -93,6 +92,7 @@ private slots:
         QTest::newRow("lookup: loopback only") << "127.0.1.1,::1" << lan << "192.168.3.20";
         QTest::newRow("first interface up with an IPv4 not loopback")
             << "" << "-192.168.9.9 +fe80::2 +127.0.0.2,10.1.2.3 +10.9.9.9" << "10.1.2.3";
+        QTest::newRow("nothing") << "127.0.1.1" << "+127.0.0.1 -192.168.3.20 +2001:db8::7" << "";
     }
 
     void localAddress()
