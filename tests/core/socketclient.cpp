@@ -1,228 +1,127 @@
 #include <QtTest>
 
-#include "support/testrunner.h"
-
+#include "net/localaddress.h"
 #include "net/socketclient.h"
+#include "support/discoveryhelpers.h"
+#include "support/testrunner.h"
 #include "support/testsupport.h"
 
-using testsupport::LoopbackServer;
+using discoverytest::loopback;
 
-// The client against a real server on 127.0.0.1:8899.
+// The client against stand-in servers on loopback: the data connection, the
+// sweep of 127.0.0.x from the local address 127.0.0.7, and the choice of
+// the local address itself.
 class tst_SocketClient : public QObject
 {
     Q_OBJECT
 
-private:
-    // Connects 'client' to 'server' and returns the server's end.
-    static QTcpSocket *connectPair(SocketClient &client, LoopbackServer &server)
-    {
-        QSignalSpy ready(&client, &SocketClient::findEnableReady);
-        const int before = server.clientCount();
-        client.connectToServer(QStringLiteral("127.0.0.1"));
-        if (!ready.wait(5000) || !server.waitForClients(before + 1))
-            return nullptr;
-        return server.lastClient();
-    }
-
-    // Writes each chunk as its own segment and waits until the client has
-    // taken it off the socket, so every chunk is a read of its own.
-    static bool writeChunks(QTcpSocket *peer, SocketClient &client,
-                            const QList<QByteArray> &chunks)
-    {
-        int expected = client.receiveBuffer().size();
-        for (const QByteArray &chunk : chunks) {
-            QSignalSpy frames(&client, &SocketClient::sendParsePack);
-            peer->write(chunk);
-            peer->flush();
-            expected += chunk.size();
-            if (!QTest::qWaitFor([&] { return client.receiveBuffer().size() >= expected
-                                              || !frames.isEmpty(); }, 5000))
-                return false;
-            expected = client.receiveBuffer().size();
-        }
-        return true;
-    }
-
-    static QList<QByteArray> framesOf(const QSignalSpy &spy)
-    {
-        QList<QByteArray> frames;
-        for (const auto &args : spy)
-            frames.append(args.at(0).toByteArray());
-        return frames;
-    }
-
 private slots:
-    // Sending.
-    void sendsWhileConnected();
-    void dropsWhileConnecting();
-    void dropsWhileUnconnected();
+    void initTestCase() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
+    void cleanupTestCase() { SocketClient::overrideLocalAddress({}); }
 
-    // Connecting.
-    void reconnectAbortsOldConnection();
-    void reconnectForgetsPartialFrame();
+    // Commands sent before the connection is up are dropped, not queued for
+    // it; a frame split across reads arrives whole.
+    void dataConnection()
+    {
+        const QByteArray reply = testsupport::measurementReply(1234, 100, 300, 25, 30, 2048);
+        testsupport::LoopbackServer server;
+        QVERIFY(server.listen());
+        SocketClient client;
+        QSignalSpy ready(&client, &SocketClient::findEnableReady);
+        QSignalSpy frames(&client, &SocketClient::sendParsePack);
+        client.connectToServer(QStringLiteral("127.0.0.1"));
+        client.onSendToServer(testsupport::hex("213800A7"));
+        QVERIFY(ready.wait(5000));
+        client.onSendToServer(testsupport::hex("213300AC"));
+        QVERIFY(server.waitForReceived(4));
+        QCOMPARE(server.received(), testsupport::hex("213300AC"));
 
-    // Receiving.
-    void framesInOneRead_data();
-    void framesInOneRead();
-    void framesAcrossReads();
-    void longestFrame();
-};
-
-void tst_SocketClient::sendsWhileConnected()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QVERIFY(connectPair(client, server));
-
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    client.onSendToServer(QByteArray::fromHex("214A01A2F2"));
-    QVERIFY(server.waitForReceived(9));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC214A01A2F2"));
-}
-
-void tst_SocketClient::dropsWhileConnecting()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy ready(&client, &SocketClient::findEnableReady);
-    client.connectToServer(QStringLiteral("127.0.0.1"));
-    client.onSendToServer(QByteArray::fromHex("213800A7"));  // still connecting
-    QVERIFY(ready.wait(5000));
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    QVERIFY(server.waitForReceived(4));
-    // Only what was sent after the connection came up arrives, and nothing more.
-    QVERIFY(!server.waitForReceived(5, 200));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC"));
-}
-
-void tst_SocketClient::dropsWhileUnconnected()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    client.onSendToServer(QByteArray::fromHex("213900A6"));  // never connected
-
-    QVERIFY(connectPair(client, server));
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    QVERIFY(server.waitForReceived(4));
-    QVERIFY(!server.waitForReceived(5, 200));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC"));
-}
-
-void tst_SocketClient::reconnectAbortsOldConnection()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy ready(&client, &SocketClient::findEnableReady);
-    QTcpSocket *first = connectPair(client, server);
-    QVERIFY(first);
-    QCOMPARE(ready.count(), 1);
-    QSignalSpy firstClosed(first, &QTcpSocket::disconnected);
-
-    client.connectToServer(QStringLiteral("127.0.0.1"));
-    QVERIFY(ready.wait(5000));
-    QCOMPARE(ready.count(), 2);
-    QVERIFY(server.waitForClients(2));
-    QVERIFY(firstClosed.count() > 0 || firstClosed.wait(5000));
-
-    client.onSendToServer(QByteArray::fromHex("213300AC"));
-    QVERIFY(QTest::qWaitFor([&] { return server.lastClient()->bytesAvailable() >= 4
-                                         || server.received().size() >= 4; }, 5000));
-    QCOMPARE(server.received(), QByteArray::fromHex("213300AC"));
-}
-
-void tst_SocketClient::reconnectForgetsPartialFrame()
-{
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy frames(&client, &SocketClient::sendParsePack);
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(writeChunks(peer, client, {QByteArray::fromHex("06330AD20464")}));
-    QCOMPARE(client.receiveBuffer().size(), 6);
-
-    peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(client.receiveBuffer().isEmpty());
-    QVERIFY(writeChunks(peer, client, {QByteArray::fromHex("063900C1")}));
-    QCOMPARE(framesOf(frames), (QList<QByteArray>{QByteArray::fromHex("063900C1")}));
-}
-
-void tst_SocketClient::framesInOneRead_data()
-{
-    QTest::addColumn<QByteArray>("read");
-    QTest::addColumn<QList<QByteArray>>("frames");
-
-    const QByteArray reply = QByteArray::fromHex("06330AD20464002C01191E000817");
-    const QByteArray done = QByteArray::fromHex("063900C1");
-    const QByteArray accepted = QByteArray::fromHex("064A00B0");
-    const QByteArray startInData = QByteArray::fromHex("063302060600");  // checksum ignored
-
-    QTest::newRow("one frame") << done << QList<QByteArray>{done};
-    QTest::newRow("two frames") << reply + accepted << QList<QByteArray>{reply, accepted};
-    QTest::newRow("0x06 in data, then a frame")
-        << startInData + done << QList<QByteArray>{startInData, done};
-    QTest::newRow("garbage before a frame")
-        << QByteArray::fromHex("0000FF") + reply << QList<QByteArray>{reply};
-    QTest::newRow("three bytes") << done.left(3) << QList<QByteArray>{};
-    QTest::newRow("ten bytes of a fourteen-byte frame") << reply.left(10) << QList<QByteArray>{};
-}
-
-void tst_SocketClient::framesInOneRead()
-{
-    QFETCH(QByteArray, read);
-    QFETCH(QList<QByteArray>, frames);
-
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy spy(&client, &SocketClient::sendParsePack);
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(writeChunks(peer, client, {read}));
-    QCOMPARE(framesOf(spy), frames);
-}
-
-void tst_SocketClient::framesAcrossReads()
-{
-    const QByteArray first = QByteArray::fromHex("06330AD20464002C01191E000817");
-    const QByteArray second = QByteArray::fromHex("063900C1");
-    const QByteArray stream = first + second;
-
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    peer->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    for (int split = 1; split < stream.size(); ++split) {
-        QSignalSpy spy(&client, &SocketClient::sendParsePack);
-        QVERIFY(writeChunks(peer, client, {stream.left(split), stream.mid(split)}));
-        QVERIFY(QTest::qWaitFor([&] { return spy.count() == 2; }, 5000));
-        QCOMPARE(framesOf(spy), (QList<QByteArray>{first, second}));
-        QVERIFY2(client.receiveBuffer().isEmpty(), qPrintable(QString::number(split)));
+        server.send(reply.left(5));
+        QVERIFY(QTest::qWaitFor([&] { return client.receiveBuffer().size() == 5; }, 5000));
+        server.send(reply.mid(5));
+        QVERIFY(frames.wait(5000));
+        QCOMPARE(frames.at(0).at(0).toByteArray(), reply);
     }
-}
 
-void tst_SocketClient::longestFrame()
-{
-    QByteArray frame = QByteArray::fromHex("0633FF") + QByteArray(255, '\x20') + '\x00';
+    void sweep_data()
+    {
+        QTest::addColumn<QList<int>>("listening");
+        QTest::addColumn<int>("found");  // 0: nothing
 
-    LoopbackServer server;
-    QVERIFY(server.listen());
-    SocketClient client;
-    QSignalSpy spy(&client, &SocketClient::sendParsePack);
-    QTcpSocket *peer = connectPair(client, server);
-    QVERIFY(peer);
-    QVERIFY(writeChunks(peer, client, {frame.left(258)}));
-    QCOMPARE(spy.count(), 0);
-    QVERIFY(writeChunks(peer, client, {frame.mid(258)}));
-    QCOMPARE(framesOf(spy), (QList<QByteArray>{frame}));
-}
+        QTest::newRow("the lowest of several") << QList<int>{200, 9, 5} << 5;
+        QTest::newRow("255, but never 0") << QList<int>{0, 255} << 255;
+        QTest::newRow("empty subnet") << QList<int>{} << 0;
+    }
+
+    // The sweep ends and announces the lowest host that accepted.
+    void sweep()
+    {
+        QFETCH(QList<int>, listening);
+        QFETCH(int, found);
+        QObject servers;
+        for (int host : listening)
+            QVERIFY((new testsupport::LoopbackServer(&servers))->listen(loopback(host)));
+        SocketClient client;
+        QSignalSpy announced(&client, &SocketClient::beforeConnect);
+        client.findServer();
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
+        QCOMPARE(announced.count(), found ? 1 : 0);
+        QCOMPARE(client.serverAddress(), found ? loopback(found) : QString());
+    }
+
+    // A client destroyed while its sweep waits on silent hosts ends the sweep.
+    void destroyedMidSweep()
+    {
+        discoverytest::SilentHost everywhere;  // every probe waits its full time, ~13 s in all
+        QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
+        auto *client = new SocketClient;
+        client->findServer();
+        delete client;
+        QVERIFY2(QThreadPool::globalInstance()->waitForDone(2000), "the sweep outlived its client");
+    }
+
+    void localAddress_data()
+    {
+        QTest::addColumn<QString>("lookup");
+        QTest::addColumn<QString>("interfaces");  // each "+" up and running or "-", addresses
+        QTest::addColumn<QString>("chosen");
+
+        const QString lan = QStringLiteral("+127.0.0.1,::1 +fe80::1,192.168.3.20");
+        QTest::newRow("lookup: first IPv4 not loopback")
+            << "fe80::1,127.0.1.1,172.16.0.9,10.0.0.5" << lan << "172.16.0.9";
+        QTest::newRow("lookup: loopback only") << "127.0.1.1,::1" << lan << "192.168.3.20";
+        QTest::newRow("first interface up with an IPv4 not loopback")
+            << "" << "-192.168.9.9 +fe80::2 +127.0.0.2,10.1.2.3 +10.9.9.9" << "10.1.2.3";
+        QTest::newRow("nothing") << "127.0.1.1" << "+127.0.0.1 -192.168.3.20 +2001:db8::7" << "";
+    }
+
+    void localAddress()
+    {
+        QFETCH(QString, lookup);
+        QFETCH(QString, interfaces);
+        QFETCH(QString, chosen);
+        const auto parse = [](const QString &texts) {
+            QList<QHostAddress> addresses;
+            for (const QString &text : texts.split(QLatin1Char(',')))
+                addresses.append(QHostAddress(text));  // "" gives an address that is never used
+            return addresses;
+        };
+        QList<InterfaceAddresses> system;
+        for (const QString &entry : interfaces.split(QLatin1Char(' ')))
+            system.append({entry.startsWith(QLatin1Char('+')), parse(entry.mid(1))});
+        QCOMPARE(chooseLocalIPv4(parse(lookup), system), chosen);
+    }
+
+    // Loopback is up wherever the tests run, also in a network namespace.
+    void systemInterfacesShowLoopback()
+    {
+        bool found = false;
+        for (const InterfaceAddresses &entry : systemInterfaces())
+            found = found
+                    || (entry.upAndRunning && entry.addresses.contains(QHostAddress::LocalHost));
+        QVERIFY(found);
+    }
+};
 
 OPA_TEST_CLASS(tst_SocketClient)
 #include "socketclient.moc"

@@ -3,24 +3,10 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QMessageBox>
-#include <QTest>
-#include <QTimerEvent>
-
-#include "meter/measurementframe.h"
 
 namespace testsupport {
 
-ScopedWorkDir::ScopedWorkDir() : previous(QDir::currentPath())
-{
-    QDir::setCurrent(dir.path());
-}
-
-ScopedWorkDir::~ScopedWorkDir()
-{
-    QDir::setCurrent(previous);
-}
-
-bool LoopbackServer::listen(const QString &address, quint16 port)
+LoopbackServer::LoopbackServer(QObject *parent) : QObject(parent)
 {
     connect(&tcp, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *s = tcp.nextPendingConnection()) {
@@ -31,26 +17,15 @@ bool LoopbackServer::listen(const QString &address, quint16 port)
                 emit bytesArrived(data);
             });
         }
-    }, Qt::UniqueConnection);
-    return tcp.listen(QHostAddress(address), port);
+    });
 }
 
 void LoopbackServer::close()
 {
     tcp.close();
-    for (const auto &c : clients)
-        if (c)
-            c->abort();
-}
-
-bool LoopbackServer::waitForClients(int count, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return clients.size() >= count; }, timeoutMs);
-}
-
-bool LoopbackServer::waitForReceived(int size, int timeoutMs)
-{
-    return QTest::qWaitFor([&] { return bytes.size() >= size; }, timeoutMs);
+    for (const auto &client : clients)
+        if (client)
+            client->abort();
 }
 
 void LoopbackServer::send(const QByteArray &data)
@@ -64,18 +39,8 @@ void LoopbackServer::send(const QByteArray &data)
 MessageBoxCloser::MessageBoxCloser(int closeAfterMs, QObject *parent)
     : QObject(parent), closeAfterMs(closeAfterMs)
 {
-    timerId = startTimer(5);
-}
-
-MessageBoxCloser::~MessageBoxCloser()
-{
-    killTimer(timerId);
-}
-
-void MessageBoxCloser::timerEvent(QTimerEvent *event)
-{
-    if (event->timerId() == timerId)
-        poll();
+    connect(&timer, &QTimer::timeout, this, &MessageBoxCloser::poll);
+    timer.start(5);
 }
 
 void MessageBoxCloser::poll()
@@ -83,38 +48,19 @@ void MessageBoxCloser::poll()
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     for (QWidget *w : QApplication::topLevelWidgets()) {
         auto *box = qobject_cast<QMessageBox *>(w);
-        if (!box || !box->isVisible())
-            continue;
-        bool known = false;
-        for (const auto &p : open)
-            known = known || p == box;
-        if (!known) {
+        if (box && box->isVisible() && !open.contains(box)) {
             open.append(box);
             boxes.append({box->windowTitle(), box->text(), now, -1});
         }
     }
     for (int i = 0; i < open.size(); ++i) {
-        QPointer<QMessageBox> box = open.at(i);
-        Seen &rec = boxes[i];  // records and boxes are appended together
-        if (!box || !box->isVisible()) {
-            if (rec.closedAtMs < 0)
-                rec.closedAtMs = now;
-            continue;
+        if (open[i] && open[i]->isVisible()) {
+            if (closing && now - boxes[i].openedAtMs >= closeAfterMs)
+                open[i]->done(QMessageBox::Ok);
+        } else if (boxes[i].closedAtMs < 0) {
+            boxes[i].closedAtMs = now;
         }
-        if (closing && now - rec.openedAtMs >= closeAfterMs)
-            box->done(QMessageBox::Ok);
     }
-}
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke,
-                            qint16 energy)
-{
-    return MeasurementFrame::encode({n, ns, k, chamber, smoke, energy});
 }
 
 } // namespace testsupport

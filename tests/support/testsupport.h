@@ -1,17 +1,15 @@
 #ifndef TESTS_TESTSUPPORT_H
 #define TESTS_TESTSUPPORT_H
 
-#include <QByteArray>
 #include <QDir>
-#include <QHostAddress>
-#include <QList>
-#include <QObject>
 #include <QPointer>
-#include <QString>
-#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "meter/measurementframe.h"
 
 class QMessageBox;
 
@@ -24,37 +22,35 @@ constexpr quint16 ServerPort = 8899;
 class ScopedWorkDir
 {
 public:
-    ScopedWorkDir();
-    ~ScopedWorkDir();
+    ScopedWorkDir() { QDir::setCurrent(dir.path()); }
+    ~ScopedWorkDir() { QDir::setCurrent(previous); }
     QString path() const { return dir.path(); }
     QString filePath(const QString &name) const { return dir.filePath(name); }
 
 private:
+    QString previous = QDir::currentPath();
     QTemporaryDir dir;
-    QString previous;
 };
 
 // A stand-in for the meter server on a loopback address: accepts clients,
-// keeps every byte each one sends, and can answer.
+// keeps every byte they send, and writes to the newest one.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
 public:
-    explicit LoopbackServer(QObject *parent = nullptr) : QObject(parent) {}
-    bool listen(const QString &address = QStringLiteral("127.0.0.1"),
-                quint16 port = ServerPort);
+    explicit LoopbackServer(QObject *parent = nullptr);
+    bool listen(const QString &address = QStringLiteral("127.0.0.1"), quint16 port = ServerPort)
+    { return tcp.listen(QHostAddress(address), port); }
     void close();
-
     QTcpServer &server() { return tcp; }
     int clientCount() const { return clients.size(); }
     QTcpSocket *lastClient() const { return clients.isEmpty() ? nullptr : clients.last().data(); }
-    // Waits until 'count' clients have been accepted.
-    bool waitForClients(int count, int timeoutMs = 5000);
-    // Everything received so far on all connections, in arrival order.
+    bool waitForClients(int count, int timeoutMs = 5000)
+    { return QTest::qWaitFor([&] { return clients.size() >= count; }, timeoutMs); }
     QByteArray received() const { return bytes; }
     void clearReceived() { bytes.clear(); }
-    bool waitForReceived(int size, int timeoutMs = 5000);
-    // Writes to the newest client and flushes.
+    bool waitForReceived(int size, int timeoutMs = 5000)
+    { return QTest::qWaitFor([&] { return bytes.size() >= size; }, timeoutMs); }
     void send(const QByteArray &data);
 
 signals:
@@ -66,45 +62,35 @@ private:
     QByteArray bytes;
 };
 
-// Watches for application-modal message boxes, records their title and
-// text, and closes each after 'closeAfterMs' (accepting it), so tests never
-// hang on a box meant for a person.
+// Records every message box the program opens and, while closing is on,
+// accepts each 'closeAfterMs' after it opened, so no test hangs on a box.
 class MessageBoxCloser : public QObject
 {
     Q_OBJECT
 public:
-    struct Seen {
-        QString title;
-        QString text;
-        qint64 openedAtMs;
-        qint64 closedAtMs;
-    };
-
+    struct Seen { QString title; QString text; qint64 openedAtMs; qint64 closedAtMs; };
     explicit MessageBoxCloser(int closeAfterMs = 0, QObject *parent = nullptr);
-    ~MessageBoxCloser() override;
     const QList<Seen> &seen() const { return boxes; }
     int count() const { return boxes.size(); }
-    // When false, boxes are recorded but left for the code to close itself.
     void setClosing(bool on) { closing = on; }
 
 private:
     void poll();
-    QList<Seen> boxes;
+    QList<Seen> boxes;  // one for each entry of 'open'
     QList<QPointer<QMessageBox>> open;
     int closeAfterMs;
     bool closing = true;
-    int timerId = 0;
-
-protected:
-    void timerEvent(QTimerEvent *event) override;
+    QTimer timer;
 };
 
-QByteArray hex(const char *text);
+inline QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
 
-// A measurement reply built field by field, little-endian as the meter sends
-// it, with a correct checksum (the program never checks it).
-QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke,
-                            qint16 energy);
+// A measurement reply as the meter sends it, with a correct checksum.
+inline QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke,
+                                   qint16 energy)
+{
+    return MeasurementFrame::encode({n, ns, k, chamber, smoke, energy});
+}
 
 } // namespace testsupport
 
