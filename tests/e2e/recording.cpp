@@ -2,11 +2,9 @@
 
 #include "support/testrunner.h"
 
-#include "app/mainwindow.h"
 #include "app/trendpage.h"
+#include "e2eharness.h"
 #include "meter/recorder.h"
-#include "net/socketclient.h"
-#include "support/testsupport.h"
 
 // Ctrl+R on the data page against the simulated meter: one row per reply, in order.
 class RecordingEndToEnd : public QObject
@@ -16,23 +14,17 @@ class RecordingEndToEnd : public QObject
 private slots:
     void ctrlRRecordsEveryReply()
     {
-        SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
-        testsupport::ScopedWorkDir dir;
+        e2e::Session s;
         // The meter answers these in turn: all shown, K below zero, energy too high.
         QFile replies(QStringLiteral("replies.csv"));
         QVERIFY(replies.open(QIODevice::WriteOnly));
         replies.write("1234,100,300,25,30,2048\n-500,5,-1,40,50,100\n250,300,20,26,31,5000\n");
         replies.close();
         const QStringList shown{"12.34,1,3,25,30,2048", "-5,0.05,,,,", "2.5,3,0.2,26,31,"};
-        QProcess sim;
-        sim.start(QStringLiteral(OPA_SIM_PATH), {"--scenario", "file", "replies.csv", "--quiet"});
-        QVERIFY(QTest::qWaitFor([&] { return sim.peek(4096).contains("listening on"); }, 5000));
-        QSettings("set.ini", QSettings::IniFormat).setValue("Server/IP", "127.0.0.1");
-
-        mainwindow w;
+        QVERIFY(s.start({"--scenario", "file", "replies.csv", "--quiet"}));
+        mainwindow &w = *s.window;
         int received = 0;
         connect(&w, &mainwindow::measurementReceived, this, [&] { ++received; });
-        w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         Recorder *recorder = w.findChild<TrendPage *>()->recorder();
         QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);

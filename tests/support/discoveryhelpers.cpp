@@ -1,7 +1,6 @@
 #include "support/discoveryhelpers.h"
 
-#include <QMutex>
-#include <QRegularExpression>
+#include <QString>
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
@@ -10,19 +9,6 @@
 namespace discoverytest {
 
 namespace {
-
-QMutex logLock;
-QStringList logLines;
-QtMessageHandler passOn = nullptr;
-
-void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    {
-        QMutexLocker locker(&logLock);
-        logLines.append(message);
-    }
-    passOn(type, context, message);
-}
 
 sockaddr_in serverEndpoint(const QString &address)
 {
@@ -34,29 +20,6 @@ sockaddr_in serverEndpoint(const QString &address)
 }
 
 } // namespace
-
-void LogCapture::install()
-{
-    if (!passOn)
-        passOn = qInstallMessageHandler(capture);
-}
-
-void LogCapture::clear()
-{
-    QMutexLocker locker(&logLock);
-    logLines.clear();
-}
-
-QStringList LogCapture::lines()
-{
-    QMutexLocker locker(&logLock);
-    return logLines;
-}
-
-QStringList LogCapture::linesStartingWith(const QString &head)
-{
-    return lines().filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(head)));
-}
 
 SilentHost::~SilentHost()
 {

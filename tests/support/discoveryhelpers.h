@@ -5,16 +5,6 @@
 
 namespace discoverytest {
 
-// Keeps every debug line of the process, from any thread, and passes each
-// on to the usual output. Only the window's discovery tests read it.
-struct LogCapture
-{
-    static void install();
-    static void clear();
-    static QStringList lines();
-    static QStringList linesStartingWith(const QString &head);
-};
-
 // A host that neither accepts nor refuses on the server port: a listener
 // with backlog 0 that never accepts, filled by one connection of its own, so
 // the kernel drops every later attempt without an answer. Bound to

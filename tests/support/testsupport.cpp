@@ -11,11 +11,7 @@ LoopbackServer::LoopbackServer(QObject *parent) : QObject(parent)
     connect(&tcp, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *s = tcp.nextPendingConnection()) {
             clients.append(s);
-            connect(s, &QTcpSocket::readyRead, this, [this, s] {
-                const QByteArray data = s->readAll();
-                bytes.append(data);
-                emit bytesArrived(data);
-            });
+            connect(s, &QTcpSocket::readyRead, this, [this, s] { bytes.append(s->readAll()); });
         }
     });
 }
@@ -30,9 +26,9 @@ void LoopbackServer::close()
 
 void LoopbackServer::send(const QByteArray &data)
 {
-    if (QTcpSocket *s = lastClient()) {
-        s->write(data);
-        s->flush();
+    if (!clients.isEmpty() && clients.last()) {
+        clients.last()->write(data);
+        clients.last()->flush();
     }
 }
 

@@ -44,17 +44,12 @@ public:
     void close();
     QTcpServer &server() { return tcp; }
     int clientCount() const { return clients.size(); }
-    QTcpSocket *lastClient() const { return clients.isEmpty() ? nullptr : clients.last().data(); }
     bool waitForClients(int count, int timeoutMs = 5000)
     { return QTest::qWaitFor([&] { return clients.size() >= count; }, timeoutMs); }
     QByteArray received() const { return bytes; }
-    void clearReceived() { bytes.clear(); }
     bool waitForReceived(int size, int timeoutMs = 5000)
     { return QTest::qWaitFor([&] { return bytes.size() >= size; }, timeoutMs); }
     void send(const QByteArray &data);
-
-signals:
-    void bytesArrived(QByteArray data);
 
 private:
     QTcpServer tcp;
