@@ -13,6 +13,10 @@ constexpr char HostStart = 0x21;
 constexpr char MeterStart = 0x06;
 constexpr int HeaderSize = 3;   // start, code, length
 constexpr int Overhead = 4;     // header plus checksum
+// The longest reply the meter sends is the measurement reply's 10 data bytes;
+// the length byte itself could announce up to 255.
+constexpr int LongestReplyData = 10;
+constexpr int LongestData = 255;
 
 // Commands (host -> meter).
 constexpr const char ReadMeasurementHex[] = "213300AC";

@@ -182,14 +182,16 @@ void MeterServer::sendReply(const QByteArray &frame)
     if (!client || closing)
         return;
     const int index = replies++;
-    QByteArray bytes = frame;
-    if (options.garbage && MeterReplies::garbageBefore(index)) {
-        const QByteArray stray = MeterReplies::strayBytes(index);
-        bytes.prepend(stray);
-        traffic(QStringLiteral("sent %1 (after stray bytes %2)").arg(hex(frame), hex(stray)));
-    } else {
+    QByteArray stray;
+    if (options.garbage && MeterReplies::garbageBefore(index))
+        stray = MeterReplies::strayBytes(index);
+    if (options.strayEvery > 0 && (index + 1) % options.strayEvery == 0)
+        stray.append(Frames::MeterStart);
+    const QByteArray bytes = stray + frame;
+    if (stray.isEmpty())
         traffic(QStringLiteral("sent %1").arg(hex(frame)));
-    }
+    else
+        traffic(QStringLiteral("sent %1 (after stray bytes %2)").arg(hex(frame), hex(stray)));
     emit replySent(frame);
     closing = options.dropAfter > 0 && replies >= options.dropAfter;
 

@@ -15,8 +15,6 @@
 #include "sim/scenario.h"
 #include "sim/simoptions.h"
 
-
-
 // The simulated meter behind its network server: serves one client at a
 // time (later ones wait in the backlog until it leaves), answers the
 // program's commands from the scenario, and applies the fault options.
@@ -67,7 +65,9 @@ private:
     QTcpServer server;
     NoAcceptListener noAccept;
     QPointer<QTcpSocket> client;
-    FrameCutter cutter{Frames::HostStart};
+    // Commands are at most one data byte today; the partial-command timeout,
+    // not the length, guards against a bad length byte here.
+    FrameCutter cutter{Frames::HostStart, Frames::LongestData};
     QTimer partialTimer;
     QTimer pieceTimer;
     QByteArray outgoing;
