@@ -38,11 +38,12 @@ const QByteArray &factoryResetAccepted();
 // A frame is its data length plus the header and the checksum.
 inline int frameSize(unsigned char dataLength) { return dataLength + Overhead; }
 
-// Byte that makes all bytes of the frame sum to 0 modulo 256.
-char checksum(const QByteArray &withoutChecksum);
+// The byte that, appended to 'bytes', makes them all sum to 0 modulo 256;
+// over a whole well-formed frame it is 0. The program itself never needs
+// it (its frames are fixed); the simulator and the tests build with it.
+char checksum(const QByteArray &bytes);
 
-// True when all bytes of the frame sum to 0 modulo 256.
-bool sumsToZero(const QByteArray &frame);
+inline bool sumsToZero(const QByteArray &frame) { return checksum(frame) == 0; }
 
 } // namespace Frames
 

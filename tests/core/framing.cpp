@@ -29,7 +29,8 @@ private slots:
     // Byte by byte, a longer mixed stream.
     void oneByteAtATime();
 
-    // A frame whose length byte promises 255 data bytes waits for all 259.
+    // A cutter that allows the length byte's whole range waits for all 259
+    // bytes of a frame that promises 255 data bytes.
     void longestFrameWaits();
     void clearDropsPartialFrame();
 };
@@ -118,7 +119,7 @@ void tst_FrameCutter::longestFrameWaits()
     frame += '\x00';
     QCOMPARE(frame.size(), 259);
 
-    FrameCutter cutter;
+    FrameCutter cutter(Frames::MeterStart, Frames::LongestData);
     cutter.append(frame.left(258));
     QVERIFY(cutAll(cutter).isEmpty());
     QCOMPARE(cutter.buffer().size(), 258);

@@ -1,5 +1,7 @@
 #include "shm/segments.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 #include "shm/shmrecord.h"
@@ -26,9 +28,8 @@ DataReading readDataSegment(const QString &key)
     } else {
         reading.state = DataReading::Malformed;
         reading.array.clear();
-        for (int i = 0; i < qMin(segment.size(), ShmRecord::LengthSize); ++i)
-            reading.claimedLength = (reading.claimedLength << 8)
-                                    | static_cast<unsigned char>(segment.at(i));
+        if (segment.size() >= ShmRecord::LengthSize)
+            reading.claimedLength = qFromBigEndian<quint32>(segment.constData());
     }
     return reading;
 }

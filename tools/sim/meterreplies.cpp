@@ -1,5 +1,7 @@
 #include "sim/meterreplies.h"
 
+#include <iterator>
+
 #include "meter/frames.h"
 
 namespace MeterReplies {
@@ -52,7 +54,7 @@ QByteArray strayBytes(int replyIndex)
     // byte and a zero, the bytes most likely to confuse a careless cutter.
     static const char pattern[] = {char(0xFF), char(0x21), char(0x00), char(0xAA),
                                    char(0x55), char(0x33)};
-    constexpr int patternSize = int(sizeof pattern);
+    constexpr int patternSize = int(std::size(pattern));
     const int count = 1 + (replyIndex / 3) % 3;
     QByteArray bytes;
     for (int i = 0; i < count; ++i)
