@@ -6,10 +6,10 @@
 
 #include "shm/shmrecord.h"
 
-DataReading readDataSegment(const QString &key)
+DataReading readDataSegment()
 {
     DataReading reading;
-    QSharedMemory memory(key);
+    QSharedMemory memory(QString::fromLatin1(ShmRecord::DataSegmentKey));
     if (!memory.attach(QSharedMemory::ReadOnly)) {
         if (memory.error() != QSharedMemory::NotFound) {
             reading.state = DataReading::Unreadable;
@@ -34,14 +34,7 @@ DataReading readDataSegment(const QString &key)
     return reading;
 }
 
-DataReading readDataSegment()
-{
-    return readDataSegment(QString::fromLatin1(ShmRecord::DataSegmentKey));
-}
-
-CommandSlot::CommandSlot(const QString &key) : memory(key) {}
-
-CommandSlot::CommandSlot() : CommandSlot(QString::fromLatin1(ShmRecord::CommandSegmentKey)) {}
+CommandSlot::CommandSlot() : memory(QString::fromLatin1(ShmRecord::CommandSegmentKey)) {}
 
 CommandSlot::~CommandSlot()
 {

@@ -1,7 +1,6 @@
 #include "shm/shmoptions.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QVector>
 
 #include <functional>

@@ -19,6 +19,10 @@ Kind classify(const QByteArray &command)
     return Kind::Unknown;
 }
 
+namespace {
+
+// The simulator's own answer to "213800A7": the bare reply frame for that
+// code. The program does not look at it beyond publishing it.
 const QByteArray &calibrationStartReply()
 {
     static const QByteArray frame = [] {
@@ -31,6 +35,8 @@ const QByteArray &calibrationStartReply()
     }();
     return frame;
 }
+
+} // namespace
 
 QByteArray fixedReply(Kind kind)
 {

@@ -89,7 +89,6 @@ void MeterServer::takeNextClient()
     connect(socket, &QTcpSocket::readyRead, this, &MeterServer::readCommands);
     connect(socket, &QTcpSocket::disconnected, this, &MeterServer::onDisconnected);
     note(QStringLiteral("client %1 connected").arg(peerOf(socket)));
-    emit clientConnected();
     if (socket->state() != QAbstractSocket::ConnectedState)
         onDisconnected();
     else if (socket->bytesAvailable() > 0)
@@ -109,7 +108,6 @@ void MeterServer::onDisconnected()
     cutter.takePartial();
     outgoing.clear();
     note(QStringLiteral("client disconnected"));
-    emit clientDisconnected();
     takeNextClient();
 }
 
@@ -141,7 +139,6 @@ void MeterServer::dropPartialCommand()
 
 void MeterServer::handle(const QByteArray &command)
 {
-    emit commandReceived(command);
     const MeterReplies::Kind kind = MeterReplies::classify(command);
     if (options.silent) {
         traffic(QStringLiteral("recv %1 (silent: no reply)").arg(hex(command)));
@@ -192,13 +189,12 @@ void MeterServer::sendReply(const QByteArray &frame)
         traffic(QStringLiteral("sent %1").arg(hex(frame)));
     else
         traffic(QStringLiteral("sent %1 (after stray bytes %2)").arg(hex(frame), hex(stray)));
-    emit replySent(frame);
     closing = options.dropAfter > 0 && replies >= options.dropAfter;
 
     if (options.splitBytes > 0) {
         outgoing.append(bytes);
         if (!pieceTimer.isActive()) {
-            pieceTimer.start(splitGapMs);
+            pieceTimer.start(SplitGapMs);
             writeNextPiece();
         }
     } else {

@@ -28,24 +28,16 @@ public:
 
     bool start(QString *error);
     void stop();
-    QHostAddress address() const { return options.address; }
     quint16 port() const;
 
-    // Tests stretch the gap between pieces so that each is seen apart.
-    void setSplitGapMs(int ms) { splitGapMs = ms; }
     // Partial commands older than this are dropped, like a serial device's
     // gap timeout, so one bad length byte cannot swallow later commands.
     static constexpr int PartialCommandTimeoutMs = 100;
-
-    bool hasClient() const { return client != nullptr; }
+    static constexpr int SplitGapMs = 5;
 
 signals:
     // One line for the console: traffic (unless quiet) and connection events.
     void logLine(const QString &line);
-    void clientConnected();
-    void clientDisconnected();
-    void commandReceived(const QByteArray &command);
-    void replySent(const QByteArray &frame);
 
 private:
     void takeNextClient();
@@ -71,7 +63,6 @@ private:
     QTimer partialTimer;
     QTimer pieceTimer;
     QByteArray outgoing;
-    int splitGapMs = 5;
     int replies = 0;
     bool closing = false;
 };

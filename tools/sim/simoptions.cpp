@@ -1,7 +1,6 @@
 #include "sim/simoptions.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QVector>
 
 #include <functional>
@@ -9,11 +8,11 @@
 #include "common/console.h"
 #include "common/numbers.h"
 
+namespace {
+
 const QStringList ScenarioNames = {QStringLiteral("steady"), QStringLiteral("smoke"),
                                    QStringLiteral("step-up"), QStringLiteral("step-down"),
                                    QStringLiteral("file")};
-
-namespace {
 
 // Stores one value of an option; returns what was expected when the value
 // does not fit, or an empty string.

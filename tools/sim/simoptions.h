@@ -46,6 +46,4 @@ SimArguments parseSimArguments(const QStringList &arguments);
 // The --help text; needs the application object.
 QString simUsage();
 
-extern const QStringList ScenarioNames;
-
 #endif
