@@ -101,7 +101,7 @@ const QVector<OptionSpec> &optionTable()
          wholeNumber(-32768, 32767, QStringLiteral("a whole number from -32768 to 32767"),
                      [](SimOptions &o, qint64 v) { o.steady.energy = qint16(v); })},
         {QStringLiteral("tau"), QStringLiteral("MS"),
-         QStringLiteral("Step scenarios: time constant (455: 10-90 % in 1 s)."),
+         QStringLiteral("Step scenarios: time constant (455, a 1-s rise)."),
          wholeNumber(1, 600000, QStringLiteral("milliseconds from 1 to 600000"),
                      [](SimOptions &o, qint64 v) { o.tauMs = int(v); })},
         {QStringLiteral("period"), QStringLiteral("MS"),
