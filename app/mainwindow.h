@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
-#include <QTime>
 
 #include "meter/measurement.h"
 #include "meter/responsetest.h"

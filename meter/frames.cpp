@@ -1,5 +1,7 @@
 #include "meter/frames.h"
 
+#include <numeric>
+
 namespace Frames {
 
 #define OPA_FIXED_FRAME(name, hex)                                   \
@@ -18,20 +20,12 @@ OPA_FIXED_FRAME(factoryResetAccepted, FactoryResetAcceptedHex)
 
 #undef OPA_FIXED_FRAME
 
-char checksum(const QByteArray &withoutChecksum)
+char checksum(const QByteArray &bytes)
 {
-    unsigned sum = 0;
-    for (char c : withoutChecksum)
-        sum += static_cast<unsigned char>(c);
+    const unsigned sum = std::accumulate(bytes.cbegin(), bytes.cend(), 0u, [](unsigned s, char c) {
+        return s + static_cast<unsigned char>(c);
+    });
     return static_cast<char>((0x100 - (sum & 0xFF)) & 0xFF);
-}
-
-bool sumsToZero(const QByteArray &frame)
-{
-    unsigned sum = 0;
-    for (char c : frame)
-        sum += static_cast<unsigned char>(c);
-    return (sum & 0xFF) == 0;
 }
 
 } // namespace Frames

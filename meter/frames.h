@@ -13,6 +13,10 @@ constexpr char HostStart = 0x21;
 constexpr char MeterStart = 0x06;
 constexpr int HeaderSize = 3;   // start, code, length
 constexpr int Overhead = 4;     // header plus checksum
+// The longest reply the meter sends is the measurement reply's 10 data bytes;
+// the length byte itself could announce up to 255.
+constexpr int LongestReplyData = 10;
+constexpr int LongestData = 255;
 
 // Commands (host -> meter).
 constexpr const char ReadMeasurementHex[] = "213300AC";
@@ -34,11 +38,12 @@ const QByteArray &factoryResetAccepted();
 // A frame is its data length plus the header and the checksum.
 inline int frameSize(unsigned char dataLength) { return dataLength + Overhead; }
 
-// Byte that makes all bytes of the frame sum to 0 modulo 256.
-char checksum(const QByteArray &withoutChecksum);
+// The byte that, appended to 'bytes', makes them all sum to 0 modulo 256;
+// over a whole well-formed frame it is 0. The program itself never needs
+// it (its frames are fixed); the simulator and the tests build with it.
+char checksum(const QByteArray &bytes);
 
-// True when all bytes of the frame sum to 0 modulo 256.
-bool sumsToZero(const QByteArray &frame);
+inline bool sumsToZero(const QByteArray &frame) { return checksum(frame) == 0; }
 
 } // namespace Frames
 

@@ -1,5 +1,7 @@
 #include "meter/measurement.h"
 
+#include <QtEndian>
+
 #include "meter/frames.h"
 
 namespace Measurement {
@@ -8,9 +10,7 @@ namespace {
 
 qint16 signed16(const QByteArray &frame, int offset)
 {
-    const auto low = quint16(static_cast<unsigned char>(frame.at(offset)));
-    const auto high = quint16(static_cast<unsigned char>(frame.at(offset + 1)));
-    return static_cast<qint16>(quint16(low | (high << 8)));
+    return qFromLittleEndian<qint16>(frame.constData() + offset);
 }
 
 float hundredths(const QByteArray &frame, int offset)

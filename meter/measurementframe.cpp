@@ -1,33 +1,26 @@
 #include "meter/measurementframe.h"
 
+#include <QtEndian>
+
 #include "meter/frames.h"
 #include "meter/measurement.h"
 
 namespace MeasurementFrame {
 
-namespace {
-void putInt16(QByteArray &out, qint16 v)
-{
-    const auto u = quint16(v);
-    out.append(char(u & 0xFF));
-    out.append(char(u >> 8));
-}
-} // namespace
-
 QByteArray encode(const RawMeasurement &values)
 {
-    QByteArray frame;
-    frame.reserve(Measurement::ReplySize);
-    frame.append(Frames::MeterStart);
-    frame.append(Measurement::ReadMeasurementCode);
-    frame.append(char(Measurement::ReplySize - Frames::Overhead));
-    putInt16(frame, values.n);
-    putInt16(frame, values.ns);
-    putInt16(frame, values.k);
-    frame.append(char(values.chamber));
-    frame.append(char(values.smoke));
-    putInt16(frame, values.energy);
-    frame.append(Frames::checksum(frame));
+    QByteArray frame(Measurement::ReplySize, '\0');
+    char *p = frame.data();
+    p[0] = Frames::MeterStart;
+    p[1] = Measurement::ReadMeasurementCode;
+    p[2] = char(Measurement::ReplySize - Frames::Overhead);
+    qToLittleEndian(values.n, p + 3);
+    qToLittleEndian(values.ns, p + 5);
+    qToLittleEndian(values.k, p + 7);
+    p[9] = char(values.chamber);
+    p[10] = char(values.smoke);
+    qToLittleEndian(values.energy, p + 11);
+    p[13] = Frames::checksum(frame.left(Measurement::ReplySize - 1));
     return frame;
 }
 

@@ -7,7 +7,11 @@ void FrameCutter::append(const QByteArray &bytes)
 
 void FrameCutter::skipToStart(QByteArray *skipped)
 {
-    const int start = m_buffer.indexOf(m_startByte, m_start);
+    int start = m_buffer.indexOf(m_startByte, m_start);
+    // A start byte whose length byte is too large is a stray byte, not a frame.
+    while (start >= 0 && start + Frames::HeaderSize <= m_buffer.size()
+           && static_cast<unsigned char>(m_buffer.at(start + 2)) > m_maxDataLength)
+        start = m_buffer.indexOf(m_startByte, start + 1);
     if (skipped)
         *skipped = m_buffer.mid(m_start, (start < 0 ? m_buffer.size() : start) - m_start);
     if (start < 0)

@@ -11,12 +11,19 @@
 //
 // Bytes are appended as they arrive, so a frame split across reads is put
 // back together. Anything in front of the first start byte is thrown away
-// before a frame is cut, so a stray byte cannot swallow the frames behind
-// it. Each cut takes exactly the frame's n + 4 bytes.
+// before a frame is cut, and so is a start byte whose length byte announces
+// more than 'maxDataLength' data bytes: line noise can put a lone 0x06 in
+// front of a reply, and read as a frame start it would take the reply's
+// command code for a length and swallow the replies behind it. Each cut
+// takes exactly the frame's n + 4 bytes.
 class FrameCutter
 {
 public:
-    explicit FrameCutter(char startByte = Frames::MeterStart) : m_startByte(startByte) {}
+    explicit FrameCutter(char startByte = Frames::MeterStart,
+                         int maxDataLength = Frames::LongestReplyData)
+        : m_startByte(startByte), m_maxDataLength(maxDataLength)
+    {
+    }
 
     void append(const QByteArray &bytes);
 
@@ -38,6 +45,7 @@ private:
     void compact();
 
     char m_startByte;
+    int m_maxDataLength;
     // Cut frames are skipped over by m_start and dropped in one go once the
     // cutter runs dry, so a large read is not shifted once per frame.
     QByteArray m_buffer;

@@ -1,16 +1,23 @@
 #include "shm/shmrecord.h"
 
-#include <QBuffer>
 #include <QDataStream>
+#include <QtEndian>
+
+#include <limits>
 
 namespace ShmRecord {
+
+namespace {
+// The longest array a QByteArray can hold: its allocation, header and
+// terminating NUL included, must stay within an int.
+constexpr quint32 MaxArrayLength =
+    quint32(std::numeric_limits<int>::max()) - sizeof(QArrayData) - 1;
+} // namespace
 
 QByteArray encode(const QByteArray &array)
 {
     QByteArray record;
-    QBuffer buffer(&record);
-    buffer.open(QIODevice::ReadWrite);
-    QDataStream out(&buffer);
+    QDataStream out(&record, QIODevice::WriteOnly);
     out << array;
     return record;
 }
@@ -22,16 +29,14 @@ bool decode(const void *data, qint64 size, QByteArray *array)
         *array = QByteArray("");
         return false;
     }
-    const auto *p = static_cast<const unsigned char *>(data);
-    const quint32 length = (quint32(p[0]) << 24) | (quint32(p[1]) << 16)
-                           | (quint32(p[2]) << 8) | quint32(p[3]);
+    const quint32 length = qFromBigEndian<quint32>(data);
     if (length == NullLength)
         return true;
-    if (qint64(length) > size - LengthSize) {
+    if (length > MaxArrayLength || qint64(length) > size - LengthSize) {
         *array = QByteArray("");
         return false;
     }
-    *array = QByteArray(reinterpret_cast<const char *>(p + LengthSize), int(length));
+    *array = QByteArray(static_cast<const char *>(data) + LengthSize, int(length));
     return true;
 }
 

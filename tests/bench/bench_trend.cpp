@@ -7,7 +7,9 @@
 
 #include "app/trendpage.h"
 #include "meter/recorder.h"
+#include "net/socketclient.h"
 #include "support/meterrig.h"
+#include "support/testsupport.h"
 
 // What the trend page costs the polling: the chart's and the recorder's work
 // per reply, the redraw per refresh, the poll period with the page in view
@@ -68,7 +70,7 @@ void bench_Trend::costs()
     meterrig::MeterStandIn meter;
     int burst = 0;  // replies to send in one write at the next poll
     meter.reply = [&](const QByteArray &) {
-        const QByteArray one = replies[meter.commands().size() & 1];
+        const QByteArray one = replies[meter.commands.size() & 1];
         return burst ? one.repeated(std::exchange(burst, 0)) : one;
     };
     QVERIFY(meter.listen());

@@ -18,6 +18,7 @@ public:
     void setNoticeDelay(int ms) { w.noticeDelayMs = ms; }
     void seraildata(const QByteArray &frame) { w.seraildata(frame); }
     void loadmem() { w.loadmem(); }
+    void autosend() { w.autosend(); }
 };
 
 #endif

@@ -35,4 +35,18 @@ QString hex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
+QString quoted(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            shown += QLatin1String("\\n");
+        else if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return QLatin1Char('\'') + shown + QLatin1Char('\'');
+}
+
 } // namespace console

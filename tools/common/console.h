@@ -17,6 +17,10 @@ QString timeStamp();
 // Frames as the tools print them: upper-case hex without separators.
 QString hex(const QByteArray &bytes);
 
+// A user's text in single quotes, control characters written as escapes,
+// so that an error message about it stays on one line.
+QString quoted(const QString &text);
+
 } // namespace console
 
 #endif

@@ -4,11 +4,14 @@
 
 #include <cmath>
 
+// Every pattern is anchored as a whole: "$" would also match before a final
+// newline and let "5\n" through.
 namespace numbers {
 
 bool parseInt(const QString &text, qint64 min, qint64 max, qint64 *value)
 {
-    static const QRegularExpression whole(QStringLiteral("^[-+]?[0-9]{1,18}$"));
+    static const QRegularExpression whole(
+        QRegularExpression::anchoredPattern(QStringLiteral("[-+]?[0-9]{1,18}")));
     if (!whole.match(text).hasMatch())
         return false;
     const qint64 v = text.toLongLong();
@@ -20,7 +23,8 @@ bool parseInt(const QString &text, qint64 min, qint64 max, qint64 *value)
 
 bool parseDouble(const QString &text, double min, double max, double *value)
 {
-    static const QRegularExpression decimal(QStringLiteral("^[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
+    static const QRegularExpression decimal(
+        QRegularExpression::anchoredPattern(QStringLiteral("[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)")));
     if (!decimal.match(text).hasMatch())
         return false;
     bool ok = false;
@@ -33,8 +37,8 @@ bool parseDouble(const QString &text, double min, double max, double *value)
 
 bool parseHundredths(const QString &text, qint16 *value)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^([-+]?)([0-9]{1,5})(?:\\.([0-9]{1,2}))?$"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("([-+]?)([0-9]{1,5})(?:\\.([0-9]{1,2}))?")));
     const QRegularExpressionMatch m = pattern.match(text);
     if (!m.hasMatch())
         return false;

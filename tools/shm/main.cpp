@@ -70,6 +70,9 @@ int main(int argc, char *argv[])
     case ShmArguments::Help:
         console::out(shmUsage());
         return 0;
+    case ShmArguments::Version:
+        console::out(QStringLiteral("opacimeter-shm " OPA_VERSION));
+        return 0;
     case ShmArguments::Error:
         console::err(QStringLiteral("opacimeter-shm: ") + arguments.message);
         return 2;

@@ -69,7 +69,8 @@ QString csvLine(const QDateTime &when, const Measurement::Reading &r)
 bool parseHex(const QString &text, QByteArray *bytes, QString *error)
 {
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    static const QRegularExpression hexDigits(QStringLiteral("^[0-9A-Fa-f]*$"));
+    static const QRegularExpression hexDigits(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9A-Fa-f]*")));
     QString digits = text;
     digits.remove(blanks);
     if (digits.isEmpty()) {

@@ -1,13 +1,15 @@
 #include "shm/segments.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 #include "shm/shmrecord.h"
 
-DataReading readDataSegment(const QString &key)
+DataReading readDataSegment()
 {
     DataReading reading;
-    QSharedMemory memory(key);
+    QSharedMemory memory(QString::fromLatin1(ShmRecord::DataSegmentKey));
     if (!memory.attach(QSharedMemory::ReadOnly)) {
         if (memory.error() != QSharedMemory::NotFound) {
             reading.state = DataReading::Unreadable;
@@ -26,21 +28,13 @@ DataReading readDataSegment(const QString &key)
     } else {
         reading.state = DataReading::Malformed;
         reading.array.clear();
-        for (int i = 0; i < qMin(segment.size(), ShmRecord::LengthSize); ++i)
-            reading.claimedLength = (reading.claimedLength << 8)
-                                    | static_cast<unsigned char>(segment.at(i));
+        if (segment.size() >= ShmRecord::LengthSize)
+            reading.claimedLength = qFromBigEndian<quint32>(segment.constData());
     }
     return reading;
 }
 
-DataReading readDataSegment()
-{
-    return readDataSegment(QString::fromLatin1(ShmRecord::DataSegmentKey));
-}
-
-CommandSlot::CommandSlot(const QString &key) : memory(key) {}
-
-CommandSlot::CommandSlot() : CommandSlot(QString::fromLatin1(ShmRecord::CommandSegmentKey)) {}
+CommandSlot::CommandSlot() : memory(QString::fromLatin1(ShmRecord::CommandSegmentKey)) {}
 
 CommandSlot::~CommandSlot()
 {

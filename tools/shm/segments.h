@@ -23,7 +23,6 @@ struct DataReading
 // Attach, lock, copy, unlock, detach. Never stays attached: the program
 // makes the data segment anew on every write and cannot while someone
 // still holds the old one.
-DataReading readDataSegment(const QString &key);
 DataReading readDataSegment();
 
 // The command segment, held from place() until release(): the program
@@ -31,7 +30,6 @@ DataReading readDataSegment();
 class CommandSlot
 {
 public:
-    explicit CommandSlot(const QString &key);
     CommandSlot();
     ~CommandSlot();
     CommandSlot(const CommandSlot &) = delete;
@@ -46,7 +44,6 @@ public:
     // marker over it.
     bool wiped();
     void release();
-    bool isHeld() const { return memory.isAttached(); }
 
 private:
     QSharedMemory memory;

@@ -7,7 +7,7 @@
 
 struct ShmArguments
 {
-    enum Status { Run, Help, Error };
+    enum Status { Run, Help, Version, Error };
     enum Command { Send, Read, Log };
     Status status = Run;
     Command command = Read;
@@ -23,8 +23,10 @@ struct ShmArguments
 };
 
 // 'arguments' as QCoreApplication::arguments() gives them, program first.
+// The command comes first, then its options.
 ShmArguments parseShmArguments(const QStringList &arguments);
 
+// The --help text; needs the application object.
 QString shmUsage();
 
 #endif

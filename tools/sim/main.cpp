@@ -9,13 +9,18 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const SimArguments arguments = parseSimArguments(app.arguments());
-    if (arguments.status == SimArguments::Help) {
+    switch (arguments.status) {
+    case SimArguments::Help:
         console::out(simUsage());
         return 0;
-    }
-    if (arguments.status == SimArguments::Error) {
+    case SimArguments::Version:
+        console::out(QStringLiteral("opacimeter-sim " OPA_VERSION));
+        return 0;
+    case SimArguments::Error:
         console::err(QStringLiteral("opacimeter-sim: ") + arguments.message);
         return 2;
+    case SimArguments::Run:
+        break;
     }
     const SimOptions &options = arguments.options;
 

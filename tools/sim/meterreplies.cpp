@@ -1,5 +1,7 @@
 #include "sim/meterreplies.h"
 
+#include <iterator>
+
 #include "meter/frames.h"
 
 namespace MeterReplies {
@@ -17,6 +19,10 @@ Kind classify(const QByteArray &command)
     return Kind::Unknown;
 }
 
+namespace {
+
+// The simulator's own answer to "213800A7": the bare reply frame for that
+// code. The program does not look at it beyond publishing it.
 const QByteArray &calibrationStartReply()
 {
     static const QByteArray frame = [] {
@@ -29,6 +35,8 @@ const QByteArray &calibrationStartReply()
     }();
     return frame;
 }
+
+} // namespace
 
 QByteArray fixedReply(Kind kind)
 {
@@ -52,7 +60,7 @@ QByteArray strayBytes(int replyIndex)
     // byte and a zero, the bytes most likely to confuse a careless cutter.
     static const char pattern[] = {char(0xFF), char(0x21), char(0x00), char(0xAA),
                                    char(0x55), char(0x33)};
-    constexpr int patternSize = int(sizeof pattern);
+    constexpr int patternSize = int(std::size(pattern));
     const int count = 1 + (replyIndex / 3) % 3;
     QByteArray bytes;
     for (int i = 0; i < count; ++i)

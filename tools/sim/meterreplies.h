@@ -22,10 +22,6 @@ Kind classify(const QByteArray &command);
 // scenario) and Unknown.
 QByteArray fixedReply(Kind kind);
 
-// The simulator's own answer to "213800A7": the bare reply frame for that
-// code. The program does not look at it beyond publishing it.
-const QByteArray &calibrationStartReply();
-
 // Stray bytes for --garbage. Never 0x06, so the program's cutter can skip
 // them without mistaking one for the start of a reply.
 QByteArray strayBytes(int replyIndex);

@@ -89,7 +89,6 @@ void MeterServer::takeNextClient()
     connect(socket, &QTcpSocket::readyRead, this, &MeterServer::readCommands);
     connect(socket, &QTcpSocket::disconnected, this, &MeterServer::onDisconnected);
     note(QStringLiteral("client %1 connected").arg(peerOf(socket)));
-    emit clientConnected();
     if (socket->state() != QAbstractSocket::ConnectedState)
         onDisconnected();
     else if (socket->bytesAvailable() > 0)
@@ -109,7 +108,6 @@ void MeterServer::onDisconnected()
     cutter.takePartial();
     outgoing.clear();
     note(QStringLiteral("client disconnected"));
-    emit clientDisconnected();
     takeNextClient();
 }
 
@@ -141,7 +139,6 @@ void MeterServer::dropPartialCommand()
 
 void MeterServer::handle(const QByteArray &command)
 {
-    emit commandReceived(command);
     const MeterReplies::Kind kind = MeterReplies::classify(command);
     if (options.silent) {
         traffic(QStringLiteral("recv %1 (silent: no reply)").arg(hex(command)));
@@ -182,21 +179,22 @@ void MeterServer::sendReply(const QByteArray &frame)
     if (!client || closing)
         return;
     const int index = replies++;
-    QByteArray bytes = frame;
-    if (options.garbage && MeterReplies::garbageBefore(index)) {
-        const QByteArray stray = MeterReplies::strayBytes(index);
-        bytes.prepend(stray);
-        traffic(QStringLiteral("sent %1 (after stray bytes %2)").arg(hex(frame), hex(stray)));
-    } else {
+    QByteArray stray;
+    if (options.garbage && MeterReplies::garbageBefore(index))
+        stray = MeterReplies::strayBytes(index);
+    if (options.strayEvery > 0 && (index + 1) % options.strayEvery == 0)
+        stray.append(Frames::MeterStart);
+    const QByteArray bytes = stray + frame;
+    if (stray.isEmpty())
         traffic(QStringLiteral("sent %1").arg(hex(frame)));
-    }
-    emit replySent(frame);
+    else
+        traffic(QStringLiteral("sent %1 (after stray bytes %2)").arg(hex(frame), hex(stray)));
     closing = options.dropAfter > 0 && replies >= options.dropAfter;
 
     if (options.splitBytes > 0) {
         outgoing.append(bytes);
         if (!pieceTimer.isActive()) {
-            pieceTimer.start(splitGapMs);
+            pieceTimer.start(SplitGapMs);
             writeNextPiece();
         }
     } else {

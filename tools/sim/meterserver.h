@@ -15,8 +15,6 @@
 #include "sim/scenario.h"
 #include "sim/simoptions.h"
 
-
-
 // The simulated meter behind its network server: serves one client at a
 // time (later ones wait in the backlog until it leaves), answers the
 // program's commands from the scenario, and applies the fault options.
@@ -30,24 +28,16 @@ public:
 
     bool start(QString *error);
     void stop();
-    QHostAddress address() const { return options.address; }
     quint16 port() const;
 
-    // Tests stretch the gap between pieces so that each is seen apart.
-    void setSplitGapMs(int ms) { splitGapMs = ms; }
     // Partial commands older than this are dropped, like a serial device's
     // gap timeout, so one bad length byte cannot swallow later commands.
     static constexpr int PartialCommandTimeoutMs = 100;
-
-    bool hasClient() const { return client != nullptr; }
+    static constexpr int SplitGapMs = 5;
 
 signals:
     // One line for the console: traffic (unless quiet) and connection events.
     void logLine(const QString &line);
-    void clientConnected();
-    void clientDisconnected();
-    void commandReceived(const QByteArray &command);
-    void replySent(const QByteArray &frame);
 
 private:
     void takeNextClient();
@@ -67,11 +57,12 @@ private:
     QTcpServer server;
     NoAcceptListener noAccept;
     QPointer<QTcpSocket> client;
-    FrameCutter cutter{Frames::HostStart};
+    // Commands are at most one data byte today; the partial-command timeout,
+    // not the length, guards against a bad length byte here.
+    FrameCutter cutter{Frames::HostStart, Frames::LongestData};
     QTimer partialTimer;
     QTimer pieceTimer;
     QByteArray outgoing;
-    int splitGapMs = 5;
     int replies = 0;
     bool closing = false;
 };

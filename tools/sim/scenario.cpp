@@ -2,15 +2,15 @@
 
 #include <QFile>
 #include <QStringList>
+#include <QtMath>
 
 #include <cmath>
+#include <iterator>
 
 #include "common/numbers.h"
 #include "sim/simoptions.h"
 
 namespace {
-
-constexpr double Pi = 3.14159265358979323846;
 
 qint16 toHundredths(double value)
 {
@@ -19,7 +19,7 @@ qint16 toHundredths(double value)
 
 double wave(qint64 ms, double periodMs)
 {
-    return std::sin(2.0 * Pi * double(ms) / periodMs);
+    return std::sin(2.0 * M_PI * double(ms) / periodMs);
 }
 
 } // namespace
@@ -61,7 +61,7 @@ QString SteadyScenario::description() const
 double SmokeScenario::peakPercent(qint64 cycle) const
 {
     static const double peaks[] = {42, 55, 38, 61, 47};
-    return peaks[cycle % qint64(sizeof peaks / sizeof peaks[0])];
+    return peaks[cycle % qint64(std::size(peaks))];
 }
 
 double SmokeScenario::ns(qint64 ms) const
@@ -73,7 +73,7 @@ double SmokeScenario::ns(qint64 ms) const
     if (phase < PuffStartMs)
         return baseline;
     if (phase < PuffStartMs + RiseMs) {
-        const double s = std::sin(Pi / 2 * double(phase - PuffStartMs) / RiseMs);
+        const double s = std::sin(M_PI / 2 * double(phase - PuffStartMs) / RiseMs);
         return baseline + height * s * s;
     }
     return baseline + height * std::exp(-double(phase - PuffStartMs - RiseMs) / DecayTauMs);
@@ -149,13 +149,13 @@ double FreeAccelScenario::k(qint64 ms) const
         return idle;
     const double height = peaks.at(int(snap)) / 100.0 - idle;
     if (phase < RiseMs) {
-        const double s = std::sin(Pi / 2 * double(phase) / RiseMs);
+        const double s = std::sin(M_PI / 2 * double(phase) / RiseMs);
         return idle + height * s * s;
     }
     if (phase < RiseMs + HoldMs)
         return idle + height;
     if (phase < RiseMs + HoldMs + FallMs)
-        return idle + height * (1 + std::cos(Pi * double(phase - RiseMs - HoldMs) / FallMs)) / 2;
+        return idle + height * (1 + std::cos(M_PI * double(phase - RiseMs - HoldMs) / FallMs)) / 2;
     return idle;
 }
 
@@ -198,9 +198,9 @@ std::unique_ptr<FileScenario> FileScenario::parse(const QByteArray &text, const 
     static const Column columns[] = {{"N", -32768, 32767},     {"Ns", -32768, 32767},
                                      {"K", -32768, 32767},     {"chamber", 0, 255},
                                      {"smoke", 0, 255},        {"energy", -32768, 32767}};
-    constexpr int columnCount = int(sizeof columns / sizeof columns[0]);
+    constexpr int columnCount = int(std::size(columns));
 
-    std::unique_ptr<FileScenario> scenario(new FileScenario);
+    auto scenario = std::make_unique<FileScenario>();
     scenario->name = name;
     bool headerAllowed = true;
     const QList<QByteArray> lines = text.split('\n');
@@ -280,16 +280,15 @@ std::unique_ptr<Scenario> makeScenario(const SimOptions &options, QString *error
 {
     const QString &name = options.scenario;
     if (name == QLatin1String("steady"))
-        return std::unique_ptr<Scenario>(new SteadyScenario(options.steady));
+        return std::make_unique<SteadyScenario>(options.steady);
     if (name == QLatin1String("smoke"))
-        return std::unique_ptr<Scenario>(new SmokeScenario(options.periodMs));
+        return std::make_unique<SmokeScenario>(options.periodMs);
     if (name == QLatin1String("step-up") || name == QLatin1String("step-down"))
-        return std::unique_ptr<Scenario>(new StepScenario(
+        return std::make_unique<StepScenario>(
             name == QLatin1String("step-up") ? StepScenario::Up : StepScenario::Down,
-            options.tauMs, options.periodMs));
+            options.tauMs, options.periodMs);
     if (name == QLatin1String("free-accel"))
-        return std::unique_ptr<Scenario>(
-            new FreeAccelScenario(options.steady.k, options.peaks, options.periodMs));
+        return std::make_unique<FreeAccelScenario>(options.steady.k, options.peaks, options.periodMs);
     if (name == QLatin1String("file"))
         return FileScenario::load(options.csvPath, error);
     *error = QStringLiteral("unknown scenario '%1'").arg(name);

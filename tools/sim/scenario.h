@@ -135,7 +135,6 @@ public:
 
     RawMeasurement at(qint64) override;
     QString description() const override;
-    const QVector<RawMeasurement> &rowList() const { return rows; }
 
 private:
     QString name;

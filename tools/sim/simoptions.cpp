@@ -1,56 +1,178 @@
 #include "sim/simoptions.h"
 
-#include <QSet>
+#include <QCommandLineParser>
+#include <QVector>
 
+#include <functional>
+
+#include "common/console.h"
 #include "common/numbers.h"
+
+namespace {
 
 const QStringList ScenarioNames = {QStringLiteral("steady"), QStringLiteral("smoke"),
                                    QStringLiteral("step-up"), QStringLiteral("step-down"),
                                    QStringLiteral("file"), QStringLiteral("free-accel")};
 
-QString simUsage()
+// Stores one value of an option; returns what was expected when the value
+// does not fit, or an empty string.
+using Store = std::function<QString(SimOptions &, const QString &)>;
+
+struct OptionSpec
 {
-    return QStringLiteral(
-        "usage: opacimeter-sim [--listen ADDRESS] [--port N] [--scenario NAME] [options]\n"
-        "\n"
-        "A smoke opacity meter behind its network server, for trying and testing the\n"
-        "host program without hardware. Serves one client at a time.\n"
-        "\n"
-        "  --listen ADDRESS         address to listen on (default 127.0.0.1)\n"
-        "  --port N                 TCP port (default 8899; 0 picks a free one)\n"
-        "  --scenario NAME          steady (default), smoke, step-up, step-down,\n"
-        "                           free-accel, or file CSV (one row of raw values per reply)\n"
-        "  --n, --ns, --k VALUE     steady: N and Ns in %, K in 1/m (12.34, 1, 3)\n"
-        "  --chamber, --smoke DEG   steady: temperatures in degrees C (25, 30)\n"
-        "  --energy VALUE           steady: energy value (2048)\n"
-        "  --tau MS                 step scenarios: time constant (455: 10-90 % in 1 s)\n"
-        "  --period MS              smoke, step and free-accel scenarios: cycle length (8000)\n"
-        "  --peaks K1,K2,...        free-accel: K of each snap in 1/m, one snap per period\n"
-        "                           from 5 s after the first request, idle at --k (0.10)\n"
-        "  --calibration-delay MS   delay of the calibration-done reply (2000)\n"
-        "  --split N                write every reply in pieces of N bytes, 5 ms apart\n"
-        "  --garbage                stray bytes before every third reply\n"
-        "  --drop-after N           close the connection after N replies\n"
-        "  --silent                 accept connections, never answer\n"
-        "  --no-accept              leave connections neither accepted nor refused\n"
-        "  --quiet                  no line per frame, only connection events\n"
-        "  --help                   this text\n"
-        "\n"
-        "Exit status: 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2 on bad arguments.");
+    QString name;
+    QString valueName;  // empty for a flag
+    QString description;
+    Store store;
+};
+
+Store wholeNumber(qint64 min, qint64 max, const QString &expected,
+                  const std::function<void(SimOptions &, qint64)> &set)
+{
+    return [=](SimOptions &o, const QString &value) {
+        qint64 v = 0;
+        if (!numbers::parseInt(value, min, max, &v))
+            return expected;
+        set(o, v);
+        return QString();
+    };
 }
 
-namespace {
+Store steadyHundredths(qint16 RawMeasurement::*field)
+{
+    return [=](SimOptions &o, const QString &value) {
+        return numbers::parseHundredths(value, &(o.steady.*field))
+                   ? QString()
+                   : QStringLiteral("a number from -327.68 to 327.67 with at most two decimals");
+    };
+}
+
+Store degrees(quint8 RawMeasurement::*field)
+{
+    return wholeNumber(0, 255, QStringLiteral("whole degrees from 0 to 255"),
+                       [=](SimOptions &o, qint64 v) { o.steady.*field = quint8(v); });
+}
+
+Store flag(bool SimOptions::*field)
+{
+    return [=](SimOptions &o, const QString &) {
+        o.*field = true;
+        return QString();
+    };
+}
+
+// Every option of the simulator; one more is one more row (and, if it only
+// makes sense with others, a line in checkCombination).
+const QVector<OptionSpec> &optionTable()
+{
+    static const QVector<OptionSpec> table = {
+        {QStringLiteral("listen"), QStringLiteral("ADDRESS"),
+         QStringLiteral("Address to listen on (default 127.0.0.1)."),
+         [](SimOptions &o, const QString &v) {
+             return o.address.setAddress(v) ? QString()
+                                            : QStringLiteral("an IPv4 or IPv6 address");
+         }},
+        {QStringLiteral("port"), QStringLiteral("N"),
+         QStringLiteral("TCP port (default 8899; 0 picks a free one)."),
+         wholeNumber(0, 65535, QStringLiteral("a port number from 0 to 65535"),
+                     [](SimOptions &o, qint64 v) { o.port = quint16(v); })},
+        {QStringLiteral("scenario"), QStringLiteral("NAME"),
+         QStringLiteral("steady (default), smoke, step-up, step-down, free-accel, or file CSV."),
+         [](SimOptions &o, const QString &v) {
+             if (!ScenarioNames.contains(v))
+                 return QStringLiteral("one of ") + ScenarioNames.join(QStringLiteral(", "));
+             o.scenario = v;
+             return QString();
+         }},
+        {QStringLiteral("n"), QStringLiteral("PERCENT"), QStringLiteral("steady: N (12.34)."),
+         steadyHundredths(&RawMeasurement::n)},
+        {QStringLiteral("ns"), QStringLiteral("PERCENT"), QStringLiteral("steady: Ns (1)."),
+         steadyHundredths(&RawMeasurement::ns)},
+        {QStringLiteral("k"), QStringLiteral("PER_M"), QStringLiteral("steady: K in 1/m (3)."),
+         steadyHundredths(&RawMeasurement::k)},
+        {QStringLiteral("chamber"), QStringLiteral("DEG"),
+         QStringLiteral("steady: chamber temperature in degrees C (25)."),
+         degrees(&RawMeasurement::chamber)},
+        {QStringLiteral("smoke"), QStringLiteral("DEG"),
+         QStringLiteral("steady: smoke temperature in degrees C (30)."),
+         degrees(&RawMeasurement::smoke)},
+        {QStringLiteral("energy"), QStringLiteral("VALUE"),
+         QStringLiteral("steady: energy value (2048)."),
+         wholeNumber(-32768, 32767, QStringLiteral("a whole number from -32768 to 32767"),
+                     [](SimOptions &o, qint64 v) { o.steady.energy = qint16(v); })},
+        {QStringLiteral("tau"), QStringLiteral("MS"),
+         QStringLiteral("Step scenarios: time constant (455, a 1-s rise)."),
+         wholeNumber(1, 600000, QStringLiteral("milliseconds from 1 to 600000"),
+                     [](SimOptions &o, qint64 v) { o.tauMs = int(v); })},
+        {QStringLiteral("period"), QStringLiteral("MS"),
+         QStringLiteral("Smoke, step and free-accel scenarios: cycle length (8000)."),
+         wholeNumber(200, 3600000, QStringLiteral("milliseconds from 200 to 3600000"),
+                     [](SimOptions &o, qint64 v) { o.periodMs = int(v); })},
+        {QStringLiteral("peaks"), QStringLiteral("K1,K2,..."),
+         QStringLiteral("free-accel: K of each snap in 1/m, one snap per period from 5 s "
+                        "after the first request, idle at --k (0.10)."),
+         [](SimOptions &o, const QString &v) {
+             o.peaks.clear();
+             for (const QString &peak : v.split(QLatin1Char(','))) {
+                 qint16 k = 0;
+                 if (!numbers::parseHundredths(peak.trimmed(), &k) || k <= 0)
+                     return QStringLiteral("positive K values like 1.50,1.30");
+                 o.peaks.append(k);
+             }
+             return QString();
+         }},
+        {QStringLiteral("calibration-delay"), QStringLiteral("MS"),
+         QStringLiteral("Delay of the calibration-done reply (2000)."),
+         wholeNumber(0, 600000, QStringLiteral("milliseconds from 0 to 600000"),
+                     [](SimOptions &o, qint64 v) { o.calibrationDelayMs = int(v); })},
+        {QStringLiteral("split"), QStringLiteral("N"),
+         QStringLiteral("Write every reply in pieces of N bytes, 5 ms apart."),
+         wholeNumber(1, 1000, QStringLiteral("a piece size from 1 to 1000 bytes"),
+                     [](SimOptions &o, qint64 v) { o.splitBytes = int(v); })},
+        {QStringLiteral("garbage"), QString(),
+         QStringLiteral("Stray bytes (never 0x06) before every third reply."),
+         flag(&SimOptions::garbage)},
+        {QStringLiteral("stray"), QStringLiteral("N"),
+         QStringLiteral("A stray start byte 0x06 before every N-th reply."),
+         wholeNumber(1, 1000000, QStringLiteral("a number of replies from 1 to 1000000"),
+                     [](SimOptions &o, qint64 v) { o.strayEvery = int(v); })},
+        {QStringLiteral("drop-after"), QStringLiteral("N"),
+         QStringLiteral("Close the connection after N replies."),
+         wholeNumber(1, 1000000000, QStringLiteral("a number of replies of at least 1"),
+                     [](SimOptions &o, qint64 v) { o.dropAfter = int(v); })},
+        {QStringLiteral("silent"), QString(), QStringLiteral("Accept connections, never answer."),
+         flag(&SimOptions::silent)},
+        {QStringLiteral("no-accept"), QString(),
+         QStringLiteral("Leave connections neither accepted nor refused."),
+         flag(&SimOptions::noAccept)},
+        {QStringLiteral("quiet"), QString(),
+         QStringLiteral("No line per frame, only connection events."), flag(&SimOptions::quiet)},
+    };
+    return table;
+}
 
 const QStringList SteadyOptions = {QStringLiteral("n"), QStringLiteral("ns"), QStringLiteral("k"),
                                    QStringLiteral("chamber"), QStringLiteral("smoke"),
                                    QStringLiteral("energy")};
-const QStringList ValueOptions = SteadyOptions + QStringList{
-    QStringLiteral("listen"), QStringLiteral("port"), QStringLiteral("scenario"),
-    QStringLiteral("tau"), QStringLiteral("period"), QStringLiteral("calibration-delay"),
-    QStringLiteral("split"), QStringLiteral("drop-after"), QStringLiteral("peaks")};
-const QStringList FlagOptions = {QStringLiteral("garbage"), QStringLiteral("silent"),
-                                 QStringLiteral("no-accept"), QStringLiteral("quiet"),
-                                 QStringLiteral("help")};
+
+void addOptions(QCommandLineParser &parser)
+{
+    // "-port 1" reads as "--port 1", not as the letters p, o, r, t.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "A smoke opacity meter behind its network server, for trying and testing the\n"
+        "host program without hardware. Serves one client at a time."));
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
+                      QStringLiteral("Displays this help.")});
+    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")},
+                      QStringLiteral("Displays the version.")});
+    for (const OptionSpec &spec : optionTable())
+        parser.addOption({spec.name, spec.description, spec.valueName});
+    parser.addPositionalArgument(QStringLiteral("CSV"),
+                                 QStringLiteral("With --scenario file: one row of raw values "
+                                                "per reply."),
+                                 QStringLiteral("[CSV]"));
+}
 
 SimArguments failure(const QString &message)
 {
@@ -60,76 +182,8 @@ SimArguments failure(const QString &message)
     return result;
 }
 
-QString badValue(const QString &name, const QString &value, const QString &expected)
-{
-    return QStringLiteral("--%1: expected %2, got '%3'").arg(name, expected, value);
-}
-
-// Applies one option's value; returns an error text or an empty string.
-QString apply(SimOptions &o, const QString &name, const QString &value)
-{
-    qint64 whole = 0;
-    if (name == QLatin1String("listen")) {
-        if (!o.address.setAddress(value))
-            return badValue(name, value, QStringLiteral("an IPv4 or IPv6 address"));
-    } else if (name == QLatin1String("port")) {
-        if (!numbers::parseInt(value, 0, 65535, &whole))
-            return badValue(name, value, QStringLiteral("a port number from 0 to 65535"));
-        o.port = quint16(whole);
-    } else if (name == QLatin1String("scenario")) {
-        if (!ScenarioNames.contains(value))
-            return badValue(name, value,
-                            QStringLiteral("one of ") + ScenarioNames.join(QStringLiteral(", ")));
-        o.scenario = value;
-    } else if (name == QLatin1String("n") || name == QLatin1String("ns")
-               || name == QLatin1String("k")) {
-        qint16 *field = name == QLatin1String("n") ? &o.steady.n
-                        : name == QLatin1String("ns") ? &o.steady.ns : &o.steady.k;
-        if (!numbers::parseHundredths(value, field))
-            return badValue(name, value,
-                            QStringLiteral("a number from -327.68 to 327.67 with at most two decimals"));
-    } else if (name == QLatin1String("chamber") || name == QLatin1String("smoke")) {
-        if (!numbers::parseInt(value, 0, 255, &whole))
-            return badValue(name, value, QStringLiteral("whole degrees from 0 to 255"));
-        (name == QLatin1String("chamber") ? o.steady.chamber : o.steady.smoke) = quint8(whole);
-    } else if (name == QLatin1String("energy")) {
-        if (!numbers::parseInt(value, -32768, 32767, &whole))
-            return badValue(name, value, QStringLiteral("a whole number from -32768 to 32767"));
-        o.steady.energy = qint16(whole);
-    } else if (name == QLatin1String("tau")) {
-        if (!numbers::parseInt(value, 1, 600000, &whole))
-            return badValue(name, value, QStringLiteral("milliseconds from 1 to 600000"));
-        o.tauMs = int(whole);
-    } else if (name == QLatin1String("period")) {
-        if (!numbers::parseInt(value, 200, 3600000, &whole))
-            return badValue(name, value, QStringLiteral("milliseconds from 200 to 3600000"));
-        o.periodMs = int(whole);
-    } else if (name == QLatin1String("calibration-delay")) {
-        if (!numbers::parseInt(value, 0, 600000, &whole))
-            return badValue(name, value, QStringLiteral("milliseconds from 0 to 600000"));
-        o.calibrationDelayMs = int(whole);
-    } else if (name == QLatin1String("split")) {
-        if (!numbers::parseInt(value, 1, 1000, &whole))
-            return badValue(name, value, QStringLiteral("a piece size from 1 to 1000 bytes"));
-        o.splitBytes = int(whole);
-    } else if (name == QLatin1String("peaks")) {
-        o.peaks.clear();
-        for (const QString &peak : value.split(QLatin1Char(','))) {
-            qint16 k = 0;
-            if (!numbers::parseHundredths(peak.trimmed(), &k) || k <= 0)
-                return badValue(name, value, QStringLiteral("positive K values like 1.50,1.30"));
-            o.peaks.append(k);
-        }
-    } else if (name == QLatin1String("drop-after")) {
-        if (!numbers::parseInt(value, 1, 1000000000, &whole))
-            return badValue(name, value, QStringLiteral("a number of replies of at least 1"));
-        o.dropAfter = int(whole);
-    }
-    return QString();
-}
-
 // Options that only mean something together with certain others.
-QString checkCombination(const SimOptions &o, const QSet<QString> &given)
+QString checkCombination(const SimOptions &o, const QCommandLineParser &given)
 {
     const bool freeAccel = o.scenario == QLatin1String("free-accel");
     if (freeAccel != !o.peaks.isEmpty())
@@ -137,21 +191,22 @@ QString checkCombination(const SimOptions &o, const QSet<QString> &given)
     if (freeAccel && o.periodMs < 3500)
         return QStringLiteral("--period: a free-accel snap needs at least 3500 ms");
     for (const QString &name : SteadyOptions)
-        if (given.contains(name) && o.scenario != QLatin1String("steady")
+        if (given.isSet(name) && o.scenario != QLatin1String("steady")
             && !(freeAccel && name == QLatin1String("k")))
             return QStringLiteral("--%1 sets a value of the steady scenario, not of '%2'")
                 .arg(name, o.scenario);
     const bool step = o.scenario.startsWith(QLatin1String("step-"));
-    if (given.contains(QStringLiteral("tau")) && !step)
+    if (given.isSet(QStringLiteral("tau")) && !step)
         return QStringLiteral("--tau applies to the step-up and step-down scenarios only");
-    if (given.contains(QStringLiteral("period")) && !step && !freeAccel
+    if (given.isSet(QStringLiteral("period")) && !step && !freeAccel
         && o.scenario != QLatin1String("smoke"))
         return QStringLiteral("--period applies to the smoke, step and free-accel scenarios only");
     if (o.scenario == QLatin1String("smoke") && o.periodMs < 2000)
         return QStringLiteral("--period: a smoke cycle needs at least 2000 ms to hold a whole puff");
     if (o.noAccept) {
-        for (const char *name : {"silent", "split", "garbage", "drop-after", "calibration-delay"})
-            if (given.contains(QLatin1String(name)))
+        for (const char *name :
+             {"silent", "split", "garbage", "stray", "drop-after", "calibration-delay"})
+            if (given.isSet(QLatin1String(name)))
                 return QStringLiteral("--%1 has no effect with --no-accept, which never serves a client")
                     .arg(QLatin1String(name));
     }
@@ -160,59 +215,74 @@ QString checkCombination(const SimOptions &o, const QSet<QString> &given)
 
 } // namespace
 
+QString simUsage()
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    const QString generated = parser.helpText();
+    // Qt's usage line names the executable by its full path.
+    return QStringLiteral("Usage: opacimeter-sim [options] [--scenario file CSV]\n")
+           + generated.mid(generated.indexOf(QLatin1Char('\n')))
+           + QStringLiteral(
+               "\n"
+               "Scenarios:\n"
+               "  steady     the same reply every time, from --n, --ns, --k, --chamber,\n"
+               "             --smoke and --energy\n"
+               "  smoke      free-acceleration puffs of smoke, one per --period\n"
+               "  step-up    N and Ns step from 0 to 100 % halfway through each --period\n"
+               "             and follow a first-order curve with time constant --tau\n"
+               "  step-down  the same from 100 % down to 0\n"
+               "  file       the rows of a CSV file (N,Ns,K,chamber,smoke,energy as raw\n"
+               "             values), one per request, over and over\n"
+               "\n"
+               "Exit status: 0 after SIGINT or SIGTERM, 1 when it cannot listen, 2 on bad\n"
+               "arguments.");
+}
+
 SimArguments parseSimArguments(const QStringList &arguments)
 {
-    SimArguments result;
-    SimOptions &o = result.options;
-    QSet<QString> given;
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(arguments.isEmpty() ? QStringList{QStringLiteral("opacimeter-sim")}
+                                          : arguments))
+        return failure(parser.errorText().replace(QLatin1Char('\n'), QLatin1String("\\n"))
+                       + QStringLiteral(" See --help."));
 
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString arg = arguments.at(i);
-        if (!arg.startsWith(QLatin1String("--")) || arg.size() == 2)
-            return failure(QStringLiteral("unexpected argument '%1' (see --help)").arg(arg));
-        QString name = arg.mid(2);
-        QString value;
-        bool hasValue = false;
-        const int equals = name.indexOf(QLatin1Char('='));
-        if (equals >= 0) {
-            value = name.mid(equals + 1);
-            name.truncate(equals);
-            hasValue = true;
+    SimArguments result;
+    if (parser.isSet(QStringLiteral("help"))) {
+        result.status = SimArguments::Help;
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        result.status = SimArguments::Version;
+        return result;
+    }
+    SimOptions &o = result.options;
+    for (const OptionSpec &spec : optionTable()) {
+        // Every value is checked; the last one given counts.
+        QStringList values = parser.values(spec.name);
+        if (spec.valueName.isEmpty() && parser.isSet(spec.name))
+            values = QStringList{QString()};
+        for (const QString &value : values) {
+            const QString expected = spec.store(o, value);
+            if (!expected.isEmpty())
+                return failure(QStringLiteral("--%1: expected %2, got %3")
+                                   .arg(spec.name, expected, console::quoted(value)));
         }
-        if (FlagOptions.contains(name)) {
-            if (hasValue)
-                return failure(QStringLiteral("--%1 takes no value").arg(name));
-            if (name == QLatin1String("help")) {
-                result.status = SimArguments::Help;
-                return result;
-            }
-            (name == QLatin1String("garbage") ? o.garbage
-             : name == QLatin1String("silent") ? o.silent
-             : name == QLatin1String("no-accept") ? o.noAccept : o.quiet) = true;
-        } else if (ValueOptions.contains(name)) {
-            if (!hasValue) {
-                if (i + 1 >= arguments.size())
-                    return failure(QStringLiteral("--%1 needs a value").arg(name));
-                value = arguments.at(++i);
-            }
-            const QString error = apply(o, name, value);
-            if (!error.isEmpty())
-                return failure(error);
-            // "--scenario file CSV": the path follows the name.
-            if (name == QLatin1String("scenario") && value == QLatin1String("file")) {
-                if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--")))
-                    return failure(QStringLiteral("--scenario file needs the path of a CSV file after it"));
-                o.csvPath = arguments.at(++i);
-            }
-        } else {
-            return failure(QStringLiteral("unknown option '--%1' (see --help)").arg(name));
-        }
-        given.insert(name);
     }
 
-    if (o.scenario == QLatin1String("free-accel") && !given.contains(QStringLiteral("k")))
+    const QStringList positional = parser.positionalArguments();
+    if (o.scenario == QLatin1String("file")) {
+        if (positional.size() != 1)
+            return failure(QStringLiteral("--scenario file needs the path of one CSV file"));
+        o.csvPath = positional.first();
+    } else if (!positional.isEmpty()) {
+        return failure(QStringLiteral("unexpected argument %1. See --help.")
+                           .arg(console::quoted(positional.first())));
+    }
+    if (o.scenario == QLatin1String("free-accel") && !parser.isSet(QStringLiteral("k")))
         o.steady.k = 10;  // an engine at idle: 0.10 1/m
-    const QString error = checkCombination(o, given);
+    const QString error = checkCombination(o, parser);
     if (!error.isEmpty())
         return failure(error);
     return result;

@@ -27,6 +27,7 @@ struct SimOptions
 
     int splitBytes = 0;   // 0: each reply in one write
     bool garbage = false;
+    int strayEvery = 0;   // 0: no stray 0x06 before replies
     int dropAfter = 0;    // 0: never drop
     bool silent = false;
     bool noAccept = false;
@@ -35,7 +36,7 @@ struct SimOptions
 
 struct SimArguments
 {
-    enum Status { Run, Help, Error };
+    enum Status { Run, Help, Version, Error };
     Status status = Run;
     SimOptions options;
     QString message;  // the error for Error
@@ -44,8 +45,7 @@ struct SimArguments
 // 'arguments' as QCoreApplication::arguments() gives them, program first.
 SimArguments parseSimArguments(const QStringList &arguments);
 
+// The --help text; needs the application object.
 QString simUsage();
-
-extern const QStringList ScenarioNames;
 
 #endif
