@@ -46,6 +46,7 @@ mainwindow::mainwindow(QWidget *parent)
     connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
+    watchLink();
 }
 
 mainwindow::~mainwindow()

@@ -15,8 +15,6 @@
 #include "sim/scenario.h"
 #include "sim/simoptions.h"
 
-
-
 // The simulated meter behind its network server: serves one client at a
 // time (later ones wait in the backlog until it leaves), answers the
 // program's commands from the scenario, and applies the fault options.
@@ -41,6 +39,9 @@ public:
 
     bool hasClient() const { return client != nullptr; }
 
+    // "AFTER_MS:FOR_MS" of --outage.
+    static bool parseOutage(const QString &text, int *afterMs, int *forMs);
+
 signals:
     // One line for the console: traffic (unless quiet) and connection events.
     void logLine(const QString &line);
@@ -58,6 +59,8 @@ private:
     void sendReply(const QByteArray &frame);
     void writeNextPiece();
     void closeAfterLastReply();
+    void beginOutage();
+    void endOutage();
     void note(const QString &text);
     void traffic(const QString &text);
 
@@ -70,6 +73,8 @@ private:
     FrameCutter cutter{Frames::HostStart};
     QTimer partialTimer;
     QTimer pieceTimer;
+    QTimer outageTimer;
+    quint16 listeningPort = 0;  // kept for listening again after an outage
     QByteArray outgoing;
     int splitGapMs = 5;
     int replies = 0;

@@ -3,6 +3,7 @@
 #include <QSet>
 
 #include "common/numbers.h"
+#include "sim/meterserver.h"
 
 const QStringList ScenarioNames = {QStringLiteral("steady"), QStringLiteral("smoke"),
                                    QStringLiteral("step-up"), QStringLiteral("step-down"),
@@ -29,6 +30,8 @@ QString simUsage()
         "  --split N                write every reply in pieces of N bytes, 5 ms apart\n"
         "  --garbage                stray bytes before every third reply\n"
         "  --drop-after N           close the connection after N replies\n"
+        "  --outage AFTER_MS:FOR_MS drop the connection after AFTER_MS, refuse\n"
+        "                           connections for FOR_MS, then listen again; repeats\n"
         "  --silent                 accept connections, never answer\n"
         "  --no-accept              leave connections neither accepted nor refused\n"
         "  --quiet                  no line per frame, only connection events\n"
@@ -45,7 +48,7 @@ const QStringList SteadyOptions = {QStringLiteral("n"), QStringLiteral("ns"), QS
 const QStringList ValueOptions = SteadyOptions + QStringList{
     QStringLiteral("listen"), QStringLiteral("port"), QStringLiteral("scenario"),
     QStringLiteral("tau"), QStringLiteral("period"), QStringLiteral("calibration-delay"),
-    QStringLiteral("split"), QStringLiteral("drop-after")};
+    QStringLiteral("split"), QStringLiteral("drop-after"), QStringLiteral("outage")};
 const QStringList FlagOptions = {QStringLiteral("garbage"), QStringLiteral("silent"),
                                  QStringLiteral("no-accept"), QStringLiteral("quiet"),
                                  QStringLiteral("help")};
@@ -114,6 +117,9 @@ QString apply(SimOptions &o, const QString &name, const QString &value)
         if (!numbers::parseInt(value, 1, 1000000000, &whole))
             return badValue(name, value, QStringLiteral("a number of replies of at least 1"));
         o.dropAfter = int(whole);
+    } else if (name == QLatin1String("outage")) {
+        if (!MeterServer::parseOutage(value, &o.outageAfterMs, &o.outageForMs))
+            return badValue(name, value, QStringLiteral("AFTER_MS:FOR_MS, each from 1 to 3600000"));
     }
     return QString();
 }
@@ -133,7 +139,7 @@ QString checkCombination(const SimOptions &o, const QSet<QString> &given)
     if (o.scenario == QLatin1String("smoke") && o.periodMs < 2000)
         return QStringLiteral("--period: a smoke cycle needs at least 2000 ms to hold a whole puff");
     if (o.noAccept) {
-        for (const char *name : {"silent", "split", "garbage", "drop-after", "calibration-delay"})
+        for (const char *name : {"silent", "split", "garbage", "drop-after", "calibration-delay", "outage"})
             if (given.contains(QLatin1String(name)))
                 return QStringLiteral("--%1 has no effect with --no-accept, which never serves a client")
                     .arg(QLatin1String(name));

@@ -26,6 +26,8 @@ struct SimOptions
     int splitBytes = 0;   // 0: each reply in one write
     bool garbage = false;
     int dropAfter = 0;    // 0: never drop
+    int outageAfterMs = 0;  // 0: no outage
+    int outageForMs = 0;
     bool silent = false;
     bool noAccept = false;
     bool quiet = false;   // no line per frame, only connection events
