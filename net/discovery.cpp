@@ -72,12 +72,7 @@ int lowestAcceptingHost(const QString &prefix, const std::atomic<bool> &stopped)
             probes[host] = Probe::Accepted;
             settle();
         });
-#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
-        QObject::connect(socket, &QTcpSocket::errorOccurred, &loop, [&, host] {
-#else
-        QObject::connect(socket, QOverload<QAbstractSocket::SocketError>::of(&QAbstractSocket::error),
-                         &loop, [&, host] {
-#endif
+        QObject::connect(socket, socketErrorSignal, &loop, [&, host] {
             fail(host);
             settle();
         });

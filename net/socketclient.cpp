@@ -14,12 +14,7 @@ SocketClient::SocketClient(QObject *parent)
     connect(socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
     connect(socket, &QTcpSocket::connected, socket,
             [this] { emit findEnableReady(serverAddress()); }, Qt::DirectConnection);
-#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
-    connect(socket, &QTcpSocket::errorOccurred, this, &SocketClient::onSocketError);
-#else
-    connect(socket, QOverload<QAbstractSocket::SocketError>::of(&QAbstractSocket::error),
-            this, &SocketClient::onSocketError);
-#endif
+    connect(socket, socketErrorSignal, this, &SocketClient::onSocketError);
     connect(socket, &QTcpSocket::disconnected, this, &SocketClient::onDisconnected);
 }
 

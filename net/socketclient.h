@@ -15,6 +15,14 @@
 
 class QTcpSocket;
 
+// The sockets' error signal, under the name the Qt version at hand gives it.
+#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
+inline constexpr auto socketErrorSignal = &QAbstractSocket::errorOccurred;
+#else
+inline constexpr auto socketErrorSignal =
+    QOverload<QAbstractSocket::SocketError>::of(&QAbstractSocket::error);
+#endif
+
 // The program's one link to the meter server: owns the data socket, writes
 // command frames while connected, cuts what arrives into meter frames and
 // hands them on one by one. Also finds the server on the local subnet.

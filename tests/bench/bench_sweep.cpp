@@ -32,15 +32,18 @@ bool run(const QString &command)
 
 // Milliseconds from findServer() to the announcement, or to the sweep's end
 // when nothing is found.
-double sweepMs()
+double sweepMs(QString *found)
 {
     SocketClient client;
+    QSignalSpy heard(&client, &SocketClient::beforeConnect);
     QSignalSpy ended(&client, &SocketClient::sweepEnded);
     QElapsedTimer clock;
     clock.start();
     client.findServer();
     ended.wait(30000);
-    return clock.nsecsElapsed() / 1e6;
+    const double ms = clock.nsecsElapsed() / 1e6;
+    *found = heard.isEmpty() ? QStringLiteral("nothing") : heard.at(0).at(0).toString();
+    return ms;
 }
 
 void report(const char *what, QVector<double> ms)
@@ -117,10 +120,12 @@ int main(int argc, char *argv[])
         }
         QThread::msleep(200);  // the link settles (carrier up, no stale neighbours)
         QVector<double> ms;
+        QString found;
         for (int i = 0; i < 7; ++i)
-            ms << sweepMs();
-        report(host ? qPrintable(QStringLiteral("server at host %1: found").arg(host))
-                    : "empty subnet: given up", ms);
+            ms << sweepMs(&found);
+        report(qPrintable(host ? QStringLiteral("server at host %1: found").arg(host)
+                               : QStringLiteral("empty subnet: given up")), ms);
+        std::printf("%34s (announced: %s)\n", "", qPrintable(found));
         listener.kill();
         listener.waitForFinished();
     }
