@@ -92,6 +92,7 @@ void LinkKeeper::enter(State next)
     // A show event may reconnect to another address without a loss between.
     if (next == current && known == announced)
         return;
+    const State previous = current;
     current = next;
     announced = known;
     if (current == State::Retrying)
@@ -105,7 +106,8 @@ void LinkKeeper::enter(State next)
         qDebug() << "link: connected to" << known;
         break;
     case State::Retrying:
-        qDebug() << "link: lost, retrying" << known;
+        qDebug() << (previous == State::Connected ? "link: lost, retrying" : "link: retrying")
+                 << known;
         break;
     case State::Sweeping:
         qDebug() << "link: sweeping the subnet";
