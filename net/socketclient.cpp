@@ -71,11 +71,6 @@ void SocketClient::dropConnection()
     dropping = false;
 }
 
-bool SocketClient::isConnected() const
-{
-    return socket->state() == QAbstractSocket::ConnectedState;
-}
-
 void SocketClient::onSendToServer(QByteArray byte)
 {
     if (socket->state() != QAbstractSocket::ConnectedState)

@@ -48,7 +48,6 @@ public:
     void dropConnection();
     // The address of the last connection or attempt.
     QString targetAddress() const { return target; }
-    bool isConnected() const;
 
     // Discovery. tryConnectServer blocks for up to 500 ms; findServer
     // queues a sweep of the local /24 on the global thread pool and returns
