@@ -57,7 +57,7 @@ bool MeterServer::start(QString *error)
     }
     listeningPort = server.serverPort();
     if (options.outageAfterMs > 0) {
-        connect(&outageTimer, &QTimer::timeout, this, &MeterServer::beginOutage);
+        connect(&outageTimer, &QTimer::timeout, this, &MeterServer::toggleOutage);
         outageTimer.start(options.outageAfterMs);
     }
     return true;
@@ -65,27 +65,21 @@ bool MeterServer::start(QString *error)
 
 // The server goes away as a switched-off gateway does: the connection drops
 // and new ones are refused until it is back.
-void MeterServer::beginOutage()
+void MeterServer::toggleOutage()
 {
-    server.close();
-    note(QStringLiteral("outage: refusing connections for %1 ms").arg(options.outageForMs));
-    if (client)
-        client->abort();
-    outageTimer.disconnect(this);
-    connect(&outageTimer, &QTimer::timeout, this, &MeterServer::endOutage);
-    outageTimer.start(options.outageForMs);
-}
-
-void MeterServer::endOutage()
-{
-    outageTimer.disconnect(this);
-    if (!server.listen(options.address, listeningPort)) {
+    away = !away;
+    if (away) {
+        server.close();
+        note(QStringLiteral("outage: refusing connections for %1 ms").arg(options.outageForMs));
+        if (client)
+            client->abort();
+        outageTimer.start(options.outageForMs);
+    } else if (server.listen(options.address, listeningPort)) {
+        note(QStringLiteral("outage over: listening again"));
+        outageTimer.start(options.outageAfterMs);
+    } else {
         note(QStringLiteral("outage over, but cannot listen again: ") + server.errorString());
-        return;
     }
-    note(QStringLiteral("outage over: listening again"));
-    connect(&outageTimer, &QTimer::timeout, this, &MeterServer::beginOutage);
-    outageTimer.start(options.outageAfterMs);
 }
 
 void MeterServer::stop()

@@ -59,8 +59,7 @@ private:
     void sendReply(const QByteArray &frame);
     void writeNextPiece();
     void closeAfterLastReply();
-    void beginOutage();
-    void endOutage();
+    void toggleOutage();
     void note(const QString &text);
     void traffic(const QString &text);
 
@@ -75,6 +74,7 @@ private:
     QTimer pieceTimer;
     QTimer outageTimer;
     quint16 listeningPort = 0;  // kept for listening again after an outage
+    bool away = false;
     QByteArray outgoing;
     int splitGapMs = 5;
     int replies = 0;
