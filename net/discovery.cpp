@@ -141,19 +141,11 @@ QString SocketClient::getLocalIP()
     return chooseLocalIPv4(hostNameAddresses(), systemInterfaces());
 }
 
-bool SocketClient::findServer()
+void SocketClient::findServer()
 {
-    const QString local = getLocalIP();
-    qDebug() << "+++++localIP:" << local;
-    if (!local.contains(QLatin1Char('.')))
-        return false;
-    // "a.b.c.d" -> "a.b.c."
-    const QString prefix = local.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
     const std::shared_ptr<SweepLink> sweepLink = link;
     ++sweepLink->sweeps;
-    QtConcurrent::run(QThreadPool::globalInstance(),
-                      [sweepLink, prefix] { scanSubnet(sweepLink, prefix); });
-    return true;
+    QtConcurrent::run(QThreadPool::globalInstance(), [sweepLink] { scanSubnet(sweepLink); });
 }
 
 bool SocketClient::isSweeping() const
@@ -161,10 +153,18 @@ bool SocketClient::isSweeping() const
     return link->sweeps > 0;
 }
 
-void SocketClient::scanSubnet(const std::shared_ptr<SweepLink> &sweepLink, const QString &prefix)
+void SocketClient::scanSubnet(const std::shared_ptr<SweepLink> &sweepLink)
 {
     QMutexLocker running(&sweepLink->sweepLock);
-    const int host = sweepLink->stopped ? 0 : lowestAcceptingHost(prefix, sweepLink->stopped);
+    // The name lookup may wait on the network, so it runs here and not on
+    // the window's thread.
+    const QString local = getLocalIP();
+    qDebug() << "+++++localIP:" << local;
+    // Without an IPv4 address there is no subnet, and nothing to announce.
+    const bool swept = local.contains(QLatin1Char('.'));
+    // "a.b.c.d" -> "a.b.c."
+    const QString prefix = local.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
+    const int host = swept && !sweepLink->stopped ? lowestAcceptingHost(prefix, sweepLink->stopped) : 0;
     if (host != 0) {
         sweepLink->setServerAddress(prefix + QString::number(host));
         qDebug() << "----------" << sweepLink->serverAddress();
@@ -172,7 +172,7 @@ void SocketClient::scanSubnet(const std::shared_ptr<SweepLink> &sweepLink, const
 
     // An address an earlier sweep found is announced again, so a sweep that
     // finds nothing this time still brings the data connection back.
-    const QString address = sweepLink->serverAddress();
+    const QString address = swept ? sweepLink->serverAddress() : QString();
     QMutexLocker locker(&sweepLink->clientLock);
     --sweepLink->sweeps;
     if (!sweepLink->client || sweepLink->stopped)

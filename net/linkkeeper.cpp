@@ -55,10 +55,10 @@ void LinkKeeper::onTick()
     }
     tries = 0;
     // A sweep already under way (a show event's) is waited for, not doubled.
-    if (client->isSweeping() || client->findServer()) {
-        client->dropConnection();
-        enter(State::Sweeping);
-    }
+    if (!client->isSweeping())
+        client->findServer();
+    client->dropConnection();
+    enter(State::Sweeping);
 }
 
 void LinkKeeper::onPolled()

@@ -51,11 +51,11 @@ public:
 
     // Discovery. tryConnectServer blocks for up to 500 ms; findServer
     // queues a sweep of the local /24 on the global thread pool and returns
-    // at once, true when one was queued (the host has an IPv4 address).
-    // Sweeps run one after another, never side by side.
+    // at once; the sweep looks up the local address itself. Sweeps run one
+    // after another, never side by side.
     bool tryConnectServer(QString ip);
-    QString getLocalIP();
-    bool findServer();
+    static QString getLocalIP();
+    void findServer();
     // Whether a sweep is queued or running.
     bool isSweeping() const;
 
@@ -77,7 +77,8 @@ signals:
     void beforeConnect(QString strip);
     // The data connection closed or failed, or an attempt failed.
     void connectionLost();
-    // A sweep has ended, after its beforeConnect if it had one.
+    // A sweep has ended (or found no local address), after its
+    // beforeConnect if it had one.
     void sweepEnded();
 
 public slots:
@@ -104,9 +105,9 @@ private:
         std::atomic<int> sweeps{0};  // queued or running
     };
 
-    // The sweep task: probes every host under 'prefix' at once and announces
-    // the lowest that accepted.
-    static void scanSubnet(const std::shared_ptr<SweepLink> &sweepLink, const QString &prefix);
+    // The sweep task: probes every host of the local /24 at once and
+    // announces the lowest that accepted.
+    static void scanSubnet(const std::shared_ptr<SweepLink> &sweepLink);
 
     // Drops whatever the data socket was doing and starts an attempt.
     void startConnect(const QString &ip);

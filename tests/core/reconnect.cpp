@@ -50,7 +50,8 @@ private slots:
         QVERIFY(slow.open(loopback(3)) && quick.listen(loopback(5)));
         SocketClient client;
         QSignalSpy heard(&client, &SocketClient::beforeConnect);
-        QVERIFY(client.findServer() && quick.waitForClients(1) && slow.releaseFiller());
+        client.findServer();
+        QVERIFY(quick.waitForClients(1) && slow.releaseFiller());
         QVERIFY(heard.wait(5000));
         QCOMPARE(heard.at(0).at(0).toString(), loopback(3));
     }
@@ -59,7 +60,8 @@ private slots:
     {
         SocketClient client;
         QSignalSpy ended(&client, &SocketClient::sweepEnded);
-        QVERIFY(client.findServer() && ended.wait(2000));  // one probe after another took 12.75 s
+        client.findServer();
+        QVERIFY(ended.wait(2000));  // one probe after another took 12.75 s
     }
 
     // A server that stops answering is left after 3 s and connected again.
