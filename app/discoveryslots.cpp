@@ -1,7 +1,6 @@
 #include "app/mainwindow.h"
 
 #include <QDebug>
-#include <QTimer>
 
 #include "net/settings.h"
 #include "net/socketclient.h"

@@ -50,6 +50,7 @@ mainwindow::mainwindow(QWidget *parent)
     connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
+    watchLink();
 
     auto *trendPage = new TrendPage(this);
     ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));

@@ -7,6 +7,7 @@
 
 #include "meter/measurement.h"
 #include "meter/responsetest.h"
+#include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
 
 class FreeAccelPage;
@@ -18,8 +19,8 @@ class SocketClient;
 // The controller: owns the form, the measurement and test state, the two
 // timers, the two shared-memory segments and the TCP client, and wires them.
 // Slot bodies live by topic beside this file: measurementslots.cpp,
-// calibrationslots.cpp, responsetimeslots.cpp, discoveryslots.cpp and
-// sharedmemslots.cpp.
+// calibrationslots.cpp, responsetimeslots.cpp, discoveryslots.cpp,
+// linkslots.cpp and sharedmemslots.cpp.
 class mainwindow : public QMainWindow
 {
     Q_OBJECT
@@ -59,11 +60,16 @@ private slots:
     void on_uptestButton_clicked();
     void on_downtestButton_clicked();
     void on_clearResButton_clicked();
+    void showLinkState(LinkKeeper::State state, const QString &address);
+    void showValuesStale(bool stale);
 
 private:
     friend class MainWindowTestAccess;
 
     void showConnectionNotice();
+    // Lets the link keeper follow the polling and the replies, and the form
+    // follow the link.
+    void watchLink();
     // K, the temperatures and the energy value of a reply that has a K.
     void showKAndAfter(const Measurement::Reading &r);
     // Reply branches of the calibration and factory-reset sequences.
@@ -92,6 +98,7 @@ private:
     QSharedMemory *cmdSegment = nullptr;
     QTimer *pollTimer = nullptr;
     FreeAccelPage *freeAccelPage = nullptr;  // the last tab
+    LinkKeeper *link = nullptr;
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only
 };

@@ -1,11 +1,14 @@
 #include "net/socketclient.h"
 
 #include <QDebug>
+#include <QEventLoop>
 #include <QMutexLocker>
-#include <QStringList>
 #include <QTcpSocket>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent>
+
+#include <vector>
 
 #include "net/localaddress.h"
 
@@ -15,9 +18,13 @@ namespace {
 
 const int StoredAddressWaitMs = 500;
 const int ProbeWaitMs = 50;
+// How soon a sweep notices that its client is gone.
+const int StopCheckMs = 5;
 // Host number 0 is the network itself; 255 is tried like any other.
 const int FirstHost = 1;
 const int LastHost = 255;
+
+std::atomic<int> probeWaitMs{ProbeWaitMs};
 
 std::function<QString()> &localAddressOverride()
 {
@@ -25,24 +32,82 @@ std::function<QString()> &localAddressOverride()
     return lookup;
 }
 
-// "a.b.c.d" -> "a.b.c."
-QString subnetPrefix(const QString &local)
+// Probes every host under 'prefix' at once, each given ProbeWaitMs, and
+// returns the lowest host number that accepted, or 0. A lower host that is
+// still pending is waited for, so the choice is the one a probe of one host
+// after the other would make. Nothing is ever sent on a probe: the meter
+// must not see stray bytes.
+int lowestAcceptingHost(const QString &prefix, const std::atomic<bool> &stopped)
 {
-    QStringList fields = local.split(QLatin1Char('.'));
-    fields.removeLast();
-    return fields.join(QLatin1Char('.')) + QLatin1Char('.');
-}
+    enum class Probe { Pending, Accepted, Failed };
+    std::vector<Probe> probes(LastHost + 1, Probe::Pending);
+    QEventLoop loop;
+    bool settled = false;
+    int winner = 0;
+    const auto settle = [&] {
+        if (settled)
+            return;
+        for (int host = FirstHost; host <= LastHost; ++host) {
+            if (probes[host] == Probe::Pending)
+                return;
+            if (probes[host] == Probe::Accepted) {
+                winner = host;
+                break;
+            }
+        }
+        settled = true;
+        loop.quit();
+    };
+    const auto fail = [&](int host) {
+        if (probes[host] == Probe::Pending)
+            probes[host] = Probe::Failed;
+    };
 
-bool probe(const QString &candidate)
-{
-    QTcpSocket socket;
-    socket.connectToHost(candidate, SocketClient::ServerPort, QIODevice::ReadWrite,
-                         QAbstractSocket::AnyIPProtocol);
-    if (!socket.waitForConnected(ProbeWaitMs))
-        return false;
-    // Nothing is ever sent on a probe: the meter must not see stray bytes.
-    socket.abort();
-    return true;
+    // Declared after everything their handlers touch, so they go first.
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int host = FirstHost; host <= LastHost; ++host) {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket *socket = sockets.back().get();
+        QObject::connect(socket, &QTcpSocket::connected, &loop, [&, host] {
+            probes[host] = Probe::Accepted;
+            settle();
+        });
+        QObject::connect(socket, socketErrorSignal, &loop, [&, host] {
+            fail(host);
+            settle();
+        });
+        socket->connectToHost(prefix + QString::number(host), SocketClient::ServerPort,
+                              QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    }
+
+    // Every probe gets its full wait, counted from the last one started.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        for (int host = FirstHost; host <= LastHost; ++host)
+            fail(host);
+        settle();
+    });
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
+        if (!stopped)
+            return;
+        winner = 0;
+        settled = true;
+        loop.quit();
+    });
+    if (!settled) {
+        deadline.start(probeWaitMs);
+        stopCheck.start(StopCheckMs);
+        loop.exec();
+    }
+
+    for (const auto &socket : sockets) {
+        socket->disconnect();
+        socket->abort();
+    }
+    return winner;
 }
 
 } // namespace
@@ -52,20 +117,20 @@ void SocketClient::overrideLocalAddress(std::function<QString()> lookup)
     localAddressOverride() = std::move(lookup);
 }
 
+void SocketClient::overrideProbeWait(int ms)
+{
+    probeWaitMs = ms > 0 ? ms : ProbeWaitMs;
+}
+
 bool SocketClient::tryConnectServer(QString ip)
 {
     qDebug() << "_____" << ip;
-    socket->abort();
-    // A partial frame of the dropped connection must not be glued to the
-    // first bytes of the new one.
-    cutter.clear();
-    socket->connectToHost(ip, ServerPort, QIODevice::ReadWrite,
-                          QAbstractSocket::AnyIPProtocol);
+    startConnect(ip);
     if (socket->waitForConnected(StoredAddressWaitMs))
         return true;
     // The attempt is given up for good: a server that answers late must not
     // bring the data socket up behind the sweep's back.
-    socket->abort();
+    dropConnection();
     return false;
 }
 
@@ -78,40 +143,41 @@ QString SocketClient::getLocalIP()
 
 void SocketClient::findServer()
 {
+    const std::shared_ptr<SweepLink> sweepLink = link;
+    ++sweepLink->sweeps;
+    QtConcurrent::run(QThreadPool::globalInstance(), [sweepLink] { scanSubnet(sweepLink); });
+}
+
+bool SocketClient::isSweeping() const
+{
+    return link->sweeps > 0;
+}
+
+void SocketClient::scanSubnet(const std::shared_ptr<SweepLink> &sweepLink)
+{
+    QMutexLocker running(&sweepLink->sweepLock);
+    // The name lookup may wait on the network, so it runs here and not on
+    // the window's thread.
     const QString local = getLocalIP();
     qDebug() << "+++++localIP:" << local;
-    if (!local.contains(QLatin1Char('.')))
-        return;
-    const QString prefix = subnetPrefix(local);
-    const std::shared_ptr<SweepLink> sweepLink = link;
-    QtConcurrent::run(QThreadPool::globalInstance(),
-                      [sweepLink, prefix] { sweep(sweepLink, prefix); });
-}
-
-void SocketClient::scanSubnet(QString prefix)
-{
-    sweep(link, prefix);
-}
-
-void SocketClient::sweep(const std::shared_ptr<SweepLink> &sweepLink, const QString &prefix)
-{
-    for (int host = FirstHost; host <= LastHost; ++host) {
-        if (sweepLink->stopped)
-            return;
-        const QString candidate = prefix + QString::number(host);
-        if (probe(candidate)) {
-            sweepLink->setServerAddress(candidate);
-            qDebug() << "----------" << sweepLink->serverAddress();
-            break;
-        }
+    // Without an IPv4 address there is no subnet, and nothing to announce.
+    const bool swept = local.contains(QLatin1Char('.'));
+    // "a.b.c.d" -> "a.b.c."
+    const QString prefix = local.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
+    const int host = swept && !sweepLink->stopped ? lowestAcceptingHost(prefix, sweepLink->stopped) : 0;
+    if (host != 0) {
+        sweepLink->setServerAddress(prefix + QString::number(host));
+        qDebug() << "----------" << sweepLink->serverAddress();
     }
 
     // An address an earlier sweep found is announced again, so a sweep that
     // finds nothing this time still brings the data connection back.
-    const QString address = sweepLink->serverAddress();
-    if (address.isEmpty())
-        return;
+    const QString address = swept ? sweepLink->serverAddress() : QString();
     QMutexLocker locker(&sweepLink->clientLock);
-    if (sweepLink->client)
+    --sweepLink->sweeps;
+    if (!sweepLink->client || sweepLink->stopped)
+        return;
+    if (!address.isEmpty())
         emit sweepLink->client->beforeConnect(address);
+    emit sweepLink->client->sweepEnded();
 }

@@ -14,17 +14,20 @@ SocketClient::SocketClient(QObject *parent)
     connect(socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
     connect(socket, &QTcpSocket::connected, socket,
             [this] { emit findEnableReady(serverAddress()); }, Qt::DirectConnection);
+    connect(socket, socketErrorSignal, this, &SocketClient::onSocketError);
+    connect(socket, &QTcpSocket::disconnected, this, &SocketClient::onDisconnected);
 }
 
 SocketClient::~SocketClient()
 {
-    // A running sweep stops after its current probe; one that is announcing
-    // its result right now finishes that first.
+    // A running sweep stops within a few milliseconds; one that is
+    // announcing its result right now finishes that first.
     link->stopped = true;
     {
         QMutexLocker locker(&link->clientLock);
         link->client = nullptr;
     }
+    dropping = true;
     socket->abort();
 }
 
@@ -47,12 +50,25 @@ void SocketClient::SweepLink::setServerAddress(const QString &ip)
 
 void SocketClient::connectToServer(QString ip)
 {
-    socket->abort();
+    startConnect(ip);
+}
+
+void SocketClient::startConnect(const QString &ip)
+{
+    dropConnection();
     // A partial frame of the dropped connection must not be glued to the
     // first bytes of the new one.
     cutter.clear();
+    target = ip;
     socket->connectToHost(ip, ServerPort, QIODevice::ReadWrite,
                           QAbstractSocket::AnyIPProtocol);
+}
+
+void SocketClient::dropConnection()
+{
+    dropping = true;
+    socket->abort();
+    dropping = false;
 }
 
 void SocketClient::onSendToServer(QByteArray byte)
@@ -60,6 +76,9 @@ void SocketClient::onSendToServer(QByteArray byte)
     if (socket->state() != QAbstractSocket::ConnectedState)
         return;
     socket->write(byte);
+    // The callers pause the thread between commands that the meter must see
+    // apart; bytes left in the buffer would go out together after the pause.
+    socket->flush();
 }
 
 void SocketClient::onReadyRead()
@@ -83,4 +102,12 @@ void SocketClient::parsePack()
 void SocketClient::onSocketError(QAbstractSocket::SocketError error)
 {
     Q_UNUSED(error);
+    if (!dropping)
+        emit connectionLost();
+}
+
+void SocketClient::onDisconnected()
+{
+    if (!dropping)
+        emit connectionLost();
 }

@@ -15,6 +15,14 @@
 
 class QTcpSocket;
 
+// The sockets' error signal, under the name the Qt version at hand gives it.
+#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
+inline constexpr auto socketErrorSignal = &QAbstractSocket::errorOccurred;
+#else
+inline constexpr auto socketErrorSignal =
+    QOverload<QAbstractSocket::SocketError>::of(&QAbstractSocket::error);
+#endif
+
 // The program's one link to the meter server: owns the data socket, writes
 // command frames while connected, cuts what arrives into meter frames and
 // hands them on one by one. Also finds the server on the local subnet.
@@ -35,19 +43,30 @@ public:
     // Cuts every whole frame out of the receive buffer and emits each.
     void parsePack();
 
+    // Drops the connection or the attempt at once, without reporting it as
+    // lost: whoever calls this knows.
+    void dropConnection();
+    // The address of the last connection or attempt.
+    QString targetAddress() const { return target; }
+
     // Discovery. tryConnectServer blocks for up to 500 ms; findServer
-    // starts the sweep of the local /24 on the global thread pool and
-    // returns at once; scanSubnet is that sweep, run on the calling thread.
+    // queues a sweep of the local /24 on the global thread pool and returns
+    // at once; the sweep looks up the local address itself. Sweeps run one
+    // after another, never side by side.
     bool tryConnectServer(QString ip);
-    QString getLocalIP();
+    static QString getLocalIP();
     void findServer();
-    void scanSubnet(QString prefix);
+    // Whether a sweep is queued or running.
+    bool isSweeping() const;
 
     // Tests only: getLocalIP() answers with 'lookup' instead of asking the
     // system, so a sweep stays on loopback. Empty text from 'lookup' means
     // the host has no IPv4 address. An empty function restores the real
     // lookup. Applies to every client of the process.
     static void overrideLocalAddress(std::function<QString()> lookup);
+    // Tests only: every probe of a sweep waits 'ms' instead of 50 ms; 0
+    // restores the usual wait.
+    static void overrideProbeWait(int ms);
 
     QString serverAddress() const;
     QByteArray receiveBuffer() const { return cutter.buffer(); }
@@ -56,6 +75,11 @@ signals:
     void findEnableReady(QString ip);
     void sendParsePack(QByteArray temp);
     void beforeConnect(QString strip);
+    // The data connection closed or failed, or an attempt failed.
+    void connectionLost();
+    // A sweep has ended (or found no local address), after its
+    // beforeConnect if it had one.
+    void sweepEnded();
 
 public slots:
     void onReadyRead();
@@ -77,13 +101,23 @@ private:
         QMutex clientLock;
         SocketClient *client = nullptr;
         std::atomic<bool> stopped{false};
+        QMutex sweepLock;  // held by the sweep that runs
+        std::atomic<int> sweeps{0};  // queued or running
     };
 
-    static void sweep(const std::shared_ptr<SweepLink> &sweepLink, const QString &prefix);
+    // The sweep task: probes every host of the local /24 at once and
+    // announces the lowest that accepted.
+    static void scanSubnet(const std::shared_ptr<SweepLink> &sweepLink);
+
+    // Drops whatever the data socket was doing and starts an attempt.
+    void startConnect(const QString &ip);
+    void onDisconnected();
 
     QTcpSocket *socket;
     FrameCutter cutter;
     std::shared_ptr<SweepLink> link;
+    QString target;
+    bool dropping = false;  // our own abort is no lost connection
 };
 
 #endif

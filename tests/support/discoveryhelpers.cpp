@@ -42,4 +42,13 @@ bool SilentHost::open(const QString &address)
            && ::connect(filler, reinterpret_cast<sockaddr *>(&target), sizeof target) == 0;
 }
 
+bool SilentHost::releaseFiller()
+{
+    const int taken = ::accept(listener, nullptr, nullptr);
+    if (taken < 0)
+        return false;
+    ::close(taken);
+    return true;
+}
+
 } // namespace discoverytest

@@ -16,6 +16,9 @@ public:
     Q_DISABLE_COPY(SilentHost)
     ~SilentHost();
     bool open(const QString &address);
+    // Takes the filling connection off the queue, so the next attempt is
+    // accepted by the kernel (and still never by us).
+    bool releaseFiller();
 
 private:
     int listener = -1;

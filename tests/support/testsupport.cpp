@@ -26,9 +26,9 @@ void LoopbackServer::close()
 
 void LoopbackServer::send(const QByteArray &data)
 {
-    if (!clients.isEmpty() && clients.last()) {
-        clients.last()->write(data);
-        clients.last()->flush();
+    if (QTcpSocket *s = lastClient()) {
+        s->write(data);
+        s->flush();
     }
 }
 

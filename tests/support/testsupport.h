@@ -44,6 +44,7 @@ public:
     void close();
     QTcpServer &server() { return tcp; }
     int clientCount() const { return clients.size(); }
+    QTcpSocket *lastClient() const { return clients.isEmpty() ? nullptr : clients.last().data(); }
     bool waitForClients(int count, int timeoutMs = 5000)
     { return QTest::qWaitFor([&] { return clients.size() >= count; }, timeoutMs); }
     QByteArray received() const { return bytes; }

@@ -3,6 +3,7 @@
 #include <QTcpSocket>
 
 #include "common/console.h"
+#include "common/numbers.h"
 #include "sim/meterreplies.h"
 
 using console::hex;
@@ -24,6 +25,20 @@ MeterServer::MeterServer(const SimOptions &options, std::unique_ptr<Scenario> sc
     // Later clients stay in the system's backlog while one is served.
     server.setMaxPendingConnections(1);
     connect(&server, &QTcpServer::newConnection, this, &MeterServer::takeNextClient);
+    outageTimer.setSingleShot(true);
+}
+
+bool MeterServer::parseOutage(const QString &text, int *afterMs, int *forMs)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    qint64 after = 0;
+    qint64 away = 0;
+    if (parts.size() != 2 || !numbers::parseInt(parts.at(0), 1, 3600000, &after)
+        || !numbers::parseInt(parts.at(1), 1, 3600000, &away))
+        return false;
+    *afterMs = int(after);
+    *forMs = int(away);
+    return true;
 }
 
 MeterServer::~MeterServer()
@@ -40,11 +55,36 @@ bool MeterServer::start(QString *error)
         *error = server.errorString();
         return false;
     }
+    listeningPort = server.serverPort();
+    if (options.outageAfterMs > 0) {
+        connect(&outageTimer, &QTimer::timeout, this, &MeterServer::toggleOutage);
+        outageTimer.start(options.outageAfterMs);
+    }
     return true;
+}
+
+// The server goes away as a switched-off gateway does: the connection drops
+// and new ones are refused until it is back.
+void MeterServer::toggleOutage()
+{
+    away = !away;
+    if (away) {
+        server.close();
+        note(QStringLiteral("outage: refusing connections for %1 ms").arg(options.outageForMs));
+        if (client)
+            client->abort();
+        outageTimer.start(options.outageForMs);
+    } else if (server.listen(options.address, listeningPort)) {
+        note(QStringLiteral("outage over: listening again"));
+        outageTimer.start(options.outageAfterMs);
+    } else {
+        note(QStringLiteral("outage over, but cannot listen again: ") + server.errorString());
+    }
 }
 
 void MeterServer::stop()
 {
+    outageTimer.stop();
     server.close();
     noAccept.close();
     if (client) {

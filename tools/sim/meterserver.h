@@ -35,6 +35,9 @@ public:
     static constexpr int PartialCommandTimeoutMs = 100;
     static constexpr int SplitGapMs = 5;
 
+    // "AFTER_MS:FOR_MS" of --outage.
+    static bool parseOutage(const QString &text, int *afterMs, int *forMs);
+
 signals:
     // One line for the console: traffic (unless quiet) and connection events.
     void logLine(const QString &line);
@@ -48,6 +51,7 @@ private:
     void sendReply(const QByteArray &frame);
     void writeNextPiece();
     void closeAfterLastReply();
+    void toggleOutage();
     void note(const QString &text);
     void traffic(const QString &text);
 
@@ -62,6 +66,9 @@ private:
     FrameCutter cutter{Frames::HostStart, Frames::LongestData};
     QTimer partialTimer;
     QTimer pieceTimer;
+    QTimer outageTimer;
+    quint16 listeningPort = 0;  // kept for listening again after an outage
+    bool away = false;
     QByteArray outgoing;
     int replies = 0;
     bool closing = false;

@@ -7,6 +7,7 @@
 
 #include "common/console.h"
 #include "common/numbers.h"
+#include "sim/meterserver.h"
 
 namespace {
 
@@ -140,6 +141,14 @@ const QVector<OptionSpec> &optionTable()
          QStringLiteral("Close the connection after N replies."),
          wholeNumber(1, 1000000000, QStringLiteral("a number of replies of at least 1"),
                      [](SimOptions &o, qint64 v) { o.dropAfter = int(v); })},
+        {QStringLiteral("outage"), QStringLiteral("AFTER_MS:FOR_MS"),
+         QStringLiteral("Drop the connection after AFTER_MS, refuse connections for FOR_MS, "
+                        "then listen again; repeats."),
+         [](SimOptions &o, const QString &v) {
+             return MeterServer::parseOutage(v, &o.outageAfterMs, &o.outageForMs)
+                        ? QString()
+                        : QStringLiteral("AFTER_MS:FOR_MS, each from 1 to 3600000");
+         }},
         {QStringLiteral("silent"), QString(), QStringLiteral("Accept connections, never answer."),
          flag(&SimOptions::silent)},
         {QStringLiteral("no-accept"), QString(),
@@ -205,7 +214,7 @@ QString checkCombination(const SimOptions &o, const QCommandLineParser &given)
         return QStringLiteral("--period: a smoke cycle needs at least 2000 ms to hold a whole puff");
     if (o.noAccept) {
         for (const char *name :
-             {"silent", "split", "garbage", "stray", "drop-after", "calibration-delay"})
+             {"silent", "split", "garbage", "stray", "drop-after", "calibration-delay", "outage"})
             if (given.isSet(QLatin1String(name)))
                 return QStringLiteral("--%1 has no effect with --no-accept, which never serves a client")
                     .arg(QLatin1String(name));

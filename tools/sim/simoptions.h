@@ -29,6 +29,8 @@ struct SimOptions
     bool garbage = false;
     int strayEvery = 0;   // 0: no stray 0x06 before replies
     int dropAfter = 0;    // 0: never drop
+    int outageAfterMs = 0;  // 0: no outage
+    int outageForMs = 0;
     bool silent = false;
     bool noAccept = false;
     bool quiet = false;   // no line per frame, only connection events

@@ -1,0 +1,50 @@
+#include "app/mainwindow.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+// The link to the meter on the form: the status in the header and the grey
+// look of values that are no longer live.
+
+namespace {
+
+// Texts of the form pass through the form's own translation context.
+QString text(const char *source)
+{
+    return QCoreApplication::translate("mainwindowClass", source);
+}
+
+} // namespace
+
+void mainwindow::watchLink()
+{
+    link = new LinkKeeper(client, this);
+    connect(pollTimer, &QTimer::timeout, link, &LinkKeeper::onPolled);
+    connect(this, &mainwindow::measurementReceived, link, &LinkKeeper::onMeasurement);
+    connect(link, &LinkKeeper::stateChanged, this, &mainwindow::showLinkState);
+    connect(link, &LinkKeeper::staleChanged, this, &mainwindow::showValuesStale);
+}
+
+void mainwindow::showLinkState(LinkKeeper::State state, const QString &address)
+{
+    switch (state) {
+    case LinkKeeper::State::Connecting:
+        ui.label_link->setText(text("正在连接"));
+        break;
+    case LinkKeeper::State::Connected:
+        ui.label_link->setText(text("已连接 %1").arg(address));
+        break;
+    case LinkKeeper::State::Retrying:
+    case LinkKeeper::State::Sweeping:
+        ui.label_link->setText(text("连接中断，正在重连"));
+        break;
+    }
+}
+
+void mainwindow::showValuesStale(bool stale)
+{
+    // Disabled labels keep their text and frame and are drawn grey.
+    for (QLabel *label : {ui.label_Nt, ui.label_Nst, ui.label_Kt, ui.label_Nmax, ui.label_Nsmax,
+                          ui.label_Kmax, ui.label_airroomt, ui.label_smoket, ui.label_Ad})
+        label->setEnabled(!stale);
+}
