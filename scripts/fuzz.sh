@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fuzzes every target of tests/fuzz/ with libFuzzer, SECONDS each (60), and
-# prints the executions per target. Builds with clang and
+# Fuzzes every target of tests/fuzz/ with libFuzzer, SECONDS each (60), one
+# target per core at a time, and prints the executions per target. Builds
+# with clang and
 # -fsanitize=fuzzer,address,undefined in a folder of its own (build-fuzz, or
 # OPA_FUZZ_DIR), installing clang and libFuzzer first where they are missing.
 #
