@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes every target of tests/fuzz/ with libFuzzer, SECONDS each (60), one
 # target per core at a time, and prints the executions per target. Builds
-# with clang and
-# -fsanitize=fuzzer,address,undefined in a folder of its own (build-fuzz, or
-# OPA_FUZZ_DIR), installing clang and libFuzzer first where they are missing.
+# with clang and -fsanitize=fuzzer,address,undefined in a folder of its own
+# (build-fuzz, or OPA_FUZZ_DIR), installing clang and libFuzzer first where
+# they are missing.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     e.g. scripts/fuzz.sh 15 framecutter
 #
