@@ -19,13 +19,13 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DOPA_SANITIZE=OFF \
 cmake --build "$build" -j"$(nproc)" --target tst_core tst_window shmpeer
 read -r -a qtcore <<< "$(pkg-config --cflags --libs Qt5Core)"
 g++ -shared -fPIC -O1 -o "$build/libtsan-qmutex.so" scripts/tsan-qmutex.cpp "${qtcore[@]}" -ldl
-export LD_PRELOAD=$build/libtsan-qmutex.so
+export OPA_TSAN_SHIM=$build/libtsan-qmutex.so
 
 export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp halt_on_error=0 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
 run() {
     echo "== $*"
-    unshare -n -i -- bash -c 'ip link set lo up && exec "$@"' bash "$@"
+    unshare -n -i -- bash -c 'ip link set lo up && exec env LD_PRELOAD="$OPA_TSAN_SHIM" "$@"' bash "$@"
 }
 status=0
 run "$build/bin/tst_core" -class tst_Sweep || status=1
