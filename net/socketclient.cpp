@@ -1,9 +1,12 @@
 #include "net/socketclient.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QTcpSocket>
 #include <QTime>
+
+#include <iterator>
 
 SocketClient::SocketClient(QObject *parent)
     : QObject(parent)
@@ -87,14 +90,46 @@ void SocketClient::onReadyRead()
     parsePack();
 }
 
+namespace {
+
+// Logs a cut frame as qDebug() << time << hex would print it:
+// "hh:mm:ss.zzz" "0633...". A read can hold thousands of frames, so the line
+// is built in one reused buffer, and the local time is asked for only when
+// the monotonic clock has moved on by a millisecond: each QTime::currentTime
+// looks at the system's time-zone file, which a flood cannot afford.
+void logFrame(const QByteArray &frame)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    static constexpr int stampSize = int(std::size("\"hh:mm:ss.zzz\" \"")) - 1;
+    static thread_local QByteArray line;
+    static thread_local QElapsedTimer clock;
+    static thread_local qint64 stampedAt = -1;
+    if (!clock.isValid())
+        clock.start();
+    if (clock.elapsed() != stampedAt) {
+        stampedAt = clock.elapsed();
+        line = '"' + QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1()
+               + "\" \"";
+    }
+    line.resize(stampSize + 2 * frame.size() + 1);
+    char *out = line.data() + stampSize;
+    for (const char byte : frame) {
+        *out++ = digits[uchar(byte) >> 4];
+        *out++ = digits[uchar(byte) & 0xF];
+    }
+    *out = '"';
+    qDebug().noquote() << QLatin1String(line);
+}
+
+} // namespace
+
 void SocketClient::parsePack()
 {
     // Each frame leaves the buffer before it is handed on: handling a frame
     // may run a nested event loop that reads and cuts again.
     QByteArray frame;
     while (cutter.next(&frame)) {
-        qDebug() << QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))
-                 << frame.toHex().toUpper();
+        logFrame(frame);
         emit sendParsePack(frame);
     }
 }
