@@ -6,13 +6,19 @@
 // a logger a rate it can keep.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // One argument per line of the input, after the program's name.
+    // The arguments after the program's name, NUL-separated as in argv, so
+    // an argument may hold a newline ("5\n" must not pass for a number).
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
-    const QStringList lines = size ? text.split(QLatin1Char('\n')) : QStringList();
+    const QStringList lines = size ? text.split(QLatin1Char('\0')) : QStringList();
     const ShmArguments parsed =
         parseShmArguments(QStringList{QStringLiteral("opacimeter-shm")} + lines);
     if (parsed.status == ShmArguments::Error && parsed.message.isEmpty())
         abort();
+    // Only a file name may hold a line break; a number or hex text never does.
+    for (const QString &argument : lines)
+        if (parsed.status == ShmArguments::Run && argument.contains(QLatin1Char('\n'))
+            && argument != parsed.csvPath)
+            abort();
     if (parsed.status == ShmArguments::Run
         && ((parsed.command == ShmArguments::Send && parsed.bytes.isEmpty())
             || (parsed.command == ShmArguments::Log && !(parsed.rateHz > 0))))
