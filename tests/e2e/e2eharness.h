@@ -15,6 +15,7 @@
 
 #include <memory>
 
+#include "net/socketclient.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 
@@ -36,7 +37,16 @@ inline int runTool(const QString &path, const QStringList &args, QByteArray *out
 class Session
 {
 public:
-    ~Session() { sim.kill(); sim.waitForFinished(3000); }
+    // A sweep, should the program start one, stays on loopback.
+    Session() { SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); }); }
+    ~Session()
+    {
+        window.reset();
+        sim.kill();
+        sim.waitForFinished(3000);
+        QThreadPool::globalInstance()->waitForDone(20000);
+        SocketClient::overrideLocalAddress({});
+    }
 
     // Starts the simulator on 127.0.0.1 with 'args' and waits for its
     // "listening on" line, stores its address in ./set.ini and shows a window

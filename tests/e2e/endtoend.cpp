@@ -1,7 +1,6 @@
 #include <QtTest>
 
 #include "e2e/e2eharness.h"
-#include "net/socketclient.h"
 #include "support/testrunner.h"
 
 // The program against the simulated meter and the companion tool, each a
@@ -12,8 +11,6 @@ class tst_EndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    // Any sweep stays on loopback.
-    void initTestCase() { SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); }); }
     void valuesFollowSimulator_data();
     void valuesFollowSimulator();
     void calibration();
