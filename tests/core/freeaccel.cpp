@@ -4,6 +4,8 @@
 
 #include "meter/freeaccelcsv.h"
 #include "meter/freeaccelseries.h"
+#include "net/settings.h"
+#include "support/testsupport.h"
 
 Q_DECLARE_METATYPE(FreeAccelMethod)
 
@@ -35,7 +37,25 @@ private slots:
     void detection();
     void series_data();
     void series();
+    void methodKeptInSettings();
 };
+
+// The method survives a restart in set.ini; a hand-edited file that breaks
+// a preset's rules or the bounds is read as a custom method within bounds.
+void tst_FreeAccel::methodKeptInSettings()
+{
+    testsupport::ScopedWorkDir dir;
+    QCOMPARE(settings::storedFreeAccelMethod().name, FreeAccelMethod::r24().name);
+    FreeAccelMethod three = FreeAccelMethod::threeMean();
+    three.hasLimit = true;
+    three.limitK = 1.5;
+    settings::storeFreeAccelMethod(three);
+    const FreeAccelMethod back = settings::storedFreeAccelMethod();
+    QVERIFY(back.name == three.name && back.sameRules(three) && back.hasLimit && back.limitK == 1.5);
+    QSettings("set.ini", QSettings::IniFormat).setValue("FreeAcceleration/Peaks", 40);
+    const FreeAccelMethod edited = settings::storedFreeAccelMethod();
+    QVERIFY(edited.name == FreeAccelMethod::CustomName && edited.counted == 10);
+}
 
 void tst_FreeAccel::detection_data()
 {

@@ -1,9 +1,12 @@
 #include <QtTest>
 
+#include <QSharedMemory>
+
 #include <vector>
 
 #include "meter/measurement.h"
 #include "net/framecutter.h"
+#include "shm/segmentio.h"
 #include "shm/shmrecord.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
@@ -108,6 +111,23 @@ private slots:
         QCOMPARE(ShmRecord::decode(bytes.data(), segment.size(), &read), whole);
         QCOMPARE(read, array);
         QCOMPARE(read.isNull(), array.isNull());
+    }
+
+    // While a companion holds the data segment, a record that fits goes into
+    // it and one that does not is refused, never written past its end.
+    void publishIntoHeldSegment()
+    {
+        const QString key = QStringLiteral("opa-test-%1").arg(QCoreApplication::applicationPid());
+        QSharedMemory companion(key), program(key);
+        QVERIFY(companion.create(8));
+        QString error;
+        QCOMPARE(SegmentIO::publish(program, testsupport::hex("063900C1"), &error),
+                 SegmentIO::PublishResult::Reused);
+        QCOMPARE(ShmRecord::decode(QByteArray(static_cast<const char *>(companion.constData()), 8)),
+                 testsupport::hex("063900C1"));
+        QCOMPARE(SegmentIO::publish(program, QByteArray(5, 'x'), &error),
+                 SegmentIO::PublishResult::Failed);
+        QVERIFY(error.contains("holds 8 bytes") && !program.isAttached());
     }
 };
 

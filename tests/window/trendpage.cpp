@@ -44,6 +44,15 @@ private slots:
         QVERIFY(peaks->count() == 1 && qAbs(peaks->at(0).x() + 2) < 0.5 && peaks->at(0).y() == 1.5);
         testsupport::ScopedWorkDir dir;
         QVERIFY(page->savePicture("trend.png") && QImage("trend.png").width() > 400);
+        // Paused, the view stands still; the page names the recording and its rows.
+        page->togglePause();
+        QVERIFY(page->isPaused() && page->findChild<QPushButton *>()->text() == "继续");
+        auto *status = page->findChild<QLabel *>("recordStatus");
+        page->toggleRecording();
+        MainWindowTestAccess(w).seraildata(testsupport::measurementReply(100, 0, 20, 25, 30, 9));
+        page->toggleRecording();
+        QVERIFY2(status->text().startsWith("已记录：") && status->text().endsWith("1 行"),
+                 qPrintable(status->text()));
     }
 };
 
