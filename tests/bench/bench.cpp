@@ -1,0 +1,287 @@
+#include <QtTest>
+
+#include <QNetworkInterface>
+#include <QSharedMemory>
+#include <QTabWidget>
+#include <QThreadPool>
+#include <QtCharts/QChartView>
+
+#include <ctime>
+#include <memory>
+
+#include "app/trendpage.h"
+#include "meter/recorder.h"
+#include "net/framecutter.h"
+#include "net/socketclient.h"
+#include "support/discoveryhelpers.h"
+#include "support/meterrig.h"
+#include "support/testrunner.h"
+#include "support/testsupport.h"
+
+namespace {
+
+double microsPer(int count, const std::function<void(int)> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < count; ++i)
+        work(i);
+    return clock.nsecsElapsed() / 1000.0 / count;
+}
+
+void printSpread(const QString &what, QVector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    if (!ms.isEmpty())
+        std::printf("%s: %d samples, median %.1f ms, p99 %.1f, min %.1f, max %.1f\n", qPrintable(what), ms.size(),
+                    ms.at(ms.size() / 2), ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
+}
+
+} // namespace
+
+// Figures, never assertions: the window's hot paths; what the live curve and
+// recording cost the polling; the sweep, across a veth pair to a namespace
+// of its own; the link mended after the simulator's outages. Uses the fixed
+// port and segment keys and makes network devices, so run it as root in a
+// fresh namespace: unshare -n -i (see the README).
+class Bench : public QObject
+{
+    Q_OBJECT
+    testsupport::ScopedWorkDir workDir;
+
+private slots:
+    void initTestCase();
+    void hotPaths();
+    void trend();
+    void sweep();
+    void outage();
+};
+
+void Bench::initTestCase()
+{
+    for (const QNetworkInterface &iface : QNetworkInterface::allInterfaces())
+        if (!(iface.flags() & QNetworkInterface::IsLoopBack))
+            QSKIP("run me in a fresh network namespace: unshare -n -i");
+    // Only the printing of the per-frame debug line is dropped, not its cost.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
+        if (type != QtDebugMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(msg));
+    });
+}
+
+// Start-up, one polling tick's look at the command segment, cutting a
+// received stream into frames by read size.
+void Bench::hotPaths()
+{
+    SocketClient::overrideLocalAddress([] { return QString(); });
+    std::printf("start-up: %.1f ms\n", microsPer(10, [](int) {
+        mainwindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+    }) / 1000);
+    mainwindow w;
+    MainWindowTestAccess a(w);
+    QSharedMemory cmd(QStringLiteral("VRKT_516_Shared_cmd"));
+    for (const char *companion : {"no companion", "companion, no command"}) {
+        std::printf("shared-memory tick, %s: %.2f us\n", companion, microsPer(10000, [&](int) { a.loadmem(); }));
+        QVERIFY(cmd.create(64) || cmd.attach());
+    }
+    QByteArray stream;
+    for (int i = 0; i < 10000; ++i)
+        stream += QByteArray::fromHex(i % 10 == 9 ? "063900C1" : "06330AD20464002C01191E000817");
+    for (int readSize : {1, 14, 1460}) {
+        std::printf("cutting 10,000 frames in %d-byte reads: %.2f ms\n", readSize, microsPer(10, [&](int) {
+            FrameCutter cutter;
+            QByteArray frame;
+            for (int at = 0; at < stream.size(); at += readSize) {
+                cutter.append(QByteArray::fromRawData(stream.constData() + at, qMin(readSize, stream.size() - at)));
+                while (cutter.next(&frame))
+                    continue;
+            }
+        }) / 1000);
+    }
+}
+
+// Decoding a reply into the form; per reply, per redraw, the poll period,
+// and the longest gap between polls while a burst of 20,000 replies is
+// absorbed, first with the data page in front, then with the curve in view
+// and recording.
+void Bench::trend()
+{
+    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+    const QByteArray replies[] = {testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048),
+                                  testsupport::measurementReply(2345, 3000, 83, 26, 31, 2049)};
+    const int count = 20000;
+    meterrig::MeterStandIn meter;
+    int burst = 0, received = 0, reads = 0, burstReads = 0;
+    meter.reply = [&](const QByteArray &) {
+        const QByteArray one = replies[meter.commands.size() & 1];
+        if (!burst)
+            return one;
+        received = reads = 0;
+        return one.repeated(std::exchange(burst, 0));
+    };
+    QVERIFY(meter.listen());
+    mainwindow w;
+    MainWindowTestAccess a(w);
+    QVERIFY(meterrig::showConnected(w, meter));
+    std::printf("decoding a reply into the form: %.2f us\n",
+                microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
+    auto *page = w.findChild<TrendPage *>();
+    a.ui().tabWidget->setCurrentWidget(page);
+    const double pageOnly = microsPer(count, [&](int i) { page->addReading({}, {float(i % 100)}); });
+    page->toggleRecording();
+    const double row = microsPer(count, [&](int) { page->recorder()->record({12.3f, 4.5f, true, 0.5f, 25, 30, true, 2.1f}); });
+    page->toggleRecording();
+    std::printf("per reply: page %.2f us, recorded row %.2f us\n", pageOnly, row);
+
+    // Per redraw: the whole buffer to the series, then the chart drawn; a
+    // minute at ten replies a second, then the full ring.
+    auto *view = page->findChild<QtCharts::QChartView *>();
+    for (int points : {600, TrendBuffer::Capacity}) {
+        qint64 fake = qint64(points) * 1000000;  // far past every earlier point
+        page->setClock([&] { return fake; });
+        for (int i = 0; i < points; ++i, fake += TrendBuffer::SpanMs / points)
+            page->addReading({}, {float(i % 100), 0, true, float(i % 7)});
+        std::printf("per redraw, %d points: %.2f ms\n", page->buffer().size(), microsPer(50, [&](int) {
+            page->refresh();
+            view->viewport()->repaint();
+        }) / 1000.0);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    page->setClock([&] { return 100000 + clock.elapsed(); });
+
+    // A burst read in pieces lets polls in between, so warm-up bursts first
+    // grow the loopback receive window until one arrives in one read.
+    QVector<double> periods;
+    qint64 lastTick = 0;
+    connect(a.pollTimer(), &QTimer::timeout, this,
+            [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
+    connect(&w, &mainwindow::measurementReceived, this, [&] { burstReads = ++received == count ? reads : burstReads; });
+    connect(w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
+    const auto absorbBurst = [&] {
+        burst = count;
+        return QTest::qWaitFor([&] { return !burst && received >= count; }, 60000);
+    };
+    for (int warmUp = 0; warmUp < 5 && burstReads != 1; ++warmUp)
+        QVERIFY(absorbBurst());
+    for (bool inView : {false, true}) {
+        a.ui().tabWidget->setCurrentIndex(inView ? 2 : 0);
+        if (inView)
+            page->toggleRecording();
+        const char *how = inView ? "curve in view, recording" : "data page in front";
+        periods.clear();
+        QTest::qWait(20000);
+        printSpread(QStringLiteral("poll period, %1").arg(how), periods);
+        periods.clear();
+        QVERIFY(absorbBurst());
+        QTest::qWait(1000);
+        printSpread(QStringLiteral("poll period around a 20,000-reply burst in %1 read(s), %2").arg(burstReads).arg(how),
+                    periods);
+    }
+}
+
+// How soon a sweep stops once its client is destroyed; how long one takes
+// to find a server at host 42 or 250, or to give up on an empty subnet.
+void Bench::sweep()
+{
+    const auto run = [](const QString &command) { return QProcess::execute("sh", {"-c", command}) == 0; };
+    // On loopback, where every probe would wait 10 s for an answer.
+    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+    SocketClient::overrideProbeWait(10000);
+    QVector<double> stops;
+    for (int i = 0; i < 5; ++i) {
+        discoverytest::SilentHost everywhere;
+        QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
+        auto client = std::make_unique<SocketClient>();
+        client->findServer();
+        QThread::msleep(20);  // the probes start
+        QElapsedTimer clock;
+        clock.start();
+        client.reset();
+        QThreadPool::globalInstance()->waitForDone();
+        stops << clock.nsecsElapsed() / 1e6;
+    }
+    printSpread("sweep stopped after its client was destroyed", stops);
+    SocketClient::overrideProbeWait(0);
+
+    QProcess peer;  // holds the far namespace: 10.77.0.1 here, 10.77.0.H there
+    peer.start("unshare", {"-n", "sh", "-c", "echo; exec sleep 3600"});
+    QVERIFY(peer.waitForReadyRead(5000));
+    const QString pid = QString::number(peer.processId()), there = "nsenter -t " + pid + " -n ";
+    QVERIFY(run(QStringLiteral("ip link add va type veth peer name vb netns %1 && ip addr add 10.77.0.1/24 dev va"
+                               " && ip link set va up && %2 ip link set vb up").arg(pid, there)));
+    SocketClient::overrideLocalAddress([] { return QStringLiteral("10.77.0.1"); });
+    for (int host : {42, 250, 0}) {
+        const QString address = QStringLiteral("10.77.0.%1").arg(host);
+        QProcess sim;
+        QVERIFY(run(there + "ip addr flush dev vb" + (host ? " && " + there + "ip addr add " + address + "/24 dev vb" : "")));
+        if (host) {
+            sim.start("nsenter", {"-t", pid, "-n", OPA_SIM_PATH, "--quiet", "--listen", address});
+            QVERIFY(sim.waitForReadyRead(5000));
+        }
+        QThread::msleep(200);  // the link settles (carrier up, no stale neighbours)
+        QVector<double> ms;
+        QString found;
+        for (int i = 0; i < 7; ++i) {
+            SocketClient client;
+            QSignalSpy heard(&client, &SocketClient::beforeConnect);
+            QSignalSpy ended(&client, &SocketClient::sweepEnded);
+            QElapsedTimer clock;
+            clock.start();
+            client.findServer();
+            ended.wait(30000);
+            ms << clock.nsecsElapsed() / 1e6;
+            found = heard.isEmpty() ? QStringLiteral("nothing") : heard.at(0).at(0).toString();
+        }
+        printSpread(QStringLiteral("sweep, server at %1: found %2").arg(host ? address : "no host", found), ms);
+        sim.close();
+    }
+    peer.close();
+}
+
+// The time from the simulator's return after an outage to the next
+// measurement on the form, and the CPU used while it is away: 8 s, so the
+// link runs its five tries and one sweep; then 3 s up.
+void Bench::outage()
+{
+    QSettings("./set.ini", QSettings::IniFormat).setValue("Server/IP", "127.0.0.1");
+    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+    QProcess sim;
+    sim.start(OPA_SIM_PATH, {"--quiet", "--outage", "3000:8000"});
+    QVERIFY(sim.waitForStarted());
+    mainwindow w;
+    MainWindowTestAccess(w).setNoticeDelay(3600000);
+    w.show();
+    QElapsedTimer clock;
+    clock.start();
+    double awayFrom = 0, cpuFrom = 0, away = 0, cpu = 0;
+    qint64 backAt = -1;
+    QVector<double> back;
+    connect(&sim, &QProcess::readyRead, this, [&] {
+        while (sim.canReadLine()) {
+            const QByteArray line = sim.readLine();
+            const double now = clock.nsecsElapsed() / 1e9, cpuNow = double(std::clock()) / CLOCKS_PER_SEC;
+            if (line.contains("outage over")) {
+                backAt = clock.elapsed();
+                away += now - awayFrom;
+                cpu += cpuNow - cpuFrom;
+            } else if (line.contains("outage:")) {
+                awayFrom = now;
+                cpuFrom = cpuNow;
+            }
+        }
+    });
+    connect(&w, &mainwindow::measurementReceived, this, [&] {
+        if (backAt >= 0)
+            back << double(clock.elapsed() - std::exchange(backAt, -1));
+    });
+    QVERIFY(QTest::qWaitFor([&] { return back.size() == 4; }, 80000));
+    printSpread("server back -> measurement shown", back);
+    std::printf("CPU while the server was away: %.2f %% of a core\n", 100 * cpu / away);
+    sim.close();
+}
+
+OPA_TEST_CLASS(Bench)
+#include "bench.moc"
