@@ -14,10 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         parseShmArguments(QStringList{QStringLiteral("opacimeter-shm")} + lines);
     if (parsed.status == ShmArguments::Error && parsed.message.isEmpty())
         abort();
-    // Only a file name may hold a line break; a number or hex text never does.
+    // Only a file name, or hex text laid out over lines, may hold a line
+    // break; a number never does.
     for (const QString &argument : lines)
         if (parsed.status == ShmArguments::Run && argument.contains(QLatin1Char('\n'))
-            && argument != parsed.csvPath)
+            && argument != parsed.csvPath
+            && QByteArray::fromHex(argument.simplified().remove(QLatin1Char(' ')).toLatin1())
+                   != parsed.bytes)
             abort();
     if (parsed.status == ShmArguments::Run
         && ((parsed.command == ShmArguments::Send && parsed.bytes.isEmpty())

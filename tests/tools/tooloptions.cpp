@@ -31,6 +31,7 @@ void tst_ToolOptions::rejected_data()
     };
     row("port 65536", true, {"--port", "65536"}, "--port: expected a port number from 0 to");
     row("port with a newline", true, {"--port", "5\n"}, "got '5\\n'");
+    row("address with a line break", true, {"--listen", "::\n\n1"}, "--listen: expected an IPv4");
     row("three decimals", true, {"--n", "1.234"}, "--n: expected a number from -327.68");
     row("chamber 256", true, {"--chamber", "256"}, "--chamber: expected whole degrees");
     row("stray 0", true, {"--stray", "0"}, "--stray: expected");

@@ -1,6 +1,7 @@
 #include "sim/simoptions.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <QVector>
 
 #include <functional>
@@ -70,8 +71,11 @@ const QVector<OptionSpec> &optionTable()
         {QStringLiteral("listen"), QStringLiteral("ADDRESS"),
          QStringLiteral("Address to listen on (default 127.0.0.1)."),
          [](SimOptions &o, const QString &v) {
-             return o.address.setAddress(v) ? QString()
-                                            : QStringLiteral("an IPv4 or IPv6 address");
+             // QHostAddress overlooks blanks and line breaks; a command line should not.
+             static const QRegularExpression blank(QStringLiteral("\\s"));
+             return !v.contains(blank) && o.address.setAddress(v)
+                        ? QString()
+                        : QStringLiteral("an IPv4 or IPv6 address");
          }},
         {QStringLiteral("port"), QStringLiteral("N"),
          QStringLiteral("TCP port (default 8899; 0 picks a free one)."),
