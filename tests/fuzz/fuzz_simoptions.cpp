@@ -1,5 +1,7 @@
 #include <cstdlib>
 
+#include <QRegularExpression>
+
 #include "sim/simoptions.h"
 
 // Any command line: an error always says why, and a run has usable settings.
@@ -15,10 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const SimOptions &o = parsed.options;
     if (parsed.status == SimArguments::Error && parsed.message.isEmpty())
         abort();
-    // Only a file name may hold a line break; a number or a name never does.
-    for (const QString &argument : lines)
-        if (parsed.status == SimArguments::Run && argument.contains(QLatin1Char('\n'))
-            && argument != o.csvPath)
+    // A number never passes with anything around it, a line break included.
+    static const QStringList numberOptions = {"port", "n", "ns", "k", "chamber", "smoke", "energy",
+                                              "tau", "period", "calibration-delay", "split",
+                                              "stray", "drop-after"};
+    for (int i = 0; i + 1 < lines.size(); ++i)
+        if (parsed.status == SimArguments::Run && lines.at(i + 1).contains(QLatin1Char('\n'))
+            && numberOptions.contains(
+                QString(lines.at(i)).remove(QRegularExpression(QStringLiteral("^-+")))))
             abort();
     if (parsed.status == SimArguments::Run
         && (o.splitBytes < 0 || o.dropAfter < 0 || o.calibrationDelayMs < 0
