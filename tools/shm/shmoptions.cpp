@@ -16,7 +16,7 @@ namespace {
 // does not fit, or an empty string.
 using Store = std::function<QString(ShmArguments &, const QString &)>;
 
-struct OptionSpec
+struct OptionRow
 {
     ShmArguments::Command command;  // the one command that takes it
     QString name;
@@ -29,9 +29,9 @@ const QStringList CommandNames = {QStringLiteral("send"), QStringLiteral("read")
                                   QStringLiteral("log")};
 
 // One more option is one more row.
-const QVector<OptionSpec> &optionTable()
+const QVector<OptionRow> &optionTable()
 {
-    static const QVector<OptionSpec> table = {
+    static const QVector<OptionRow> table = {
         {ShmArguments::Send, QStringLiteral("timeout"), QStringLiteral("MS"),
          QStringLiteral("send: how long to wait for the program to take the command (3000)."),
          [](ShmArguments &a, const QString &v) {
@@ -79,9 +79,9 @@ void addOptions(QCommandLineParser &parser, int command = -1)
                       QStringLiteral("Displays this help.")});
     parser.addOption({{QStringLiteral("v"), QStringLiteral("version")},
                       QStringLiteral("Displays the version.")});
-    for (const OptionSpec &spec : optionTable())
-        if (command < 0 || spec.command == command)
-            parser.addOption({spec.name, spec.description, spec.valueName});
+    for (const OptionRow &option : optionTable())
+        if (command < 0 || option.command == command)
+            parser.addOption({option.name, option.description, option.valueName});
 }
 
 ShmArguments failure(const QString &message)
@@ -154,14 +154,14 @@ ShmArguments parseShmArguments(const QStringList &arguments)
                                                              : ShmArguments::Version;
         return result;
     }
-    for (const OptionSpec &spec : optionTable()) {
-        if (spec.command != index)
+    for (const OptionRow &option : optionTable()) {
+        if (option.command != index)
             continue;
-        for (const QString &value : parser.values(spec.name)) {
-            const QString expected = spec.store(result, value);
+        for (const QString &value : parser.values(option.name)) {
+            const QString expected = option.store(result, value);
             if (!expected.isEmpty())
                 return failure(QStringLiteral("%1: --%2: expected %3, got %4")
-                                   .arg(command, spec.name, expected, console::quoted(value)));
+                                   .arg(command, option.name, expected, console::quoted(value)));
         }
     }
 

@@ -20,7 +20,7 @@ const QStringList ScenarioNames = {QStringLiteral("steady"), QStringLiteral("smo
 // does not fit, or an empty string.
 using Store = std::function<QString(SimOptions &, const QString &)>;
 
-struct OptionSpec
+struct OptionRow
 {
     QString name;
     QString valueName;  // empty for a flag
@@ -65,9 +65,9 @@ Store flag(bool SimOptions::*field)
 
 // Every option of the simulator; one more is one more row (and, if it only
 // makes sense with others, a line in checkCombination).
-const QVector<OptionSpec> &optionTable()
+const QVector<OptionRow> &optionTable()
 {
-    static const QVector<OptionSpec> table = {
+    static const QVector<OptionRow> table = {
         {QStringLiteral("listen"), QStringLiteral("ADDRESS"),
          QStringLiteral("Address to listen on (default 127.0.0.1)."),
          [](SimOptions &o, const QString &v) {
@@ -179,8 +179,8 @@ void addOptions(QCommandLineParser &parser)
                       QStringLiteral("Displays this help.")});
     parser.addOption({{QStringLiteral("v"), QStringLiteral("version")},
                       QStringLiteral("Displays the version.")});
-    for (const OptionSpec &spec : optionTable())
-        parser.addOption({spec.name, spec.description, spec.valueName});
+    for (const OptionRow &option : optionTable())
+        parser.addOption({option.name, option.description, option.valueName});
     parser.addPositionalArgument(QStringLiteral("CSV"),
                                  QStringLiteral("With --scenario file: one row of raw values "
                                                 "per reply."),
@@ -271,16 +271,16 @@ SimArguments parseSimArguments(const QStringList &arguments)
         return result;
     }
     SimOptions &o = result.options;
-    for (const OptionSpec &spec : optionTable()) {
+    for (const OptionRow &option : optionTable()) {
         // Every value is checked; the last one given counts.
-        QStringList values = parser.values(spec.name);
-        if (spec.valueName.isEmpty() && parser.isSet(spec.name))
+        QStringList values = parser.values(option.name);
+        if (option.valueName.isEmpty() && parser.isSet(option.name))
             values = QStringList{QString()};
         for (const QString &value : values) {
-            const QString expected = spec.store(o, value);
+            const QString expected = option.store(o, value);
             if (!expected.isEmpty())
                 return failure(QStringLiteral("--%1: expected %2, got %3")
-                                   .arg(spec.name, expected, console::quoted(value)));
+                                   .arg(option.name, expected, console::quoted(value)));
         }
     }
 
