@@ -54,7 +54,7 @@ mainwindow::mainwindow(QWidget *parent)
 
     auto *trendPage = new TrendPage(this);
     ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));
-    freeAccelPage = new FreeAccelPage(this);
+    auto *freeAccelPage = new FreeAccelPage(this);
     ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
     connect(this, &mainwindow::measurementReceived, freeAccelPage, &FreeAccelPage::onMeasurement);
     connect(freeAccelPage, &FreeAccelPage::peakCounted, trendPage, &TrendPage::markPeak);

@@ -10,7 +10,6 @@
 #include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
 
-class FreeAccelPage;
 class QSharedMemory;
 class QShowEvent;
 class QTimer;
@@ -97,7 +96,6 @@ private:
     QSharedMemory *dataSegment = nullptr;
     QSharedMemory *cmdSegment = nullptr;
     QTimer *pollTimer = nullptr;
-    FreeAccelPage *freeAccelPage = nullptr;  // the last tab
     LinkKeeper *link = nullptr;
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only
