@@ -43,8 +43,6 @@ inline int frameSize(unsigned char dataLength) { return dataLength + Overhead; }
 // it (its frames are fixed); the simulator and the tests build with it.
 char checksum(const QByteArray &bytes);
 
-inline bool sumsToZero(const QByteArray &frame) { return checksum(frame) == 0; }
-
 } // namespace Frames
 
 #endif

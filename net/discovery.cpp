@@ -125,7 +125,7 @@ void SocketClient::overrideProbeWait(int ms)
 bool SocketClient::tryConnectServer(QString ip)
 {
     qDebug() << "_____" << ip;
-    startConnect(ip);
+    connectToServer(ip);
     if (socket->waitForConnected(StoredAddressWaitMs))
         return true;
     // The attempt is given up for good: a server that answers late must not

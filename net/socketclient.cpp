@@ -53,11 +53,6 @@ void SocketClient::SweepLink::setServerAddress(const QString &ip)
 
 void SocketClient::connectToServer(QString ip)
 {
-    startConnect(ip);
-}
-
-void SocketClient::startConnect(const QString &ip)
-{
     dropConnection();
     // A partial frame of the dropped connection must not be glued to the
     // first bytes of the new one.

@@ -109,8 +109,6 @@ private:
     // announces the lowest that accepted.
     static void scanSubnet(const std::shared_ptr<SweepLink> &sweepLink);
 
-    // Drops whatever the data socket was doing and starts an attempt.
-    void startConnect(const QString &ip);
     void onDisconnected();
 
     QTcpSocket *socket;
