@@ -13,7 +13,7 @@ void mainwindow::startFind()
     if (!stored.isEmpty() && client->tryConnectServer(stored))
         return;
     qDebug() << "start find...";
-    client->findServer();
+    link->startLooking(stored);
 }
 
 void mainwindow::onSendFindPort(QString portName)

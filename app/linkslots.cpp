@@ -34,8 +34,10 @@ void mainwindow::showLinkState(LinkKeeper::State state, const QString &address)
     case LinkKeeper::State::Connected:
         ui.label_link->setText(text("已连接 %1").arg(address));
         break;
+    case LinkKeeper::State::Looking:
+        ui.label_link->setText(text("正在查找仪表"));
+        break;
     case LinkKeeper::State::Retrying:
-    case LinkKeeper::State::Sweeping:
         ui.label_link->setText(text("连接中断，正在重连"));
         break;
     }

@@ -2,7 +2,27 @@
 
 #include <QDebug>
 
+#include <iterator>
+
 #include "net/socketclient.h"
+
+bool SweepSchedule::tick(bool sweeping)
+{
+    // The pause runs from a sweep's end, however long the sweep took.
+    if (sweeping)
+        return false;
+    if (left > 0)
+        --left;
+    return left == 0;
+}
+
+void SweepSchedule::startPause()
+{
+    pauseLength = PauseTicks[step];
+    left = pauseLength;
+    if (step + 1 < int(std::size(PauseTicks)))
+        ++step;
+}
 
 LinkKeeper::LinkKeeper(SocketClient *client, QObject *parent)
     : QObject(parent), client(client)
@@ -16,17 +36,29 @@ LinkKeeper::LinkKeeper(SocketClient *client, QObject *parent)
     connect(client, &SocketClient::sweepEnded, this, &LinkKeeper::onSweepEnded);
 }
 
+void LinkKeeper::startLooking(const QString &stored)
+{
+    if (known.isEmpty())
+        known = stored;
+    // A show event during a cycle's sweep must not start a second one beside
+    // it; one in a pause of the cycle is welcome to sweep at once.
+    if (!client->isSweeping())
+        client->findServer();
+    if (current == State::Connecting)
+        enter(State::Looking);
+}
+
 void LinkKeeper::onConnected()
 {
     known = client->targetAddress();
-    tries = 0;
+    schedule.reset();
     sinceReply.start();
     enter(State::Connected);
 }
 
 void LinkKeeper::onLost()
 {
-    // A failed attempt while retrying is simply waited out until the next tick.
+    // A failed attempt while looking is simply waited out until the next tick.
     if (current == State::Connected)
         dropAndRetry();
 }
@@ -38,27 +70,27 @@ void LinkKeeper::onReply()
 
 void LinkKeeper::onSweepEnded()
 {
-    // A hit has been handed over through beforeConnect already; if that
-    // connection comes up, it ends the retrying.
-    if (current == State::Sweeping)
-        enter(State::Retrying);
+    if (!looking())
+        return;
+    // The sweep's hit (or an earlier sweep's, announced again) is being
+    // connected to right now; a try of another address must not cut in.
+    const QString found = client->serverAddress();
+    if (!found.isEmpty())
+        known = found;
+    schedule.startPause();
+    qDebug() << "link: next sweep in" << schedule.pause() << "s";
 }
 
 void LinkKeeper::onTick()
 {
-    if (current != State::Retrying)
+    if (!looking())
         return;
-    if (tries < TriesBeforeSweep) {
-        ++tries;
+    if (!known.isEmpty())
         client->connectToServer(known);
-        return;
-    }
-    tries = 0;
-    // A sweep already under way (a show event's) is waited for, not doubled.
-    if (!client->isSweeping())
+    if (schedule.tick(client->isSweeping())) {
+        qDebug() << "link: sweeping the subnet";
         client->findServer();
-    client->dropConnection();
-    enter(State::Sweeping);
+    }
 }
 
 void LinkKeeper::onPolled()
@@ -83,8 +115,17 @@ void LinkKeeper::onMeasurement()
 void LinkKeeper::dropAndRetry()
 {
     client->dropConnection();
-    tries = 0;
+    schedule.startPause();
     enter(State::Retrying);
+}
+
+void LinkKeeper::setManualTicks(bool on)
+{
+    manualTicks = on;
+    if (manualTicks)
+        ticker.stop();
+    else if (looking())
+        ticker.start();
 }
 
 void LinkKeeper::enter(State next)
@@ -95,7 +136,7 @@ void LinkKeeper::enter(State next)
     const State previous = current;
     current = next;
     announced = known;
-    if (current == State::Retrying)
+    if (looking() && !manualTicks)
         ticker.start();
     else
         ticker.stop();
@@ -105,12 +146,12 @@ void LinkKeeper::enter(State next)
     case State::Connected:
         qDebug() << "link: connected to" << known;
         break;
+    case State::Looking:
+        qDebug() << "link: looking for the server" << known;
+        break;
     case State::Retrying:
         qDebug() << (previous == State::Connected ? "link: lost, retrying" : "link: retrying")
                  << known;
-        break;
-    case State::Sweeping:
-        qDebug() << "link: sweeping the subnet";
         break;
     }
     emit stateChanged(current, known);

@@ -8,11 +8,38 @@
 
 class SocketClient;
 
-// Keeps the data connection to the meter server once discovery has made it:
-// notices a lost link (the socket closes or fails, or nothing at all is
-// heard for a while as the meter is polled) and mends it without blocking,
-// trying the last known address once a tick for a few tries, then sweeping
-// the subnet, then the address again, until the server answers. Also tells
+// When the looking cycle sweeps the subnet: once a pause, counted in ticks
+// from the end of the last sweep or from the loss of the link, has run out.
+// The pause grows while no server answers, since a meter switched off for
+// hours must not cost a sweep of the whole subnet every few seconds. A plain
+// value fed one event at a time, so its table can be checked tick by tick.
+class SweepSchedule
+{
+public:
+    static constexpr int PauseTicks[] = {5, 10, 20, 60};
+
+    // One tick; 'sweeping' says whether a sweep is under way, which the
+    // pause waits for. Whether a sweep is due now.
+    bool tick(bool sweeping);
+    // A sweep ended, or the link was lost: the next pause, one step longer
+    // than the last, starts now.
+    void startPause();
+    // A server answered: the next pause is the first one again.
+    void reset() { step = 0; }
+    int pause() const { return pauseLength; }
+
+private:
+    int step = 0;
+    int pauseLength = 0;
+    int left = 0;
+};
+
+// Keeps the data connection to the meter server: notices a lost link (the
+// socket closes or fails, or nothing at all is heard for a while as the
+// meter is polled) and mends it without blocking. Also goes on looking for a
+// server that did not answer the first discovery step. Either way the cycle
+// is the same: the known address once a tick, and a sweep of the subnet
+// whenever the sweep schedule says so, until a server answers. Also tells
 // whether the values on show have gone stale.
 class LinkKeeper : public QObject
 {
@@ -20,15 +47,14 @@ class LinkKeeper : public QObject
 
 public:
     enum class State {
-        Connecting,  // before the first connection, which is discovery's business
+        Connecting,  // before the first discovery step has had its answer
         Connected,
-        Retrying,    // the last known address, once a tick
-        Sweeping,    // waiting for a sweep of the subnet to end
+        Looking,     // no link yet: the cycle looks for a server
+        Retrying,    // the link was lost: the cycle looks for it again
     };
     Q_ENUM(State)
 
     static constexpr int TickMs = 1000;
-    static constexpr int TriesBeforeSweep = 5;
     static constexpr int SilenceLimitMs = 3000;
     static constexpr int StaleAfterMs = 1000;
     // Polls further apart than this mean polling was stopped on purpose
@@ -41,6 +67,11 @@ public:
     QString address() const { return known; }
     bool valuesStale() const { return stale; }
 
+    // The discovery step found no server at once ('stored', the address
+    // from the settings, if any, did not answer): sweeps, unless a sweep is
+    // under way already, and from then on looks by itself.
+    void startLooking(const QString &stored);
+
     // One entry point per event. The client's own signals are wired to the
     // first four here; the owner of the polling reports the last two.
     void onConnected();
@@ -51,21 +82,27 @@ public:
     void onPolled();
     void onMeasurement();
 
+    // Tests only: the keeper's own one-second timer stays off, and the test
+    // calls onTick() itself.
+    void setManualTicks(bool on);
+
 signals:
     void stateChanged(LinkKeeper::State state, const QString &address);
     void staleChanged(bool stale);
 
 private:
+    bool looking() const { return current == State::Looking || current == State::Retrying; }
     void enter(State next);
     void dropAndRetry();
     void setStale(bool on);
 
     SocketClient *client;
     QTimer ticker;
+    bool manualTicks = false;
+    SweepSchedule schedule;
     State current = State::Connecting;
     QString known;
     QString announced;  // the address of the last stateChanged
-    int tries = 0;
     QElapsedTimer sinceReply;
     QElapsedTimer sinceMeasurement;
     QElapsedTimer sincePoll;
