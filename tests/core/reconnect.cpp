@@ -10,7 +10,8 @@
 using discoverytest::loopback;
 using State = LinkKeeper::State;
 
-// The parallel sweep's choice and the reconnect cycle, on 127.0.0.x.
+// The parallel sweep's choice, the sweep schedule, and the cycle that looks
+// for the server before any link and after a lost one, on 127.0.0.x.
 class tst_Reconnect : public QObject
 {
     Q_OBJECT
@@ -31,7 +32,35 @@ class tst_Reconnect : public QObject
         bool reaches(State s) { return QTest::qWaitFor([&] { return keeper.state() == s; }, 5000); }
     };
 
+    // A keeper whose first discovery step found nothing, ticked by the test;
+    // a sweep's hit is connected to as the window does.
+    struct LookingRig {
+        SocketClient client;
+        LinkKeeper keeper{&client};
+        int sweepsEnded = 0;  // counted on this thread: the sweep ends on the pool's
+        explicit LookingRig(const QString &stored)
+        {
+            keeper.setManualTicks(true);
+            QObject::connect(&client, &SocketClient::beforeConnect, &client,
+                             &SocketClient::connectToServer);
+            QObject::connect(&client, &SocketClient::sweepEnded, &keeper, [this] { ++sweepsEnded; });
+            keeper.startLooking(stored);
+        }
+        void tick(int times)
+        {
+            for (int i = 0; i < times; ++i)
+                keeper.onTick();
+        }
+        bool sweepsDone(int count)
+        {
+            return QTest::qWaitFor([&] { return sweepsEnded >= count && !client.isSweeping(); }, 5000);
+        }
+    };
+
 private slots:
+    void sweepSchedule_data();
+    void sweepSchedule();
+
     void init() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
     void cleanup()
     {
@@ -93,7 +122,117 @@ private slots:
         QVERIFY(server->listen(loopback(42)));
         QVERIFY(QTest::qWaitFor([&] { return rig.keeper.address() == loopback(42); }, 10000));
     }
+
+    void serverAppears_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("ticks");  // from the server's start until the keeper connects
+        // The server starts three ticks after the first step's sweep ended.
+        QTest::newRow("stored: the next try") << loopback(42) << 1;
+        QTest::newRow("none stored: the next sweep, two ticks on") << QString() << 2;
+    }
+
+    // Before any link, a server that comes up later is found by the keeper
+    // alone: by its once-a-tick try when its address is stored, else by the
+    // next sweep, and nothing is tried before that sweep.
+    void serverAppears()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, ticks);
+        LookingRig rig(stored);
+        QCOMPARE(rig.keeper.state(), State::Looking);
+        QVERIFY(rig.sweepsDone(1));
+        rig.tick(3);
+        testsupport::LoopbackServer server;
+        QVERIFY(server.listen(loopback(42)));
+        for (int i = 1; i < ticks; ++i) {
+            rig.tick(1);
+            QVERIFY(!rig.client.isSweeping());
+            QCOMPARE(rig.client.targetAddress(), stored);
+        }
+        rig.tick(1);
+        QVERIFY(QTest::qWaitFor([&] { return rig.keeper.state() == State::Connected; }, 5000));
+        QCOMPARE(rig.keeper.address(), loopback(42));
+    }
+
+    // A show event while the cycle sweeps waits for that sweep; one in a
+    // pause of the cycle sweeps at once.
+    void showEventsDuringCycle()
+    {
+        LookingRig rig{QString()};
+        QVERIFY(rig.sweepsDone(1));
+        rig.tick(SweepSchedule::PauseTicks[0]);
+        QVERIFY(rig.client.isSweeping());
+        rig.keeper.startLooking(QString());
+        QVERIFY(rig.sweepsDone(2) && QThreadPool::globalInstance()->waitForDone(5000));
+        QCoreApplication::sendPostedEvents();  // a second sweep's end would be queued by now
+        QCOMPARE(rig.sweepsEnded, 2);
+
+        rig.tick(2);
+        QVERIFY(!rig.client.isSweeping());
+        rig.keeper.startLooking(QString());
+        QVERIFY(rig.client.isSweeping() && rig.sweepsDone(3));
+        QCOMPARE(rig.keeper.state(), State::Looking);
+    }
 };
+
+void tst_Reconnect::sweepSchedule_data()
+{
+    QTest::addColumn<QString>("events");  // "TICK:EVENT ...", right after that tick
+    QTest::addColumn<int>("sweepTicks");  // how long each sweep takes
+    QTest::addColumn<QList<int>>("sweeps");  // the ticks at which sweeps start, up to 200
+
+    // s: the first discovery step sweeps; l: the link is lost; c: a connection.
+    QTest::newRow("before any link") << "0:s" << 1 << QList<int>{0, 5, 15, 35, 95, 155};
+    QTest::newRow("after a lost link") << "0:l" << 1 << QList<int>{5, 15, 35, 95, 155};
+    QTest::newRow("a connection resets the backoff")
+        << "0:s 100:c 110:l" << 1 << QList<int>{0, 5, 15, 35, 95, 115, 125, 145};
+    QTest::newRow("pauses count from a slow sweep's end")
+        << "0:s" << 3 << QList<int>{0, 7, 19, 41, 103, 165};
+}
+
+// The schedule as the keeper drives it: ticks only while looking, a sweep's
+// end heard only while looking.
+void tst_Reconnect::sweepSchedule()
+{
+    QFETCH(QString, events);
+    QFETCH(int, sweepTicks);
+    QFETCH(QList<int>, sweeps);
+    QMap<int, QChar> at;
+    for (const QString &event : events.split(QLatin1Char(' ')))
+        at[event.section(QLatin1Char(':'), 0, 0).toInt()] = event.section(QLatin1Char(':'), 1).at(0);
+
+    SweepSchedule schedule;
+    bool looking = false;
+    int sweepEndsAt = -1;
+    QList<int> started;
+    const auto sweep = [&](int tick) {
+        started << tick;
+        sweepEndsAt = tick + sweepTicks;
+    };
+    for (int tick = 0; tick <= 200; ++tick) {
+        if (tick == sweepEndsAt && looking)
+            schedule.startPause();
+        const bool sweeping = tick < sweepEndsAt;
+        if (looking && schedule.tick(sweeping))
+            sweep(tick);
+        switch (at.value(tick, QLatin1Char('-')).toLatin1()) {
+        case 's':
+            looking = true;
+            sweep(tick);
+            break;
+        case 'l':
+            looking = true;
+            schedule.startPause();
+            break;
+        case 'c':
+            looking = false;
+            schedule.reset();
+            break;
+        }
+    }
+    QCOMPARE(started, sweeps);
+}
 
 OPA_TEST_CLASS(tst_Reconnect)
 #include "reconnect.moc"
