@@ -54,16 +54,26 @@ public:
     // says otherwise (boxes.setClosing(false)).
     bool start(const QStringList &args)
     {
+        if (!startSimulator(args))
+            return false;
+        showWindow();
+        return QTest::qWaitFor([&] { return access().serverConnected(); }, 5000);
+    }
+    bool startSimulator(const QStringList &args)
+    {
         sim.setProcessChannelMode(QProcess::MergedChannels);
         sim.start(QStringLiteral(OPA_SIM_PATH), args);
-        if (!QTest::qWaitFor([&] { return log().contains("listening on") || sim.state() == QProcess::NotRunning; }, 5000)
-            || !log().contains("listening on"))
-            return false;
+        return QTest::qWaitFor([&] { return log().contains("listening on") || sim.state() == QProcess::NotRunning; }, 5000)
+               && log().contains("listening on");
+    }
+    // The simulator's address stored, the window shown; the simulator may
+    // come later.
+    void showWindow()
+    {
         QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat)
             .setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
         window.reset(new mainwindow);
         window->show();
-        return QTest::qWaitFor([&] { return access().serverConnected(); }, 5000);
     }
 
     MainWindowTestAccess access() { return MainWindowTestAccess(*window); }
@@ -87,6 +97,16 @@ public:
     bool waitForCommand(const QString &hex, int times = 1)
     {
         return QTest::qWaitFor([&] { return commands().count(hex) >= times; }, 10000);
+    }
+    // When the simulator received 'hex' first, by its log's time stamp.
+    QTime commandTime(const QString &hex)
+    {
+        const QByteArray all = log();
+        const int end = all.indexOf(" recv " + hex.toLatin1());
+        if (end < 0)
+            return QTime();
+        return QTime::fromString(QString::fromLatin1(all.mid(all.lastIndexOf('\n', end) + 1, 12)),
+                                 QStringLiteral("hh:mm:ss.zzz"));
     }
 
     testsupport::ScopedWorkDir dir;

@@ -32,14 +32,24 @@ private slots:
         QVERIFY(s.start({}));
         s.access().seraildata(QByteArray::fromHex("064A00B0"));
         QVERIFY(s.waitForCommand("213900A6"));
-        const QByteArray log = s.log();
-        const auto at = [&](const char *command) {
-            const int end = log.indexOf(QByteArray(" recv ") + command);
-            return QTime::fromString(QString::fromLatin1(log.mid(log.lastIndexOf('\n', end) + 1, 12)),
-                                     QStringLiteral("hh:mm:ss.zzz"));
-        };
-        const int apartMs = at("213800A7").msecsTo(at("213900A6"));
+        const int apartMs = s.commandTime("213800A7").msecsTo(s.commandTime("213900A6"));
         QVERIFY2(apartMs >= 900, qPrintable(QString::number(apartMs)));
+    }
+
+    // The meter switched on after the program, its address stored: the
+    // program, looking by itself, polls it within 2 s of its start.
+    void meterSwitchedOnLater()
+    {
+        e2e::Session s;
+        s.showWindow();
+        QVERIFY(QTest::qWaitFor([&] { return s.ui().label_link->text() == QStringLiteral("正在查找仪表"); }, 5000));
+        const QTime switchedOn = QTime::currentTime();
+        QVERIFY(s.startSimulator({"--scenario", "steady"}));
+        QVERIFY(s.waitForCommand("213300AC"));
+        const int afterMs = switchedOn.msecsTo(s.commandTime("213300AC"));
+        qInfo("first poll %d ms after the simulator's start", afterMs);
+        QVERIFY2(afterMs >= 0 && afterMs <= 2000, qPrintable(QString::number(afterMs)));
+        QCOMPARE(s.ui().label_link->text(), QStringLiteral("已连接 127.0.0.1"));
     }
 };
 
