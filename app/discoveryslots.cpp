@@ -2,7 +2,7 @@
 
 #include <QDebug>
 
-#include "net/settings.h"
+#include "config/settings.h"
 #include "net/socketclient.h"
 
 // Server discovery and the hand-over to the data connection.

@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 #include "meter/freeaccelcsv.h"
-#include "net/settings.h"
+#include "config/settings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "meter/freeaccelcsv.h"
 #include "meter/freeaccelseries.h"
-#include "net/settings.h"
+#include "config/settings.h"
 #include "support/testsupport.h"
 
 Q_DECLARE_METATYPE(FreeAccelMethod)

@@ -9,7 +9,7 @@
 
 #include "app/freeaccelpage.h"
 #include "meter/freeaccelcsv.h"
-#include "net/settings.h"
+#include "config/settings.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 

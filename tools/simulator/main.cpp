@@ -2,8 +2,8 @@
 
 #include "common/console.h"
 #include "common/signalwatcher.h"
-#include "sim/meterserver.h"
-#include "sim/simoptions.h"
+#include "simulator/meterserver.h"
+#include "simulator/simoptions.h"
 
 int main(int argc, char *argv[])
 {

@@ -1,12 +1,14 @@
-#ifndef NET_SETTINGS_H
-#define NET_SETTINGS_H
+#ifndef CONFIG_SETTINGS_H
+#define CONFIG_SETTINGS_H
 
 #include <QString>
 
 #include "meter/freeaccelseries.h"
 
 // The settings file "./set.ini" in the working folder. Each call opens the
-// file for its one read or write and closes it again.
+// file for its one read or write and closes it again. One section per topic
+// ([Server], [FreeAcceleration]); later topics add theirs here, so that no
+// other unit knows the file's keys.
 namespace settings {
 
 // The remembered meter server address, or empty text when there is none.

@@ -1,5 +1,5 @@
-#ifndef SHM_TOOL_SEGMENTS_H
-#define SHM_TOOL_SEGMENTS_H
+#ifndef COMPANION_SEGMENTS_H
+#define COMPANION_SEGMENTS_H
 
 #include <QByteArray>
 #include <QSharedMemory>

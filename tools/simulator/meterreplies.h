@@ -1,5 +1,5 @@
-#ifndef SIM_METERREPLIES_H
-#define SIM_METERREPLIES_H
+#ifndef SIMULATOR_METERREPLIES_H
+#define SIMULATOR_METERREPLIES_H
 
 #include <QByteArray>
 

@@ -3,10 +3,10 @@
 
 #include "common/console.h"
 #include "common/signalwatcher.h"
-#include "shm/companionjobs.h"
-#include "shm/recordtext.h"
-#include "shm/segments.h"
-#include "shm/shmoptions.h"
+#include "companion/companionjobs.h"
+#include "companion/recordtext.h"
+#include "companion/segments.h"
+#include "companion/shmoptions.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef SIM_METERSERVER_H
-#define SIM_METERSERVER_H
+#ifndef SIMULATOR_METERSERVER_H
+#define SIMULATOR_METERSERVER_H
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "net/framecutter.h"
-#include "sim/noacceptlistener.h"
-#include "sim/scenario.h"
-#include "sim/simoptions.h"
+#include "simulator/noacceptlistener.h"
+#include "simulator/scenario.h"
+#include "simulator/simoptions.h"
 
 // The simulated meter behind its network server: serves one client at a
 // time (later ones wait in the backlog until it leaves), answers the

@@ -1,11 +1,11 @@
-#ifndef SHM_TOOL_COMPANIONJOBS_H
-#define SHM_TOOL_COMPANIONJOBS_H
+#ifndef COMPANION_COMPANIONJOBS_H
+#define COMPANION_COMPANIONJOBS_H
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
-#include "shm/segments.h"
+#include "companion/segments.h"
 
 class QIODevice;
 

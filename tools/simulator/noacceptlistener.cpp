@@ -1,4 +1,4 @@
-#include "sim/noacceptlistener.h"
+#include "simulator/noacceptlistener.h"
 
 #include <QTcpServer>
 

@@ -1,4 +1,4 @@
-#include "shm/recordtext.h"
+#include "companion/recordtext.h"
 
 #include <QRegularExpression>
 

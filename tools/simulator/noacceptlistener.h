@@ -1,5 +1,5 @@
-#ifndef SIM_NOACCEPTLISTENER_H
-#define SIM_NOACCEPTLISTENER_H
+#ifndef SIMULATOR_NOACCEPTLISTENER_H
+#define SIMULATOR_NOACCEPTLISTENER_H
 
 #include <QHostAddress>
 #include <QString>

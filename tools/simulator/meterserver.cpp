@@ -1,10 +1,10 @@
-#include "sim/meterserver.h"
+#include "simulator/meterserver.h"
 
 #include <QTcpSocket>
 
 #include "common/console.h"
 #include "common/numbers.h"
-#include "sim/meterreplies.h"
+#include "simulator/meterreplies.h"
 
 using console::hex;
 

@@ -1,4 +1,4 @@
-#include "shm/companionjobs.h"
+#include "companion/companionjobs.h"
 
 #include <QDateTime>
 #include <QIODevice>
@@ -6,7 +6,7 @@
 #include "common/console.h"
 #include "meter/frames.h"
 #include "meter/measurement.h"
-#include "shm/recordtext.h"
+#include "companion/recordtext.h"
 #include "shm/shmrecord.h"
 
 using console::hex;

@@ -1,4 +1,4 @@
-#include "sim/scenario.h"
+#include "simulator/scenario.h"
 
 #include <QFile>
 #include <QStringList>
@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "common/numbers.h"
-#include "sim/simoptions.h"
+#include "simulator/simoptions.h"
 
 namespace {
 

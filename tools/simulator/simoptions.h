@@ -1,5 +1,5 @@
-#ifndef SIM_SIMOPTIONS_H
-#define SIM_SIMOPTIONS_H
+#ifndef SIMULATOR_SIMOPTIONS_H
+#define SIMULATOR_SIMOPTIONS_H
 
 #include <QHostAddress>
 #include <QString>

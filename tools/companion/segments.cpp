@@ -1,4 +1,4 @@
-#include "shm/segments.h"
+#include "companion/segments.h"
 
 #include <QtEndian>
 

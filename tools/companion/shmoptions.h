@@ -1,5 +1,5 @@
-#ifndef SHM_TOOL_SHMOPTIONS_H
-#define SHM_TOOL_SHMOPTIONS_H
+#ifndef COMPANION_SHMOPTIONS_H
+#define COMPANION_SHMOPTIONS_H
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
-#ifndef SIM_SCENARIO_H
-#define SIM_SCENARIO_H
+#ifndef SIMULATOR_SCENARIO_H
+#define SIMULATOR_SCENARIO_H
 
 #include <QString>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "sim/simoptions.h"
+#include "simulator/simoptions.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -8,7 +8,7 @@
 
 #include "common/console.h"
 #include "common/numbers.h"
-#include "sim/meterserver.h"
+#include "simulator/meterserver.h"
 
 namespace {
 

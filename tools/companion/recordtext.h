@@ -1,12 +1,12 @@
-#ifndef SHM_TOOL_RECORDTEXT_H
-#define SHM_TOOL_RECORDTEXT_H
+#ifndef COMPANION_RECORDTEXT_H
+#define COMPANION_RECORDTEXT_H
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
 #include "meter/measurement.h"
-#include "shm/segments.h"
+#include "companion/segments.h"
 
 // The companion's printed forms: what `read` says about the data segment,
 // the CSV of `log`, and the HEX argument of `send`.

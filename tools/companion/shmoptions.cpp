@@ -1,4 +1,4 @@
-#include "shm/shmoptions.h"
+#include "companion/shmoptions.h"
 
 #include <QCommandLineParser>
 #include <QVector>
@@ -7,7 +7,7 @@
 
 #include "common/console.h"
 #include "common/numbers.h"
-#include "shm/recordtext.h"
+#include "companion/recordtext.h"
 #include "shm/shmrecord.h"
 
 namespace {

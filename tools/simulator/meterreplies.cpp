@@ -1,4 +1,4 @@
-#include "sim/meterreplies.h"
+#include "simulator/meterreplies.h"
 
 #include <iterator>
 

@@ -1,4 +1,4 @@
-#include "net/settings.h"
+#include "config/settings.h"
 
 #include <QDebug>
 #include <QSettings>
