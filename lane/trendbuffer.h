@@ -1,11 +1,11 @@
-#ifndef METER_TRENDBUFFER_H
-#define METER_TRENDBUFFER_H
+#ifndef LANE_TRENDBUFFER_H
+#define LANE_TRENDBUFFER_H
 
 #include <QContiguousCache>
 #include <QPointF>
 #include <QVector>
 
-#include "meter/measurement.h"
+#include "lane/lanereading.h"
 
 // The readings of the last minute, as the live curve shows them. A ring of
 // fixed capacity, so that a flood of replies costs the chart no more than a
@@ -20,9 +20,8 @@ public:
 
     TrendBuffer();
 
-    // A reading taken at 'atMs' (any monotonic millisecond clock). A reading
-    // without K adds N only, as the form shows no K for it either.
-    void append(qint64 atMs, const Measurement::Reading &reading);
+    // A reading, at its monotonic stamp. One whose K is not shown adds N only.
+    void append(const LaneReading &reading);
 
     // The points no older than SpanMs before 'nowMs', with x in seconds
     // relative to 'nowMs' (-60 .. 0), ready to hand to a series whole.

@@ -1,12 +1,13 @@
-#include "meter/trendbuffer.h"
+#include "lane/trendbuffer.h"
 
 TrendBuffer::TrendBuffer() : ring(Capacity) {}
 
-void TrendBuffer::append(qint64 atMs, const Measurement::Reading &reading)
+void TrendBuffer::append(const LaneReading &reading)
 {
+    const qint64 atMs = reading.monotonicMs;
     while (!ring.isEmpty() && ring.first().atMs < atMs - SpanMs)
         ring.removeFirst();
-    ring.append({atMs, reading.N, reading.K, reading.hasK});
+    ring.append({atMs, reading.n, reading.k, reading.has(LaneReading::K)});
     // The ring's indexes only grow; months of replies would overflow them.
     if (!ring.areIndexesValid())
         ring.normalizeIndexes();
