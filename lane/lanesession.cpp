@@ -44,6 +44,8 @@ LaneSession::LaneSession(QObject *parent)
 {
     qRegisterMetaType<LaneReading>();
     qRegisterMetaType<SeriesOutcome>();
+    qRegisterMetaType<Snap>();
+    qRegisterMetaType<FreeAccelMethod>();
     connect(&rec, &Recorder::started, this, &LaneSession::recordingStarted);
     connect(&rec, &Recorder::stopped, this, [this](const QString &path, const QString &error) {
         if (error.isEmpty())

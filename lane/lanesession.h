@@ -94,4 +94,7 @@ private:
     Recorder rec;
 };
 
+Q_DECLARE_METATYPE(Snap)
+Q_DECLARE_METATYPE(FreeAccelMethod)
+
 #endif

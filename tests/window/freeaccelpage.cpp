@@ -8,7 +8,7 @@
 #include <QSpinBox>
 
 #include "app/freeaccelpage.h"
-#include "meter/freeaccelcsv.h"
+#include "lane/freeaccelcsv.h"
 #include "config/settings.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"

@@ -1,12 +1,11 @@
 #include "companion/companionjobs.h"
 
 #include <QDateTime>
-#include <QIODevice>
 
 #include "common/console.h"
 #include "meter/frames.h"
-#include "meter/measurement.h"
 #include "companion/recordtext.h"
+#include "lane/lanereading.h"
 #include "shm/shmrecord.h"
 
 using console::hex;
@@ -67,8 +66,8 @@ void CommandSender::finish(Outcome outcome, const QString &line)
     emit finished();
 }
 
-MeasurementLogger::MeasurementLogger(double rateHz, int count, QIODevice *out, QObject *parent)
-    : QObject(parent), out(out), count(count)
+MeasurementLogger::MeasurementLogger(double rateHz, int count, QObject *parent)
+    : QObject(parent), count(count)
 {
     rateTimer.setInterval(qMax(1, qRound(1000.0 / rateHz)));
     connect(&rateTimer, &QTimer::timeout, this, &MeasurementLogger::tick);
@@ -79,7 +78,6 @@ bool MeasurementLogger::start(QString *error)
 {
     if (!request(error))
         return false;
-    out->write(RecordText::csvHeader().toUtf8() + '\n');
     rateTimer.start();
     poller.start(PollMs);
     return true;
@@ -132,9 +130,10 @@ void MeasurementLogger::readAnswer()
     if (!rateTimer.isActive())
         return;
     const DataReading reading = readDataSegment();
-    Measurement::Reading values;
+    LaneReading values;
     if (reading.state != DataReading::Record
-        || !Measurement::decode(reading.array, &values)) {
+        // The log keeps wall time only.
+        || !LaneReading::fromReply(reading.array, 0, QDateTime::currentDateTime(), &values)) {
         if (!warnedNoMeasurement)
             emit notice(QStringLiteral("no measurement in the data segment yet: ")
                         + RecordText::describe(reading));
@@ -142,7 +141,7 @@ void MeasurementLogger::readAnswer()
         return;
     }
     warnedNoMeasurement = false;
-    out->write(RecordText::csvLine(QDateTime::currentDateTime(), values).toUtf8() + '\n');
+    emit row(RecordText::csvLine(values));
     ++written;
     if (count > 0 && written >= count) {
         stop();

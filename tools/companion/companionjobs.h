@@ -7,8 +7,6 @@
 
 #include "companion/segments.h"
 
-class QIODevice;
-
 // `send`: places one command and waits until the program wipes it or the
 // time is up. The segment is held until then, because on most systems a
 // segment that nobody holds is gone.
@@ -43,14 +41,14 @@ private:
     bool done = false;
 };
 
-// `log`: asks for the last measurement at a steady rate and writes one CSV
-// line per answer. A request stays in place until the program takes it;
-// no new one is placed meanwhile.
+// `log`: asks for the last measurement at a steady rate and hands on one
+// CSV line (RecordText::csvLine) per answer. A request stays in place until
+// the program takes it; no new one is placed meanwhile.
 class MeasurementLogger : public QObject
 {
     Q_OBJECT
 public:
-    MeasurementLogger(double rateHz, int count, QIODevice *out, QObject *parent = nullptr);
+    MeasurementLogger(double rateHz, int count, QObject *parent = nullptr);
     bool start(QString *error);
     void stop();
     int lines() const { return written; }
@@ -62,6 +60,7 @@ public:
     static constexpr int SlowAnswerMs = 1000;
 
 signals:
+    void row(const QString &line);
     void notice(const QString &line);
     void finished();
 
@@ -72,7 +71,6 @@ private:
     void readAnswer();
 
     CommandSlot slot;
-    QIODevice *out;
     int count;
     QTimer rateTimer;
     QTimer poller;

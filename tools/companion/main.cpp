@@ -3,6 +3,7 @@
 
 #include "common/console.h"
 #include "common/signalwatcher.h"
+#include "lane/csvfile.h"
 #include "companion/companionjobs.h"
 #include "companion/recordtext.h"
 #include "companion/segments.h"
@@ -24,22 +25,36 @@ int send(QCoreApplication &app, const ShmArguments &arguments)
     return sender.outcome() == CommandSender::Taken ? 0 : 1;
 }
 
+// Standard output is unbuffered, so that a logger stopped by a signal
+// leaves whole lines; a file is the program's own CSV file, which appends.
 int log(QCoreApplication &app, const ShmArguments &arguments)
 {
-    // Unbuffered, so that a logger stopped by a signal leaves whole lines.
     QFile out;
-    const bool opened = arguments.csvPath.isEmpty()
-                            ? out.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered)
-                            : (out.setFileName(arguments.csvPath),
-                               out.open(QIODevice::WriteOnly | QIODevice::Truncate
-                                        | QIODevice::Unbuffered));
-    if (!opened) {
-        console::err(QStringLiteral("opacimeter-shm: log: cannot write %1: %2")
-                         .arg(arguments.csvPath, out.errorString()));
+    CsvFile csv;
+    const QString header = RecordText::csvHeader();
+    const bool toFile = !arguments.csvPath.isEmpty();
+    if (toFile ? !csv.open(arguments.csvPath, header)
+               : !out.open(1, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        console::err(QStringLiteral("opacimeter-shm: log: ")
+                     + (toFile ? csv.errorString() : out.errorString()));
         return 1;
     }
-    MeasurementLogger logger(arguments.rateHz, arguments.count, &out);
+    if (!toFile)
+        out.write(header.toUtf8() + '\n');
+    MeasurementLogger logger(arguments.rateHz, arguments.count);
     SignalWatcher watcher;
+    int status = 0;
+    QObject::connect(&logger, &MeasurementLogger::row, &app, [&](const QString &line) {
+        if (!toFile)
+            out.write(line.toUtf8() + '\n');
+        else if (!csv.append(line))
+            app.quit();
+    });
+    QObject::connect(&csv, &CsvFile::failed, &app, [&](const QString &reason) {
+        console::err(QStringLiteral("opacimeter-shm: log: ") + reason);
+        status = 1;
+        app.quit();
+    });
     QObject::connect(&logger, &MeasurementLogger::notice, &console::err);
     QObject::connect(&logger, &MeasurementLogger::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
@@ -54,10 +69,11 @@ int log(QCoreApplication &app, const ShmArguments &arguments)
     }
     app.exec();
     logger.stop();
-    if (!arguments.csvPath.isEmpty())
+    csv.close();
+    if (toFile && status == 0)
         console::err(QStringLiteral("logged %1 measurements to %2").arg(logger.lines())
                          .arg(arguments.csvPath));
-    return 0;
+    return status;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "common/console.h"
 #include "common/numbers.h"
+#include "lane/csvfile.h"
+#include "lane/lanereading.h"
 #include "meter/measurement.h"
 
 namespace RecordText {
@@ -59,11 +61,10 @@ QString csvHeader()
     return QStringLiteral("time,N,Ns,K,chamber,smoke,energy");
 }
 
-QString csvLine(const QDateTime &when, const Measurement::Reading &r)
+QString csvLine(const LaneReading &reading)
 {
-    return QStringList{when.toString(Qt::ISODateWithMs), number(r.N), number(r.Ns), number(r.K),
-                       number(r.chamberTemp), number(r.smokeTemp), number(r.energy)}
-        .join(QLatin1Char(','));
+    return CsvFile::timeText(reading.time, true) + QLatin1Char(',')
+           + reading.shownTexts().join(QLatin1Char(','));
 }
 
 bool parseHex(const QString &text, QByteArray *bytes, QString *error)

@@ -5,8 +5,9 @@
 #include <QDateTime>
 #include <QString>
 
-#include "meter/measurement.h"
 #include "companion/segments.h"
+
+struct LaneReading;
 
 // The companion's printed forms: what `read` says about the data segment,
 // the CSV of `log`, and the HEX argument of `send`.
@@ -19,7 +20,9 @@ QString describe(const DataReading &reading);
 int exitStatus(const DataReading &reading);
 
 QString csvHeader();
-QString csvLine(const QDateTime &when, const Measurement::Reading &values);
+// The reading's time with milliseconds, then its values as the program
+// shows them, empty where it shows none.
+QString csvLine(const LaneReading &reading);
 
 // Pairs of hex digits; blanks between bytes are allowed ("21 33 00 AC").
 bool parseHex(const QString &text, QByteArray *bytes, QString *error);
