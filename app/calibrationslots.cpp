@@ -6,30 +6,19 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "lane/lanesession.h"
 #include "meter/frames.h"
+#include "net/meterlink.h"
 #include "platform/pause.h"
 
 // Calibration and factory reset.
 
 namespace {
 
-constexpr int StopPollingPauseMs = 50;
-constexpr int StopPollingPauses = 3;
 constexpr int CalibrationStepPauseMs = 1000;
 constexpr int CalibrationStepPauses = 3;
 constexpr int ResetStepPauseMs = 1000;
 constexpr int CompletionBoxMs = 1500;
-
-// Gives a poll already on its way time to be answered before the meter is
-// sent a command of another kind.
-void stopPolling(QTimer *pollTimer)
-{
-    if (!pollTimer->isActive())
-        return;
-    pollTimer->stop();
-    for (int i = 0; i < StopPollingPauses; ++i)
-        platform::pauseMs(StopPollingPauseMs);
-}
 
 } // namespace
 
@@ -37,7 +26,7 @@ void mainwindow::on_adjustButton_clicked()
 {
     ui.adjustButton->setText(QStringLiteral("正在校准"));
     ui.adjustButton->setEnabled(false);
-    stopPolling(pollTimer);
+    meterLink->stopPolling();
 
     emit writecmd(Frames::calibrateStep1());
     // The meter needs about three seconds between the two steps; one event
@@ -56,9 +45,10 @@ void mainwindow::on_adjustButton_clicked()
 
 void mainwindow::on_refactButton_clicked()
 {
-    stopPolling(pollTimer);
+    meterLink->stopPolling();
     emit writecmd(Frames::factoryReset());
     factoryResetPending = true;
+    session->beginFactoryReset();
 }
 
 void mainwindow::onCalibrationDone()
@@ -79,7 +69,7 @@ void mainwindow::onCalibrationDone()
         return;
 
     factoryResetPending = false;
-    pollTimer->start(PollingIntervalMs);
+    meterLink->startPolling();
 }
 
 void mainwindow::onFactoryResetAccepted()

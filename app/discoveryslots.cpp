@@ -2,7 +2,8 @@
 
 #include <QDebug>
 
-#include "net/settings.h"
+#include "config/settings.h"
+#include "net/meterlink.h"
 #include "net/socketclient.h"
 
 // Server discovery and the hand-over to the data connection.
@@ -23,7 +24,7 @@ void mainwindow::onSendFindPort(QString portName)
     settings::storeServerAddress(portName);
     serverConnected = true;
     ui.adjustButton->setEnabled(true);
-    pollTimer->start(PollingIntervalMs);
+    meterLink->startPolling();
 }
 
 void mainwindow::onBeforeConnect(QString strIP)

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,8 +14,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "meter/freeaccelcsv.h"
-#include "net/settings.h"
+#include "config/settings.h"
+#include "lane/lanesession.h"
 
 namespace {
 
@@ -34,8 +33,8 @@ QString FreeAccelPage::title()
     return QStringLiteral("自由加速");
 }
 
-FreeAccelPage::FreeAccelPage(QWidget *window)
-    : QWidget(window)
+FreeAccelPage::FreeAccelPage(LaneSession *session, QWidget *window)
+    : QWidget(window), session(session)
 {
     setObjectName(QStringLiteral("freeAccelPage"));
     // The tab's 12-pt face leaves too little room for the parameters and
@@ -44,6 +43,16 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     small.setPointSize(10);
     setFont(small);
 
+    buildRules();
+    buildOutcome();
+    layOut();
+    follow(window);
+    showMethod(settings::storedFreeAccelMethod());
+    showState();
+}
+
+void FreeAccelPage::buildRules()
+{
     preset = new QComboBox(this);
     for (const FreeAccelMethod &m : FreeAccelMethod::presets())
         preset->addItem(m.name);
@@ -70,7 +79,10 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     // Like the form's buttons, from image files in the working folder.
     startButton->setIcon(QIcon(QStringLiteral("ang.png")));
     stopButton->setIcon(QIcon(QStringLiteral("time.png")));
+}
 
+void FreeAccelPage::buildOutcome()
+{
     prompt = new QLabel(this);
     prompt->setObjectName(QStringLiteral("freeAccelPrompt"));
     QFont big = font();
@@ -100,7 +112,10 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     fileStatus = new QLabel(this);
     fileStatus->setObjectName(QStringLiteral("freeAccelFileStatus"));
     fileStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+}
 
+void FreeAccelPage::layOut()
+{
     auto *rules = new QHBoxLayout;
     rules->addWidget(caption(QStringLiteral("方法"), this));
     rules->addWidget(preset);
@@ -130,7 +145,10 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     page->addWidget(prompt);
     page->addWidget(snapTable, 1);
     page->addLayout(outcome);
+}
 
+void FreeAccelPage::follow(QWidget *window)
+{
     auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), window);
     f5->setContext(Qt::WindowShortcut);
     connect(f5, &QShortcut::activated, this, &FreeAccelPage::startSeries);
@@ -145,8 +163,14 @@ FreeAccelPage::FreeAccelPage(QWidget *window)
     connect(rejectDecreasing, &QCheckBox::toggled, this, edited);
     connect(useLimit, &QCheckBox::toggled, this, edited);
 
-    showMethod(settings::storedFreeAccelMethod());
-    showState();
+    connect(session, &LaneSession::seriesStarted, this, &FreeAccelPage::seriesStarted);
+    connect(session, &LaneSession::snapFound, this, &FreeAccelPage::addSnapRow);
+    connect(session, &LaneSession::readingTaken, this, &FreeAccelPage::readingTaken);
+    connect(session, &LaneSession::seriesFinished, this, &FreeAccelPage::seriesEnded);
+    connect(session, &LaneSession::seriesAbandoned, this, &FreeAccelPage::seriesEnded);
+    connect(session, &LaneSession::resultsNotSaved, this, [this](const QString &reason) {
+        fileStatus->setText(QStringLiteral("结果未保存：") + reason);
+    });
 }
 
 void FreeAccelPage::showMethod(const FreeAccelMethod &method)
@@ -213,37 +237,29 @@ void FreeAccelPage::parametersEdited()
 
 void FreeAccelPage::startSeries()
 {
-    if (run.running())
-        return;
+    session->startTest(methodFromControls());
+}
+
+void FreeAccelPage::stopSeries()
+{
+    session->stopTest();
+}
+
+void FreeAccelPage::seriesStarted()
+{
     if (auto *tabs = parentWidget() ? qobject_cast<QTabWidget *>(parentWidget()->parentWidget())
                                     : nullptr)
         tabs->setCurrentWidget(this);
-    run.start(methodFromControls(), QDateTime::currentMSecsSinceEpoch());
     snapTable->setRowCount(0);
     fileStatus->clear();
     showState();
 }
 
-void FreeAccelPage::stopSeries()
+void FreeAccelPage::readingTaken(const LaneReading &reading)
 {
-    if (run.stop(QDateTime::currentMSecsSinceEpoch()))
-        finishSeries();
-}
-
-void FreeAccelPage::onMeasurement(const QByteArray &frame, const Measurement::Reading &reading)
-{
-    Q_UNUSED(frame);
-    // A reply without K says nothing about the snap.
-    if (!run.running() || !reading.hasK)
-        return;
-    const FreeAccelSeries::State before = run.state();
-    const FreeAccelSeries::Step step =
-        run.onReading(QDateTime::currentMSecsSinceEpoch(), reading.K, reading.N);
-    if (step.snapEnded)
-        addSnapRow(run.snaps().last());
-    if (step.finished)
-        finishSeries();
-    else if (run.state() != before)
+    Q_UNUSED(reading);
+    // The prompt follows the series' state, which only readings move.
+    if (session->series().state() != shownState)
         showState();
 }
 
@@ -253,7 +269,7 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
     snapTable->insertRow(row);
     const QStringList texts = {
         QString::number(row + 1),
-        QDateTime::fromMSecsSinceEpoch(snap.peakMs).toString(QStringLiteral("hh:mm:ss")),
+        session->timeAt(snap.peakMs).toString(QStringLiteral("hh:mm:ss")),
         QString::number(snap.peakK, 'f', 2) + (snap.cutOff ? QStringLiteral(" *") : QString()),
         QString::number(snap.peakN, 'f', 1), QString()};
     for (int column = 0; column < ColumnCount; ++column) {
@@ -264,28 +280,21 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
     snapTable->scrollToBottom();
 }
 
-void FreeAccelPage::finishSeries()
+void FreeAccelPage::seriesEnded(const SeriesOutcome &outcome)
 {
     const QColor countedColour(200, 235, 200);
-    for (int row : run.countedIndexes()) {
+    for (int row : outcome.countedIndexes) {
         snapTable->item(row, CountedColumn)->setText(QStringLiteral("✔"));
         for (int column = 0; column < ColumnCount; ++column)
             snapTable->item(row, column)->setBackground(countedColour);
     }
     showState();
-
-    QString error;
-    if (!FreeAccelCsv::append(QString::fromLatin1(FreeAccelCsv::DefaultPath),
-                              FreeAccelCsv::line(run, QDateTime::currentDateTime()), &error))
-        fileStatus->setText(QStringLiteral("结果未保存：") + error);
-
-    for (int row : run.countedIndexes())
-        emit peakCounted(run.snaps().at(row).peakMs, run.snaps().at(row).peakK);
-    emit seriesFinished();
 }
 
 void FreeAccelPage::showState()
 {
+    const FreeAccelSeries &run = session->series();
+    shownState = run.state();
     const bool running = run.running();
     for (QWidget *w : std::initializer_list<QWidget *>{preset, counted, band, maxSnaps,
                                                        rejectDecreasing, useLimit})

@@ -4,8 +4,8 @@
 #include <QWidget>
 
 #include "meter/freeaccelseries.h"
-#include "meter/measurement.h"
 
+class LaneSession;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -13,42 +13,43 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+struct LaneReading;
+struct SeriesOutcome;
 
-// The "自由加速" tab: runs a free-acceleration series on the measurement
-// replies, prompts the operator from what K does, lists the snaps, shows
-// the result and appends it to the results file. The series itself lives in
-// FreeAccelSeries; this page only starts, feeds and shows it.
+// The "自由加速" tab: the method's controls, the prompt that follows what K
+// does, the snaps found and the result. The series runs in the session;
+// this page starts and stops it there and shows what it announces.
 class FreeAccelPage : public QWidget
 {
     Q_OBJECT
 
 public:
     // F5 is bound on 'window', so it starts a series from any page.
-    explicit FreeAccelPage(QWidget *window);
+    FreeAccelPage(LaneSession *session, QWidget *window);
 
     static QString title();
-    const FreeAccelSeries &series() const { return run; }
 
 public slots:
     void startSeries();
     void stopSeries();
-    void onMeasurement(const QByteArray &frame, const Measurement::Reading &reading);
-
-signals:
-    // Each peak of a valid result, once the series has ended.
-    void peakCounted(qint64 msSinceEpoch, double k);
-    void seriesFinished();
 
 private:
+    void buildRules();
+    void buildOutcome();
+    void layOut();
+    void follow(QWidget *window);
     void choosePreset(int index);
     void parametersEdited();
     FreeAccelMethod methodFromControls() const;
     void showMethod(const FreeAccelMethod &method);
+    void seriesStarted();
     void addSnapRow(const Snap &snap);
-    void finishSeries();
+    void readingTaken(const LaneReading &reading);
+    void seriesEnded(const SeriesOutcome &outcome);
     void showState();
 
-    FreeAccelSeries run;
+    LaneSession *session;
+    FreeAccelSeries::State shownState = FreeAccelSeries::State::NotStarted;
     bool showingMethod = false;  // controls being filled, not edited
 
     QComboBox *preset = nullptr;

@@ -1,7 +1,9 @@
 #include "app/mainwindow.h"
 
 #include <QCoreApplication>
-#include <QTimer>
+
+#include "lane/lanesession.h"
+#include "net/meterlink.h"
 
 // The link to the meter on the form: the status in the header and the grey
 // look of values that are no longer live.
@@ -18,10 +20,9 @@ QString text(const char *source)
 
 void mainwindow::watchLink()
 {
-    link = new LinkKeeper(client, this);
-    connect(pollTimer, &QTimer::timeout, link, &LinkKeeper::onPolled);
-    connect(this, &mainwindow::measurementReceived, link, &LinkKeeper::onMeasurement);
-    connect(link, &LinkKeeper::stateChanged, this, &mainwindow::showLinkState);
+    link = meterLink->keeper();
+    session->watchLink(link);
+    connect(session, &LaneSession::linkChanged, this, &mainwindow::showLinkState);
     connect(link, &LinkKeeper::staleChanged, this, &mainwindow::showValuesStale);
 }
 

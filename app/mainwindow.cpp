@@ -5,16 +5,16 @@
 #include <QSharedMemory>
 #include <QTimer>
 
-#include "app/textfit.h"
 #include "app/freeaccelpage.h"
+#include "app/textfit.h"
 #include "app/trendpage.h"
+#include "lane/lanesession.h"
+#include "net/meterlink.h"
 #include "net/socketclient.h"
-#include "shm/shmrecord.h"
+#include "shm/companionexchange.h"
 
 mainwindow::mainwindow(QWidget *parent)
     : QMainWindow(parent)
-    , dataKey(QString::fromLatin1(ShmRecord::DataSegmentKey))
-    , cmdKey(QString::fromLatin1(ShmRecord::CommandSegmentKey))
 {
     ui.setupUi(this);
     TextFit::growToFit(this);
@@ -30,40 +30,47 @@ mainwindow::mainwindow(QWidget *parent)
     responseTimer->setObjectName(QStringLiteral("responseTimer"));
     connect(responseTimer, &QTimer::timeout, this, &mainwindow::updatetime);
 
-    pollTimer = new QTimer(this);
-    pollTimer->setObjectName(QStringLiteral("pollTimer"));
+    meterLink = new MeterLink(this);
+    pollTimer = meterLink->pollTimer();
     // Order matters: each tick polls the meter before it reads the command segment.
     connect(pollTimer, &QTimer::timeout, this, &mainwindow::autosend);
     connect(pollTimer, &QTimer::timeout, this, &mainwindow::loadmem);
 
-    dataSegment = new QSharedMemory(dataKey, this);
-    cmdSegment = new QSharedMemory(cmdKey, this);
+    companion = new CompanionExchange(this);
+    dataSegment = companion->dataSegment();
+    cmdSegment = companion->commandSegment();
 
     setFixedSize(width(), height());
     setMouseTracking(false);
     N = Ns = K = chamberTemp = smokeTemp = energy = 0;
 
     serverConnected = false;
-    client = new SocketClient(this);
+    client = meterLink->client();
     connect(client, &SocketClient::findEnableReady, this, &mainwindow::onSendFindPort,
             Qt::QueuedConnection);
     connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
     connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
-    watchLink();
 
-    auto *trendPage = new TrendPage(this);
-    ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));
-    auto *freeAccelPage = new FreeAccelPage(this);
-    ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
-    connect(this, &mainwindow::measurementReceived, freeAccelPage, &FreeAccelPage::onMeasurement);
-    connect(freeAccelPage, &FreeAccelPage::peakCounted, trendPage, &TrendPage::markPeak);
+    session = new LaneSession(this);
+    session->setObjectName(QStringLiteral("laneSession"));
+    connect(session, &LaneSession::readingTaken, this, &mainwindow::showReading);
+    watchLink();
+    addPages();
 }
 
 mainwindow::~mainwindow()
 {
     cmdSegment->detach();
     dataSegment->detach();
+}
+
+void mainwindow::addPages()
+{
+    auto *trendPage = new TrendPage(session, this);
+    ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));
+    auto *freeAccelPage = new FreeAccelPage(session, this);
+    ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
 }
 
 void mainwindow::showEvent(QShowEvent *event)

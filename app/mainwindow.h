@@ -5,21 +5,26 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "meter/measurement.h"
 #include "meter/responsetest.h"
 #include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
 
+class CompanionExchange;
+class LaneSession;
+class MeterLink;
 class QSharedMemory;
 class QShowEvent;
 class QTimer;
 class SocketClient;
+struct LaneReading;
 
-// The controller: owns the form, the measurement and test state, the two
-// timers, the two shared-memory segments and the TCP client, and wires them.
-// Slot bodies live by topic beside this file: measurementslots.cpp,
-// calibrationslots.cpp, responsetimeslots.cpp, discoveryslots.cpp,
-// linkslots.cpp and sharedmemslots.cpp.
+// The controller: owns the form, the lane's session, the link to the meter
+// (client, poll timer, link keeper), the companion exchange and the
+// response-time test, and wires them. The session does what a lane does
+// over time; the slots hand it the meter's frames and show what it
+// announces. Slot bodies live by topic beside this file:
+// measurementslots.cpp, calibrationslots.cpp, responsetimeslots.cpp,
+// discoveryslots.cpp, linkslots.cpp and sharedmemslots.cpp.
 class mainwindow : public QMainWindow
 {
     Q_OBJECT
@@ -35,13 +40,9 @@ public:
 
     static constexpr int DiscoveryDelayMs = 100;
     static constexpr int NoticeDelayMs = 20000;
-    static constexpr int PollingIntervalMs = 100;
 
 signals:
     void writecmd(QByteArray ch);
-    // Every measurement reply, as received and as decoded, after the form
-    // has been updated; the pages that follow the readings listen here.
-    void measurementReceived(const QByteArray &frame, const Measurement::Reading &reading);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -66,11 +67,14 @@ private:
     friend class MainWindowTestAccess;
 
     void showConnectionNotice();
-    // Lets the link keeper follow the polling and the replies, and the form
+    // The pages beside the form's own tab, each given the session.
+    void addPages();
+    // Lets the link keeper follow the polling and the readings, and the form
     // follow the link.
     void watchLink();
-    // K, the temperatures and the energy value of a reply that has a K.
-    void showKAndAfter(const Measurement::Reading &r);
+    void showReading(const LaneReading &r);
+    // K, the temperatures and the energy value of a reading that shows K.
+    void showKAndAfter(const LaneReading &r);
     // Reply branches of the calibration and factory-reset sequences.
     void onCalibrationDone();
     void onFactoryResetAccepted();
@@ -81,7 +85,6 @@ private:
     bool factoryResetPending = false;
     QTimer *responseTimer = nullptr;
     ResponseTest responseTest;  // flags, start time and elapsed time of the rise/fall test
-    QByteArray lastMeasurement;
     float Ns = 0;
     float Kmax = 0;
     float Nsmax = 0;
@@ -91,10 +94,14 @@ private:
     float chamberTemp = 0;
     float smokeTemp = 0;
     float energy = 0;
-    const QString dataKey;
-    const QString cmdKey;
+    LaneSession *session = nullptr;
+    // The last measurement and both segments, which the members below name.
+    CompanionExchange *companion = nullptr;
     QSharedMemory *dataSegment = nullptr;
     QSharedMemory *cmdSegment = nullptr;
+    // The client, the poll timer and the link keeper, which the members
+    // 'client', 'pollTimer' and 'link' name.
+    MeterLink *meterLink = nullptr;
     QTimer *pollTimer = nullptr;
     LinkKeeper *link = nullptr;
 

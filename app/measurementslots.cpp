@@ -1,9 +1,10 @@
 #include "app/mainwindow.h"
 
+#include "lane/lanesession.h"
 #include "meter/frames.h"
-#include "meter/measurement.h"
+#include "shm/companionexchange.h"
 
-// Measurement polling, decoding and display.
+// Measurement polling, the frames from the meter, and the display.
 
 void mainwindow::autosend()
 {
@@ -12,58 +13,51 @@ void mainwindow::autosend()
 
 void mainwindow::seraildata(QByteArray re)
 {
-    switch (Measurement::classify(re)) {
-    case Measurement::FrameKind::Ignored:
+    // Measurement replies come back as readings (showReading).
+    if (session->takeFrame(re) != Measurement::FrameKind::ShortReply)
         return;
+    // The companion sees every short reply, the calibration ones too,
+    // before the calibration handling (which may run a modal box) starts.
+    writemem(re);
+    if (re == Frames::calibrationDone())
+        onCalibrationDone();
+    else if (re == Frames::factoryResetAccepted())
+        onFactoryResetAccepted();
+}
 
-    case Measurement::FrameKind::ShortReply:
-        // The companion sees every short reply, the calibration ones too,
-        // before the calibration handling (which may run a modal box) starts.
-        writemem(re);
-        if (re == Frames::calibrationDone())
-            onCalibrationDone();
-        else if (re == Frames::factoryResetAccepted())
-            onFactoryResetAccepted();
-        return;
+void mainwindow::showReading(const LaneReading &r)
+{
+    companion->rememberMeasurement(r.frame);
 
-    case Measurement::FrameKind::Measurement:
-        break;
-    }
-
-    lastMeasurement = re;
-    Measurement::Reading r;
-    Measurement::decode(re, &r);
-
-    N = r.N;
+    N = r.n;
     ui.label_Nt->setText(QString::number(N));
     if (Measurement::raiseMaximum(Nmax, N))
         ui.label_Nmax->setText(QString::number(Nmax));
 
-    Ns = r.Ns;
+    Ns = r.ns;
     ui.label_Nst->setText(QString::number(Ns));
     ui.label_resNs->setText(QString::number(Ns));
     if (Measurement::raiseMaximum(Nsmax, Ns))
         ui.label_Nsmax->setText(QString::number(Nsmax));
 
-    if (r.hasK)
+    if (r.has(LaneReading::K))
         showKAndAfter(r);
-    emit measurementReceived(re, r);
 }
 
-void mainwindow::showKAndAfter(const Measurement::Reading &r)
+void mainwindow::showKAndAfter(const LaneReading &r)
 {
-    K = r.K;
+    K = r.k;
     ui.label_Kt->setText(QString::number(K));
     if (Measurement::raiseMaximum(Kmax, K))
         ui.label_Kmax->setText(QString::number(Kmax));
 
-    chamberTemp = r.chamberTemp;
+    chamberTemp = r.chamberC;
     ui.label_airroomt->setText(QString::number(chamberTemp));
-    smokeTemp = r.smokeTemp;
+    smokeTemp = r.smokeC;
     ui.label_smoket->setText(QString::number(smokeTemp));
 
-    // A rejected energy reading shows the last good one again.
-    if (r.energyAccepted)
+    // A reading whose energy is not shown shows the last one shown again.
+    if (r.has(LaneReading::Energy))
         energy = r.energy;
     ui.label_Ad->setText(QString::number(energy));
 }

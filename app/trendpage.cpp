@@ -20,8 +20,7 @@
 
 #include <algorithm>
 
-#include "app/mainwindow.h"
-#include "meter/recorder.h"
+#include "lane/lanesession.h"
 
 using namespace QtCharts;
 
@@ -52,12 +51,16 @@ QIcon recordIcon()
 
 } // namespace
 
-TrendPage::TrendPage(mainwindow *window)
+TrendPage::TrendPage(LaneSession *session, QWidget *window) : session(session)
 {
     setObjectName(QStringLiteral("trendPage"));
-    sinceStart.start();
-    now = [this] { return sinceStart.elapsed(); };
+    buildChart();
+    buildControls();
+    follow(window);
+}
 
+void TrendPage::buildChart()
+{
     // Axes are fixed once: the time axis counts seconds back from now, and
     // N (0-100 %) and K (0-10 per metre) share grid lines.
     auto *chart = new QChart;
@@ -86,7 +89,10 @@ TrendPage::TrendPage(mainwindow *window)
     peakSeries->attachAxis(time);
     peakSeries->attachAxis(kAxis);
     view = new QChartView(chart, this);
+}
 
+void TrendPage::buildControls()
+{
     pauseButton = new QPushButton(style()->standardIcon(QStyle::SP_MediaPause),
                                   QStringLiteral("暂停"), this);
     recordButton = new QPushButton(recordIcon(), QStringLiteral("记录"), this);
@@ -111,22 +117,26 @@ TrendPage::TrendPage(mainwindow *window)
     layout->addWidget(view, 1);
     layout->addWidget(status);
     layout->addLayout(buttons);
+}
 
-    rec = new Recorder(this);
+void TrendPage::follow(QWidget *window)
+{
     refreshTimer = new QTimer(this);
     refreshTimer->setInterval(RefreshIntervalMs);
     connect(refreshTimer, &QTimer::timeout, this, &TrendPage::tick);
     connect(pauseButton, &QPushButton::clicked, this, &TrendPage::togglePause);
-    // The button only asks; its checked state follows the recorder.
+    // The button only asks; its checked state follows the session.
     connect(recordButton, &QPushButton::clicked, this, &TrendPage::toggleRecording);
     connect(pictureButton, &QPushButton::clicked, this, &TrendPage::choosePicture);
-    connect(rec, &Recorder::started, this, &TrendPage::showRecordingState);
-    connect(rec, &Recorder::stopped, this, [this] {
+    connect(session, &LaneSession::recordingStarted, this, &TrendPage::showRecordingState);
+    const auto stopped = [this] {
         pictureNote.clear();
         showRecordingState();
-    });
-
-    connect(window, &mainwindow::measurementReceived, this, &TrendPage::addReading);
+    };
+    connect(session, &LaneSession::recordingStopped, this, stopped);
+    connect(session, &LaneSession::recordingFailed, this, stopped);
+    connect(session, &LaneSession::readingTaken, this, &TrendPage::addReading);
+    connect(session, &LaneSession::seriesFinished, this, &TrendPage::markPeaks);
     // On the window, not the page, so that it works from every tab.
     auto *shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), window);
     connect(shortcut, &QShortcut::activated, this, &TrendPage::toggleRecording);
@@ -137,25 +147,22 @@ QChart *TrendPage::chart() const
     return view->chart();
 }
 
-void TrendPage::setClock(std::function<qint64()> clock)
+qint64 TrendPage::nowMs() const
 {
-    now = std::move(clock);
+    return session->now().monotonicMs;
 }
 
-void TrendPage::addReading(const QByteArray &frame, const Measurement::Reading &reading)
+void TrendPage::addReading(const LaneReading &reading)
 {
-    Q_UNUSED(frame);
-    trend.append(now(), reading);
-    if (rec->isRecording())
-        rec->record(reading);
+    trend.append(reading);
 }
 
 void TrendPage::toggleRecording()
 {
-    if (rec->isRecording())
-        rec->stop();
-    else if (!rec->start(Recorder::pathFor(QDateTime::currentDateTime())))
-        showRecordingState();
+    if (session->isRecording())
+        session->stopRecording();
+    else
+        session->startRecording();
 }
 
 void TrendPage::togglePause()
@@ -170,35 +177,33 @@ void TrendPage::togglePause()
 
 void TrendPage::refresh()
 {
-    trend.points(now(), &nPoints, &kPoints);
+    const qint64 now = nowMs();
+    trend.points(now, &nPoints, &kPoints);
     nSeries->replace(nPoints);
     kSeries->replace(kPoints);
 
-    const qint64 nowMs = now();
     peaks.erase(std::remove_if(peaks.begin(), peaks.end(),
-                               [nowMs](const QPointF &p) {
-                                   return nowMs - p.x() > TrendBuffer::SpanMs;
+                               [now](const QPointF &p) {
+                                   return now - p.x() > TrendBuffer::SpanMs;
                                }),
                 peaks.end());
     peakPoints.clear();
     for (const QPointF &p : peaks)
-        peakPoints.append(QPointF((p.x() - nowMs) / 1000.0, p.y()));
+        peakPoints.append(QPointF((p.x() - now) / 1000.0, p.y()));
     peakSeries->replace(peakPoints);
 }
 
-void TrendPage::markPeak(qint64 msSinceEpoch, double k)
+void TrendPage::markPeaks(const SeriesOutcome &outcome)
 {
-    // The curve runs on the page's own clock; a peak is placed as long ago
-    // on it as it was on the wall clock.
-    const qint64 ago = QDateTime::currentMSecsSinceEpoch() - msSinceEpoch;
-    peaks.append(QPointF(double(now() - ago), k));
+    for (int i : outcome.countedIndexes)
+        peaks.append(QPointF(double(outcome.snaps.at(i).peakMs), outcome.snaps.at(i).peakK));
 }
 
 void TrendPage::tick()
 {
     if (!paused)
         refresh();
-    if (rec->isRecording())
+    if (session->isRecording())
         showRecordingState();
 }
 
@@ -225,16 +230,17 @@ void TrendPage::choosePicture()
 
 void TrendPage::showRecordingState()
 {
-    recordButton->setChecked(rec->isRecording());
-    const QString name = QFileInfo(rec->fileName()).fileName();
-    if (rec->isRecording())
-        status->setText(QStringLiteral("记录中：%1，%2 行").arg(name).arg(rec->rowCount()));
+    const Recorder &rec = session->recorder();
+    recordButton->setChecked(rec.isRecording());
+    const QString name = QFileInfo(rec.fileName()).fileName();
+    if (rec.isRecording())
+        status->setText(QStringLiteral("记录中：%1，%2 行").arg(name).arg(rec.rowCount()));
     else if (!pictureNote.isEmpty())
         status->setText(pictureNote);
-    else if (!rec->errorString().isEmpty())
-        status->setText(QStringLiteral("记录停止：%1").arg(rec->errorString()));
+    else if (!rec.errorString().isEmpty())
+        status->setText(QStringLiteral("记录停止：%1").arg(rec.errorString()));
     else if (!name.isEmpty())
-        status->setText(QStringLiteral("已记录：%1，%2 行").arg(name).arg(rec->rowCount()));
+        status->setText(QStringLiteral("已记录：%1，%2 行").arg(name).arg(rec.rowCount()));
     else
         status->clear();
 }

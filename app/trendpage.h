@@ -1,22 +1,18 @@
 #ifndef APP_TRENDPAGE_H
 #define APP_TRENDPAGE_H
 
-#include <QByteArray>
-#include <QElapsedTimer>
 #include <QVector>
 #include <QPointF>
 #include <QWidget>
 
-#include <functional>
+#include "lane/trendbuffer.h"
 
-#include "meter/measurement.h"
-#include "meter/trendbuffer.h"
-
+class LaneSession;
 class QLabel;
 class QPushButton;
 class QTimer;
-class Recorder;
-class mainwindow;
+struct LaneReading;
+struct SeriesOutcome;
 
 namespace QtCharts {
 class QChart;
@@ -25,10 +21,11 @@ class QLineSeries;
 class QScatterSeries;
 }
 
-// The "实时曲线" page: K and N over the last minute, and the recording of
-// every measurement reply to CSV. The readings are kept whether or not the
-// page is seen; the chart is redrawn a few times a second, and only while
-// the page is visible and not paused, so polling never waits for it.
+// The "实时曲线" page: K and N over the last minute of the session's
+// readings, and the buttons of its recording. The readings are kept whether
+// or not the page is seen; the chart is redrawn a few times a second, and
+// only while the page is visible and not paused, so polling never waits
+// for it. Time runs on the session's monotonic clock.
 class TrendPage : public QWidget
 {
     Q_OBJECT
@@ -36,45 +33,43 @@ class TrendPage : public QWidget
 public:
     static constexpr int RefreshIntervalMs = 200;
 
-    // Follows 'window's measurement replies and gives it the Ctrl+R shortcut.
-    explicit TrendPage(mainwindow *window);
+    // Follows 'session's readings; Ctrl+R works anywhere on 'window'.
+    TrendPage(LaneSession *session, QWidget *window);
 
-    // The clock the curve's time axis runs on, in milliseconds; tests set it.
-    void setClock(std::function<qint64()> clock);
     const TrendBuffer &buffer() const { return trend; }
-    Recorder *recorder() const { return rec; }
     bool isPaused() const { return paused; }
     QtCharts::QChart *chart() const;
     // Saves the plot as a PNG; false when the file cannot be written.
     bool savePicture(const QString &path);
 
 public slots:
-    void addReading(const QByteArray &frame, const Measurement::Reading &reading);
+    void addReading(const LaneReading &reading);
     void toggleRecording();
     void togglePause();
     // Hands the series the whole buffer at once.
     void refresh();
-    // Marks a peak that a free-acceleration series counted, taken at
-    // 'msSinceEpoch' with absorption coefficient 'k'.
-    void markPeak(qint64 msSinceEpoch, double k);
+    // Marks the peaks a free-acceleration series counted.
+    void markPeaks(const SeriesOutcome &outcome);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void buildChart();
+    void buildControls();
+    void follow(QWidget *window);
+    qint64 nowMs() const;
     void tick();
     void choosePicture();
     void showRecordingState();
 
+    LaneSession *session;
     TrendBuffer trend;
-    Recorder *rec = nullptr;
-    QElapsedTimer sinceStart;
-    std::function<qint64()> now;
     bool paused = false;
     QVector<QPointF> nPoints;
     QVector<QPointF> kPoints;
-    QVector<QPointF> peaks;  // x: the page's clock in ms, y: K
+    QVector<QPointF> peaks;  // x: the session's monotonic ms, y: K
     QVector<QPointF> peakPoints;
 
     QtCharts::QChartView *view = nullptr;

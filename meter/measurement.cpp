@@ -45,12 +45,9 @@ bool decode(const QByteArray &frame, Reading *reading)
     r.N = hundredths(frame, 3);
     r.Ns = hundredths(frame, 5);
     r.K = hundredths(frame, 7);
-    r.hasK = r.K >= 0;
     r.chamberTemp = unsigned8(frame, 9);
     r.smokeTemp = unsigned8(frame, 10);
-    const qint16 energy = signed16(frame, 11);
-    r.energyAccepted = energy <= EnergyLimit;
-    r.energy = energy;
+    r.energy = signed16(frame, 11);
     *reading = r;
     return true;
 }

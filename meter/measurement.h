@@ -17,7 +17,7 @@ constexpr int ReplySize = 14;
 // Replies this short are the companion's business and go to the data segment.
 constexpr int ShortReplyMaxSize = 9;
 constexpr double Divisor = 100.0;
-// Energy readings above this are not taken; the last one taken stays shown.
+// Energy readings above this are not taken (see LaneReading::shownValues).
 constexpr int EnergyLimit = 4096;
 
 enum class FrameKind {
@@ -29,17 +29,14 @@ enum class FrameKind {
 // Sorts a frame the meter sent by its start byte, size and command code.
 FrameKind classify(const QByteArray &frame);
 
+// The figures of a reply as the meter sent them; which of them the program
+// shows is LaneReading's business.
 struct Reading {
     float N = 0;
     float Ns = 0;
-    // False when K is negative: the meter then has no valid absorption
-    // figure, and the temperatures and energy of that frame are not used.
-    bool hasK = false;
     float K = 0;
     float chamberTemp = 0;
     float smokeTemp = 0;
-    // False when the energy reading lies above EnergyLimit.
-    bool energyAccepted = false;
     float energy = 0;
 };
 

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "app/trendpage.h"
-#include "meter/recorder.h"
+#include "lane/lanesession.h"
 #include "net/framecutter.h"
 #include "net/socketclient.h"
 #include "support/discoveryhelpers.h"
@@ -130,10 +130,26 @@ void Bench::trend()
                 microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
     auto *page = w.findChild<TrendPage *>();
     a.ui().tabWidget->setCurrentWidget(page);
-    const double pageOnly = microsPer(count, [&](int i) { page->addReading({}, {float(i % 100)}); });
-    page->toggleRecording();
-    const double row = microsPer(count, [&](int) { page->recorder()->record({12.3f, 4.5f, true, 0.5f, 25, 30, true, 2.1f}); });
-    page->toggleRecording();
+    LaneSession *session = a.session();
+    const auto reading = [](qint64 ms, float n, float k) {
+        LaneReading r;
+        r.monotonicMs = ms;
+        r.time = QDateTime::currentDateTime();
+        r.n = n;
+        r.k = k;
+        r.chamberC = 25;
+        r.smokeC = 30;
+        r.energy = 2.1f;
+        r.shown = LaneReading::Values(0x3f);
+        return r;
+    };
+    const double pageOnly = microsPer(count, [&](int i) { page->addReading(reading(i, float(i % 100), 0)); });
+    QTemporaryDir scratch;
+    Recorder recorder;
+    QVERIFY(recorder.start(scratch.filePath(QStringLiteral("bench.csv"))));
+    const LaneReading recorded = reading(0, 12.3f, 0.5f);
+    const double row = microsPer(count, [&](int) { recorder.record(recorded); });
+    recorder.stop();
     std::printf("per reply: page %.2f us, recorded row %.2f us\n", pageOnly, row);
 
     // Per redraw: the whole buffer to the series, then the chart drawn; a
@@ -141,9 +157,9 @@ void Bench::trend()
     auto *view = page->findChild<QtCharts::QChartView *>();
     for (int points : {600, TrendBuffer::Capacity}) {
         qint64 fake = qint64(points) * 1000000;  // far past every earlier point
-        page->setClock([&] { return fake; });
+        session->setClock([&] { return LaneStamp{fake, QDateTime()}; });
         for (int i = 0; i < points; ++i, fake += TrendBuffer::SpanMs / points)
-            page->addReading({}, {float(i % 100), 0, true, float(i % 7)});
+            page->addReading(reading(fake, float(i % 100), float(i % 7)));
         std::printf("per redraw, %d points: %.2f ms\n", page->buffer().size(), microsPer(50, [&](int) {
             page->refresh();
             view->viewport()->repaint();
@@ -151,7 +167,7 @@ void Bench::trend()
     }
     QElapsedTimer clock;
     clock.start();
-    page->setClock([&] { return 100000 + clock.elapsed(); });
+    session->setClock({});
 
     // A burst read in pieces lets polls in between, so warm-up bursts first
     // grow the loopback receive window until one arrives in one read.
@@ -161,7 +177,7 @@ void Bench::trend()
             [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
     // The read that brings the burst's last reply is counted only after the
     // client has handled it, hence the + 1.
-    connect(&w, &mainwindow::measurementReceived, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
+    connect(session, &LaneSession::readingTaken, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
     connect(w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
     const auto absorbBurst = [&] {
         burst = count;
@@ -276,7 +292,7 @@ void Bench::outage()
             }
         }
     });
-    connect(&w, &mainwindow::measurementReceived, this, [&] {
+    connect(MainWindowTestAccess(w).session(), &LaneSession::readingTaken, this, [&] {
         if (backAt >= 0)
             back << double(clock.elapsed() - std::exchange(backAt, -1));
     });

@@ -2,15 +2,14 @@
 
 #include "support/testrunner.h"
 
-#include "meter/freeaccelcsv.h"
-#include "meter/freeaccelseries.h"
-#include "net/settings.h"
+#include "lane/freeaccelcsv.h"
+#include "lane/lanesession.h"
+#include "config/settings.h"
 #include "support/testsupport.h"
 
-Q_DECLARE_METATYPE(FreeAccelMethod)
-
-// Free-acceleration series fed with shaped K curves, one reading every
-// 100 ms as the meter is polled.
+// Free-acceleration series fed with shaped K curves, one reply every
+// 100 ms as the meter is polled: the snap detector alone, and whole series
+// run by the lane's session.
 namespace {
 
 // Straight segments: each (k, readings) goes from the level before it to k.
@@ -130,14 +129,20 @@ void tst_FreeAccel::series()
     for (double peak : peaks)
         shape << qMakePair(peak, 5) << qMakePair(peak, 2) << qMakePair(0.10, 8) << qMakePair(0.10, 12);
     const Peaks k = readings(shape);
-    FreeAccelSeries run;
-    run.start(method, 0);
-    int endings = 0;
-    for (int i = 0; i < k.size(); ++i)
-        endings += run.onReading(i * 100, k.at(i), 0).finished;
-    QCOMPARE(endings, 1);  // ends by itself, once; later readings change nothing
-    const QString line = FreeAccelCsv::line(run, QDateTime(QDate(2026, 5, 1), QTime(8, 30)));
-    QCOMPARE(line, "2026-05-01T08:30:00," + method.name + ',' + csvTail);
+    testsupport::ScopedWorkDir dir;
+    LaneSession session;
+    testsupport::ManualLaneClock clock;
+    clock.drive(session);
+    QSignalSpy finished(&session, &LaneSession::seriesFinished);
+    QVERIFY(session.startTest(method));
+    for (double value : k) {
+        session.takeFrame(testsupport::measurementReply(0, 0, qint16(qRound(value * 100)), 0, 0, 0));
+        clock.ms += 100;
+    }
+    QCOMPARE(finished.count(), 1);  // ends by itself, once; later replies change nothing
+    const SeriesOutcome outcome = finished.at(0).at(0).value<SeriesOutcome>();
+    QCOMPARE(outcome.snaps.size(), outcome.valid() ? outcome.snaps.size() : method.maxSnaps);
+    QCOMPARE(FreeAccelCsv::line(outcome).section(',', 1), method.name + ',' + csvTail);
 }
 
 OPA_TEST_CLASS(tst_FreeAccel)

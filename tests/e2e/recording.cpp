@@ -2,9 +2,8 @@
 
 #include "support/testrunner.h"
 
-#include "app/trendpage.h"
 #include "e2eharness.h"
-#include "meter/recorder.h"
+#include "lane/lanesession.h"
 
 // Ctrl+R on the data page against the simulated meter: one row per reply, in order.
 class RecordingEndToEnd : public QObject
@@ -24,9 +23,10 @@ private slots:
         QVERIFY(s.start({"--scenario", "file", "replies.csv", "--quiet"}));
         mainwindow &w = *s.window;
         int received = 0;
-        connect(&w, &mainwindow::measurementReceived, this, [&] { ++received; });
+        LaneSession *session = s.access().session();
+        connect(session, &LaneSession::readingTaken, this, [&] { ++received; });
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        Recorder *recorder = w.findChild<TrendPage *>()->recorder();
+        const Recorder *recorder = &session->recorder();
         QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
         const int before = received;
         QVERIFY(QTest::qWaitFor([&] { return recorder->rowCount() >= 12; }, 5000));

@@ -3,6 +3,7 @@
 #include "support/testrunner.h"
 
 #include "e2eharness.h"
+#include "lane/lanesession.h"
 
 // The program against a simulated meter that puts a stray 0x06 before every
 // 7th reply: no measurement reply may be lost, and a calibration-done reply
@@ -18,7 +19,7 @@ private slots:
         const auto sent = [&](const char *frame) { return s.log().count(frame); };
         QVERIFY(s.start({"--port", "8899", "--stray", "7", "--calibration-delay", "100"}));
         int decoded = 0;
-        connect(s.window.get(), &mainwindow::measurementReceived, [&] { ++decoded; });
+        connect(s.access().session(), &LaneSession::readingTaken, [&] { ++decoded; });
         const int before = sent("sent 06330A");  // those before the counting began
         QVERIFY(QTest::qWaitFor([&] { return sent("sent 06330A") >= before + 30; }, 20000));
         s.access().pollTimer()->stop();

@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "shm/shmoptions.h"
+#include "companion/shmoptions.h"
 
 // Any command line: an error always says why, a send has bytes to place and
 // a logger a rate it can keep.

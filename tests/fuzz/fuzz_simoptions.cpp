@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "sim/simoptions.h"
+#include "simulator/simoptions.h"
 
 // Any command line: an error always says why, and a run has usable settings.
 // (An empty or missing CSV file is caught when the scenario opens it.)

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "lane/lanesession.h"
 #include "meter/measurementframe.h"
 
 class QMessageBox;
@@ -87,6 +88,16 @@ inline QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber
 {
     return MeasurementFrame::encode({n, ns, k, chamber, smoke, energy});
 }
+
+// A lane clock that moves only when the test moves it: monotonic 'ms', and
+// the wall time as far past 'start'.
+class ManualLaneClock
+{
+public:
+    qint64 ms = 0;
+    QDateTime start{QDate(2026, 5, 1), QTime(8, 30)};
+    void drive(LaneSession &session) { session.setClock([this] { return LaneStamp{ms, start.addMSecs(ms)}; }); }
+};
 
 } // namespace testsupport
 

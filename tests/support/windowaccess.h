@@ -14,6 +14,7 @@ public:
     Ui::mainwindowClass &ui() { return w.ui; }
     QTimer *pollTimer() { return w.pollTimer; }
     bool serverConnected() const { return w.serverConnected; }
+    LaneSession *session() { return w.session; }
 
     void setNoticeDelay(int ms) { w.noticeDelayMs = ms; }
     void seraildata(const QByteArray &frame) { w.seraildata(frame); }

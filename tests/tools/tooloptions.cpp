@@ -2,8 +2,8 @@
 
 #include "support/testrunner.h"
 
-#include "shm/shmoptions.h"
-#include "sim/simoptions.h"
+#include "companion/shmoptions.h"
+#include "simulator/simoptions.h"
 
 // What the tools check on their command lines beyond QCommandLineParser:
 // ranges, strict numbers, combinations, and the exit status 2 with one line.

@@ -8,8 +8,8 @@
 #include <QSpinBox>
 
 #include "app/freeaccelpage.h"
-#include "meter/freeaccelcsv.h"
-#include "net/settings.h"
+#include "lane/freeaccelcsv.h"
+#include "config/settings.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 

@@ -6,10 +6,11 @@
 #include <QtCharts/QXYSeries>
 
 #include "app/trendpage.h"
+#include "lane/seriesoutcome.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 
-// The live curve: the window's replies on it, over the last minute by the page's clock.
+// The live curve: the window's replies on it, over the last minute by the session's clock.
 class TrendPageTest : public QObject
 {
     Q_OBJECT
@@ -19,8 +20,9 @@ private slots:
     {
         mainwindow w;
         auto *page = w.findChild<TrendPage *>();
-        qint64 now = 0;
-        page->setClock([&] { return now; });
+        testsupport::ManualLaneClock clock;
+        qint64 &now = clock.ms;
+        clock.drive(*MainWindowTestAccess(w).session());
         // One reply a second for 90 s, N counting the seconds; every third has no K.
         for (int s = 0; s <= 90; ++s, now += 1000)
             MainWindowTestAccess(w).seraildata(
@@ -37,8 +39,14 @@ private slots:
         now += 30000;
         page->refresh();
         QCOMPARE(n->pointsVector().mid(0, 1), (QVector<QPointF>{{-60, 60}}));
-        // A peak the free-acceleration page counted 2 s ago shows on the K axis.
-        page->markPeak(QDateTime::currentMSecsSinceEpoch() - 2000, 1.5);
+        // A peak a free-acceleration series counted 2 s ago shows on the K axis.
+        SeriesOutcome outcome;
+        Snap snap;
+        snap.peakMs = now - 2000;
+        snap.peakK = 1.5;
+        outcome.snaps = {snap, snap};
+        outcome.countedIndexes = {1};
+        page->markPeaks(outcome);
         page->refresh();
         auto *peaks = static_cast<QtCharts::QXYSeries *>(page->chart()->series().at(2));
         QVERIFY(peaks->count() == 1 && qAbs(peaks->at(0).x() + 2) < 0.5 && peaks->at(0).y() == 1.5);
@@ -49,6 +57,7 @@ private slots:
         QVERIFY(page->isPaused() && page->findChild<QPushButton *>()->text() == "继续");
         auto *status = page->findChild<QLabel *>("recordStatus");
         page->toggleRecording();
+        QVERIFY2(status->text().startsWith("记录中："), qPrintable(status->text()));
         MainWindowTestAccess(w).seraildata(testsupport::measurementReply(100, 0, 20, 25, 30, 9));
         page->toggleRecording();
         QVERIFY2(status->text().startsWith("已记录：") && status->text().endsWith("1 行"),

@@ -1,0 +1,170 @@
+#include "lane/lanesession.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+
+#include "lane/freeaccelcsv.h"
+#include "meter/frames.h"
+
+namespace {
+
+// The system's clocks, read together. The local time zone lookup costs ten
+// times the rest of a reading, too much for a burst of replies: the offset
+// from UTC is taken again once a second only, so a daylight-saving change
+// shows within a second.
+LaneSession::Clock systemClock()
+{
+    struct State {
+        QElapsedTimer monotonic;
+        qint64 offsetTakenMs = -1;
+        int offsetSeconds = 0;
+    };
+    auto state = std::make_shared<State>();
+    state->monotonic.start();
+    return [state] {
+        LaneStamp stamp;
+        stamp.monotonicMs = state->monotonic.elapsed();
+        if (state->offsetTakenMs < 0 || stamp.monotonicMs - state->offsetTakenMs >= 1000) {
+            state->offsetSeconds = QDateTime::currentDateTime().offsetFromUtc();
+            state->offsetTakenMs = stamp.monotonicMs;
+        }
+        stamp.time = QDateTime::fromMSecsSinceEpoch(QDateTime::currentMSecsSinceEpoch(),
+                                                    Qt::OffsetFromUTC, state->offsetSeconds);
+        return stamp;
+    };
+}
+
+} // namespace
+
+LaneSession::LaneSession(QObject *parent)
+    : QObject(parent)
+    , clock(systemClock())
+    , resultsPath(QString::fromLatin1(FreeAccelCsv::DefaultPath))
+{
+    qRegisterMetaType<LaneReading>();
+    qRegisterMetaType<SeriesOutcome>();
+    qRegisterMetaType<Snap>();
+    qRegisterMetaType<FreeAccelMethod>();
+    connect(&rec, &Recorder::started, this, &LaneSession::recordingStarted);
+    connect(&rec, &Recorder::stopped, this, [this](const QString &path, const QString &error) {
+        if (error.isEmpty())
+            emit recordingStopped(path);
+        else
+            emit recordingFailed(error);
+    });
+}
+
+void LaneSession::setClock(Clock c)
+{
+    clock = c ? std::move(c) : systemClock();
+}
+
+Measurement::FrameKind LaneSession::takeFrame(const QByteArray &frame)
+{
+    const Measurement::FrameKind kind = Measurement::classify(frame);
+    if (kind == Measurement::FrameKind::ShortReply)
+        takeShortReply(frame);
+    if (kind != Measurement::FrameKind::Measurement)
+        return kind;
+
+    const LaneStamp stamp = clock();
+    LaneReading::fromReply(frame, stamp.monotonicMs, stamp.time, &last);
+    feedSeries(last);
+    if (rec.isRecording()) {
+        rec.record(last);
+        if (rec.isRecording())
+            emit rowsWritten(rec.rowCount());
+    }
+    emit readingTaken(last);
+    return kind;
+}
+
+void LaneSession::takeShortReply(const QByteArray &frame)
+{
+    if (frame != Frames::calibrationDone())
+        return;
+    const QDateTime time = clock().time;
+    if (resetPending) {
+        resetPending = false;
+        emit factoryResetDone(time);
+    } else {
+        emit calibrated(time);
+    }
+}
+
+void LaneSession::watchLink(LinkKeeper *keeper)
+{
+    connect(keeper, &LinkKeeper::stateChanged, this, &LaneSession::linkChanged);
+    connect(this, &LaneSession::readingTaken, keeper, [keeper] { keeper->onMeasurement(); });
+}
+
+bool LaneSession::startTest(const FreeAccelMethod &method)
+{
+    if (run.running())
+        return false;
+    const LaneStamp stamp = clock();
+    run.start(method, stamp.monotonicMs);
+    seriesStart = stamp.time;
+    trace.clear();
+    emit seriesStarted(run.method());
+    return true;
+}
+
+bool LaneSession::stopTest()
+{
+    const LaneStamp stamp = clock();
+    if (!run.stop(stamp.monotonicMs))
+        return false;
+    endSeries(stamp);
+    return true;
+}
+
+void LaneSession::feedSeries(const LaneReading &reading)
+{
+    if (!run.running())
+        return;
+    const bool hasK = reading.has(LaneReading::K);
+    trace.append({reading.monotonicMs - run.startedMs(), reading.n, hasK, hasK ? reading.k : 0});
+    // A reply without K says nothing about the snap.
+    if (!hasK)
+        return;
+    const FreeAccelSeries::Step step = run.onReading(reading.monotonicMs, reading.k, reading.n);
+    if (step.snapEnded)
+        emit snapFound(run.snaps().last(), run.snaps().size() - 1);
+    if (step.finished)
+        endSeries({reading.monotonicMs, reading.time});
+}
+
+void LaneSession::endSeries(const LaneStamp &at)
+{
+    const SeriesOutcome outcome = SeriesOutcome::of(run, seriesStart, at.time, trace);
+    trace.clear();
+    QString error;
+    if (!CsvFile::appendOnce(resultsPath, QString::fromLatin1(FreeAccelCsv::Header),
+                             FreeAccelCsv::line(outcome), &error))
+        emit resultsNotSaved(error);
+    if (outcome.ending == SeriesOutcome::Ending::Abandoned)
+        emit seriesAbandoned(outcome);
+    else
+        emit seriesFinished(outcome);
+}
+
+QDateTime LaneSession::timeAt(qint64 monotonicMs) const
+{
+    return seriesStart.addMSecs(monotonicMs - run.startedMs());
+}
+
+bool LaneSession::startRecording(const QString &path)
+{
+    const QString file = path.isEmpty() ? Recorder::pathFor(clock().time) : path;
+    if (rec.start(file))
+        return true;
+    emit recordingFailed(rec.errorString());
+    return false;
+}
+
+void LaneSession::stopRecording()
+{
+    rec.stop();
+}

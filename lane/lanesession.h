@@ -1,0 +1,100 @@
+#ifndef LANE_LANESESSION_H
+#define LANE_LANESESSION_H
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+#include "lane/lanereading.h"
+#include "lane/recorder.h"
+#include "lane/seriesoutcome.h"
+#include "meter/freeaccelseries.h"
+#include "meter/measurement.h"
+#include "net/linkkeeper.h"
+
+// What a lane does over time, without a widget: every frame from the meter
+// comes in through takeFrame(); each measurement reply becomes one reading,
+// decoded and stamped once, and feeds the free-acceleration series and the
+// recording that run on it. Views and stores listen to the signals and call
+// the commands; nothing here knows who they are.
+class LaneSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Clock = std::function<LaneStamp()>;
+
+    explicit LaneSession(QObject *parent = nullptr);
+
+    // The one clock of the lane's stamps; tests set their own. The default
+    // reads the system's monotonic clock and the local time together.
+    void setClock(Clock clock);
+    LaneStamp now() const { return clock(); }
+    // Where finished series are appended; FreeAccelCsv::DefaultPath.
+    void setResultsPath(const QString &path) { resultsPath = path; }
+
+    // A frame as the client cut it. Returns what kind of frame it was, so
+    // that the caller handles the short replies' other business itself.
+    Measurement::FrameKind takeFrame(const QByteArray &frame);
+    // The meter was sent a factory reset: its calibration-done reply ends
+    // the reset, not a calibration.
+    void beginFactoryReset() { resetPending = true; }
+    // Follows 'keeper's states and tells it of every reading.
+    void watchLink(LinkKeeper *keeper);
+
+    // False while a series runs.
+    bool startTest(const FreeAccelMethod &method);
+    // Abandons the running series; false when none runs.
+    bool stopTest();
+    // Named by the start time (Recorder::pathFor) when 'path' is empty.
+    // False, after recordingFailed, when the file cannot be made.
+    bool startRecording(const QString &path = QString());
+    void stopRecording();
+
+    const FreeAccelSeries &series() const { return run; }
+    bool testRunning() const { return run.running(); }
+    // The local time of a monotonic stamp of the running or last series.
+    QDateTime timeAt(qint64 monotonicMs) const;
+    bool hasReading() const { return !last.frame.isEmpty(); }
+    const LaneReading &lastReading() const { return last; }
+    const Recorder &recorder() const { return rec; }
+    bool isRecording() const { return rec.isRecording(); }
+
+signals:
+    void readingTaken(const LaneReading &reading);
+    void linkChanged(LinkKeeper::State state, const QString &address);
+    void calibrated(const QDateTime &time);
+    void factoryResetDone(const QDateTime &time);
+    void seriesStarted(const FreeAccelMethod &method);
+    void snapFound(const Snap &snap, int index);
+    void seriesFinished(const SeriesOutcome &outcome);
+    void seriesAbandoned(const SeriesOutcome &outcome);
+    // The results file could not take a finished series' line.
+    void resultsNotSaved(const QString &reason);
+    void recordingStarted(const QString &path);
+    void rowsWritten(int rows);
+    void recordingStopped(const QString &path);
+    void recordingFailed(const QString &reason);
+
+private:
+    void takeShortReply(const QByteArray &frame);
+    void feedSeries(const LaneReading &reading);
+    void endSeries(const LaneStamp &at);
+
+    Clock clock;
+    QString resultsPath;
+    LaneReading last;
+    bool resetPending = false;
+    FreeAccelSeries run;
+    QDateTime seriesStart;
+    QVector<SeriesOutcome::TracePoint> trace;
+    Recorder rec;
+};
+
+Q_DECLARE_METATYPE(Snap)
+Q_DECLARE_METATYPE(FreeAccelMethod)
+
+#endif

@@ -1,0 +1,49 @@
+#ifndef LANE_SERIESOUTCOME_H
+#define LANE_SERIESOUTCOME_H
+
+#include <QDateTime>
+#include <QMetaType>
+#include <QString>
+#include <QVector>
+
+#include "meter/freeaccelseries.h"
+
+// Everything a finished free-acceleration series leaves behind, as one
+// value: enough to store the test, print it or send it elsewhere without
+// asking the session again.
+struct SeriesOutcome {
+    enum class Ending { Valid, Invalid, Abandoned };
+
+    // One reading of the series, 'offsetMs' after its start; K is absent
+    // where the form showed none.
+    struct TracePoint {
+        qint64 offsetMs = 0;
+        float n = 0;
+        bool hasK = false;
+        float k = 0;
+    };
+
+    FreeAccelMethod method;      // the rules the series ran with
+    QVector<Snap> snaps;         // every snap, times on the monotonic clock
+    QVector<int> countedIndexes; // into snaps: the peaks that make the result
+    bool hasResult = false;
+    double result = 0;           // the mean of the counted peaks, two decimals
+    Ending ending = Ending::Abandoned;
+    QString verdict;             // "合格" / "不合格", or empty without a limit
+    QDateTime started;           // local, with milliseconds
+    QDateTime ended;
+    qint64 startedMs = 0;        // the monotonic stamp of 'started'
+    QVector<TracePoint> trace;
+
+    bool valid() const { return ending == Ending::Valid; }
+    // The local time of a monotonic stamp of this series (a snap's peakMs).
+    QDateTime timeAt(qint64 monotonicMs) const { return started.addMSecs(monotonicMs - startedMs); }
+
+    // 'series' just ended at 'end'; it was started at 'start'.
+    static SeriesOutcome of(const FreeAccelSeries &series, const QDateTime &start,
+                            const QDateTime &end, const QVector<TracePoint> &trace);
+};
+
+Q_DECLARE_METATYPE(SeriesOutcome)
+
+#endif

@@ -1,0 +1,60 @@
+#include <QCoreApplication>
+
+#include "common/console.h"
+#include "common/signalwatcher.h"
+#include "simulator/meterserver.h"
+#include "simulator/simoptions.h"
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const SimArguments arguments = parseSimArguments(app.arguments());
+    switch (arguments.status) {
+    case SimArguments::Help:
+        console::out(simUsage());
+        return 0;
+    case SimArguments::Version:
+        console::out(QStringLiteral("opacimeter-sim " OPA_VERSION));
+        return 0;
+    case SimArguments::Error:
+        console::err(QStringLiteral("opacimeter-sim: ") + arguments.message);
+        return 2;
+    case SimArguments::Run:
+        break;
+    }
+    const SimOptions &options = arguments.options;
+
+    QString error;
+    std::unique_ptr<Scenario> scenario = makeScenario(options, &error);
+    if (!scenario) {
+        console::err(QStringLiteral("opacimeter-sim: ") + error);
+        return 2;
+    }
+    const QString description = scenario->description();
+
+    MeterServer server(options, std::move(scenario));
+    QObject::connect(&server, &MeterServer::logLine, &console::out);
+    if (!server.start(&error)) {
+        console::err(QStringLiteral("opacimeter-sim: cannot listen on %1:%2: %3")
+                         .arg(options.address.toString())
+                         .arg(options.port)
+                         .arg(error));
+        return 1;
+    }
+
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &app, [&](int number) {
+        console::out(QStringLiteral("stopping on signal %1").arg(number));
+        server.stop();
+        app.quit();
+    });
+
+    const QString host = options.address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + options.address.toString() + QLatin1Char(']')
+                             : options.address.toString();
+    console::out(QStringLiteral("listening on %1:%2").arg(host).arg(server.port()));
+    console::out(QStringLiteral("scenario ") + description);
+    if (options.noAccept)
+        console::out(QStringLiteral("no-accept: connections are neither accepted nor refused"));
+    return app.exec();
+}
