@@ -101,7 +101,7 @@ QVector<RecordSummary> RecordStore::query(const RecordFilter &filter, bool withJ
                                  "limit_k, verdict, operator%1 FROM records")
                       .arg(withJson ? QStringLiteral(", json") : QString())
                   + whereClause(filter, &values)
-                  + QStringLiteral(" ORDER BY %1 %2, started DESC")
+                  + QStringLiteral(" ORDER BY %1 %2 NULLS LAST, started DESC")
                         .arg(QLatin1String(sortColumn(filter.sort)),
                              QLatin1String(filter.descending ? "DESC" : "ASC"));
     if (filter.limit > 0)

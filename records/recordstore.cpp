@@ -251,6 +251,7 @@ bool RecordStore::store(const TestRecord &record)
 {
     lastFault = Fault::None;
     lastError.clear();
+    corruptCopy.clear();
     if (file.isEmpty())
         return fail(Fault::Other, tr("未打开数据库"));
     if (!isOpen() && !open(file))

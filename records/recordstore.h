@@ -89,7 +89,8 @@ public:
 
     Fault fault() const { return lastFault; }
     QString errorString() const { return lastError; }
-    // Where the last read-write open moved a corrupt file; empty if it did not.
+    // Where the last read-write open or store moved a corrupt file; empty if
+    // it did not.
     QString movedAside() const { return corruptCopy; }
 
     // Adds the record and queues it for the station. Storing a record that

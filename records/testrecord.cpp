@@ -12,8 +12,12 @@ QString text(const QDateTime &time)
 {
     if (!time.isValid())
         return QString();
-    // A local time prints no offset; one with its offset fixed does.
-    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    // Qt writes a zero offset as "Z"; records always carry +hh:mm.
+    const int offset = time.offsetFromUtc();
+    const QDateTime fixed = time.toOffsetFromUtc(offset);
+    return fixed.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+           + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+           + QTime(0, 0).addSecs(qAbs(offset)).toString(QStringLiteral("hh:mm"));
 }
 
 QDateTime parse(const QString &text)
