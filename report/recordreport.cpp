@@ -123,7 +123,7 @@ QString RecordReport::html() const
 {
     const QString style = QStringLiteral(
         "<style>h1 { font-size: 15pt; text-align: center; } h2 { font-size: 11pt; "
-        "margin-top: 6px; margin-bottom: 2px; } td, th { font-size: 9pt; } "
+        "margin-top: 6px; margin-bottom: 2px; } td, th { font-size: 9pt; vertical-align: middle; } "
         "td.l { color: #555555; } table.grid td, table.grid th { border: 1px solid #888888; "
         "text-align: center; } td.verdict { font-size: 26pt; font-weight: bold; "
         "text-align: right; } .small, .small td { font-size: 7.5pt; color: #444444; } "
@@ -151,7 +151,8 @@ void RecordReport::drawCurveAxes(QPainter &p, const QRectF &plot, double top, qi
                    figure(k, 1));
     }
     const qint64 xStep = span <= 20000 ? 2000 : span <= 60000 ? 5000 : 10000;
-    for (qint64 ms = 0; ms <= span; ms += xStep) {
+    // The last label would run into the axis title.
+    for (qint64 ms = 0; ms <= span - xStep * 6 / 10; ms += xStep) {
         const double x = plot.left() + double(ms) / span * plot.width();
         p.setPen(QColor(0xdd, 0xdd, 0xdd));
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
@@ -224,9 +225,11 @@ void RecordReport::render(QPagedPaintDevice *device) const
     const QSize curveSize(int(CurveWidthMm * pxPerMm), int(CurveHeightMm * pxPerMm));
     doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("curve.png")),
                     curve(curveSize));
+    // Image sizes in the HTML count in pixels of 96 dpi, whatever the device.
+    const double cssPxPerMm = 96 / 25.4;
     doc.setHtml(html()
-                    .replace(QLatin1String("%CURVEW%"), QString::number(curveSize.width()))
-                    .replace(QLatin1String("%CURVEH%"), QString::number(curveSize.height())));
+                    .replace(QLatin1String("%CURVEW%"), QString::number(int(CurveWidthMm * cssPxPerMm)))
+                    .replace(QLatin1String("%CURVEH%"), QString::number(int(CurveHeightMm * cssPxPerMm))));
     QPainter painter(device);
     const double height = doc.documentLayout()->documentSize().height();
     // More snaps than a page holds at full size shrink the page, never split it.
