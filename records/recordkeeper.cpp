@@ -98,6 +98,7 @@ void RecordKeeper::start()
     const QString path = databasePath;
     RecordWriter *w = writer;
     QMetaObject::invokeMethod(writer, [w, path] { w->open(path); }, Qt::QueuedConnection);
+    retryNow();  // what was kept before the start
     takeInUnsaved();
 }
 

@@ -155,14 +155,16 @@ bool RecordStore::open(const QString &path, Mode mode)
         return fail(Fault::Unwritable, tr("无法创建文件夹 %1").arg(info.absolutePath()));
     if (openConnection(mode) && (mode == Mode::ReadOnly || migrate()))
         return true;
+    // Half open is not open: the next store() starts again from the file.
+    close();
     if (lastFault != Fault::Corrupt || mode == Mode::ReadOnly)
         return false;
     // A damaged file is kept for whoever wants to look into it; the lane
     // goes on with a new one.
+    if (moveAside() && openConnection(mode) && migrate())
+        return true;
     close();
-    if (!moveAside())
-        return false;
-    return openConnection(mode) && migrate();
+    return false;
 }
 
 bool RecordStore::openConnection(Mode mode)
@@ -262,8 +264,10 @@ bool RecordStore::store(const TestRecord &record)
         return false;
     // Damage found while writing: move the file aside as at open, once.
     close();
-    if (!moveAside() || !openConnection(Mode::ReadWrite) || !migrate())
+    if (!moveAside() || !openConnection(Mode::ReadWrite) || !migrate()) {
+        close();
         return false;
+    }
     return storeOnce(record);
 }
 

@@ -145,11 +145,11 @@ void tst_StoreFaults::corruptFileMovedAside()
     QCOMPARE(store.schemaVersion(), 2);
 }
 
+// Locked before the program could even make its tables.
 void tst_StoreFaults::keeperRetriesUntilStored()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("opacimeter.sqlite");
-    { RecordStore created; QVERIFY(created.open(path)); }
     auto other = std::make_unique<fixtures::OtherConnection>(path);
     QVERIFY(other->lockExclusively());
     RecordKeeper keeper(path, unsavedFolder(dir));
