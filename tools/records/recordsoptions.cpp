@@ -94,6 +94,26 @@ A failure(const QString &message)
     return result;
 }
 
+// The id and the options a command cannot do without.
+A completed(A result, const QString &command, const QStringList &positional)
+{
+    const bool wantsId = result.command == A::Show || result.command == A::Report;
+    if (wantsId && positional.size() != 1)
+        return failure(command + QStringLiteral(": expected one record id"));
+    if (!wantsId && !positional.isEmpty())
+        return failure(QStringLiteral("%1: unexpected argument %2")
+                           .arg(command, console::quoted(positional.first())));
+    result.id = positional.value(0);
+    if (result.command == A::Export && result.csvPath.isEmpty())
+        return failure(QStringLiteral("export: --csv FILE is required"));
+    if (result.command == A::Report && result.pdfPath.isEmpty())
+        return failure(QStringLiteral("report: --pdf FILE is required"));
+    if (result.filter.since.isValid() && result.filter.until.isValid()
+        && result.filter.since > result.filter.until)
+        return failure(command + QStringLiteral(": --since is after --until"));
+    return result;
+}
+
 } // namespace
 
 QString recordsUsage()
@@ -169,20 +189,5 @@ RecordsArguments parseRecordsArguments(const QStringList &arguments)
         }
     }
 
-    const QStringList positional = parser.positionalArguments();
-    const bool wantsId = result.command == A::Show || result.command == A::Report;
-    if (wantsId && positional.size() != 1)
-        return failure(command + QStringLiteral(": expected one record id"));
-    if (!wantsId && !positional.isEmpty())
-        return failure(QStringLiteral("%1: unexpected argument %2")
-                           .arg(command, console::quoted(positional.first())));
-    result.id = positional.value(0);
-    if (result.command == A::Export && result.csvPath.isEmpty())
-        return failure(QStringLiteral("export: --csv FILE is required"));
-    if (result.command == A::Report && result.pdfPath.isEmpty())
-        return failure(QStringLiteral("report: --pdf FILE is required"));
-    if (result.filter.since.isValid() && result.filter.until.isValid()
-        && result.filter.since > result.filter.until)
-        return failure(command + QStringLiteral(": --since is after --until"));
-    return result;
+    return completed(result, command, parser.positionalArguments());
 }
