@@ -3,6 +3,7 @@
 #include "support/testrunner.h"
 
 #include "config/limitsettings.h"
+#include "config/recordsettings.h"
 #include "records/limits.h"
 #include "records/vehicle.h"
 #include "support/testsupport.h"
@@ -134,7 +135,8 @@ void tst_VehicleRules::limit()
 }
 
 // The station's own figures in set.ini replace the starting values; a value
-// that is no positive number keeps its starting value.
+// that is no positive number keeps its starting value. The station's name
+// and the database file come from the same file.
 void tst_VehicleRules::limitsTableFromSettings()
 {
     testsupport::ScopedWorkDir dir;
@@ -150,6 +152,15 @@ void tst_VehicleRules::limitsTableFromSettings()
     QCOMPARE(table.turboK, 3.0);
     QCOMPARE(table.recentFrom, QDate(2011, 1, 1));
     QCOMPARE(table.recentK, 1.5);
+    QCOMPARE(settings::databaseFile(), QStringLiteral("results/opacimeter.sqlite"));
+    {
+        QSettings file(QStringLiteral("set.ini"), QSettings::IniFormat);
+        file.setIniCodec("UTF-8");
+        file.setValue(QStringLiteral("Station/Name"), QStringLiteral("顺义机动车检测站"));
+        file.setValue(QStringLiteral("Database/File"), QStringLiteral("/srv/lane2.sqlite"));
+    }
+    QCOMPARE(settings::stationName(), QStringLiteral("顺义机动车检测站"));
+    QCOMPARE(settings::databaseFile(), QStringLiteral("/srv/lane2.sqlite"));
     QCOMPARE(verdictKey(1.2, 1.20), QStringLiteral("pass"));
     QCOMPARE(verdictKey(1.21, 1.20), QStringLiteral("fail"));
 }
