@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QJsonDocument>
+#include <QSqlError>
 #include <QNetworkInterface>
 #include <QSharedMemory>
 #include <QTabWidget>
@@ -13,6 +15,8 @@
 #include "lane/lanesession.h"
 #include "net/framecutter.h"
 #include "net/socketclient.h"
+#include "records/recordfixtures.h"
+#include "records/recordstore.h"
 #include "support/discoveryhelpers.h"
 #include "support/meterrig.h"
 #include "support/testrunner.h"
@@ -37,6 +41,31 @@ void printSpread(const QString &what, QVector<double> ms)
                     ms.at(ms.size() / 2), ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
 }
 
+// 100,000 records of full size for 20,000 vehicles, one every 4 minutes,
+// laid down in one transaction.
+void fillHistory(const QString &path, const TestRecord &sample)
+{
+    const QString json = QString::fromUtf8(QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact));
+    fixtures::OtherConnection bulk(path);
+    bulk.exec("BEGIN");
+    QSqlQuery q(bulk.db);
+    q.prepare("INSERT INTO records (id, started, plate, vin, verdict, operator, method, outcome, "
+              "mean_k, limit_k, hash, json) VALUES (?, ?, ?, ?, 'pass', '王工', 'R24', 'valid', "
+              "1.24, 2.5, ?, ?)");
+    const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
+    for (int i = 0; i < 100000; ++i) {
+        q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        q.addBindValue(RecordTime::text(start.addSecs(i * 240)));
+        q.addBindValue(QStringLiteral("京A%1").arg(i % 20000, 5, 10, QLatin1Char('0')));
+        q.addBindValue(QStringLiteral("LSVAM4187C%1").arg(i % 20000, 7, 10, QLatin1Char('0')));
+        q.addBindValue(sample.hash);
+        q.addBindValue(json);
+        if (!q.exec())
+            qWarning("cannot fill the history: %s", qPrintable(q.lastError().text()));
+    }
+    bulk.exec("COMMIT");
+}
+
 } // namespace
 
 // Figures, never assertions: the window's hot paths; what the live curve and
@@ -55,6 +84,7 @@ private slots:
     void trend();
     void sweep();
     void outage();
+    void records();
 };
 
 void Bench::initTestCase()
@@ -300,6 +330,57 @@ void Bench::outage()
     printSpread("server back -> measurement shown", back);
     std::printf("CPU while the server was away: %.2f %% of a core\n", 100 * cpu / away);
     sim.close();
+}
+
+// Storing a record with a 60-s trace, each in its own transaction as the
+// program does; the history filtered by plate over 100,000 records of full
+// size (20,000 vehicles, five tests each), laid down in one transaction.
+void Bench::records()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("opacimeter.sqlite");
+    RecordStore store;
+    QVERIFY(store.open(path));
+    const TestRecord sample = fixtures::record("京A00000", 0, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
+    const QByteArray json = QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact);
+    std::printf("a record with a 60-s trace: %d bytes of JSON, %d readings\n", json.size(),
+                sample.trace.tMs.size());
+    QVector<double> storing;
+    for (int i = 0; i < 200; ++i) {
+        TestRecord r = fixtures::record(QStringLiteral("京B%1").arg(i), i, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(store.store(r));
+        storing << clock.nsecsElapsed() / 1e6;
+    }
+    printSpread("storing a record with a 60-s trace", storing);
+
+    fillHistory(path, sample);
+    std::printf("database with %d records: %.0f MB\n", store.query(RecordFilter()).size(),
+                QFileInfo(path).size() / 1e6);
+    const auto timeFilter = [&](const QString &what, const RecordFilter &filter) {
+        QVector<double> ms;
+        int rows = 0;
+        for (int i = 0; i < 20; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            rows = store.query(filter).size();
+            ms << clock.nsecsElapsed() / 1e6;
+        }
+        printSpread(QStringLiteral("%1 (%2 rows)").arg(what).arg(rows), ms);
+    };
+    RecordFilter byPlate;
+    byPlate.plate = "A12345";
+    timeFilter("history by plate text 'A12345'", byPlate);
+    byPlate.plate = "京A1";
+    byPlate.limit = 1000;
+    timeFilter("history by plate text '京A1', newest 1000", byPlate);
+    RecordFilter text;
+    text.text = "12345";
+    timeFilter("history by plate or VIN text '12345'", text);
+    RecordFilter newest;
+    newest.limit = 1000;
+    timeFilter("history unfiltered, newest 1000", newest);
 }
 
 OPA_TEST_CLASS(Bench)

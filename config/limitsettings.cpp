@@ -1,0 +1,50 @@
+#include "config/limitsettings.h"
+
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+
+const char FileName[] = "./set.ini";
+
+double positive(const QSettings &file, const char *key, double fallback)
+{
+    bool ok = false;
+    const double value = file.value(QLatin1String(key)).toString().toDouble(&ok);
+    return ok && value > 0 ? value : fallback;
+}
+
+} // namespace
+
+namespace settings {
+
+LimitsTable storedLimitsTable()
+{
+    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.beginGroup(QStringLiteral("Limits"));
+    LimitsTable table;
+    table.naturalK = positive(file, "NaturalK", table.naturalK);
+    table.turboK = positive(file, "TurboK", table.turboK);
+    table.recentK = positive(file, "RecentK", table.recentK);
+    const QDate from = QDate::fromString(file.value(QStringLiteral("RecentFrom")).toString(),
+                                         Qt::ISODate);
+    if (from.isValid())
+        table.recentFrom = from;
+    return table;
+}
+
+void storeLimitsTable(const LimitsTable &table)
+{
+    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.beginGroup(QStringLiteral("Limits"));
+    file.setValue(QStringLiteral("NaturalK"), table.naturalK);
+    file.setValue(QStringLiteral("TurboK"), table.turboK);
+    file.setValue(QStringLiteral("RecentFrom"), table.recentFrom.toString(Qt::ISODate));
+    file.setValue(QStringLiteral("RecentK"), table.recentK);
+    file.endGroup();
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        qWarning() << "cannot write" << file.fileName();
+}
+
+} // namespace settings

@@ -1,0 +1,27 @@
+#ifndef CONFIG_RECORDSETTINGS_H
+#define CONFIG_RECORDSETTINGS_H
+
+#include <QString>
+
+// Where the lane's records go and whose they are, from "./set.ini":
+//
+//   [Station]
+//   Name=...              the station, on every record and report
+//   Lane=...              the lane
+//   Operator=...          the last operator, offered for the next test
+//   [Database]
+//   File=results/opacimeter.sqlite
+namespace settings {
+
+extern const char DefaultDatabaseFile[];
+
+QString stationName();
+QString laneName();
+// Relative names are taken from the working folder.
+QString databaseFile();
+QString lastOperator();
+void storeLastOperator(const QString &name);
+
+} // namespace settings
+
+#endif

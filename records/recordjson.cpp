@@ -1,0 +1,180 @@
+// Reading a record back from its JSON document, with every field checked.
+#include "records/testrecord.h"
+
+#include <QJsonArray>
+
+#include <cmath>
+
+namespace {
+
+// Reads typed fields of one object and keeps the first fault.
+class Reader
+{
+public:
+    Reader(const QJsonObject &object, const QString &where, QString *fault)
+        : object(object), where(where), fault(fault) {}
+
+    QJsonValue field(const char *key, QJsonValue::Type type, bool nullable)
+    {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.type() == type || (nullable && value.isNull()))
+            return value;
+        fail(key, value.isUndefined() ? QStringLiteral("missing") : QStringLiteral("wrong type"));
+        return QJsonValue();
+    }
+    QString text(const char *key, bool nullable = false)
+    { return field(key, QJsonValue::String, nullable).toString(); }
+    double number(const char *key) { return field(key, QJsonValue::Double, false).toDouble(); }
+    std::optional<double> optionalNumber(const char *key)
+    {
+        const QJsonValue v = field(key, QJsonValue::Double, true);
+        return v.isDouble() ? std::optional<double>(v.toDouble()) : std::nullopt;
+    }
+    bool flag(const char *key) { return field(key, QJsonValue::Bool, false).toBool(); }
+    QJsonArray array(const char *key) { return field(key, QJsonValue::Array, false).toArray(); }
+    QJsonObject object_(const char *key) { return field(key, QJsonValue::Object, false).toObject(); }
+    QDateTime time(const char *key, bool nullable)
+    {
+        const QString t = text(key, nullable);
+        const QDateTime parsed = RecordTime::parse(t);
+        if (!t.isEmpty() && !parsed.isValid())
+            fail(key, QStringLiteral("not an ISO 8601 time"));
+        return parsed;
+    }
+    void fail(const char *key, const QString &why)
+    {
+        if (fault->isEmpty())
+            *fault = QStringLiteral("%1%2: %3").arg(where, QLatin1String(key), why);
+    }
+    bool ok() const { return fault->isEmpty(); }
+
+private:
+    QJsonObject object;
+    QString where;
+    QString *fault;
+};
+
+QVector<double> numbers(const QJsonArray &array, bool nullable, bool *ok)
+{
+    QVector<double> out;
+    out.reserve(array.size());
+    for (const QJsonValue &v : array) {
+        *ok = *ok && (v.isDouble() || (nullable && v.isNull()));
+        out << (v.isDouble() ? v.toDouble() : std::nan(""));
+    }
+    return out;
+}
+
+void readVehicle(Reader &r, Vehicle *v)
+{
+    v->plate = r.text("plate");
+    v->vin = r.text("vin");
+    v->category = r.text("category");
+    if (r.ok() && !Vehicle::categories().contains(v->category))
+        r.fail("category", QStringLiteral("unknown"));
+    bool known = true;
+    v->intake = Vehicle::intakeFromKey(r.text("intake", true), &known);
+    if (!known)
+        r.fail("intake", QStringLiteral("unknown"));
+    const QString date = r.text("firstRegistration", true);
+    v->firstRegistration = QDate::fromString(date, Qt::ISODate);
+    if (!date.isEmpty() && !v->firstRegistration.isValid())
+        r.fail("firstRegistration", QStringLiteral("not a date"));
+    v->odometerKm = r.optionalNumber("odometerKm");
+    v->plateValueK = r.optionalNumber("plateValueK");
+}
+
+void readSnaps(const QJsonArray &array, TestRecord *record, QString *fault)
+{
+    for (int i = 0; i < array.size() && fault->isEmpty(); ++i) {
+        Reader s(array.at(i).toObject(), QStringLiteral("snaps[%1].").arg(i), fault);
+        if (!array.at(i).isObject())
+            s.fail("", QStringLiteral("not an object"));
+        RecordSnap snap;
+        snap.time = s.time("time", false);
+        snap.peakK = s.number("peak_K");
+        snap.peakN = s.number("peak_N");
+        snap.durationMs = qint64(s.number("duration_ms"));
+        snap.counted = s.flag("counted");
+        record->snaps << snap;
+    }
+}
+
+void readTrace(Reader &r, RecordTrace *trace, QString *fault)
+{
+    Reader t(r.object_("trace"), QStringLiteral("trace."), fault);
+    trace->periodMs = int(t.number("period_ms"));
+    bool ok = true;
+    for (double ms : numbers(t.array("t_ms"), false, &ok))
+        trace->tMs << qint64(ms);
+    trace->k = numbers(t.array("K"), true, &ok);
+    trace->n = numbers(t.array("N"), false, &ok);
+    if (!ok)
+        t.fail("", QStringLiteral("arrays hold a value that is not a number"));
+    else if (trace->k.size() != trace->tMs.size() || trace->n.size() != trace->tMs.size())
+        t.fail("", QStringLiteral("arrays differ in length"));
+}
+
+bool readOutcome(Reader &r, TestRecord *record)
+{
+    const QString outcome = r.text("outcome");
+    for (auto o : {TestRecord::Outcome::Valid, TestRecord::Outcome::Invalid,
+                   TestRecord::Outcome::Abandoned})
+        if (outcome == TestRecord::outcomeKey(o)) {
+            record->outcome = o;
+            return true;
+        }
+    r.fail("outcome", QStringLiteral("unknown"));
+    return false;
+}
+
+void readResult(Reader &r, TestRecord *record)
+{
+    readOutcome(r, record);
+    record->meanK = r.optionalNumber("mean_K");
+    const std::optional<double> limit = r.optionalNumber("limit_K");
+    bool known = true;
+    record->limit.source = LimitChoice::sourceFromKey(r.text("limit_source", true), &known);
+    record->limit.limitK = limit.value_or(0);
+    if (!known || bool(limit) != record->limit.hasLimit())
+        r.fail("limit_source", QStringLiteral("does not match limit_K"));
+    record->verdict = r.text("verdict", true);
+    if (!record->verdict.isEmpty() && record->verdict != QLatin1String("pass")
+        && record->verdict != QLatin1String("fail"))
+        r.fail("verdict", QStringLiteral("neither pass nor fail"));
+}
+
+} // namespace
+
+bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *error)
+{
+    QString fault;
+    Reader r(json, QString(), &fault);
+    TestRecord out;
+    out.id = r.text("id");
+    out.started = r.time("started", false);
+    out.ended = r.time("ended", true);
+    out.station = r.text("station");
+    out.lane = r.text("lane");
+    out.operatorName = r.text("operator");
+    readVehicle(r, &out.vehicle);
+    out.method = r.text("method");
+    Reader rules(r.object_("rules"), QStringLiteral("rules."), &fault);
+    out.counted = int(rules.number("counted"));
+    out.band = rules.number("band");
+    out.rejectDecreasing = rules.flag("rejectDecreasing");
+    out.maxSnaps = int(rules.number("maxSnaps"));
+    readSnaps(r.array("snaps"), &out, &fault);
+    readResult(r, &out);
+    out.software = r.text("software");
+    out.meterAddress = r.text("meter_address");
+    out.lastCalibration = r.time("last_calibration", true);
+    readTrace(r, &out.trace, &fault);
+    out.hash = r.text("hash");
+    if (!fault.isEmpty()) {
+        *error = fault;
+        return false;
+    }
+    *record = out;
+    return true;
+}

@@ -1,0 +1,209 @@
+// Reading the store: the history, one record, the vehicles, the meter's events.
+#include "records/recordstore.h"
+
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+const char *sortColumn(RecordFilter::Sort sort)
+{
+    switch (sort) {
+    case RecordFilter::Sort::Plate:
+        return "plate";
+    case RecordFilter::Sort::Vin:
+        return "vin";
+    case RecordFilter::Sort::Method:
+        return "method";
+    case RecordFilter::Sort::Result:
+        return "mean_k";
+    case RecordFilter::Sort::Limit:
+        return "limit_k";
+    case RecordFilter::Sort::Verdict:
+        return "verdict";
+    case RecordFilter::Sort::Operator:
+        return "operator";
+    case RecordFilter::Sort::Started:
+        break;
+    }
+    return "started";
+}
+
+QString likePattern(const QString &text)
+{
+    QString escaped = text.trimmed().toUpper();
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('%'), QLatin1String("\\%"))
+        .replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+// The day's first moment as records write times, so that text comparison
+// orders them (the station keeps one offset).
+QString dayStart(const QDate &day)
+{
+    return RecordTime::text(day.startOfDay());
+}
+
+// The conditions and their values. Text matches look through the small
+// plate and VIN indexes first, so a history of many long records is not
+// read row by row.
+QString whereClause(const RecordFilter &filter, QVariantList *values)
+{
+    QStringList conditions;
+    const auto textMatch = [&](const char *column, const QString &text) {
+        conditions << QStringLiteral("rowid IN (SELECT rowid FROM records WHERE %1 LIKE ? "
+                                     "ESCAPE '\\')").arg(QLatin1String(column));
+        *values << likePattern(text);
+    };
+    if (!filter.plate.trimmed().isEmpty())
+        textMatch("plate", filter.plate);
+    if (!filter.vin.trimmed().isEmpty())
+        textMatch("vin", filter.vin);
+    if (!filter.text.trimmed().isEmpty()) {
+        conditions << QStringLiteral("rowid IN (SELECT rowid FROM records WHERE plate LIKE ? "
+                                     "ESCAPE '\\' UNION SELECT rowid FROM records WHERE vin "
+                                     "LIKE ? ESCAPE '\\')");
+        *values << likePattern(filter.text) << likePattern(filter.text);
+    }
+    if (filter.since.isValid()) {
+        conditions << QStringLiteral("started >= ?");
+        *values << dayStart(filter.since);
+    }
+    if (filter.until.isValid()) {
+        conditions << QStringLiteral("started < ?");
+        *values << dayStart(filter.until.addDays(1));
+    }
+    if (filter.verdict == QLatin1String("none")) {
+        conditions << QStringLiteral("verdict IS NULL");
+    } else if (!filter.verdict.isEmpty()) {
+        conditions << QStringLiteral("verdict = ?");
+        *values << filter.verdict;
+    }
+    return conditions.isEmpty() ? QString()
+                                : QStringLiteral(" WHERE ") + conditions.join(QLatin1String(" AND "));
+}
+
+std::optional<double> optionalNumber(const QVariant &value)
+{
+    return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
+}
+
+} // namespace
+
+QVector<RecordSummary> RecordStore::query(const RecordFilter &filter, bool withJson)
+{
+    QVector<RecordSummary> rows;
+    QVariantList values;
+    QString sql = QStringLiteral("SELECT id, started, plate, vin, method, outcome, mean_k, "
+                                 "limit_k, verdict, operator%1 FROM records")
+                      .arg(withJson ? QStringLiteral(", json") : QString())
+                  + whereClause(filter, &values)
+                  + QStringLiteral(" ORDER BY %1 %2 NULLS LAST, started DESC")
+                        .arg(QLatin1String(sortColumn(filter.sort)),
+                             QLatin1String(filter.descending ? "DESC" : "ASC"));
+    if (filter.limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        failWith(q.lastError());
+        return rows;
+    }
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!run(q))
+        return rows;
+    while (q.next()) {
+        RecordSummary r{q.value(0).toString(), RecordTime::parse(q.value(1).toString()),
+                        q.value(2).toString(), q.value(3).toString(), q.value(4).toString(),
+                        q.value(5).toString(), optionalNumber(q.value(6)),
+                        optionalNumber(q.value(7)), q.value(8).toString(),
+                        q.value(9).toString(), withJson ? q.value(10).toString() : QString()};
+        rows << r;
+    }
+    lastFault = Fault::None;
+    return rows;
+}
+
+bool RecordStore::find(const QString &id, TestRecord *record)
+{
+    lastFault = Fault::None;
+    QSqlQuery q(connection);
+    q.prepare(QStringLiteral("SELECT json FROM records WHERE id = ?"));
+    q.addBindValue(id.trimmed().toLower());
+    if (!run(q) || !q.next())
+        return false;
+    QString error;
+    const QJsonDocument doc = QJsonDocument::fromJson(q.value(0).toString().toUtf8());
+    if (!TestRecord::fromJson(doc.object(), record, &error))
+        return fail(Fault::Corrupt, error);
+    return true;
+}
+
+QVector<Vehicle> RecordStore::vehiclesByPlatePrefix(const QString &prefix, int limit)
+{
+    QVector<Vehicle> vehicles;
+    const QString from = prefix.trimmed().toUpper();
+    if (from.isEmpty())
+        return vehicles;
+    // Plates compare as UTF-8 bytes: every plate with the prefix lies below
+    // the prefix followed by the highest character.
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT plate, json FROM records WHERE plate >= ? AND plate < ? "
+                             "ORDER BY plate, started DESC"));
+    q.addBindValue(from);
+    q.addBindValue(from + QString::fromUcs4(U"\U0010FFFF"));
+    if (!run(q))
+        return vehicles;
+    QString last;
+    while (q.next() && vehicles.size() < limit) {
+        if (q.value(0).toString() == last)
+            continue;
+        last = q.value(0).toString();
+        TestRecord record;
+        QString error;
+        if (TestRecord::fromJson(QJsonDocument::fromJson(q.value(1).toString().toUtf8()).object(),
+                                 &record, &error))
+            vehicles << record.vehicle;
+    }
+    return vehicles;
+}
+
+bool RecordStore::forEachRecord(
+    const std::function<bool(const QString &, const QString &, const QString &)> &visit)
+{
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT id, json, hash FROM records ORDER BY started, rowid")))
+        return failWith(q.lastError());
+    while (q.next())
+        if (!visit(q.value(0).toString(), q.value(1).toString(), q.value(2).toString()))
+            break;
+    return q.lastError().type() == QSqlError::NoError || failWith(q.lastError());
+}
+
+bool RecordStore::addMeterEvent(MeterEvent kind, const QDateTime &at, const QString &meterAddress)
+{
+    QSqlQuery q(connection);
+    q.prepare(QStringLiteral("INSERT INTO meter_events (kind, at, meter_address) VALUES (?, ?, ?)"));
+    q.addBindValue(kind == MeterEvent::Calibration ? QStringLiteral("calibration")
+                                                   : QStringLiteral("factory_reset"));
+    q.addBindValue(RecordTime::text(at));
+    q.addBindValue(meterAddress);
+    return run(q);
+}
+
+QDateTime RecordStore::lastCalibration()
+{
+    QSqlQuery q(connection);
+    if (!q.exec(QStringLiteral("SELECT at FROM meter_events WHERE kind = 'calibration' "
+                               "ORDER BY id DESC LIMIT 1"))) {
+        failWith(q.lastError());
+        return QDateTime();
+    }
+    return q.next() ? RecordTime::parse(q.value(0).toString()) : QDateTime();
+}

@@ -1,0 +1,320 @@
+#include "records/recordstore.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+
+namespace {
+
+// Each migration brings the schema from the version before it to its own.
+// ":now" is bound to the time of the migration.
+const QVector<QStringList> &migrations()
+{
+    static const QVector<QStringList> steps = {
+        // 1: the records, the meter's events, the history's indexes
+        {QStringLiteral("CREATE TABLE records (id TEXT PRIMARY KEY, started TEXT NOT NULL, "
+                        "ended TEXT, plate TEXT, vin TEXT, verdict TEXT, operator TEXT, "
+                        "station TEXT, lane TEXT, method TEXT, outcome TEXT, mean_k REAL, "
+                        "limit_k REAL, hash TEXT NOT NULL, json TEXT NOT NULL)"),
+         QStringLiteral("CREATE INDEX records_plate ON records (plate)"),
+         QStringLiteral("CREATE INDEX records_vin ON records (vin)"),
+         QStringLiteral("CREATE INDEX records_started ON records (started)"),
+         QStringLiteral("CREATE TRIGGER records_kept_unchanged BEFORE UPDATE ON records "
+                        "BEGIN SELECT RAISE(ABORT, 'records are never changed'); END"),
+         QStringLiteral("CREATE TRIGGER records_kept BEFORE DELETE ON records "
+                        "BEGIN SELECT RAISE(ABORT, 'records are never deleted'); END"),
+         QStringLiteral("CREATE TABLE meter_events (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "kind TEXT NOT NULL CHECK (kind IN ('calibration', 'factory_reset')), "
+                        "at TEXT NOT NULL, meter_address TEXT)")},
+        // 2: the queue to the station; what is already stored is queued too
+        {QStringLiteral("CREATE TABLE forward_queue (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "record_id TEXT NOT NULL UNIQUE REFERENCES records(id), "
+                        "queued TEXT NOT NULL, sent TEXT, last_error TEXT)"),
+         QStringLiteral("INSERT INTO forward_queue (record_id, queued) "
+                        "SELECT id, :now FROM records ORDER BY started, rowid")},
+    };
+    return steps;
+}
+
+QString connectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("records-%1-%2")
+        .arg(counter.fetchAndAddRelaxed(1))
+        .arg(quintptr(QThread::currentThreadId()), 0, 16);
+}
+
+RecordStore::Fault faultOf(const QSqlError &error)
+{
+    // QSQLITE reports SQLite's primary result code.
+    switch (error.nativeErrorCode().toInt()) {
+    case 5:   // SQLITE_BUSY
+    case 6:   // SQLITE_LOCKED
+        return RecordStore::Fault::Locked;
+    case 3:   // SQLITE_PERM
+    case 8:   // SQLITE_READONLY
+    case 10:  // SQLITE_IOERR
+    case 14:  // SQLITE_CANTOPEN
+        return RecordStore::Fault::Unwritable;
+    case 13:  // SQLITE_FULL
+        return RecordStore::Fault::DiskFull;
+    case 11:  // SQLITE_CORRUPT
+    case 26:  // SQLITE_NOTADB
+        return RecordStore::Fault::Corrupt;
+    default:
+        return RecordStore::Fault::Other;
+    }
+}
+
+} // namespace
+
+RecordStore::RecordStore() = default;
+
+RecordStore::~RecordStore()
+{
+    close();
+}
+
+void RecordStore::close()
+{
+    if (name.isEmpty())
+        return;
+    connection.close();
+    connection = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    name.clear();
+}
+
+bool RecordStore::fail(Fault fault, const QString &detail)
+{
+    lastFault = fault;
+    switch (fault) {
+    case Fault::Missing:
+        lastError = tr("数据库文件不存在：%1").arg(file);
+        break;
+    case Fault::Unwritable:
+        lastError = tr("数据库无法写入：%1（%2）").arg(file, detail);
+        break;
+    case Fault::DiskFull:
+        lastError = tr("磁盘已满，数据库无法写入：%1").arg(file);
+        break;
+    case Fault::Locked:
+        lastError = tr("数据库被其他程序锁定：%1").arg(file);
+        break;
+    case Fault::Corrupt:
+        lastError = tr("数据库文件已损坏：%1").arg(file);
+        break;
+    case Fault::NewerSchema:
+        lastError = tr("数据库由更新版本的程序创建（版本 %1），本程序不写入：%2").arg(detail, file);
+        break;
+    case Fault::Conflict:
+        lastError = tr("数据库中已有编号相同而内容不同的记录：%1").arg(detail);
+        break;
+    case Fault::Other:
+    case Fault::None:
+        lastError = tr("数据库错误：%1（%2）").arg(detail, file);
+        break;
+    }
+    return false;
+}
+
+bool RecordStore::failWith(const QSqlError &error)
+{
+    const QString detail = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return fail(faultOf(error), detail);
+}
+
+bool RecordStore::run(QSqlQuery &query)
+{
+    return query.exec() || failWith(query.lastError());
+}
+
+bool RecordStore::exec(const QString &statement)
+{
+    QSqlQuery query(connection);
+    return query.exec(statement) || failWith(query.lastError());
+}
+
+bool RecordStore::open(const QString &path, Mode mode)
+{
+    close();
+    file = path;
+    openMode = mode;
+    corruptCopy.clear();
+    lastFault = Fault::None;
+    lastError.clear();
+    const QFileInfo info(path);
+    if (mode == Mode::ReadOnly && !info.exists())
+        return fail(Fault::Missing, path);
+    if (mode == Mode::ReadWrite && !QDir().mkpath(info.absolutePath()))
+        return fail(Fault::Unwritable, tr("无法创建文件夹 %1").arg(info.absolutePath()));
+    if (openConnection(mode) && (mode == Mode::ReadOnly || migrate()))
+        return true;
+    // Half open is not open: the next store() starts again from the file.
+    close();
+    if (lastFault != Fault::Corrupt || mode == Mode::ReadOnly)
+        return false;
+    // A damaged file is kept for whoever wants to look into it; the lane
+    // goes on with a new one.
+    if (moveAside() && openConnection(mode) && migrate())
+        return true;
+    close();
+    return false;
+}
+
+bool RecordStore::openConnection(Mode mode)
+{
+    name = connectionName();
+    connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    connection.setDatabaseName(file);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs);
+    if (mode == Mode::ReadOnly)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    connection.setConnectOptions(options);
+    if (!connection.open())
+        return failWith(connection.lastError());
+    // The first read finds a file that is no database.
+    if (!exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(BusyTimeoutMs))
+        || !exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        return false;
+    return mode == Mode::ReadOnly || exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+}
+
+bool RecordStore::moveAside()
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString target = file + QStringLiteral(".corrupt-") + stamp;
+    for (int n = 2; QFile::exists(target); ++n)
+        target = file + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);
+    if (!QFile::rename(file, target))
+        return fail(Fault::Unwritable, tr("损坏的数据库无法移走"));
+    // A journal of the damaged file must never be played into the new one.
+    for (const char *suffix : {"-wal", "-shm"})
+        if (QFile::exists(file + QLatin1String(suffix)))
+            QFile::rename(file + QLatin1String(suffix), target + QLatin1String(suffix));
+    corruptCopy = target;
+    return true;
+}
+
+int RecordStore::schemaVersion()
+{
+    QSqlQuery query(connection);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        failWith(query.lastError());
+        return -1;
+    }
+    return query.value(0).toInt();
+}
+
+bool RecordStore::migrate()
+{
+    const int version = schemaVersion();
+    if (version < 0)
+        return false;
+    if (version > SchemaVersion)
+        return fail(Fault::NewerSchema, QString::number(version));
+    for (int next = version + 1; next <= SchemaVersion; ++next)
+        if (!applyMigration(next))
+            return false;
+    return true;
+}
+
+bool RecordStore::applyMigration(int version)
+{
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    // Another program may have migrated the file while we waited.
+    const int found = schemaVersion();
+    bool ok = found >= 0;
+    if (ok && found < version) {
+        for (const QString &statement : migrations().at(version - 1)) {
+            QSqlQuery query(connection);
+            ok = query.prepare(statement) || failWith(query.lastError());
+            if (ok && statement.contains(QLatin1String(":now")))
+                query.bindValue(QStringLiteral(":now"),
+                                RecordTime::text(QDateTime::currentDateTime()));
+            if (!ok || !(ok = run(query)))
+                break;
+        }
+        ok = ok && exec(QStringLiteral("PRAGMA user_version=%1").arg(version));
+    }
+    if (ok && exec(QStringLiteral("COMMIT")))
+        return true;
+    QSqlQuery(connection).exec(QStringLiteral("ROLLBACK"));
+    return false;
+}
+
+bool RecordStore::store(const TestRecord &record)
+{
+    lastFault = Fault::None;
+    lastError.clear();
+    corruptCopy.clear();
+    if (file.isEmpty())
+        return fail(Fault::Other, tr("未打开数据库"));
+    if (!isOpen() && !open(file))
+        return false;
+    if (storeOnce(record))
+        return true;
+    if (lastFault != Fault::Corrupt)
+        return false;
+    // Damage found while writing: move the file aside as at open, once.
+    close();
+    if (!moveAside() || !openConnection(Mode::ReadWrite) || !migrate()) {
+        close();
+        return false;
+    }
+    return storeOnce(record);
+}
+
+bool RecordStore::storeOnce(const TestRecord &record)
+{
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    if (insert(record) && exec(QStringLiteral("COMMIT")))
+        return true;
+    QSqlQuery(connection).exec(QStringLiteral("ROLLBACK"));
+    return false;
+}
+
+bool RecordStore::insert(const TestRecord &record)
+{
+    QSqlQuery existing(connection);
+    existing.prepare(QStringLiteral("SELECT hash FROM records WHERE id = ?"));
+    existing.addBindValue(record.id);
+    if (!run(existing))
+        return false;
+    if (existing.next())
+        return existing.value(0).toString() == record.hash || fail(Fault::Conflict, record.id);
+
+    QSqlQuery add(connection);
+    add.prepare(QStringLiteral(
+        "INSERT INTO records (id, started, ended, plate, vin, verdict, operator, station, lane, "
+        "method, outcome, mean_k, limit_k, hash, json) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const auto nullable = [](const QString &text) { return text.isEmpty() ? QVariant() : text; };
+    for (const QVariant &value : {QVariant(record.id), QVariant(RecordTime::text(record.started)),
+                                  nullable(RecordTime::text(record.ended)),
+                                  QVariant(record.vehicle.plate), QVariant(record.vehicle.vin),
+                                  nullable(record.verdict), QVariant(record.operatorName),
+                                  QVariant(record.station), QVariant(record.lane),
+                                  QVariant(record.method),
+                                  QVariant(TestRecord::outcomeKey(record.outcome)),
+                                  record.meanK ? QVariant(*record.meanK) : QVariant(),
+                                  record.limit.hasLimit() ? QVariant(record.limit.limitK) : QVariant(),
+                                  QVariant(record.hash),
+                                  QVariant(QString::fromUtf8(QJsonDocument(record.toJson())
+                                                                 .toJson(QJsonDocument::Compact)))})
+        add.addBindValue(value);
+    if (!run(add))
+        return false;
+    QSqlQuery queue(connection);
+    queue.prepare(QStringLiteral("INSERT INTO forward_queue (record_id, queued) VALUES (?, ?)"));
+    queue.addBindValue(record.id);
+    queue.addBindValue(RecordTime::text(QDateTime::currentDateTime()));
+    return run(queue);
+}

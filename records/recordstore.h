@@ -1,0 +1,133 @@
+#ifndef RECORDS_RECORDSTORE_H
+#define RECORDS_RECORDSTORE_H
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+#include <optional>
+
+#include "records/testrecord.h"
+
+class QSqlError;
+class QSqlQuery;
+
+// Which records a history shows. Texts match anywhere, ignoring case.
+struct RecordFilter {
+    enum class Sort { Started, Plate, Vin, Method, Result, Limit, Verdict, Operator };
+
+    QString plate;
+    QString vin;
+    QString text;        // in the plate or the VIN
+    QDate since;         // local days, both included; invalid: open
+    QDate until;
+    QString verdict;     // "pass", "fail", "none" (no verdict), empty: any
+    Sort sort = Sort::Started;
+    bool descending = true;
+    int limit = 0;       // 0: all
+};
+
+// One line of a history; the JSON only when asked for.
+struct RecordSummary {
+    QString id;
+    QDateTime started;
+    QString plate;
+    QString vin;
+    QString method;
+    QString outcome;
+    std::optional<double> meanK;
+    std::optional<double> limitK;
+    QString verdict;
+    QString operatorName;
+    QString json;
+};
+
+// The lane's records in one SQLite file (WAL journal, schema version in
+// user_version, migrated at open). Records are only ever added, each in one
+// transaction with its row in the station forwarder's queue.
+//
+// A store belongs to the thread that opened it; every instance has its own
+// connection. Faults are kept with a text in the program's language.
+class RecordStore
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordStore)
+
+public:
+    enum class Mode { ReadWrite, ReadOnly };
+    enum class Fault {
+        None,
+        Missing,      // read-only open of a file that is not there
+        Unwritable,   // folder or file cannot be written
+        DiskFull,
+        Locked,       // another program holds the file
+        Corrupt,      // not a database, or damaged
+        NewerSchema,  // made by a newer program: not written to
+        Conflict,     // another record already has this id
+        Other,
+    };
+    enum class MeterEvent { Calibration, FactoryReset };
+
+    static constexpr int SchemaVersion = 2;
+    static constexpr int BusyTimeoutMs = 2000;
+
+    RecordStore();
+    ~RecordStore();
+    RecordStore(const RecordStore &) = delete;
+    RecordStore &operator=(const RecordStore &) = delete;
+
+    // Read-write opens make the folder and file, move a corrupt file aside
+    // (see movedAside()) and start a new one, and migrate the schema.
+    // Read-only opens change nothing on disk.
+    bool open(const QString &path, Mode mode = Mode::ReadWrite);
+    void close();
+    bool isOpen() const { return connection.isValid() && connection.isOpen(); }
+    QString path() const { return file; }
+    int schemaVersion();
+
+    Fault fault() const { return lastFault; }
+    QString errorString() const { return lastError; }
+    // Where the last read-write open or store moved a corrupt file; empty if
+    // it did not.
+    QString movedAside() const { return corruptCopy; }
+
+    // Adds the record and queues it for the station. Storing a record that
+    // is already there with the same hash succeeds and changes nothing.
+    bool store(const TestRecord &record);
+    bool addMeterEvent(MeterEvent kind, const QDateTime &at, const QString &meterAddress);
+    QDateTime lastCalibration();
+
+    // False with fault() None when there is no such record.
+    bool find(const QString &id, TestRecord *record);
+    QVector<RecordSummary> query(const RecordFilter &filter, bool withJson = false);
+    // The latest fields of each vehicle whose plate starts with 'prefix'.
+    QVector<Vehicle> vehiclesByPlatePrefix(const QString &prefix, int limit = 10);
+    // Every stored record's id, JSON text and stored hash, oldest first;
+    // 'visit' returns false to stop.
+    bool forEachRecord(const std::function<bool(const QString &id, const QString &json,
+                                                const QString &hash)> &visit);
+
+private:
+    bool openConnection(Mode mode);
+    bool migrate();
+    bool applyMigration(int version);
+    bool moveAside();
+    bool run(QSqlQuery &query);
+    bool exec(const QString &statement);
+    bool failWith(const QSqlError &error);
+    bool fail(Fault fault, const QString &detail);
+    bool insert(const TestRecord &record);
+    bool storeOnce(const TestRecord &record);
+
+    QSqlDatabase connection;
+    QString name;
+    QString file;
+    Mode openMode = Mode::ReadWrite;
+    Fault lastFault = Fault::None;
+    QString lastError;
+    QString corruptCopy;
+};
+
+#endif

@@ -1,0 +1,88 @@
+#ifndef RECORDS_TESTRECORD_H
+#define RECORDS_TESTRECORD_H
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QVector>
+
+#include <optional>
+
+#include "records/limits.h"
+#include "records/vehicle.h"
+
+// One snap as a record keeps it.
+struct RecordSnap {
+    QDateTime time;          // its start
+    double peakK = 0;
+    double peakN = 0;
+    qint64 durationMs = 0;
+    bool counted = false;    // one of the peaks that make the result
+};
+
+// The series' readings at the poll rate, for disputes: offsets from the
+// record's start; K is NaN where the meter gave none.
+struct RecordTrace {
+    int periodMs = 100;
+    QVector<qint64> tMs;
+    QVector<double> k;
+    QVector<double> n;
+};
+
+// One finished free-acceleration series, whatever its end: what a test
+// was made on, by whom, with which rules, what it measured and decided.
+// Its JSON form is what the database, the tools and the station keep.
+struct TestRecord {
+    enum class Outcome { Valid, Invalid, Abandoned };
+
+    QString id;              // a UUID, lower case, without braces
+    QDateTime started;
+    QDateTime ended;
+    QString station;
+    QString lane;
+    QString operatorName;
+    Vehicle vehicle;
+
+    QString method;
+    int counted = 4;
+    double band = 0.25;
+    bool rejectDecreasing = true;
+    int maxSnaps = 10;
+    QVector<RecordSnap> snaps;
+
+    Outcome outcome = Outcome::Abandoned;
+    std::optional<double> meanK;  // valid series only
+    LimitChoice limit;
+    QString verdict;              // "pass", "fail" or empty
+
+    QString software;
+    QString meterAddress;
+    QDateTime lastCalibration;    // invalid when none was seen
+    RecordTrace trace;
+    QString hash;                 // over canonicalContent(), see seal()
+
+    bool valid() const { return outcome == Outcome::Valid; }
+    QVector<double> countedPeaks() const;
+    static QString outcomeKey(Outcome outcome);
+
+    QJsonObject toJson() const;
+    // Every field's type is checked; returns false with the first fault.
+    static bool fromJson(const QJsonObject &json, TestRecord *record, QString *error);
+
+    // The JSON without its hash, keys sorted, compact, UTF-8.
+    QByteArray canonicalContent() const;
+    static QByteArray canonicalContent(QJsonObject json);
+    // Lower-case hex SHA-256 of the canonical content.
+    static QString hashOf(const QJsonObject &json);
+    // Sets the hash from the content as it is now.
+    void seal();
+    bool hashMatches() const;
+};
+
+// Times as records keep them: local, ISO 8601 with milliseconds and offset.
+namespace RecordTime {
+QString text(const QDateTime &time);
+QDateTime parse(const QString &text);
+} // namespace RecordTime
+
+#endif

@@ -1,0 +1,257 @@
+#include "report/recordreport.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QTextDocument>
+
+#include <cmath>
+
+namespace {
+
+const int CurveWidthMm = 180;
+const int CurveHeightMm = 55;
+
+QString esc(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+QString figure(double value, int decimals = 2)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+QString row(const QString &label, const QString &value)
+{
+    return QStringLiteral("<td class='l'>%1</td><td>%2</td>").arg(esc(label), esc(value));
+}
+
+QString when(const QDateTime &time)
+{
+    return time.isValid() ? time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
+} // namespace
+
+RecordReport::RecordReport(const TestRecord &record) : r(record) {}
+
+QString RecordReport::headerHtml() const
+{
+    return QStringLiteral("<h1>%1</h1><table width='100%'><tr>%2%3</tr><tr>%4%5</tr></table>")
+        .arg(esc(tr("自由加速法烟度检测报告")),
+             row(tr("检测站"), r.station) , row(tr("检测线"), r.lane),
+             row(tr("检测员"), r.operatorName), row(tr("检测日期"), when(r.started)));
+}
+
+QString RecordReport::vehicleHtml() const
+{
+    const Vehicle &v = r.vehicle;
+    if (v.isServiceTest())
+        return QStringLiteral("<h2>%1</h2><p>%2</p>").arg(esc(tr("车辆")), esc(tr("无车辆")));
+    const QString intake = v.intake == Vehicle::Intake::Natural ? tr("自然吸气")
+                           : v.intake == Vehicle::Intake::Turbo ? tr("涡轮增压") : QString();
+    const QString category = v.category == QLatin1String("other") ? tr("其他") : v.category;
+    return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2%3%4</tr><tr>%5%6%7</tr>"
+                          "<tr>%8</tr></table>")
+        .arg(esc(tr("车辆")), row(tr("号牌号码"), v.plate), row(tr("VIN"), v.vin),
+             row(tr("车辆类别"), category), row(tr("进气方式"), intake),
+             row(tr("初次登记日期"), v.firstRegistration.toString(Qt::ISODate)),
+             row(tr("里程表读数"), v.odometerKm ? tr("%1 km").arg(figure(*v.odometerKm, 0)) : QString()),
+             row(tr("铭牌值"), v.plateValueK ? tr("%1 m⁻¹").arg(figure(*v.plateValueK)) : QString()));
+}
+
+QString RecordReport::methodHtml() const
+{
+    const QString rules = tr("取最后 %1 次峰值，极差不超过 %2 m⁻¹%3；最多 %4 次")
+                              .arg(r.counted).arg(figure(r.band))
+                              .arg(r.rejectDecreasing ? tr("，严格递减不计") : QString())
+                              .arg(r.maxSnaps);
+    return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2%3</tr></table>")
+        .arg(esc(tr("检测方法")), row(tr("方法"), r.method), row(tr("规则"), rules));
+}
+
+QString RecordReport::snapsHtml() const
+{
+    QString rows;
+    for (int i = 0; i < r.snaps.size(); ++i) {
+        const RecordSnap &s = r.snaps.at(i);
+        rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td>"
+                               "<td>%6</td></tr>")
+                    .arg(i + 1).arg(s.time.toString(QStringLiteral("HH:mm:ss")))
+                    .arg(figure(s.peakK), figure(s.peakN, 1), figure(s.durationMs / 1000.0, 1),
+                         s.counted ? tr("计入") : QString());
+    }
+    return QStringLiteral("<h2>%1</h2><table class='grid' width='100%' cellspacing='0' "
+                          "cellpadding='2'><tr><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
+                          "<th>%6</th><th>%7</th></tr>%8</table>")
+        .arg(esc(tr("加速过程")), esc(tr("序号")), esc(tr("开始时间")), esc(tr("峰值 K (m⁻¹)")),
+             esc(tr("峰值 N (%)")), esc(tr("持续时间 (s)")), esc(tr("计入结果")), rows);
+}
+
+QString RecordReport::resultHtml() const
+{
+    QString result = r.valid() && r.meanK ? tr("%1 m⁻¹").arg(figure(*r.meanK))
+                     : r.outcome == TestRecord::Outcome::Invalid ? tr("无效")
+                                                                 : tr("中止");
+    const QString limit = r.limit.hasLimit()
+                              ? tr("%1 m⁻¹（%2）").arg(figure(r.limit.limitK),
+                                                     LimitChoice::sourceText(r.limit.source))
+                              : tr("无");
+    const QString verdict = r.verdict == QLatin1String("pass")   ? tr("合格")
+                            : r.verdict == QLatin1String("fail") ? tr("不合格")
+                                                                 : tr("无判定");
+    return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2%3<td rowspan='1' "
+                          "class='verdict'>%4</td></tr></table>")
+        .arg(esc(tr("结果")), row(tr("平均值 K"), result), row(tr("限值"), limit), esc(verdict));
+}
+
+QString RecordReport::footerHtml() const
+{
+    const QString calibration = r.lastCalibration.isValid() ? when(r.lastCalibration) : tr("未知");
+    return QStringLiteral("<table width='100%' class='small'><tr>%1%2%3</tr></table>"
+                          "<p class='small'>%4 <span class='mono'>%5</span><br/>%6 "
+                          "<span class='mono'>%7</span></p>")
+        .arg(row(tr("软件版本"), r.software), row(tr("烟度计地址"), r.meterAddress),
+             row(tr("最近标定"), calibration), esc(tr("记录编号")), esc(r.id),
+             esc(tr("校验值 (SHA-256)")), esc(r.hash));
+}
+
+QString RecordReport::html() const
+{
+    const QString style = QStringLiteral(
+        "<style>h1 { font-size: 15pt; text-align: center; } h2 { font-size: 11pt; "
+        "margin-top: 6px; margin-bottom: 2px; } td, th { font-size: 9pt; vertical-align: middle; } "
+        "td.l { color: #555555; } table.grid td, table.grid th { border: 1px solid #888888; "
+        "text-align: center; } td.verdict { font-size: 26pt; font-weight: bold; "
+        "text-align: right; } .small, .small td { font-size: 7.5pt; color: #444444; } "
+        ".mono { font-family: monospace; }</style>");
+    return QStringLiteral("<html><head>%1</head><body>%2%3%4%5%6<h2>%7</h2>"
+                          "<p><img src='curve.png' width='%CURVEW%' height='%CURVEH%'/></p>%8"
+                          "</body></html>")
+        .arg(style, headerHtml(), vehicleHtml(), methodHtml(), snapsHtml(), resultHtml(),
+             esc(tr("K 曲线")), footerHtml());
+}
+
+void RecordReport::drawCurveAxes(QPainter &p, const QRectF &plot, double top, qint64 span) const
+{
+    p.setPen(QPen(QColor(0xcc, 0xcc, 0xcc), 1));
+    QFont font = p.font();
+    font.setPixelSize(int(plot.top() * 0.5) + 6);
+    p.setFont(font);
+    const double yStep = top <= 2 ? 0.5 : top <= 5 ? 1 : 2;
+    for (double k = 0; k <= top + 1e-9; k += yStep) {
+        const double y = plot.bottom() - k / top * plot.height();
+        p.setPen(QColor(0xdd, 0xdd, 0xdd));
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(0, y - 20, plot.left() - 8, 40), Qt::AlignRight | Qt::AlignVCenter,
+                   figure(k, 1));
+    }
+    const qint64 xStep = span <= 20000 ? 2000 : span <= 60000 ? 5000 : 10000;
+    // The last label would run into the axis title.
+    for (qint64 ms = 0; ms <= span - xStep * 6 / 10; ms += xStep) {
+        const double x = plot.left() + double(ms) / span * plot.width();
+        p.setPen(QColor(0xdd, 0xdd, 0xdd));
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(x - 60, plot.bottom() + 4, 120, plot.top() + 20), Qt::AlignHCenter,
+                   QString::number(ms / 1000));
+    }
+    p.drawText(QRectF(0, 0, plot.left() + 200, plot.top()), Qt::AlignLeft | Qt::AlignVCenter,
+               tr("K (m⁻¹)"));
+    p.drawText(QRectF(plot.right() - 200, plot.bottom() + 4, 200, plot.top() + 20),
+               Qt::AlignRight, tr("时间 (s)"));
+    p.setPen(QPen(Qt::black, 2));
+    p.drawRect(plot);
+}
+
+QImage RecordReport::curve(const QSize &size) const
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double unit = size.height() / 14.0;
+    const QRectF plot(unit * 2.2, unit * 1.2, size.width() - unit * 2.8, size.height() - unit * 3);
+    double top = r.limit.hasLimit() ? r.limit.limitK : 0;
+    for (double k : r.trace.k)
+        top = std::isnan(k) ? top : qMax(top, k);
+    top = std::ceil(qMax(top, 0.9) * 1.1 * 2) / 2;
+    const qint64 span = qMax<qint64>(1000, r.trace.tMs.isEmpty() ? 0 : r.trace.tMs.last());
+    drawCurveAxes(p, plot, top, span);
+    const auto at = [&](qint64 ms, double k) {
+        return QPointF(plot.left() + double(ms) / span * plot.width(),
+                       plot.bottom() - qBound(0.0, k / top, 1.0) * plot.height());
+    };
+    // The counted snaps are shaded, so a reader sees which peaks made the result.
+    for (const RecordSnap &s : r.snaps) {
+        if (!s.counted || !r.started.isValid())
+            continue;
+        const qint64 from = r.started.msecsTo(s.time);
+        p.fillRect(QRectF(at(from, top), at(from + qMax<qint64>(s.durationMs, 200), 0)),
+                   QColor(0x2e, 0x7d, 0x32, 40));
+    }
+    QPainterPath path;
+    bool drawing = false;
+    for (int i = 0; i < r.trace.tMs.size(); ++i) {
+        const double k = r.trace.k.value(i, NAN);
+        if (std::isnan(k)) {
+            drawing = false;
+            continue;
+        }
+        drawing ? path.lineTo(at(r.trace.tMs.at(i), k)) : path.moveTo(at(r.trace.tMs.at(i), k));
+        drawing = true;
+    }
+    p.setPen(QPen(QColor(0x15, 0x65, 0xc0), qMax(2.0, unit / 6)));
+    p.drawPath(path);
+    if (r.limit.hasLimit()) {
+        p.setPen(QPen(QColor(0xc6, 0x28, 0x28), qMax(2.0, unit / 8), Qt::DashLine));
+        p.drawLine(at(0, r.limit.limitK), at(span, r.limit.limitK));
+    }
+    return image;
+}
+
+void RecordReport::render(QPagedPaintDevice *device) const
+{
+    QTextDocument doc;
+    doc.documentLayout()->setPaintDevice(device);
+    const QSizeF page(device->width(), device->height());
+    doc.setPageSize(page);
+    doc.setDocumentMargin(0);
+    const double pxPerMm = device->logicalDpiX() / 25.4;
+    const QSize curveSize(int(CurveWidthMm * pxPerMm), int(CurveHeightMm * pxPerMm));
+    doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("curve.png")),
+                    curve(curveSize));
+    // Image sizes in the HTML count in pixels of 96 dpi, whatever the device.
+    const double cssPxPerMm = 96 / 25.4;
+    doc.setHtml(html()
+                    .replace(QLatin1String("%CURVEW%"), QString::number(int(CurveWidthMm * cssPxPerMm)))
+                    .replace(QLatin1String("%CURVEH%"), QString::number(int(CurveHeightMm * cssPxPerMm))));
+    QPainter painter(device);
+    const double height = doc.documentLayout()->documentSize().height();
+    // More snaps than a page holds at full size shrink the page, never split it.
+    if (height > page.height())
+        painter.scale(page.height() / height, page.height() / height);
+    doc.drawContents(&painter);
+}
+
+bool RecordReport::writePdf(const QString &path, QString *error) const
+{
+    QFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly)) {
+        *error = tr("无法写入 %1：%2").arg(path, probe.errorString());
+        return false;
+    }
+    probe.close();
+    QPdfWriter writer(path);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter);
+    writer.setResolution(300);
+    writer.setTitle(tr("自由加速法烟度检测报告 %1").arg(r.id));
+    writer.setCreator(QStringLiteral("opacimeter-host"));
+    render(&writer);
+    return true;
+}

@@ -1,0 +1,44 @@
+#ifndef REPORT_RECORDREPORT_H
+#define REPORT_RECORDREPORT_H
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QString>
+
+#include "records/testrecord.h"
+
+class QPagedPaintDevice;
+class QTextDocument;
+
+// A test record's report: one A4 page for the driver and the auditor, with
+// the station, the vehicle, the method, the snaps, the result and verdict,
+// the K curve and what identifies the record. Texts go through tr().
+class RecordReport
+{
+    Q_DECLARE_TR_FUNCTIONS(RecordReport)
+
+public:
+    explicit RecordReport(const TestRecord &record);
+
+    // The K curve over the series, with the limit and the counted peaks.
+    QImage curve(const QSize &size) const;
+    // The page as HTML; the curve is the image resource "curve.png".
+    QString html() const;
+    // Lays the page out on 'device' (a QPdfWriter or a QPrinter), shrunk to
+    // fit one page when it would run over.
+    void render(QPagedPaintDevice *device) const;
+    bool writePdf(const QString &path, QString *error) const;
+
+private:
+    QString headerHtml() const;
+    QString vehicleHtml() const;
+    QString methodHtml() const;
+    QString snapsHtml() const;
+    QString resultHtml() const;
+    QString footerHtml() const;
+    void drawCurveAxes(QPainter &p, const QRectF &plot, double top, qint64 span) const;
+
+    TestRecord r;
+};
+
+#endif

@@ -1,0 +1,148 @@
+#ifndef TESTS_RECORDS_RECORDFIXTURES_H
+#define TESTS_RECORDS_RECORDFIXTURES_H
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <cmath>
+
+#include "records/recordbuilder.h"
+
+namespace fixtures {
+
+// An R24 series on the series clock from 10 s: idle 0.2, a snap every 6 s
+// peaking at 'peaks', readings every 100 ms (K missing at one reading).
+inline SeriesParts series(const QVector<double> &peaks, TestRecord::Outcome outcome,
+                          qint64 traceSeconds = 0)
+{
+    SeriesParts s;
+    s.method = FreeAccelMethod::r24();
+    s.outcome = outcome;
+    s.startedMs = 10000;
+    s.started = QDateTime(QDate(2026, 12, 7), QTime(10, 15, 30, 123));
+    for (int i = 0; i < peaks.size(); ++i) {
+        Snap snap;
+        snap.startMs = s.startedMs + 2000 + i * 6000;
+        snap.peakMs = snap.startMs + 800;
+        snap.peakK = peaks.at(i);
+        snap.peakN = 20 + 10 * peaks.at(i);
+        s.snaps << snap;
+    }
+    s.endedMs = s.startedMs + qMax<qint64>(traceSeconds * 1000, 2000 + peaks.size() * 6000);
+    s.ended = s.started.addMSecs(s.endedMs - s.startedMs);
+    for (qint64 ms = s.startedMs - 500; ms <= s.endedMs + 500; ms += 100) {
+        double k = 0.2;
+        for (const Snap &snap : s.snaps)
+            if (ms >= snap.startMs && ms < snap.startMs + 2000)
+                k = qMax(k, snap.peakK - std::abs(double(ms - snap.peakMs)) / 1000.0);
+        s.traceMs << ms;
+        s.traceK << (ms == s.startedMs + 300 ? NAN : k);
+        s.traceN << 5 + 10 * k;
+    }
+    const int n = s.method.counted;
+    for (int i = qMax(0, peaks.size() - n); i < peaks.size(); ++i)
+        s.countedIndexes << i;
+    double sum = 0;
+    for (int i : s.countedIndexes)
+        sum += peaks.at(i);
+    s.result = s.countedIndexes.isEmpty() ? 0 : std::round(sum / s.countedIndexes.size() * 100) / 100;
+    return s;
+}
+
+inline Vehicle vehicle(const QString &plate = QStringLiteral("京A12345"))
+{
+    Vehicle v;
+    v.plate = plate;
+    v.vin = QStringLiteral("1M8GDM9AXKP042788");
+    v.category = QStringLiteral("N2");
+    v.intake = Vehicle::Intake::Turbo;
+    v.firstRegistration = QDate(2006, 3, 14);
+    v.odometerKm = 182340;
+    return v;
+}
+
+// A sealed record; 'minutesLater' moves its times on.
+inline TestRecord record(const QString &plate = QStringLiteral("京A12345"), int minutesLater = 0,
+                         const QVector<double> &peaks = {1.50, 1.30, 1.22, 1.20, 1.25},
+                         qint64 traceSeconds = 0)
+{
+    SeriesParts s = series(peaks, TestRecord::Outcome::Valid, traceSeconds);
+    s.started = s.started.addSecs(minutesLater * 60);
+    s.ended = s.ended.addSecs(minutesLater * 60);
+    RecordContext c;
+    c.station = QStringLiteral("顺义机动车检测站");
+    c.lane = QStringLiteral("2号线");
+    c.operatorName = QStringLiteral("王工");
+    c.software = QStringLiteral("1.0");
+    c.meterAddress = QStringLiteral("192.168.1.50");
+    c.lastCalibration = QDateTime(QDate(2026, 12, 7), QTime(8, 2, 11));
+    c.vehicle = vehicle(plate);
+    c.limit = {LimitSource::PlateValue, 1.20};
+    return buildRecord(s, c);
+}
+
+// The schema as the program's first database version made it.
+inline void makeVersionOne(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    for (const char *statement : {
+             "CREATE TABLE records (id TEXT PRIMARY KEY, started TEXT NOT NULL, ended TEXT, "
+             "plate TEXT, vin TEXT, verdict TEXT, operator TEXT, station TEXT, lane TEXT, "
+             "method TEXT, outcome TEXT, mean_k REAL, limit_k REAL, hash TEXT NOT NULL, "
+             "json TEXT NOT NULL)",
+             "CREATE INDEX records_plate ON records (plate)",
+             "CREATE INDEX records_vin ON records (vin)",
+             "CREATE INDEX records_started ON records (started)",
+             "CREATE TABLE meter_events (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, "
+             "at TEXT NOT NULL, meter_address TEXT)",
+             "PRAGMA user_version=1"})
+        q.exec(QLatin1String(statement));
+}
+
+// A second connection to 'path', as another program would hold it.
+class OtherConnection
+{
+public:
+    explicit OtherConnection(const QString &path)
+        : name(QUuid::createUuid().toString())
+    {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~OtherConnection()
+    {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    bool exec(const QString &sql) { QSqlQuery q(db); return q.exec(sql); }
+    QVariant value(const QString &sql)
+    {
+        QSqlQuery q(db);
+        return q.exec(sql) && q.next() ? q.value(0) : QVariant();
+    }
+    // Holds the file the way a program with an exclusive lock does.
+    bool lockExclusively()
+    {
+        return exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"))
+               && exec(QStringLiteral("BEGIN EXCLUSIVE"))
+               && exec(QStringLiteral("CREATE TABLE IF NOT EXISTS holder (x)"));
+    }
+    // Holds the write lock, as a program in the middle of a long write does.
+    bool holdWriteLock()
+    {
+        return exec(QStringLiteral("BEGIN IMMEDIATE"))
+               && exec(QStringLiteral("CREATE TABLE IF NOT EXISTS holder (x)"));
+    }
+    void release() { exec(QStringLiteral("ROLLBACK")); db.close(); }
+    QSqlDatabase db;
+
+private:
+    QString name;
+};
+
+} // namespace fixtures
+
+#endif

@@ -1,0 +1,244 @@
+#include <QtTest>
+
+#include <QJsonDocument>
+#include <QSqlQuery>
+
+#include "support/testrunner.h"
+
+#include "recordfixtures.h"
+#include "records/recordstore.h"
+
+Q_DECLARE_METATYPE(RecordFilter)
+
+namespace {
+
+QStringList plates(const QVector<RecordSummary> &rows)
+{
+    QStringList out;
+    for (const RecordSummary &r : rows)
+        out << r.plate;
+    return out;
+}
+
+} // namespace
+
+// The database: its schema and migrations, storing, the history's filters.
+class tst_RecordStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { dir.reset(new QTemporaryDir); path = dir->filePath("results/opacimeter.sqlite"); }
+    void migrationFromEmpty();
+    void migrationFromVersionOne();
+    void newerSchemaIsNotWritten();
+    void storedOnceAndQueued();
+    void recordsAreNeverChanged();
+    void history_data();
+    void history();
+    void vehiclesByPrefix();
+    void lastCalibration();
+
+private:
+    QScopedPointer<QTemporaryDir> dir;
+    QString path;
+};
+
+void tst_RecordStore::migrationFromEmpty()
+{
+    RecordStore store;
+    QVERIFY2(store.open(path), qPrintable(store.errorString()));
+    QCOMPARE(store.schemaVersion(), 2);
+    fixtures::OtherConnection other(path);
+    QCOMPARE(other.value("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+    for (const char *index : {"records_plate", "records_vin", "records_started"})
+        QCOMPARE(other.value(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '%1'")
+                                 .arg(QLatin1String(index))).toInt(), 1);
+    QCOMPARE(other.value("SELECT count(*) FROM forward_queue").toInt(), 0);
+    // Opening again finds the schema current and changes nothing.
+    store.close();
+    QVERIFY(store.open(path));
+    QCOMPARE(store.schemaVersion(), 2);
+}
+
+// A database of the first version keeps its records, and every one of them
+// goes into the new queue, oldest first.
+void tst_RecordStore::migrationFromVersionOne()
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const TestRecord later = fixtures::record(QStringLiteral("京B2"), 30);
+    const TestRecord earlier = fixtures::record(QStringLiteral("京B1"), 0);
+    {
+        fixtures::OtherConnection old(path);
+        fixtures::makeVersionOne(old.db);
+        for (const TestRecord &r : {later, earlier}) {
+            QSqlQuery q(old.db);
+            q.prepare("INSERT INTO records (id, started, plate, vin, hash, json) VALUES (?, ?, ?, ?, ?, ?)");
+            for (const QVariant &v : {QVariant(r.id), QVariant(RecordTime::text(r.started)),
+                                      QVariant(r.vehicle.plate), QVariant(r.vehicle.vin),
+                                      QVariant(r.hash),
+                                      QVariant(QJsonDocument(r.toJson()).toJson(QJsonDocument::Compact))})
+                q.addBindValue(v);
+            QVERIFY(q.exec());
+        }
+    }
+    RecordStore store;
+    QVERIFY2(store.open(path), qPrintable(store.errorString()));
+    QCOMPARE(store.schemaVersion(), 2);
+    fixtures::OtherConnection other(path);
+    QSqlQuery q(other.db);
+    QVERIFY(q.exec("SELECT record_id, queued, sent FROM forward_queue ORDER BY seq"));
+    QStringList queued;
+    while (q.next()) {
+        queued << q.value(0).toString();
+        QVERIFY(RecordTime::parse(q.value(1).toString()).isValid());
+        QVERIFY(q.value(2).isNull());
+    }
+    QCOMPARE(queued, (QStringList{earlier.id, later.id}));
+    TestRecord back;
+    QVERIFY(store.find(later.id, &back));
+    QCOMPARE(back.hash, later.hash);
+    QVERIFY(store.store(fixtures::record(QStringLiteral("京B3"))));
+}
+
+void tst_RecordStore::newerSchemaIsNotWritten()
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    {
+        fixtures::OtherConnection newer(path);
+        newer.exec("PRAGMA user_version=7");
+    }
+    RecordStore store;
+    QVERIFY(!store.open(path));
+    QCOMPARE(store.fault(), RecordStore::Fault::NewerSchema);
+    QVERIFY(store.errorString().contains(QStringLiteral("版本 7")));
+    QVERIFY(!store.store(fixtures::record()));
+}
+
+void tst_RecordStore::storedOnceAndQueued()
+{
+    RecordStore store;
+    QVERIFY(store.open(path));
+    const TestRecord r = fixtures::record();
+    QVERIFY(store.store(r));
+    // A retry of a record that did reach the file changes nothing.
+    QVERIFY(store.store(r));
+    TestRecord clash = fixtures::record(QStringLiteral("京C9"));
+    clash.id = r.id;
+    clash.seal();
+    QVERIFY(!store.store(clash));
+    QCOMPARE(store.fault(), RecordStore::Fault::Conflict);
+    fixtures::OtherConnection other(path);
+    QCOMPARE(other.value("SELECT count(*) FROM records").toInt(), 1);
+    QCOMPARE(other.value("SELECT record_id FROM forward_queue WHERE sent IS NULL").toString(), r.id);
+    // The forwarder's own query finds the document it sends.
+    QCOMPARE(other.value("SELECT r.json FROM forward_queue q JOIN records r ON r.id = q.record_id "
+                         "WHERE q.sent IS NULL ORDER BY q.seq LIMIT 1").toString().toUtf8(),
+             QJsonDocument(r.toJson()).toJson(QJsonDocument::Compact));
+    TestRecord back;
+    QVERIFY(store.find(r.id.toUpper(), &back));
+    QCOMPARE(back.toJson(), r.toJson());
+    QVERIFY(!store.find(QStringLiteral("00000000-0000-0000-0000-000000000000"), &back));
+    QCOMPARE(store.fault(), RecordStore::Fault::None);
+}
+
+void tst_RecordStore::recordsAreNeverChanged()
+{
+    RecordStore store;
+    QVERIFY(store.open(path));
+    QVERIFY(store.store(fixtures::record()));
+    fixtures::OtherConnection other(path);
+    QVERIFY(!other.exec("UPDATE records SET verdict = 'pass'"));
+    QVERIFY(!other.exec("DELETE FROM records"));
+    QCOMPARE(other.value("SELECT verdict FROM records").toString(), QStringLiteral("fail"));
+    // The forwarder marks what it sent.
+    QVERIFY(other.exec("UPDATE forward_queue SET sent = '2026-12-07T11:00:00.000+08:00'"));
+}
+
+void tst_RecordStore::history_data()
+{
+    QTest::addColumn<RecordFilter>("filter");
+    QTest::addColumn<QStringList>("plates");
+    RecordFilter f;
+    QTest::newRow("all, newest first") << f << QStringList{"沪D4", "", "京A12345", "京A123"};
+    f.plate = "a123";
+    QTest::newRow("plate text, any case") << f << QStringList{"京A12345", "京A123"};
+    f = RecordFilter();
+    f.vin = "LSVAM";
+    QTest::newRow("VIN text") << f << QStringList{"沪D4"};
+    f = RecordFilter();
+    f.text = "a1234";
+    QTest::newRow("plate or VIN text") << f << QStringList{"京A12345"};
+    f.text = "%";
+    QTest::newRow("percent sign is text") << f << QStringList{};
+    f = RecordFilter();
+    f.since = QDate(2026, 12, 8);
+    f.until = QDate(2026, 12, 8);
+    QTest::newRow("one day") << f << QStringList{"", "京A12345"};
+    f = RecordFilter();
+    f.verdict = "pass";
+    QTest::newRow("verdict pass") << f << QStringList{"沪D4", "京A123"};
+    f.verdict = "none";
+    QTest::newRow("no verdict") << f << QStringList{""};
+    f = RecordFilter();
+    f.sort = RecordFilter::Sort::Result;
+    f.descending = false;
+    f.limit = 2;
+    QTest::newRow("by result, two") << f << QStringList{"京A123", "沪D4"};
+}
+
+void tst_RecordStore::history()
+{
+    QFETCH(RecordFilter, filter);
+    QFETCH(QStringList, plates);
+    RecordStore store;
+    QVERIFY(store.open(path));
+    TestRecord a = fixtures::record("京A123", 0, {1.0, 1.02, 1.01, 1.03});
+    TestRecord b = fixtures::record("京A12345", 24 * 60);
+    TestRecord service = fixtures::record("", 24 * 60 + 5);
+    service.vehicle = Vehicle();
+    service.limit = LimitChoice();
+    service.verdict.clear();
+    service.seal();
+    TestRecord c = fixtures::record("沪D4", 48 * 60, {1.1, 1.12, 1.1, 1.11});
+    c.vehicle.vin = "LSVAM4187C2184847";
+    c.seal();
+    for (const TestRecord &r : {a, b, service, c})
+        QVERIFY(store.store(r));
+    const QVector<RecordSummary> rows = store.query(filter);
+    QCOMPARE(store.fault(), RecordStore::Fault::None);
+    QCOMPARE(::plates(rows), plates);
+}
+
+void tst_RecordStore::vehiclesByPrefix()
+{
+    RecordStore store;
+    QVERIFY(store.open(path));
+    TestRecord first = fixtures::record("京A12345", 0);
+    TestRecord again = fixtures::record("京A12345", 60);
+    again.vehicle.odometerKm = 190000;
+    again.seal();
+    for (const TestRecord &r : {first, again, fixtures::record("京A999", 1), fixtures::record("京B1", 2)})
+        QVERIFY(store.store(r));
+    const QVector<Vehicle> found = store.vehiclesByPlatePrefix(" 京a ");
+    QCOMPARE(found.size(), 2);
+    QCOMPARE(found.at(0).plate, QStringLiteral("京A12345"));
+    QCOMPARE(*found.at(0).odometerKm, 190000.0);  // the latest test's fields
+    QCOMPARE(found.at(0).vin, QStringLiteral("1M8GDM9AXKP042788"));
+    QCOMPARE(store.vehiclesByPlatePrefix("京A1234").size(), 1);
+    QCOMPARE(store.vehiclesByPlatePrefix("").size(), 0);
+}
+
+void tst_RecordStore::lastCalibration()
+{
+    RecordStore store;
+    QVERIFY(store.open(path));
+    QVERIFY(!store.lastCalibration().isValid());
+    const QDateTime calibrated(QDate(2026, 12, 7), QTime(9, 0));
+    QVERIFY(store.addMeterEvent(RecordStore::MeterEvent::Calibration, calibrated, "192.168.1.50"));
+    QVERIFY(store.addMeterEvent(RecordStore::MeterEvent::FactoryReset, calibrated.addSecs(60), "192.168.1.50"));
+    QCOMPARE(store.lastCalibration(), calibrated);
+}
+
+OPA_TEST_CLASS(tst_RecordStore)
+#include "recordstore.moc"

@@ -1,0 +1,41 @@
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <memory>
+
+#include "common/console.h"
+#include "recordtool/recordsjobs.h"
+#include "recordtool/recordsoptions.h"
+
+int main(int argc, char *argv[])
+{
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    const RecordsArguments arguments = parseRecordsArguments(raw);
+    // Only the report lays out text; it needs no screen, so station servers
+    // without one get the offscreen platform.
+    std::unique_ptr<QCoreApplication> app;
+    if (arguments.status == RecordsArguments::Run && arguments.command == RecordsArguments::Report) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    switch (arguments.status) {
+    case RecordsArguments::Help:
+        console::out(recordsUsage());
+        return 0;
+    case RecordsArguments::Version:
+        console::out(QStringLiteral("opacimeter-records " OPA_VERSION));
+        return 0;
+    case RecordsArguments::Error:
+        console::err(QStringLiteral("opacimeter-records: ") + arguments.message);
+        return 2;
+    case RecordsArguments::Run:
+        break;
+    }
+    return runRecordsCommand(arguments);
+}
