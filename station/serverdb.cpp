@@ -113,7 +113,9 @@ QString connectOptions(const settings::StationServer &server, const ServerTimeou
     }
     QStringList options = {
         QStringLiteral("connect_timeout=%1").arg(qMax(2, timeouts.connectS)),
-        QStringLiteral("options='-c statement_timeout=%1'").arg(qMax(1, timeouts.statementMs)),
+        // Notices ("already exists, skipping") are no news to a lane.
+        QStringLiteral("options='-c statement_timeout=%1 -c client_min_messages=warning'")
+            .arg(qMax(1, timeouts.statementMs)),
         // A network cut must not leave a TCP connection waiting for ever;
         // libpq ignores these on a unix socket.
         QStringLiteral("keepalives_idle=10;keepalives_interval=5;keepalives_count=3"),
@@ -208,7 +210,8 @@ bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error)
     query.addBindValue(doc.value(QLatin1String("hash")).toString());
     if (!query.exec() || !db.commit()) {
         *error = reasonOf(query.lastError().isValid() ? query.lastError() : db.lastError());
-        db.rollback();
+        if (db.isOpen())
+            db.rollback();
         return false;
     }
     return true;
