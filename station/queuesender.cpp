@@ -117,15 +117,26 @@ bool QueueSender::readBatch(QList<Queued> *batch, QString *error)
     return true;
 }
 
-bool QueueSender::markSent(const QString &recordId, QString *error)
+bool QueueSender::markSent(const QStringList &recordIds, QString *error)
 {
-    QSqlQuery query(QSqlDatabase::database(laneName, false));
-    query.prepare(QStringLiteral("UPDATE forward_queue SET sent = ?, last_error = NULL WHERE record_id = ?"));
-    query.addBindValue(nowText());
-    query.addBindValue(recordId);
-    if (query.exec())
+    if (recordIds.isEmpty())
         return true;
-    *error = reasonOf(query.lastError());
+    // One lane transaction for the lot: a crash before it only sends them
+    // again, and the server keeps its first copies.
+    QSqlDatabase db = QSqlDatabase::database(laneName, false);
+    QSqlQuery query(db);
+    bool ok = db.transaction()
+        && query.prepare(QStringLiteral("UPDATE forward_queue SET sent = ?, last_error = NULL WHERE record_id = ?"));
+    const QString now = nowText();
+    for (const QString &id : recordIds) {
+        query.addBindValue(now);
+        query.addBindValue(id);
+        ok = ok && query.exec();
+    }
+    if (ok && db.commit())
+        return true;
+    *error = reasonOf(query.lastError().isValid() ? query.lastError() : db.lastError());
+    db.rollback();
     return false;
 }
 
@@ -152,6 +163,7 @@ QueueSender::Outcome QueueSender::sendPending(const std::function<bool()> &keepG
             noteError(batch.first().recordId, out.error);
             break;
         }
+        QStringList committed;
         for (const Queued &record : qAsConst(batch)) {
             if (keepGoing && !keepGoing())
                 break;
@@ -160,12 +172,13 @@ QueueSender::Outcome QueueSender::sendPending(const std::function<bool()> &keepG
                 noteError(record.recordId, out.error);
                 break;
             }
-            // A record the server has but the lane could not mark goes out
-            // again later, and the server keeps its first copy.
-            if (!markSent(record.recordId, &out.error))
-                break;
-            ++out.sent;
+            committed << record.recordId;
         }
+        QString markError;
+        if (markSent(committed, &markError))
+            out.sent += committed.size();
+        else if (out.error.isEmpty())
+            out.error = markError;
     }
     QString countError;
     out.remaining = pendingCount(&countError);

@@ -2,6 +2,7 @@
 #define STATION_QUEUESENDER_H
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -48,7 +49,7 @@ private:
     bool openServer(QString *error);
     void dropServer();
     bool readBatch(QList<Queued> *batch, QString *error);
-    bool markSent(const QString &recordId, QString *error);
+    bool markSent(const QStringList &recordIds, QString *error);
     void noteError(const QString &recordId, const QString &reason);
 
     QString laneDb;
