@@ -17,6 +17,9 @@
 #include "net/socketclient.h"
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
+#include "station/forwarder.h"
+#include "support/laneschema.h"
+#include "support/pgserver.h"
 #include "support/discoveryhelpers.h"
 #include "support/meterrig.h"
 #include "support/testrunner.h"
@@ -85,6 +88,7 @@ private slots:
     void sweep();
     void outage();
     void records();
+    void stationForward();
 };
 
 void Bench::initTestCase()
@@ -381,6 +385,45 @@ void Bench::records()
     RecordFilter newest;
     newest.limit = 1000;
     timeFilter("history unfiltered, newest 1000", newest);
+}
+
+// 1,000 queued records forwarded to a PostgreSQL of the benchmark's own,
+// once with its fsync on (as a station runs it) and once without: through
+// the forwarder on its thread, and again (the queue reset) through the
+// shutdown script's one-shot sync, which finds every record there already.
+void Bench::stationForward()
+{
+    const QString missing = testsupport::PgServer::unavailableReason();
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    for (bool durable : {true, false}) {
+        testsupport::PgServer pg(durable);
+        QVERIFY2(pg.start(), qPrintable(pg.errorString()));
+        QVERIFY(pg.createDatabase("bench"));
+        testsupport::LaneDb lane(workDir.filePath(QStringLiteral("lane-%1.sqlite").arg(durable)));
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(lane.add(testsupport::makeRecord(QStringLiteral("京A%1").arg(i, 5, 10, QLatin1Char('0')), QString(),
+                                                     QDateTime::currentDateTime(), "St1", "L1", i)));
+        station::ForwardOptions options;
+        options.laneDb = lane.path();
+        options.server = pg.settings("bench");
+        station::Forwarder forwarder(options);
+        bool synced = false;
+        connect(&forwarder, &station::Forwarder::synced, this, [&] { synced = true; });
+        QElapsedTimer clock;
+        clock.start();
+        forwarder.start();
+        QVERIFY(QTest::qWaitFor([&] { return synced; }, 60000));
+        const qint64 forwardMs = clock.elapsed();
+        QVERIFY(lane.exec("UPDATE forward_queue SET sent = NULL"));
+        clock.restart();
+        const station::SyncResult again = station::syncOnce(lane.path(), options.server);
+        const qint64 againMs = clock.elapsed();
+        QCOMPARE(again.sent, 1000);
+        std::printf("station, fsync %s: 1000 records forwarded in %lld ms (%.2f ms each); "
+                    "sent again (already there) in %lld ms\n",
+                    durable ? "on" : "off", forwardMs, forwardMs / 1000.0, againMs);
+    }
 }
 
 OPA_TEST_CLASS(Bench)

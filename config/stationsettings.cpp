@@ -1,0 +1,55 @@
+#include "config/stationsettings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSettings>
+
+namespace settings {
+
+StationServer storedStationServer()
+{
+    return stationServerFrom(QStringLiteral("./set.ini"));
+}
+
+StationServer stationServerFrom(const QString &iniFile)
+{
+    QSettings file(iniFile, QSettings::IniFormat);
+    file.setIniCodec("UTF-8");
+    file.beginGroup(QStringLiteral("Database"));
+    StationServer s;
+    s.host = file.value(QStringLiteral("ServerHost")).toString().trimmed();
+    bool ok = false;
+    const int port = file.value(QStringLiteral("ServerPort")).toInt(&ok);
+    if (ok && port > 0 && port <= 65535)
+        s.port = port;
+    s.name = file.value(QStringLiteral("ServerName")).toString().trimmed();
+    s.user = file.value(QStringLiteral("ServerUser")).toString().trimmed();
+    s.passwordFile = file.value(QStringLiteral("PasswordFile")).toString().trimmed();
+    s.sslMode = file.value(QStringLiteral("SslMode")).toString().trimmed();
+    return s;
+}
+
+bool readPasswordFile(const QString &path, QString *password, QString *error)
+{
+    QFile file(path);
+    if (!file.exists()) {
+        *error = QCoreApplication::translate("settings", "password file %1 does not exist").arg(path);
+        return false;
+    }
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (file.permissions() & others) {
+        *error = QCoreApplication::translate("settings",
+            "password file %1 may be read by others than its owner (chmod 600 it)").arg(path);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QCoreApplication::translate("settings", "cannot read password file %1: %2")
+                     .arg(path, file.errorString());
+        return false;
+    }
+    *password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    return true;
+}
+
+} // namespace settings

@@ -1,0 +1,85 @@
+#ifndef STATION_FORWARDER_H
+#define STATION_FORWARDER_H
+
+#include <QAtomicInt>
+#include <QObject>
+#include <QThread>
+
+#include "config/stationsettings.h"
+#include "station/serverdb.h"
+
+class QTimer;
+
+namespace station {
+
+class QueueSender;
+
+struct ForwardOptions
+{
+    QString laneDb;
+    settings::StationServer server;
+    ServerTimeouts timeouts;
+    int firstRetryMs = 1000;   // doubled after each failure in a row ...
+    int maxRetryMs = 60000;    // ... up to this
+    int idlePollMs = 30000;    // a look at the queue while nothing happens
+};
+
+// Forwards the lane's queued records to the station server from a thread of
+// its own, so neither a slow nor a dead server ever holds up the window.
+// Made and destroyed on one thread (the window's); after start() the object
+// lives on its own thread, and its signals arrive queued.
+class Forwarder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Forwarder(const ForwardOptions &options);
+    ~Forwarder() override;
+
+    void start();
+    // Another try at once, e.g. after a record was stored or the settings
+    // changed; callable from any thread.
+    void tryNow();
+
+    // The pause before the next try after 'failures' failed ones in a row.
+    static int retryDelayMs(int failures, int firstMs, int maxMs);
+
+    // The header strip's texts for the three states.
+    static QString syncedText();
+    static QString pendingText(int count);
+    static QString failedText(const QString &reason);
+
+signals:
+    void synced();
+    void pending(int count);
+    void failed(const QString &reason);
+
+private:
+    void begin();
+    void runPass();
+    void finish();
+
+    ForwardOptions options;
+    QThread worker;
+    QThread *home = nullptr;
+    QueueSender *sender = nullptr;  // lives on the worker
+    QTimer *timer = nullptr;        // lives on the worker
+    QAtomicInt tryQueued;
+    int failures = 0;
+};
+
+struct SyncResult
+{
+    int sent = 0;
+    int remaining = -1;  // -1 when the lane database could not be read
+    QString error;
+};
+
+// Forwards what is queued once, on the calling thread, for a lane PC's
+// shutdown script.
+SyncResult syncOnce(const QString &laneDb, const settings::StationServer &server,
+                    const ServerTimeouts &timeouts = {});
+
+} // namespace station
+
+#endif

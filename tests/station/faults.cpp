@@ -1,0 +1,295 @@
+#include <QtTest>
+
+#include <QLocalServer>
+#include <QSemaphore>
+#include <QSqlDatabase>
+
+#include <memory>
+#include <sys/stat.h>
+
+#include "config/stationsettings.h"
+#include "station/forwarder.h"
+#include "support/laneschema.h"
+#include "support/pgserver.h"
+#include "support/testrunner.h"
+#include "stationrig.h"
+
+using testsupport::LaneDb;
+using testsupport::makeRecord;
+
+// What goes wrong between a lane and the station's server, and the rules
+// that keep a lane safe: every fault leaves the records queued with a
+// clear reason; one lane's migration while others start; the password
+// file rule, the retry pauses and the settings' keys.
+class StationFaults : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir files;
+    std::unique_ptr<testsupport::PgServer> pg;
+    int serial = 0;
+
+    enum Fault { WrongPassword, OpenPasswordFile, UnknownDatabase, DiskFull, NeverAnswers, BadSslMode };
+
+    QString writeFile(const QByteArray &content, mode_t mode)
+    {
+        const QString path = files.filePath(QStringLiteral("file%1").arg(++serial));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return QString();
+        file.close();
+        return ::chmod(QFile::encodeName(path).constData(), mode) == 0 ? path : QString();
+    }
+    QString freshDatabase(const QString &owner = QStringLiteral("lane"))
+    {
+        const QString name = QStringLiteral("faults%1").arg(++serial);
+        return pg->createDatabase(name, owner) ? name : QString();
+    }
+    static int migrate(const settings::StationServer &server, QString *error)
+    {
+        const QString name = QStringLiteral("faults-migrate");
+        int ran = -1;
+        if (station::openServer(server, name, {}, error))
+            ran = station::migrateServer(QSqlDatabase::database(name, false), error);
+        QSqlDatabase::removeDatabase(name);
+        return ran;
+    }
+    void needServer()
+    {
+        const QString missing = testsupport::PgServer::unavailableReason();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        if (!pg) {
+            pg.reset(new testsupport::PgServer);
+            QVERIFY2(pg->start(), qPrintable(pg->errorString()));
+            QVERIFY(pg->exec(QStringLiteral("CREATE ROLE keeper LOGIN PASSWORD 'right'")));
+        }
+    }
+
+private slots:
+    // faults
+    void faultKeepsRecordsQueued_data();
+    void faultKeepsRecordsQueued();
+    void neverAnsweringServerLeavesTheLoopFree();
+    // several lanes starting
+    void migrationRunsOnce();
+    // rules
+    void passwordFileRule_data();
+    void passwordFileRule();
+    void retryPausesGrowToAMinute_data();
+    void retryPausesGrowToAMinute();
+    void settingsFromIni_data();
+    void settingsFromIni();
+};
+
+void StationFaults::faultKeepsRecordsQueued_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("wrong password") << int(WrongPassword) << "password authentication failed for user \"keeper\"";
+    QTest::newRow("password file others may read") << int(OpenPasswordFile) << "may be read by others than its owner";
+    QTest::newRow("unknown database") << int(UnknownDatabase) << "database \"nosuchdb\" does not exist";
+    QTest::newRow("disk full") << int(DiskFull) << "No space left on device";
+    QTest::newRow("never answers") << int(NeverAnswers) << "timeout expired";
+    QTest::newRow("unknown SslMode") << int(BadSslMode) << "SslMode: unknown value 'sometimes'";
+}
+
+// The fault gives its reason and leaves every record queued and nothing on
+// the server; once it is mended the same records go out, each once.
+void StationFaults::faultKeepsRecordsQueued()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, reason);
+    needServer();
+    const QString db = freshDatabase(QStringLiteral("keeper"));
+    settings::StationServer good = pg->settings(db, QStringLiteral("keeper"));
+    good.passwordFile = writeFile("right\n", 0600);
+    QString error;
+    QVERIFY2(migrate(good, &error) == 1, qPrintable(error));
+    LaneDb lane(files.filePath(QStringLiteral("lane%1.sqlite").arg(++serial)));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(lane.add(makeRecord(QStringLiteral("津A0000%1").arg(i), QString(), QDateTime::currentDateTime())));
+
+    settings::StationServer bad = good;
+    QTemporaryDir silentDir;
+    QLocalServer silent;  // accepts, since the kernel does, and never says a word
+    switch (fault) {
+    case WrongPassword: bad.passwordFile = writeFile("wrong", 0600); break;
+    case OpenPasswordFile: bad.passwordFile = writeFile("right", 0644); break;
+    case UnknownDatabase: bad.name = QStringLiteral("nosuchdb"); break;
+    case BadSslMode: bad.sslMode = QStringLiteral("sometimes"); break;
+    case NeverAnswers:
+        QVERIFY(silent.listen(silentDir.filePath(QStringLiteral(".s.PGSQL.%1").arg(bad.port))));
+        bad.host = silentDir.path();
+        break;
+    case DiskFull:
+        QVERIFY(pg->exec(QStringLiteral("CREATE FUNCTION full_disk() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
+                                        " RAISE EXCEPTION 'could not extend file \"base/1/2\": No space left on device'"
+                                        " USING ERRCODE = 'disk_full'; END $$"), db));
+        QVERIFY(pg->exec(QStringLiteral("CREATE TRIGGER full_disk BEFORE INSERT ON records"
+                                        " FOR EACH ROW EXECUTE FUNCTION full_disk()"), db));
+        break;
+    }
+    station::ServerTimeouts timeouts;
+    timeouts.connectS = 2;
+    station::SyncResult result = station::syncOnce(lane.path(), bad, timeouts);
+    QVERIFY2(result.error.contains(reason), qPrintable(result.error));
+    QCOMPARE(result.sent, 0);
+    QCOMPARE(result.remaining, 3);
+    QCOMPARE(lane.lastError(lane.queuedIds().first()), result.error);
+    QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM records"), db).toInt(), 0);
+
+    if (fault == DiskFull)
+        QVERIFY(pg->exec(QStringLiteral("DROP TRIGGER full_disk ON records"), db));
+    result = station::syncOnce(lane.path(), good, timeouts);
+    QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+    QCOMPARE(result.sent, 3);
+    QCOMPARE(result.remaining, 0);
+    QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM records"), db).toInt(), 3);
+}
+
+// A server that takes the connection and never answers holds the
+// forwarder's thread until the connect time-out, never this one.
+void StationFaults::neverAnsweringServerLeavesTheLoopFree()
+{
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        QSKIP("Qt's PostgreSQL driver is missing (Debian package libqt5sql5-psql)");
+    QTemporaryDir silentDir;
+    QLocalServer silent;
+    QVERIFY(silent.listen(silentDir.filePath(QStringLiteral(".s.PGSQL.5432"))));
+    LaneDb lane(files.filePath(QStringLiteral("silent.sqlite")));
+    QVERIFY(lane.add(makeRecord(QStringLiteral("冀A00001"), QString(), QDateTime::currentDateTime())));
+    settings::StationServer server;
+    server.host = silentDir.path();
+    server.name = QStringLiteral("station");
+    server.user = QStringLiteral("lane");
+
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] { ++ticks; });
+    tick.start(20);
+    station::Forwarder forwarder(quickOptions(lane.path(), server, 60000));
+    StateLog log(&forwarder);
+    forwarder.start();
+    forwarder.tryNow();
+    QVERIFY(QTest::qWaitFor([&] { return ticks >= 10 && log.state == QLatin1String("pending"); }, 1500));
+    QCOMPARE(log.count, 1);
+    QVERIFY(log.waitFor(QStringLiteral("failed")));
+    QVERIFY2(log.reason.contains(QLatin1String("timeout expired")), qPrintable(log.reason));
+    QCOMPARE(lane.pending(), 1);
+}
+
+// Lanes that start together each run the migration; the schema is made
+// once and none of them fails.
+void StationFaults::migrationRunsOnce()
+{
+    needServer();
+    const settings::StationServer server = pg->settings(freshDatabase());
+    constexpr int starters = 6;
+    QSemaphore opened, gate;
+    QVector<int> ran(starters, -2);
+    QVector<QString> errors(starters);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < starters; ++i) {
+        threads.emplace_back(QThread::create([&, i] {
+            const QString name = QStringLiteral("starter-%1").arg(i);
+            const bool ok = station::openServer(server, name, {}, &errors[i]);
+            opened.release();
+            gate.acquire();  // all at once
+            if (ok)
+                ran[i] = station::migrateServer(QSqlDatabase::database(name, false), &errors[i]);
+            QSqlDatabase::removeDatabase(name);
+        }));
+        threads.back()->start();
+    }
+    opened.acquire(starters);
+    gate.release(starters);
+    for (auto &thread : threads)
+        QVERIFY(thread->wait(20000));
+    for (int i = 0; i < starters; ++i)
+        QVERIFY2(ran.at(i) >= 0, qPrintable(errors.at(i)));
+    QCOMPARE(std::accumulate(ran.begin(), ran.end(), 0), 1);
+    QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(version::text, ',') FROM schema_version"), server.name).toString(),
+             QStringLiteral("1"));
+    QString error;
+    QCOMPARE(migrate(server, &error), 0);
+}
+
+void StationFaults::passwordFileRule_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("expected");  // the password, or a part of the refusal
+    QTest::newRow("owner reads and writes") << true << 0600 << "s3cret";
+    QTest::newRow("owner reads only") << true << 0400 << "s3cret";
+    QTest::newRow("group may read") << true << 0640 << "may be read by others than its owner";
+    QTest::newRow("others may read") << true << 0604 << "may be read by others than its owner";
+    QTest::newRow("group may write") << true << 0620 << "may be read by others than its owner";
+    QTest::newRow("missing") << false << 0600 << "does not exist";
+}
+
+// Only a file no one but its owner may touch gives its first line, without
+// the line break.
+void StationFaults::passwordFileRule()
+{
+    QFETCH(bool, exists);
+    QFETCH(int, mode);
+    QFETCH(QString, expected);
+    const QString path = exists ? writeFile("s3cret\r\nsecond line\n", mode_t(mode)) : files.filePath(QStringLiteral("none"));
+    QVERIFY(!path.isEmpty());
+    QString password, error;
+    const bool ok = settings::readPasswordFile(path, &password, &error);
+    QCOMPARE(ok ? password : QString(), ok ? expected : QString());
+    QVERIFY2(ok || error.contains(expected), qPrintable(error));
+}
+
+void StationFaults::retryPausesGrowToAMinute_data()
+{
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<int>("firstMs");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("first failure") << 1 << 1000 << 1000;
+    QTest::newRow("doubles") << 3 << 1000 << 4000;
+    QTest::newRow("last below the cap") << 6 << 1000 << 32000;
+    QTest::newRow("capped at a minute") << 7 << 1000 << 60000;
+    QTest::newRow("a day of failures") << 1500 << 1000 << 60000;
+    QTest::newRow("first above the cap") << 1 << 90000 << 60000;
+}
+
+void StationFaults::retryPausesGrowToAMinute()
+{
+    QFETCH(int, failures);
+    QFETCH(int, firstMs);
+    QFETCH(int, expected);
+    QCOMPARE(station::Forwarder::retryDelayMs(failures, firstMs, 60000), expected);
+}
+
+void StationFaults::settingsFromIni_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("expected");  // host|port|name|user|password file|ssl|enabled
+    QTest::newRow("every key") << QByteArray("[Database]\nServerHost=db.station\nServerPort=6543\nServerName=station\n"
+                                             "ServerUser=lane3\nPasswordFile=/etc/opa/pw\nSslMode=require\n")
+                               << "db.station|6543|station|lane3|/etc/opa/pw|require|1";
+    QTest::newRow("socket folder, default port") << QByteArray("[Database]\nServerHost=/run/postgresql\nServerName=s\n")
+                                                 << "/run/postgresql|5432|s|||(none)|1";
+    QTest::newRow("port out of range") << QByteArray("[Database]\nServerHost=10.0.0.5\nServerPort=70000\n")
+                                       << "10.0.0.5|5432||||(none)|1";
+    QTest::newRow("blank host: no server") << QByteArray("[Database]\nServerHost=  \nServerName=station\n")
+                                           << "|5432|station|||(none)|0";
+    QTest::newRow("no section") << QByteArray("[Server]\nIP=192.168.1.50\n") << "|5432||||(none)|0";
+}
+
+void StationFaults::settingsFromIni()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, expected);
+    const settings::StationServer s = settings::stationServerFrom(writeFile(ini, 0600));
+    QCOMPARE(QStringList({s.host, QString::number(s.port), s.name, s.user, s.passwordFile,
+                          s.sslMode.isEmpty() ? QStringLiteral("(none)") : s.sslMode, QString::number(s.enabled())})
+                 .join(QLatin1Char('|')),
+             expected);
+}
+
+OPA_TEST_CLASS(StationFaults)
+
+#include "faults.moc"

@@ -1,0 +1,175 @@
+#include "pgserver.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+
+const QString BinDir = QStringLiteral("/usr/lib/postgresql/15/bin");
+
+bool asRoot()
+{
+    return geteuid() == 0;
+}
+
+} // namespace
+
+PgServer::PgServer(bool durable) : durable(durable) {}
+
+PgServer::~PgServer()
+{
+    if (running || QFile::exists(dir.filePath(QStringLiteral("data/postmaster.pid"))))
+        stop(QStringLiteral("immediate"));
+}
+
+QString PgServer::unavailableReason()
+{
+    for (const char *name : {"initdb", "pg_ctl"})
+        if (!QFileInfo(BinDir + QLatin1Char('/') + QLatin1String(name)).isExecutable())
+            return QStringLiteral("PostgreSQL 15 is not installed (no %1/%2; Debian package postgresql)")
+                .arg(BinDir, QLatin1String(name));
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return QStringLiteral("Qt's PostgreSQL driver is missing (Debian package libqt5sql5-psql)");
+    if (asRoot() && !getpwnam("postgres"))
+        return QStringLiteral("running as root, and there is no 'postgres' user to run the server as");
+    return QString();
+}
+
+bool PgServer::tool(const QString &name, const QStringList &arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir.path());  // the server's user may not enter ours
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    process.setProcessEnvironment(env);
+    const QString program = BinDir + QLatin1Char('/') + name;
+    if (asRoot())
+        process.start(QStringLiteral("runuser"),
+                      QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), program} + arguments);
+    else
+        process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        QFile log(dir.filePath(QStringLiteral("server.log")));
+        log.open(QIODevice::ReadOnly);
+        error = QStringLiteral("%1 %2 failed: %3 %4\nserver log:\n%5")
+                    .arg(name, arguments.join(QLatin1Char(' ')), process.errorString(),
+                         QString::fromLocal8Bit(process.readAll()), QString::fromLocal8Bit(log.readAll().right(2000)));
+        return false;
+    }
+    return true;
+}
+
+bool PgServer::makeCluster()
+{
+    // The server's user must reach the folder that holds its data and socket.
+    const passwd *pw = asRoot() ? getpwnam("postgres") : nullptr;
+    if (pw && chown(QFile::encodeName(dir.path()).constData(), pw->pw_uid, pw->pw_gid) != 0) {
+        error = QStringLiteral("cannot hand %1 to postgres").arg(dir.path());
+        return false;
+    }
+    const QString data = dir.filePath(QStringLiteral("data"));
+    if (!tool(QStringLiteral("initdb"), {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"),
+                                        QStringLiteral("--auth-local=trust"), QStringLiteral("--no-locale"),
+                                        QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--no-sync")}))
+        return false;
+    QFile conf(data + QStringLiteral("/postgresql.conf"));
+    QFile hba(data + QStringLiteral("/pg_hba.conf"));
+    if (!conf.open(QIODevice::Append) || !hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        error = QStringLiteral("cannot write the server's configuration in %1").arg(data);
+        return false;
+    }
+    QTextStream(&conf) << "listen_addresses = ''\n"
+                       << "unix_socket_directories = '" << dir.path() << "'\n"
+                       << "port = " << Port << "\n"
+                       << "max_connections = 40\n"
+                       << "fsync = " << (durable ? "on" : "off") << "\n"
+                       << "full_page_writes = " << (durable ? "on" : "off") << "\n";
+    QTextStream(&hba) << "local all postgres trust\n"
+                      << "local all lane trust\n"
+                      << "local all all scram-sha-256\n";
+    return true;
+}
+
+bool PgServer::start()
+{
+    if (!dir.isValid()) {
+        error = QStringLiteral("no temporary folder: %1").arg(dir.errorString());
+        return false;
+    }
+    if (!made && !(made = makeCluster()))
+        return false;
+    if (!tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")),
+                                         QStringLiteral("-l"), dir.filePath(QStringLiteral("server.log")),
+                                         QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("30"),
+                                         QStringLiteral("start")}))
+        return false;
+    running = true;
+    return scalar(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = 'lane'")).toInt() == 1
+        || exec(QStringLiteral("CREATE ROLE lane LOGIN"));
+}
+
+bool PgServer::stop(const QString &mode)
+{
+    const bool ok = tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")),
+                                                    QStringLiteral("-m"), mode, QStringLiteral("-w"),
+                                                    QStringLiteral("stop")});
+    running = !ok;
+    return ok;
+}
+
+settings::StationServer PgServer::settings(const QString &name, const QString &user) const
+{
+    settings::StationServer s;
+    s.host = dir.path();
+    s.port = Port;
+    s.name = name;
+    s.user = user;
+    return s;
+}
+
+QVariant PgServer::scalar(const QString &sql, const QString &database)
+{
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("pgserver-admin-%1").arg(serial.fetchAndAddRelaxed(1));
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(dir.path());
+        db.setPort(Port);
+        db.setDatabaseName(database);
+        db.setUserName(QStringLiteral("postgres"));
+        QSqlQuery query(db);
+        if (!db.open())
+            error = db.lastError().text();
+        else if (!query.exec(sql))
+            error = query.lastError().text();
+        else
+            value = query.next() ? query.value(0) : QVariant(true);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return value;
+}
+
+bool PgServer::exec(const QString &sql, const QString &database)
+{
+    return scalar(sql, database).isValid();
+}
+
+bool PgServer::createDatabase(const QString &name, const QString &owner)
+{
+    return exec(QStringLiteral("CREATE DATABASE \"%1\" OWNER \"%2\"").arg(name, owner));
+}
+
+} // namespace testsupport
