@@ -20,7 +20,7 @@ bool parseApiListen(const QString &text, QHostAddress *address, quint16 *port, Q
     // Qt's address parser overlooks blanks and takes some short forms
     // ("1.2"), so the shape is checked before it gets the text.
     static const QRegularExpression shape(QStringLiteral(
-        "^(?:(\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})|\\[([0-9A-Fa-f:.]+)\\]):(\\d{1,5})$"));
+        "^(?:(\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3})|\\[([0-9A-Fa-f:.]+)\\]):(\\d{1,5})\\z"));
     const QRegularExpressionMatch m = shape.match(text);
     QHostAddress a;
     const QString host = m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
