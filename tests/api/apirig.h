@@ -23,6 +23,7 @@ public:
     QList<api::Vehicle> started;
     QStringList operators;
     int stops = 0;
+    std::function<void()> onStart;
 
     api::State state() const override { return now; }
     bool startTest(const api::Vehicle &v, const QString &op, const QString &, QString *error) override
@@ -31,6 +32,8 @@ public:
         if (refusal.isEmpty()) {
             started.append(v);
             operators.append(op);
+            if (onStart)
+                onStart();
         }
         return refusal.isEmpty();
     }
