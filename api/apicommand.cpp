@@ -307,11 +307,15 @@ ParsedCommand parseCommand(const QByteArray &text)
         return result;
     }
     Fields f(doc.object(), QString());
+    // A number travels as a double: beyond 2^53 the echo would differ from
+    // what the client sent, and it could not match its reply.
     const QJsonValue id = doc.object().value(QStringLiteral("id"));
-    if (id.isString() || id.isDouble())
+    const double n = id.toDouble();
+    if (id.isString() || (id.isDouble() && n == std::floor(n) && std::fabs(n) <= MaxNumericId))
         result.id = id;
     else
-        f.fail(id.isUndefined() ? QStringLiteral("id: missing") : QStringLiteral("id: must be a string or a number"));
+        f.fail(id.isUndefined() ? QStringLiteral("id: missing")
+                                : QStringLiteral("id: must be a string or a whole number within +-2^53"));
     QString name;
     f.string(QStringLiteral("cmd"), &name, true);
     bool known = false;

@@ -18,6 +18,7 @@ enum class CommandKind { Auth, Subscribe, StartTest, StopTest, ClearMaxima, GetR
 constexpr int MaxListLimit = 500;
 constexpr int OperatorMaxLength = 32;
 constexpr int MethodMaxLength = 32;
+constexpr double MaxNumericId = 9007199254740991.0;  // 2^53 - 1
 
 struct Command {
     CommandKind kind = CommandKind::Auth;

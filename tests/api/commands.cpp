@@ -21,6 +21,8 @@ private slots:
         QTest::newRow("an array") << QByteArray("[1]") << "must be a JSON object";
         QTest::newRow("no id") << QByteArray(R"({"cmd":"stopTest","token":"t"})") << "id: missing";
         QTest::newRow("id an object") << QByteArray(R"({"cmd":"stopTest","id":{},"token":"t"})") << "id: must be";
+        QTest::newRow("id past 2^53") << QByteArray(R"({"cmd":"stopTest","id":9007199254740993,"token":"t"})") << "id: must be";
+        QTest::newRow("id a fraction") << QByteArray(R"({"cmd":"stopTest","id":0.5,"token":"t"})") << "id: must be";
         QTest::newRow("cmd a number") << QByteArray(R"({"cmd":3,"id":1})") << "cmd: must be a string";
         QTest::newRow("unknown command") << QByteArray(R"({"cmd":"reboot","id":1})") << "unknown command 'reboot'";
         QTest::newRow("unknown field") << QByteArray(R"({"cmd":"stopTest","id":1,"token":"t","force":true})") << "force: unknown field";
