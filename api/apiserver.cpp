@@ -163,6 +163,15 @@ void ApiServer::accept(QWebSocket *socket)
     qInfo().noquote() << QStringLiteral("api: %1 connected (%2 of %3)").arg(peerOf(socket)).arg(connected.size()).arg(MaxClients);
     if (client->authorised)
         greet(client);
+    else
+        QTimer::singleShot(authTimeoutMs, socket, [this, socket] { closeUnauthorised(socket); });
+}
+
+void ApiServer::closeUnauthorised(QWebSocket *socket)
+{
+    for (const auto &c : connected)
+        if (c->socket() == socket && !c->gone && !c->authorised)
+            refuse(socket, QStringLiteral("no auth within %1 s").arg(authTimeoutMs / 1000.0));
 }
 
 void ApiServer::removeGone()

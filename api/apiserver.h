@@ -32,6 +32,9 @@ class ApiServer : public QObject
 public:
     static constexpr int MaxClients = 16;
     static constexpr int MaxIncomingBytes = 64 * 1024;
+    // A client that must show the token and has not after this long is
+    // closed, so that idle strangers cannot hold every place.
+    static constexpr int AuthTimeoutMs = 10000;
 
     struct ClientInfo {
         bool authorised = false;
@@ -56,6 +59,7 @@ public:
 
     // Tests listen on loopback but need the rules of another address.
     void overrideReadingNeedsToken(std::optional<bool> needed) { readingNeedsTokenOverride = needed; }
+    void overrideAuthTimeout(int ms) { authTimeoutMs = ms; }
 
     void publishReading(const api::Reading &reading);
     void publishLink(const api::Link &link);
@@ -74,6 +78,7 @@ private:
     void acceptConnections();
     void accept(QWebSocket *socket);
     void refuse(QWebSocket *socket, const QString &reason);
+    void closeUnauthorised(QWebSocket *socket);
     void removeGone();
     void greet(api::Client *client);
     void broadcast(api::Topic topic, const QJsonObject &message);
@@ -91,6 +96,7 @@ private:
     std::optional<bool> readingNeedsTokenOverride;
     std::vector<std::unique_ptr<api::Client>> connected;
     bool removalQueued = false;
+    int authTimeoutMs = AuthTimeoutMs;
     QString status;
 };
 

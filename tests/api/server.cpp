@@ -178,6 +178,22 @@ private slots:
         QVERIFY(peer.messages.isEmpty());
     }
 
+    // A client that must show the token is closed when it does not.
+    void authTimeout()
+    {
+        LaneStandIn lane;
+        ApiServer server(&lane);
+        server.overrideReadingNeedsToken(true);
+        server.overrideAuthTimeout(1000);
+        QVERIFY(server.start(apirig::onLoopback()));
+        Peer authorised(server);  // its time runs out first
+        QVERIFY(authorised.ask(fromText(R"({"cmd":"auth","token":"TOKEN"})")).value(QStringLiteral("ok")).toBool());
+        Peer idle(server);
+        QVERIFY(idle.waitClosed());
+        QCOMPARE(idle.ws.closeReason(), QStringLiteral("no auth within 1 s"));
+        QCOMPARE(authorised.ws.state(), QAbstractSocket::ConnectedState);
+    }
+
     void startTestRefused_data()
     {
         QTest::addColumn<QString>("link");
