@@ -13,6 +13,7 @@
 #include <QWebSocket>
 
 #include "api/apibackend.h"
+#include "api/apiconvert.h"
 #include "api/apiserver.h"
 #include "app/trendpage.h"
 #include "meter/recorder.h"
@@ -353,12 +354,7 @@ void Bench::api()
     QElapsedTimer clock;
     clock.start();
     connect(&w, &mainwindow::measurementReceived, this, [&](const QByteArray &, const Measurement::Reading &m) {
-        api::Reading r{QDateTime::currentDateTime(), clock.elapsed(), m.N, m.Ns, {}, {}, {}, {}};
-        if (m.hasK)
-            r.K = m.K, r.chamberC = m.chamberTemp, r.smokeC = m.smokeTemp;
-        if (m.hasK && m.energyAccepted)
-            r.energy = m.energy;
-        server.publishReading(r);
+        server.publishReading(api::readingFrom(m, QDateTime::currentDateTime(), clock.elapsed()));
     });
     QVector<double> periods;
     qint64 lastTick = 0;
