@@ -11,6 +11,12 @@
 #include <ctime>
 #include <memory>
 
+#include <QThread>
+#include <QWebSocket>
+
+#include "api/apibackend.h"
+#include "api/apiconvert.h"
+#include "api/apiserver.h"
 #include "app/trendpage.h"
 #include "lane/lanesession.h"
 #include "net/framecutter.h"
@@ -35,6 +41,44 @@ double microsPer(int count, const std::function<void(int)> &work)
         work(i);
     return clock.nsecsElapsed() / 1000.0 / count;
 }
+
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
+// The lane as the API sees it, enough for a hello.
+class IdleLane : public ApiBackend
+{
+public:
+    api::State state() const override { return {QStringLiteral("1.0"), {QStringLiteral("connected"), {}}, {}}; }
+    bool startTest(const api::Vehicle &, const QString &, const QString &, QString *) override { return false; }
+    bool stopTest(QString *) override { return false; }
+    bool clearMaxima(QString *) override { return false; }
+    bool record(const QString &, QJsonObject *, QString *) override { return false; }
+    bool listRecords(const api::RecordFilter &, QJsonArray *, QString *) override { return false; }
+};
+
+// WebSocket clients on a thread of their own, so that their cost does not
+// count as the program's.
+class ApiClients : public QObject
+{
+public:
+    void open(int count, quint16 port)
+    {
+        for (int i = 0; i < count; ++i) {
+            auto *ws = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+            connect(ws, &QWebSocket::textMessageReceived, this, [this] { received.fetchAndAddRelaxed(1); });
+            connect(ws, &QWebSocket::connected, this, [ws] {
+                ws->sendTextMessage(QStringLiteral(R"({"cmd":"subscribe","id":1,"topics":["reading"],"rate":10})"));
+            });
+            ws->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
+        }
+    }
+    QAtomicInt received;
+};
 
 void printSpread(const QString &what, QVector<double> ms)
 {
@@ -89,6 +133,7 @@ private slots:
     void outage();
     void records();
     void stationForward();
+    void api();
 };
 
 void Bench::initTestCase()
@@ -428,3 +473,70 @@ void Bench::stationForward()
 
 OPA_TEST_CLASS(Bench)
 #include "bench.moc"
+
+// The WebSocket API fed from the window's own polling: the program's CPU
+// (its main thread) with no client, with 16 clients taking readings at
+// 10/s, and the poll period with a client that has stopped reading.
+void Bench::api()
+{
+    meterrig::MeterStandIn meter;
+    meter.reply = [](const QByteArray &) { return testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048); };
+    QVERIFY(meter.listen());
+    mainwindow w;
+    MainWindowTestAccess a(w);
+    QVERIFY(meterrig::showConnected(w, meter));
+    IdleLane lane;
+    ApiServer server(&lane);
+    settings::ApiSettings config;
+    config.port = 0;
+    config.token = QStringLiteral("t");
+    QVERIFY(server.start(config));
+    QElapsedTimer clock;
+    clock.start();
+    connect(&w, &mainwindow::measurementReceived, this, [&](const QByteArray &, const Measurement::Reading &m) {
+        server.publishReading(api::readingFrom(m, QDateTime::currentDateTime(), clock.elapsed()));
+    });
+    QVector<double> periods;
+    qint64 lastTick = 0;
+    connect(a.pollTimer(), &QTimer::timeout, this,
+            [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
+    const auto measure = [&](const char *what) {
+        periods.clear();
+        const double cpu = threadCpuMs();
+        QElapsedTimer wall;
+        wall.start();
+        QTest::qWait(20000);
+        std::printf("%s: %.2f %% of a core\n", what, 100.0 * (threadCpuMs() - cpu) / wall.elapsed());
+        printSpread(QStringLiteral("poll period, %1").arg(QLatin1String(what)), periods);
+    };
+    measure("no API client");
+
+    qRegisterMetaType<QAbstractSocket::SocketState>();  // the clients' sockets signal across threads
+    QThread thread;
+    ApiClients clients;
+    clients.moveToThread(&thread);
+    thread.start();
+    QMetaObject::invokeMethod(&clients, [&] { clients.open(ApiServer::MaxClients - 1, server.port()); });
+    QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients - 1; }, 10000));
+    QTcpSocket stalled;  // takes the handshake's answer, then reads nothing
+    stalled.setReadBufferSize(1);
+    stalled.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(stalled.waitForConnected(5000));
+    stalled.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    stalled.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients; }, 5000));
+    const int before = clients.received;
+    measure("16 clients at 10/s, one of them stalled");
+    std::printf("readings per client and second: %.1f\n", (clients.received - before) / 15.0 / 20.0);
+    // Drive the stalled one into dropping, then measure again. Readings of
+    // one moment reach only the clients without a rate, the stalled one.
+    const qint64 now = clock.elapsed();
+    for (int i = 0; i < 5000 && server.clients().last().dropped == 0; ++i)
+        server.publishReading({QDateTime::currentDateTime(), now, 1, 1, {}, {}, {}, {}});
+    std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n",
+                server.clients().last().backlog, server.clients().last().dropped);
+    measure("16 clients, the stalled one dropping readings");
+    thread.quit();
+    thread.wait();
+}

@@ -1,0 +1,35 @@
+#ifndef API_APIBACKEND_H
+#define API_APIBACKEND_H
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+
+#include "api/apitypes.h"
+
+// What the API asks of the lane: its state for a hello, the commands, and
+// the stored records. The lane's adapter implements it over the session and
+// the record store; every call comes on the server's thread and must not
+// block for long, since all clients wait on it.
+class ApiBackend
+{
+public:
+    virtual ~ApiBackend() = default;
+
+    virtual api::State state() const = 0;
+
+    // Called only while the meter is connected and no series runs. An empty
+    // 'method' means the method in use. False, with 'error' set for the
+    // client, when the session refuses.
+    virtual bool startTest(const api::Vehicle &vehicle, const QString &operatorName, const QString &method,
+                           QString *error) = 0;
+    virtual bool stopTest(QString *error) = 0;
+    virtual bool clearMaxima(QString *error) = 0;
+
+    // The record's JSON document, in the shape the records tool prints.
+    virtual bool record(const QString &id, QJsonObject *record, QString *error) = 0;
+    // The newest records first, at most filter.limit of them.
+    virtual bool listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error) = 0;
+};
+
+#endif

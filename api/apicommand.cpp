@@ -1,0 +1,338 @@
+#include "api/apicommand.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <cmath>
+
+#include "api/vehiclefields.h"
+
+namespace api {
+
+namespace {
+
+// Reads the fields of one JSON object, remembering the first fault. Each
+// getter leaves its output alone when the field is absent (and optional).
+class Fields
+{
+public:
+    Fields(const QJsonObject &object, const QString &prefix) : object(object), prefix(prefix) {}
+
+    bool failed() const { return !error.isEmpty(); }
+    QString firstError() const { return error; }
+    void fail(const QString &what) { if (error.isEmpty()) error = what; }
+
+    QString path(const QString &key) const { return prefix + key; }
+
+    bool present(const QString &key) const { return object.contains(key); }
+
+    bool string(const QString &key, QString *out, bool required, int maxLength = -1)
+    {
+        if (!expect(key, required))
+            return false;
+        const QJsonValue v = object.value(key);
+        if (!v.isString())
+            return failType(key, QStringLiteral("a string"));
+        if (maxLength >= 0 && v.toString().size() > maxLength) {
+            fail(QStringLiteral("%1: at most %2 characters").arg(path(key)).arg(maxLength));
+            return false;
+        }
+        *out = v.toString();
+        return true;
+    }
+
+    // A number or null; 'integral' refuses fractions.
+    bool number(const QString &key, std::optional<double> *out, double min, double max, bool integral = false)
+    {
+        if (!expect(key, false))
+            return false;
+        const QJsonValue v = object.value(key);
+        if (v.isNull()) {
+            out->reset();
+            return true;
+        }
+        if (!v.isDouble())
+            return failType(key, QStringLiteral("a number or null"));
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || d < min || d > max || (integral && d != std::floor(d))) {
+            fail(QStringLiteral("%1: %2 from %3 to %4").arg(path(key), integral ? QStringLiteral("a whole number")
+                                                                              : QStringLiteral("a number"))
+                     .arg(min).arg(max));
+            return false;
+        }
+        *out = d;
+        return true;
+    }
+
+    bool object_(const QString &key, QJsonObject *out)
+    {
+        if (!expect(key, true))
+            return false;
+        if (!object.value(key).isObject())
+            return failType(key, QStringLiteral("an object"));
+        *out = object.value(key).toObject();
+        return true;
+    }
+
+    // Refuses any key not in 'known'.
+    void onlyKnown(std::initializer_list<const char *> known)
+    {
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            bool found = false;
+            for (const char *k : known)
+                found = found || it.key() == QLatin1String(k);
+            if (!found)
+                fail(QStringLiteral("%1: unknown field").arg(path(it.key())));
+        }
+    }
+
+    const QJsonObject &json() const { return object; }
+
+private:
+    bool expect(const QString &key, bool required)
+    {
+        if (failed())
+            return false;
+        if (!object.contains(key)) {
+            if (required)
+                fail(QStringLiteral("%1: missing").arg(path(key)));
+            return false;
+        }
+        return true;
+    }
+
+    bool failType(const QString &key, const QString &what)
+    {
+        fail(QStringLiteral("%1: must be %2").arg(path(key), what));
+        return false;
+    }
+
+    QJsonObject object;
+    QString prefix;
+    QString error;
+};
+
+bool parseTopics(Fields &f, Command *c)
+{
+    const QJsonValue v = f.json().value(QStringLiteral("topics"));
+    if (!v.isArray()) {
+        f.fail(QStringLiteral("topics: must be an array of strings"));
+        return false;
+    }
+    static const char *names[] = {"reading", "link", "series", "record", "meter"};
+    int topics = 0;
+    for (const QJsonValue &t : v.toArray()) {
+        int bit = 0;
+        for (int i = 0; i < 5; ++i)
+            if (t.isString() && t.toString() == QLatin1String(names[i]))
+                bit = 1 << i;
+        if (!bit) {
+            f.fail(QStringLiteral("topics: each one of reading, link, series, record, meter"));
+            return false;
+        }
+        topics |= bit;
+    }
+    c->topics = topics;
+    return true;
+}
+
+void parseSubscribe(Fields &f, Command *c)
+{
+    f.onlyKnown({"cmd", "id", "topics", "rate"});
+    if (f.present(QStringLiteral("topics")) && !parseTopics(f, c))
+        return;
+    if (f.present(QStringLiteral("rate"))) {
+        const QJsonValue v = f.json().value(QStringLiteral("rate"));
+        const double r = v.toDouble(-1);
+        if (!v.isDouble() || !(r == 1 || r == 2 || r == 5 || r == 10)) {
+            f.fail(QStringLiteral("rate: must be 1, 2, 5 or 10"));
+            return;
+        }
+        c->rate = int(r);
+    }
+}
+
+bool parseRegistration(Fields &f, QDate *date)
+{
+    const QString key = QStringLiteral("firstRegistration");
+    if (!f.present(key) || f.json().value(key).isNull())
+        return true;
+    QString text;
+    if (!f.string(key, &text, true))
+        return false;
+    *date = QDate::fromString(text, Qt::ISODate);
+    if (text.size() != 10 || !date->isValid()) {
+        f.fail(QStringLiteral("%1: a date yyyy-MM-dd or null").arg(f.path(key)));
+        return false;
+    }
+    return true;
+}
+
+void parseVehicle(const QJsonObject &object, Command *c, Fields &outer)
+{
+    Fields f(object, QStringLiteral("vehicle."));
+    f.onlyKnown({"plate", "vin", "category", "intake", "firstRegistration", "odometerKm", "plateValueK"});
+    Vehicle &v = c->vehicle;
+    QString plate, vin, category, error, warning;
+    if (f.string(QStringLiteral("plate"), &plate, true) && !vehiclefields::normalisePlate(plate, &v.plate, &error))
+        f.fail(QStringLiteral("vehicle.") + error);
+    if (f.string(QStringLiteral("vin"), &vin, false) && !vehiclefields::normaliseVin(vin, &v.vin, &error, &warning))
+        f.fail(QStringLiteral("vehicle.") + error);
+    if (!warning.isEmpty())
+        c->warnings.append(QStringLiteral("vehicle.") + warning);
+    static const QStringList categories = {QStringLiteral("M1"), QStringLiteral("M2"), QStringLiteral("M3"),
+                                           QStringLiteral("N1"), QStringLiteral("N2"), QStringLiteral("N3"),
+                                           QStringLiteral("other")};
+    if (f.string(QStringLiteral("category"), &category, true) && !categories.contains(category))
+        f.fail(QStringLiteral("vehicle.category: one of M1, M2, M3, N1, N2, N3, other"));
+    v.category = category;
+    const QJsonValue intake = object.value(QStringLiteral("intake"));
+    if (!intake.isUndefined() && !intake.isNull() && intake != QLatin1String("natural") && intake != QLatin1String("turbo"))
+        f.fail(QStringLiteral("vehicle.intake: \"natural\", \"turbo\" or null"));
+    v.intake = intake.toString();
+    parseRegistration(f, &v.firstRegistration);
+    f.number(QStringLiteral("odometerKm"), &v.odometerKm, 0, 9999999, true);
+    f.number(QStringLiteral("plateValueK"), &v.plateValueK, 0.01, 10);
+    if (f.failed())
+        outer.fail(f.firstError());
+}
+
+bool parseToken(Fields &f, Command *c)
+{
+    return f.string(QStringLiteral("token"), &c->token, true, 256);
+}
+
+void parseStartTest(Fields &f, Command *c)
+{
+    f.onlyKnown({"cmd", "id", "token", "vehicle", "operator", "method"});
+    QJsonObject vehicle;
+    if (!parseToken(f, c) || !f.object_(QStringLiteral("vehicle"), &vehicle))
+        return;
+    parseVehicle(vehicle, c, f);
+    if (f.string(QStringLiteral("operator"), &c->operatorName, true, OperatorMaxLength)) {
+        c->operatorName = c->operatorName.trimmed();
+        if (c->operatorName.isEmpty())
+            f.fail(QStringLiteral("operator: must not be empty"));
+    }
+    f.string(QStringLiteral("method"), &c->method, false, MethodMaxLength);
+}
+
+bool parseTime(Fields &f, const char *key, QDateTime *out)
+{
+    QString text;
+    if (!f.string(QLatin1String(key), &text, false, 40))
+        return !f.failed();
+    *out = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!out->isValid()) {
+        const QDate day = QDate::fromString(text, Qt::ISODate);
+        *out = day.isValid() && text.size() == 10 ? QDateTime(day, QTime(0, 0)) : QDateTime();
+    }
+    if (!out->isValid())
+        f.fail(QStringLiteral("%1: an ISO 8601 date or date and time").arg(QLatin1String(key)));
+    return out->isValid();
+}
+
+void parseListRecords(Fields &f, Command *c)
+{
+    f.onlyKnown({"cmd", "id", "plate", "since", "until", "limit"});
+    QString plate, error;
+    if (f.string(QStringLiteral("plate"), &plate, false) && !vehiclefields::normalisePlate(plate, &c->filter.plate, &error))
+        f.fail(error);
+    parseTime(f, "since", &c->filter.since);
+    parseTime(f, "until", &c->filter.until);
+    std::optional<double> limit;
+    if (f.present(QStringLiteral("limit")) && f.json().value(QStringLiteral("limit")).isNull())
+        f.fail(QStringLiteral("limit: must be a number"));
+    if (f.number(QStringLiteral("limit"), &limit, 1, MaxListLimit, true))
+        c->filter.limit = int(*limit);
+}
+
+struct CommandName {
+    const char *name;
+    CommandKind kind;
+};
+const CommandName commandNames[] = {
+    {"auth", CommandKind::Auth},           {"subscribe", CommandKind::Subscribe},
+    {"startTest", CommandKind::StartTest}, {"stopTest", CommandKind::StopTest},
+    {"clearMaxima", CommandKind::ClearMaxima}, {"getRecord", CommandKind::GetRecord},
+    {"listRecords", CommandKind::ListRecords},
+};
+
+void parseBody(Fields &f, Command *c)
+{
+    switch (c->kind) {
+    case CommandKind::Auth:
+    case CommandKind::StopTest:
+    case CommandKind::ClearMaxima:
+        f.onlyKnown({"cmd", "id", "token"});
+        parseToken(f, c);
+        break;
+    case CommandKind::Subscribe:
+        parseSubscribe(f, c);
+        break;
+    case CommandKind::StartTest:
+        parseStartTest(f, c);
+        break;
+    case CommandKind::GetRecord:
+        f.onlyKnown({"cmd", "id"});
+        if (!c->id.isString() || c->id.toString().isEmpty() || c->id.toString().size() > 64)
+            f.fail(QStringLiteral("id: getRecord takes the record's id, a string"));
+        break;
+    case CommandKind::ListRecords:
+        parseListRecords(f, c);
+        break;
+    }
+}
+
+} // namespace
+
+bool changesState(CommandKind kind)
+{
+    return kind == CommandKind::StartTest || kind == CommandKind::StopTest || kind == CommandKind::ClearMaxima;
+}
+
+ParsedCommand parseCommand(const QByteArray &text)
+{
+    ParsedCommand result;
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        result.error = QStringLiteral("invalid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString());
+        return result;
+    }
+    if (!doc.isObject()) {
+        result.error = QStringLiteral("a command must be a JSON object");
+        return result;
+    }
+    Fields f(doc.object(), QString());
+    // A number travels as a double: beyond 2^53 the echo would differ from
+    // what the client sent, and it could not match its reply.
+    const QJsonValue id = doc.object().value(QStringLiteral("id"));
+    const double n = id.toDouble();
+    if (id.isString() || (id.isDouble() && n == std::floor(n) && std::fabs(n) <= MaxNumericId))
+        result.id = id;
+    else
+        f.fail(id.isUndefined() ? QStringLiteral("id: missing")
+                                : QStringLiteral("id: must be a string or a whole number within +-2^53"));
+    QString name;
+    f.string(QStringLiteral("cmd"), &name, true);
+    bool known = false;
+    for (const CommandName &n : commandNames) {
+        if (name == QLatin1String(n.name)) {
+            result.command.kind = n.kind;
+            known = true;
+        }
+    }
+    if (!f.failed() && !known)
+        f.fail(QStringLiteral("unknown command '%1'").arg(name.left(40)));
+    result.command.id = result.id;
+    if (!f.failed())
+        parseBody(f, &result.command);
+    result.ok = !f.failed();
+    result.error = f.firstError();
+    return result;
+}
+
+} // namespace api

@@ -1,0 +1,344 @@
+#include "api/apiserver.h"
+
+#include <QDebug>
+#include <QJsonDocument>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QWebSocket>
+#include <QWebSocketServer>
+
+#include "api/apiaccess.h"
+#include "api/apibackend.h"
+#include "api/apiclient.h"
+#include "api/apimessages.h"
+
+using api::Client;
+using api::Command;
+using api::CommandKind;
+
+namespace {
+
+QString text(const QJsonObject &message)
+{
+    return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+QString peerOf(QWebSocket *socket)
+{
+    return QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+}
+
+} // namespace
+
+ApiServer::ApiServer(ApiBackend *backend, QObject *parent) : QObject(parent), backend(backend) {}
+
+ApiServer::~ApiServer()
+{
+    stop();
+}
+
+bool ApiServer::start(const settings::ApiSettings &settings)
+{
+    stop();
+    config = settings;
+    if (!config.enabled) {
+        setStatus(QStringLiteral("api: off ([Api] Enabled=false in set.ini)"), false);
+        return false;
+    }
+    if (!config.listenError.isEmpty()) {
+        setStatus(QStringLiteral("api: off: ") + config.listenError, true);
+        return false;
+    }
+    const QString refusal = api::listenRefusal(config.address, config.token);
+    if (!refusal.isEmpty()) {
+        setStatus(refusal, true);
+        return false;
+    }
+    readingNeedsToken = readingNeedsTokenOverride.value_or(api::readingNeedsToken(config.address));
+    server = new QWebSocketServer(QStringLiteral("opacimeter-host"), QWebSocketServer::NonSecureMode, this);
+    server->setMaxPendingConnections(MaxClients);
+    if (!server->listen(config.address, config.port)) {
+        setStatus(QStringLiteral("api: off: cannot listen on port %1 of %2: %3")
+                      .arg(config.port).arg(config.address.toString(), server->errorString()), true);
+        delete server;
+        server = nullptr;
+        return false;
+    }
+    connect(server, &QWebSocketServer::newConnection, this, &ApiServer::acceptConnections);
+    setStatus(QStringLiteral("api: listening on ws://%1:%2/")
+                  .arg(config.address.toString()).arg(server->serverPort()), false);
+    return true;
+}
+
+void ApiServer::stop()
+{
+    for (auto &c : connected) {
+        c->socket()->disconnect(this);
+        c->socket()->abort();
+        c->socket()->deleteLater();
+    }
+    connected.clear();
+    delete server;
+    server = nullptr;
+}
+
+bool ApiServer::listening() const
+{
+    return server && server->isListening();
+}
+
+quint16 ApiServer::port() const
+{
+    return server ? server->serverPort() : 0;
+}
+
+QVector<ApiServer::ClientInfo> ApiServer::clients() const
+{
+    QVector<ClientInfo> infos;
+    for (const auto &c : connected)
+        if (!c->gone)
+            infos.append({c->authorised, c->backlog(), c->dropped()});
+    return infos;
+}
+
+void ApiServer::setStatus(const QString &textToShow, bool failure)
+{
+    status = textToShow;
+    if (failure)
+        qWarning().noquote() << status;
+    else
+        qInfo().noquote() << status;
+    emit statusChanged(status);
+}
+
+void ApiServer::acceptConnections()
+{
+    while (QWebSocket *socket = server->nextPendingConnection()) {
+        socket->setParent(this);
+        socket->setMaxAllowedIncomingFrameSize(MaxIncomingBytes);
+        socket->setMaxAllowedIncomingMessageSize(MaxIncomingBytes);
+        connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+        int live = 0;
+        for (const auto &c : connected)
+            live += c->gone ? 0 : 1;
+        if (live >= MaxClients)
+            refuse(socket, QStringLiteral("too many clients: at most %1").arg(MaxClients));
+        else
+            accept(socket);
+    }
+}
+
+void ApiServer::refuse(QWebSocket *socket, const QString &reason)
+{
+    qWarning().noquote() << QStringLiteral("api: refusing %1: %2").arg(peerOf(socket), reason);
+    socket->close(QWebSocketProtocol::CloseCodePolicyViolated, reason);
+    QTimer::singleShot(1000, socket, &QWebSocket::abort);
+}
+
+void ApiServer::accept(QWebSocket *socket)
+{
+    const QUrlQuery query(socket->requestUrl());
+    const bool tokenGiven = query.hasQueryItem(QStringLiteral("token"));
+    if (tokenGiven && !api::tokenMatches(query.queryItemValue(QStringLiteral("token"), QUrl::FullyDecoded),
+                                         config.token)) {
+        refuse(socket, QStringLiteral("wrong token"));
+        return;
+    }
+    connected.push_back(std::make_unique<Client>(socket));
+    Client *client = connected.back().get();
+    client->authorised = tokenGiven || !readingNeedsToken;
+    connect(socket, &QWebSocket::textMessageReceived, this, [this, client](const QString &message) {
+        take(client, message);
+    });
+    connect(socket, &QWebSocket::binaryMessageReceived, this, [client](const QByteArray &) {
+        sendTo(client, api::errorReply(QJsonValue(), QStringLiteral("commands are JSON text frames, not binary")));
+    });
+    connect(socket, &QWebSocket::bytesWritten, this, [client] { client->drain(); });
+    connect(socket, &QWebSocket::disconnected, this, [this, client] {
+        client->gone = true;
+        if (!removalQueued)
+            QTimer::singleShot(0, this, &ApiServer::removeGone);
+        removalQueued = true;
+    });
+    qInfo().noquote() << QStringLiteral("api: %1 connected (%2 of %3)").arg(peerOf(socket)).arg(connected.size()).arg(MaxClients);
+    if (client->authorised)
+        greet(client);
+    else
+        QTimer::singleShot(authTimeoutMs, socket, [this, socket] { closeUnauthorised(socket); });
+}
+
+void ApiServer::closeUnauthorised(QWebSocket *socket)
+{
+    for (const auto &c : connected)
+        if (c->socket() == socket && !c->gone && !c->authorised)
+            refuse(socket, QStringLiteral("no auth within %1 s").arg(authTimeoutMs / 1000.0));
+}
+
+void ApiServer::removeGone()
+{
+    removalQueued = false;
+    connected.erase(std::remove_if(connected.begin(), connected.end(), [](const auto &c) { return c->gone; }),
+                    connected.end());
+}
+
+void ApiServer::greet(Client *client)
+{
+    client->greeted = true;
+    sendTo(client, api::helloMessage(backend->state()));
+}
+
+void ApiServer::sendTo(Client *client, const QJsonObject &message)
+{
+    client->send(text(message), false);
+}
+
+void ApiServer::broadcast(api::Topic topic, const QJsonObject &message)
+{
+    QString once;
+    for (const auto &c : connected) {
+        if (!c->wants(topic))
+            continue;
+        if (once.isNull())
+            once = text(message);
+        c->send(once, false);
+    }
+}
+
+void ApiServer::publishReading(const api::Reading &reading)
+{
+    // Built once for all the clients that take this one, and not at all
+    // when none does.
+    QString once;
+    for (const auto &c : connected) {
+        if (!c->wants(api::Topic::Reading) || !c->readingDue(reading.monotonicMs))
+            continue;
+        if (once.isNull())
+            once = text(api::readingMessage(reading));
+        c->send(once, true);
+    }
+}
+
+void ApiServer::publishLink(const api::Link &link)
+{
+    broadcast(api::Topic::Link, api::linkMessage(link));
+}
+
+void ApiServer::publishSeriesStarted(const api::Method &method)
+{
+    broadcast(api::Topic::Series, api::seriesStartedMessage(method));
+}
+
+void ApiServer::publishSnap(const api::SnapEvent &snap)
+{
+    broadcast(api::Topic::Series, api::snapMessage(snap));
+}
+
+void ApiServer::publishSeriesFinished(const api::SeriesOutcome &outcome)
+{
+    broadcast(api::Topic::Series, api::seriesFinishedMessage(outcome));
+}
+
+void ApiServer::publishSeriesAbandoned(const api::SeriesOutcome &outcome)
+{
+    broadcast(api::Topic::Series, api::seriesAbandonedMessage(outcome));
+}
+
+void ApiServer::publishRecord(const QString &id, bool stored)
+{
+    broadcast(api::Topic::Record, api::recordMessage(id, stored));
+}
+
+void ApiServer::publishMeter(api::MeterEvent event, const QDateTime &time)
+{
+    broadcast(api::Topic::Meter, api::meterMessage(event, time));
+}
+
+void ApiServer::take(Client *client, const QString &message)
+{
+    if (client->gone || client->closedAsSlow())
+        return;
+    const api::ParsedCommand parsed = api::parseCommand(message.toUtf8());
+    if (!parsed.ok) {
+        sendTo(client, api::errorReply(parsed.id, parsed.error));
+        return;
+    }
+    sendTo(client, answer(client, parsed.command));
+    if (client->authorised && !client->greeted)
+        greet(client);
+}
+
+QJsonObject ApiServer::answer(Client *client, const Command &command)
+{
+    const QJsonValue &id = command.id;
+    if (command.kind == CommandKind::Auth)
+        return authorise(client, command);
+    if (!client->authorised)
+        return api::errorReply(id, QStringLiteral("not authorised: connect with ?token= or send auth first"));
+    if (api::changesState(command.kind) && config.token.isEmpty())
+        return api::errorReply(id, QStringLiteral("refused: the API has no token, so nothing may be changed"));
+    if (api::changesState(command.kind) && !api::tokenMatches(command.token, config.token))
+        return api::errorReply(id, QStringLiteral("wrong token"));
+    QString error;
+    switch (command.kind) {
+    case CommandKind::Subscribe:
+        return subscribe(client, command);
+    case CommandKind::StartTest:
+        return startTest(command);
+    case CommandKind::StopTest:
+        return backend->stopTest(&error) ? api::okReply(id) : api::errorReply(id, error);
+    case CommandKind::ClearMaxima:
+        return backend->clearMaxima(&error) ? api::okReply(id) : api::errorReply(id, error);
+    case CommandKind::GetRecord: {
+        QJsonObject record;
+        if (!backend->record(id.toString(), &record, &error))
+            return api::errorReply(id, error);
+        return api::okReply(id, {{QStringLiteral("record"), record}});
+    }
+    case CommandKind::ListRecords: {
+        QJsonArray records;
+        if (!backend->listRecords(command.filter, &records, &error))
+            return api::errorReply(id, error);
+        return api::okReply(id, {{QStringLiteral("records"), records}});
+    }
+    case CommandKind::Auth:
+        break;
+    }
+    return api::errorReply(id, QStringLiteral("unknown command"));
+}
+
+QJsonObject ApiServer::authorise(Client *client, const Command &command)
+{
+    if (!api::tokenMatches(command.token, config.token))
+        return api::errorReply(command.id, QStringLiteral("wrong token"));
+    client->authorised = true;
+    return api::okReply(command.id);
+}
+
+QJsonObject ApiServer::subscribe(Client *client, const Command &command)
+{
+    client->topics = command.topics;
+    client->rate = command.rate;
+    static const char *names[] = {"reading", "link", "series", "record", "meter"};
+    QJsonArray topics;
+    for (int i = 0; i < 5; ++i)
+        if (command.topics & (1 << i))
+            topics.append(QLatin1String(names[i]));
+    return api::okReply(command.id, {{QStringLiteral("topics"), topics},
+                                     {QStringLiteral("rate"), command.rate ? QJsonValue(command.rate) : QJsonValue()}});
+}
+
+QJsonObject ApiServer::startTest(const Command &command)
+{
+    const api::State now = backend->state();
+    if (now.link.state != QLatin1String("connected"))
+        return api::errorReply(command.id, QStringLiteral("refused: the meter is not connected"));
+    if (now.series.running)
+        return api::errorReply(command.id, QStringLiteral("refused: a series is running"));
+    QString error;
+    if (!backend->startTest(command.vehicle, command.operatorName, command.method, &error))
+        return api::errorReply(command.id, error);
+    QJsonObject extra;
+    if (!command.warnings.isEmpty())
+        extra.insert(QStringLiteral("warnings"), QJsonArray::fromStringList(command.warnings));
+    return api::okReply(command.id, extra);
+}

@@ -1,0 +1,41 @@
+#ifndef CONFIG_APISETTINGS_H
+#define CONFIG_APISETTINGS_H
+
+#include <QHostAddress>
+#include <QString>
+
+// Section [Api] of "./set.ini": whether the program serves its WebSocket
+// API, where it listens and the token clients must show.
+//
+//   [Api]
+//   Enabled=true
+//   Listen=127.0.0.1:8900
+//   Token=
+namespace settings {
+
+constexpr quint16 DefaultApiPort = 8900;
+constexpr int ApiTokenLength = 32;
+
+struct ApiSettings {
+    bool enabled = true;
+    QHostAddress address = QHostAddress(QHostAddress::LocalHost);
+    quint16 port = DefaultApiPort;
+    QString token;
+    QString listenError;  // why Listen was refused; the API then stays off
+};
+
+// Reads "ADDRESS:PORT": an IPv4 literal, or an IPv6 literal in brackets,
+// and a port from 1 to 65535. No host names, no blanks.
+bool parseApiListen(const QString &text, QHostAddress *address, quint16 *port, QString *error);
+
+// The stored settings. An empty token is replaced by a new one, which is
+// stored with the defaults of the keys not yet in the file; when the file
+// cannot be written the token stays empty and the log says why.
+ApiSettings storedApiSettings();
+
+// ApiTokenLength hex digits from the system's cryptographic source.
+QString newApiToken();
+
+} // namespace settings
+
+#endif

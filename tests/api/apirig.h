@@ -1,0 +1,134 @@
+#ifndef TESTS_API_APIRIG_H
+#define TESTS_API_APIRIG_H
+
+#include <QtTest>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QWebSocket>
+
+#include "api/apibackend.h"
+#include "api/apiserver.h"
+
+namespace apirig {
+
+const QString Token = QStringLiteral("0123456789abcdef0123456789abcdef");
+
+// The lane as the API sees it: a state to report and the commands it got.
+class LaneStandIn : public ApiBackend
+{
+public:
+    api::State now{QStringLiteral("1.0"), {QStringLiteral("connected"), QStringLiteral("127.0.0.1")}, {}};
+    QString refusal;  // startTest/stopTest fail with this when set
+    QList<api::Vehicle> started;
+    QStringList operators;
+    int stops = 0;
+    std::function<void()> onStart;
+
+    api::State state() const override { return now; }
+    bool startTest(const api::Vehicle &v, const QString &op, const QString &, QString *error) override
+    {
+        *error = refusal;
+        if (refusal.isEmpty()) {
+            started.append(v);
+            operators.append(op);
+            if (onStart)
+                onStart();
+        }
+        return refusal.isEmpty();
+    }
+    bool stopTest(QString *error) override { *error = refusal; stops += refusal.isEmpty(); return refusal.isEmpty(); }
+    bool clearMaxima(QString *) override { return true; }
+    bool record(const QString &id, QJsonObject *record, QString *error) override
+    {
+        *record = {{QStringLiteral("id"), id}, {QStringLiteral("plate"), QStringLiteral("京A12345")}};
+        *error = QStringLiteral("no record %1").arg(id);
+        return id.startsWith(QLatin1String("known"));
+    }
+    bool listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *) override
+    {
+        for (int i = 0; i < filter.limit; ++i)
+            records->append(QJsonObject{{QStringLiteral("plate"), filter.plate}});
+        return true;
+    }
+};
+
+inline settings::ApiSettings onLoopback(const QString &token = Token)
+{
+    settings::ApiSettings s;
+    s.port = 0;
+    s.token = token;
+    return s;
+}
+
+// A WebSocket client that keeps every message it gets.
+class Peer
+{
+public:
+    explicit Peer(const ApiServer &server, const QString &query = QString())
+    {
+        QObject::connect(&ws, &QWebSocket::textMessageReceived, [this](const QString &m) {
+            messages.append(QJsonDocument::fromJson(m.toUtf8()).object());
+        });
+        ws.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/%2").arg(server.port()).arg(query)));
+    }
+
+    bool waitConnected() { return QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::ConnectedState; }, 5000); }
+    bool waitClosed() { return QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::UnconnectedState; }, 5000); }
+
+    void send(const QJsonObject &command) { ws.sendTextMessage(QJsonDocument(command).toJson(QJsonDocument::Compact)); }
+
+    // Sends a command and waits for its reply; an invalid object if none came.
+    QJsonObject ask(QJsonObject command)
+    {
+        const QString id = QStringLiteral("q%1").arg(++asked);
+        if (!command.contains(QStringLiteral("id")))
+            command.insert(QStringLiteral("id"), id);
+        const QJsonValue expected = command.value(QStringLiteral("id"));
+        if (!waitConnected())
+            return QJsonObject();
+        send(command);
+        return waitFor([&](const QJsonObject &m) {
+            return m.value(QStringLiteral("type")) == QLatin1String("reply") && m.value(QStringLiteral("id")) == expected;
+        });
+    }
+
+    QJsonObject waitFor(const std::function<bool(const QJsonObject &)> &match)
+    {
+        int seen = 0;
+        QJsonObject found;
+        (void)QTest::qWaitFor([&] {
+            for (; seen < messages.size(); ++seen)
+                if (match(messages.at(seen))) {
+                    found = messages.at(seen);
+                    return true;
+                }
+            return false;
+        }, 5000);
+        return found;
+    }
+
+    QList<QJsonObject> ofType(const char *type) const
+    {
+        QList<QJsonObject> list;
+        for (const QJsonObject &m : messages)
+            if (m.value(QStringLiteral("type")) == QLatin1String(type))
+                list.append(m);
+        return list;
+    }
+
+    QWebSocket ws;
+    QList<QJsonObject> messages;
+    int asked = 0;
+};
+
+inline QJsonObject cmd(const char *name, const QJsonObject &fields = QJsonObject())
+{
+    QJsonObject c = fields;
+    c.insert(QStringLiteral("cmd"), QLatin1String(name));
+    return c;
+}
+
+} // namespace apirig
+
+#endif

@@ -1,0 +1,118 @@
+#include <QtTest>
+
+#include "api/apicommand.h"
+#include "api/vehiclefields.h"
+#include "support/testrunner.h"
+
+// The command parser and the vehicle fields: what is taken, and the error a
+// client gets for what is not.
+class tst_ApiCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void refused_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error");
+
+        const QByteArray start = R"({"cmd":"startTest","id":1,"token":"t","operator":"Li",)";
+        QTest::newRow("not JSON") << QByteArray("{\"cmd\":") << "invalid JSON";
+        QTest::newRow("an array") << QByteArray("[1]") << "must be a JSON object";
+        QTest::newRow("no id") << QByteArray(R"({"cmd":"stopTest","token":"t"})") << "id: missing";
+        QTest::newRow("id an object") << QByteArray(R"({"cmd":"stopTest","id":{},"token":"t"})") << "id: must be";
+        QTest::newRow("id past 2^53") << QByteArray(R"({"cmd":"stopTest","id":9007199254740993,"token":"t"})") << "id: must be";
+        QTest::newRow("id a fraction") << QByteArray(R"({"cmd":"stopTest","id":0.5,"token":"t"})") << "id: must be";
+        QTest::newRow("cmd a number") << QByteArray(R"({"cmd":3,"id":1})") << "cmd: must be a string";
+        QTest::newRow("unknown command") << QByteArray(R"({"cmd":"reboot","id":1})") << "unknown command 'reboot'";
+        QTest::newRow("unknown field") << QByteArray(R"({"cmd":"stopTest","id":1,"token":"t","force":true})") << "force: unknown field";
+        QTest::newRow("token missing") << QByteArray(R"({"cmd":"clearMaxima","id":1})") << "token: missing";
+        QTest::newRow("token a number") << QByteArray(R"({"cmd":"auth","id":1,"token":5})") << "token: must be a string";
+        QTest::newRow("rate 3") << QByteArray(R"({"cmd":"subscribe","id":1,"rate":3})") << "rate: must be 1, 2, 5 or 10";
+        QTest::newRow("rate as text") << QByteArray(R"({"cmd":"subscribe","id":1,"rate":"5"})") << "rate: must be";
+        QTest::newRow("topic unknown") << QByteArray(R"({"cmd":"subscribe","id":1,"topics":["reading","debug"]})") << "topics: each one of";
+        QTest::newRow("topics a string") << QByteArray(R"({"cmd":"subscribe","id":1,"topics":"reading"})") << "topics: must be an array";
+        QTest::newRow("limit 501") << QByteArray(R"({"cmd":"listRecords","id":1,"limit":501})") << "limit: a whole number from 1 to 500";
+        QTest::newRow("limit 2.5") << QByteArray(R"({"cmd":"listRecords","id":1,"limit":2.5})") << "limit: a whole number";
+        QTest::newRow("since not a time") << QByteArray(R"({"cmd":"listRecords","id":1,"since":"yesterday"})") << "since: an ISO 8601";
+        QTest::newRow("getRecord by number") << QByteArray(R"({"cmd":"getRecord","id":7})") << "getRecord takes the record's id";
+        QTest::newRow("vehicle missing") << start + R"("method":"R24"})" << "vehicle: missing";
+        QTest::newRow("operator blank") << QByteArray(R"({"cmd":"startTest","id":1,"token":"t","operator":"  ","vehicle":{"plate":"A1","category":"N1"}})") << "operator: must not be empty";
+        QTest::newRow("plate a number") << start + R"("vehicle":{"plate":12,"category":"N1"}})" << "vehicle.plate: must be a string";
+        QTest::newRow("plate 17 long") << start + R"("vehicle":{"plate":"ABCDEFGHIJKLMNOPQ","category":"N1"}})" << "vehicle.plate: at most 16";
+        QTest::newRow("plate with a dot") << start + R"("vehicle":{"plate":"京A·12345","category":"N1"}})" << "vehicle.plate: only";
+        QTest::newRow("VIN with an O") << start + R"("vehicle":{"plate":"A1","vin":"1M8GDM9AXKP04278O","category":"N1"}})" << "vehicle.vin: 17 characters";
+        QTest::newRow("category M4") << start + R"("vehicle":{"plate":"A1","category":"M4"}})" << "vehicle.category";
+        QTest::newRow("intake diesel") << start + R"("vehicle":{"plate":"A1","category":"N1","intake":"diesel"}})" << "vehicle.intake";
+        QTest::newRow("31 February") << start + R"("vehicle":{"plate":"A1","category":"N1","firstRegistration":"2020-02-31"}})" << "vehicle.firstRegistration";
+        QTest::newRow("odometer negative") << start + R"("vehicle":{"plate":"A1","category":"N1","odometerKm":-1}})" << "vehicle.odometerKm";
+        QTest::newRow("plate value 0") << start + R"("vehicle":{"plate":"A1","category":"N1","plateValueK":0}})" << "vehicle.plateValueK";
+        QTest::newRow("vehicle field unknown") << start + R"("vehicle":{"plate":"A1","category":"N1","colour":"red"}})" << "vehicle.colour: unknown field";
+    }
+
+    // Each is refused with an error naming the fault, and the id is kept for
+    // the reply whenever it could be read.
+    void refused()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        const api::ParsedCommand p = api::parseCommand(text);
+        QVERIFY(!p.ok);
+        QVERIFY2(p.error.contains(error), qPrintable(p.error));
+        if (text.contains("\"id\":1"))
+            QCOMPARE(p.id, QJsonValue(1));
+    }
+
+    // A full startTest is read into its typed fields, normalised as the
+    // vehicle panel does, with a wrong VIN check digit only a warning.
+    void startTestRead()
+    {
+        const api::ParsedCommand p = api::parseCommand(R"({"cmd":"startTest","id":"a","token":"t","operator":" Li ",
+            "method":"R24","vehicle":{"plate":" 京a12345 ","vin":"1m8gdm9a1kp042788","category":"N2","intake":"turbo",
+            "firstRegistration":"2019-05-01","odometerKm":120000,"plateValueK":1.2}})");
+        QVERIFY2(p.ok, qPrintable(p.error));
+        const api::Vehicle &v = p.command.vehicle;
+        QCOMPARE(v.plate, QStringLiteral("京A12345"));
+        QCOMPARE(v.vin, QStringLiteral("1M8GDM9A1KP042788"));
+        QCOMPARE(v.firstRegistration, QDate(2019, 5, 1));
+        QCOMPARE(v.odometerKm.value_or(-1), 120000.0);
+        QCOMPARE(p.command.operatorName, QStringLiteral("Li"));
+        QCOMPARE(p.command.warnings.size(), 1);
+        QVERIFY(p.command.warnings.first().contains(QLatin1String("'X'")));
+    }
+
+    void subscribeAndList()
+    {
+        api::ParsedCommand p = api::parseCommand(R"({"cmd":"subscribe","id":2,"topics":["record","link"],"rate":5})");
+        QVERIFY(p.ok);
+        QCOMPARE(p.command.topics, int(api::Topic::Record) | int(api::Topic::Link));
+        QCOMPARE(p.command.rate, 5);
+        p = api::parseCommand(R"({"cmd":"listRecords","id":3,"plate":"a1","since":"2026-12-01","limit":500})");
+        QVERIFY(p.ok);
+        QCOMPARE(p.command.filter.plate, QStringLiteral("A1"));
+        QCOMPARE(p.command.filter.since, QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
+        QCOMPARE(p.command.filter.limit, 500);
+    }
+
+    void vinCheckDigit_data()
+    {
+        QTest::addColumn<QString>("vin");
+        QTest::addColumn<QString>("digit");
+        QTest::newRow("X") << "1M8GDM9AXKP042788" << "X";
+        QTest::newRow("all ones") << "11111111111111111" << "1";
+        QTest::newRow("letters valued") << "JHMCM56557C404453" << "5";
+        QTest::newRow("Q is no VIN letter") << "1M8GDM9AXKP04278Q" << "";
+        QTest::newRow("16 long") << "1M8GDM9AXKP04278" << "";
+    }
+
+    void vinCheckDigit()
+    {
+        QFETCH(QString, vin);
+        QFETCH(QString, digit);
+        const QChar c = vehiclefields::vinCheckDigit(vin);
+        QCOMPARE(c.isNull() ? QString() : QString(c), digit);
+    }
+};
+
+OPA_TEST_CLASS(tst_ApiCommands)
+#include "commands.moc"

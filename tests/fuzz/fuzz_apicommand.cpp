@@ -1,0 +1,40 @@
+#include <QJsonDocument>
+
+#include <cstdlib>
+
+#include "api/apicommand.h"
+#include "api/apimessages.h"
+#include "api/vehiclefields.h"
+
+// Any bytes, as a client's text frame: the parser takes them or says why,
+// and what it takes lies within the limits the server relies on.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray text = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    const api::ParsedCommand p = api::parseCommand(text);
+    if (p.ok != p.error.isEmpty())
+        abort();
+    if (!p.id.isNull() && !p.id.isString() && !p.id.isDouble())
+        abort();
+    // The reply must always be something a client can read back.
+    const QJsonObject reply = p.ok ? api::okReply(p.id) : api::errorReply(p.id, p.error);
+    if (QJsonDocument::fromJson(QJsonDocument(reply).toJson(QJsonDocument::Compact)).object() != reply)
+        abort();
+    if (!p.ok)
+        return 0;
+    const api::Command &c = p.command;
+    const int rate = c.rate;
+    if (!(rate == 0 || rate == 1 || rate == 2 || rate == 5 || rate == 10) || c.topics < 0 || c.topics > api::AllTopics)
+        abort();
+    if (c.filter.limit < 1 || c.filter.limit > api::MaxListLimit)
+        abort();
+    if (c.kind == api::CommandKind::StartTest) {
+        const api::Vehicle &v = c.vehicle;
+        QString same, error, warning;
+        if (v.plate.size() > vehiclefields::PlateMaxLength || c.operatorName.isEmpty()
+            || !vehiclefields::normalisePlate(v.plate, &same, &error) || same != v.plate
+            || (!v.vin.isEmpty() && vehiclefields::vinCheckDigit(v.vin).isNull()))
+            abort();
+    }
+    return 0;
+}
