@@ -9,28 +9,29 @@ QString linkStateName(LinkKeeper::State state)
         return QStringLiteral("connecting");
     case LinkKeeper::State::Connected:
         return QStringLiteral("connected");
+    case LinkKeeper::State::Looking:
+        return QStringLiteral("looking");
     case LinkKeeper::State::Retrying:
         return QStringLiteral("retrying");
-    case LinkKeeper::State::Sweeping:
-        return QStringLiteral("sweeping");
     }
     return QStringLiteral("connecting");
 }
 
-Reading readingFrom(const Measurement::Reading &m, const QDateTime &time, qint64 monotonicMs)
+Reading readingFrom(const LaneReading &reading)
 {
     Reading r;
-    r.time = time;
-    r.monotonicMs = monotonicMs;
-    r.N = m.N;
-    r.Ns = m.Ns;
-    if (m.hasK) {
-        r.K = m.K;
-        r.chamberC = m.chamberTemp;
-        r.smokeC = m.smokeTemp;
-        if (m.energyAccepted)
-            r.energy = m.energy;
-    }
+    r.time = reading.time;
+    r.monotonicMs = reading.monotonicMs;
+    r.N = reading.n;
+    r.Ns = reading.ns;
+    if (reading.has(LaneReading::K))
+        r.K = reading.k;
+    if (reading.has(LaneReading::ChamberC))
+        r.chamberC = reading.chamberC;
+    if (reading.has(LaneReading::SmokeC))
+        r.smokeC = reading.smokeC;
+    if (reading.has(LaneReading::Energy))
+        r.energy = reading.energy;
     return r;
 }
 

@@ -27,8 +27,20 @@ private slots:
         QFETCH(bool, hasK);
         QFETCH(bool, energyAccepted);
         QFETCH(QStringList, nulls);
-        const Measurement::Reading m{12.34f, 0.05f, hasK, 0.3f, 25, 30, energyAccepted, 2048};
-        const QJsonObject message = api::readingMessage(api::readingFrom(m, QDateTime(QDate(2026, 12, 7), QTime(23, 9, 31, 5)), 0));
+        LaneReading r;
+        r.time = QDateTime(QDate(2026, 12, 7), QTime(23, 9, 31, 5));
+        r.n = 12.34f;
+        r.ns = 0.05f;
+        r.k = 0.3f;
+        r.chamberC = 25;
+        r.smokeC = 30;
+        r.energy = 2048;
+        r.shown = LaneReading::N | LaneReading::Ns;
+        if (hasK)
+            r.shown |= LaneReading::K | LaneReading::ChamberC | LaneReading::SmokeC;
+        if (hasK && energyAccepted)
+            r.shown |= LaneReading::Energy;
+        const QJsonObject message = api::readingMessage(api::readingFrom(r));
         QCOMPARE(message.value(QStringLiteral("time")).toString(), QStringLiteral("2026-12-07T23:09:31.005"));
         QCOMPARE(message.value(QStringLiteral("N")), QJsonValue(12.34));
         QCOMPARE(message.value(QStringLiteral("Ns")), QJsonValue(0.05));

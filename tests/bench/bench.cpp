@@ -493,9 +493,8 @@ void Bench::api()
     QVERIFY(server.start(config));
     QElapsedTimer clock;
     clock.start();
-    connect(&w, &mainwindow::measurementReceived, this, [&](const QByteArray &, const Measurement::Reading &m) {
-        server.publishReading(api::readingFrom(m, QDateTime::currentDateTime(), clock.elapsed()));
-    });
+    connect(a.session(), &LaneSession::readingTaken, this,
+            [&](const LaneReading &r) { server.publishReading(api::readingFrom(r)); });
     QVector<double> periods;
     qint64 lastTick = 0;
     connect(a.pollTimer(), &QTimer::timeout, this,
