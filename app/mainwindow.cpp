@@ -56,6 +56,7 @@ mainwindow::mainwindow(QWidget *parent)
     session->setObjectName(QStringLiteral("laneSession"));
     connect(session, &LaneSession::readingTaken, this, &mainwindow::showReading);
     watchLink();
+    watchStation();
     addPages();
 }
 

@@ -10,6 +10,7 @@
 #include "ui_mainwindow.h"
 
 class CompanionExchange;
+class QLabel;
 class LaneSession;
 class MeterLink;
 class QSharedMemory;
@@ -17,6 +18,9 @@ class QShowEvent;
 class QTimer;
 class SocketClient;
 struct LaneReading;
+namespace station {
+class StationLink;
+}
 
 // The controller: owns the form, the lane's session, the link to the meter
 // (client, poll timer, link keeper), the companion exchange and the
@@ -62,6 +66,7 @@ private slots:
     void on_clearResButton_clicked();
     void showLinkState(LinkKeeper::State state, const QString &address);
     void showValuesStale(bool stale);
+    void placeRecordsLabel();
 
 private:
     friend class MainWindowTestAccess;
@@ -72,6 +77,9 @@ private:
     // Lets the link keeper follow the polling and the readings, and the form
     // follow the link.
     void watchLink();
+    // Forwards the lane's records to the station's server, when one is set,
+    // and shows how far that got (stationslots.cpp).
+    void watchStation();
     void showReading(const LaneReading &r);
     // K, the temperatures and the energy value of a reading that shows K.
     void showKAndAfter(const LaneReading &r);
@@ -104,6 +112,9 @@ private:
     MeterLink *meterLink = nullptr;
     QTimer *pollTimer = nullptr;
     LinkKeeper *link = nullptr;
+
+    station::StationLink *stationLink = nullptr;
+    QLabel *recordsLabel = nullptr;  // none without a station server
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only
 };

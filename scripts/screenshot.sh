@@ -8,6 +8,7 @@
 #   OPA_SCREENSHOT_SIM="--scenario smoke --period 6000"   simulator arguments
 #   OPA_SCREENSHOT_KEYS="ctrl+Tab ctrl+Tab ctrl+r"         keys pressed once values show
 #   OPA_SCREENSHOT_WAIT=13                                 seconds from start to picture
+#   OPA_SCREENSHOT_INI=$'[Database]\nServerHost=/nowhere'   more lines for set.ini
 # (scripts/screenshot.sh docs/trend.png with the three lines above makes the
 # trend page's picture.)
 set -euo pipefail
@@ -25,7 +26,7 @@ cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim >/de
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$root/app/images/ang.png" "$root/app/images/time.png" "$work/"
-printf '[Server]\nIP=127.0.0.1\n' > "$work/set.ini"
+printf '[Server]\nIP=127.0.0.1\n%s\n' "${OPA_SCREENSHOT_INI:-}" > "$work/set.ini"
 
 unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" <<'INNER'
 set -euo pipefail

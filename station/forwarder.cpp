@@ -1,6 +1,7 @@
 #include "station/forwarder.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "station/queuesender.h"
@@ -79,6 +80,13 @@ void Forwarder::runPass()
     if (!sender || worker.isInterruptionRequested())
         return;
     timer->stop();
+    // Before the lane's first record there is no database, and nothing to send.
+    if (!QFileInfo::exists(options.laneDb)) {
+        failures = 0;
+        emit synced();
+        timer->start(options.idlePollMs);
+        return;
+    }
     QString countError;
     const int waiting = sender->pendingCount(&countError);
     if (waiting > 0)

@@ -21,7 +21,10 @@ struct ForwardOptions
     ServerTimeouts timeouts;
     int firstRetryMs = 1000;   // doubled after each failure in a row ...
     int maxRetryMs = 60000;    // ... up to this
-    int idlePollMs = 30000;    // a look at the queue while nothing happens
+    // A look at the lane's own queue while nothing happens, so records that
+    // another program stored go out without being asked for; the server is
+    // contacted only when records wait.
+    int idlePollMs = 5000;
 };
 
 // Forwards the lane's queued records to the station server from a thread of

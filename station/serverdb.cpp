@@ -39,6 +39,16 @@ const QList<QStringList> &migrations()
             QStringLiteral("CREATE INDEX records_started ON records (started)"),
             QStringLiteral("CREATE INDEX records_received ON records (received)"),
         },
+        // The lane's history columns, so a station-wide history reads no
+        // documents unless it shows one.
+        {
+            QStringLiteral("ALTER TABLE records ADD COLUMN method text, ADD COLUMN outcome text,"
+                           " ADD COLUMN mean_k double precision, ADD COLUMN limit_k double precision"),
+            QStringLiteral("UPDATE records SET method = doc->>'method', outcome = doc->>'outcome',"
+                           " mean_k = (doc->>'mean_K')::double precision,"
+                           " limit_k = (doc->>'limit_K')::double precision,"
+                           " plate = nullif(plate, ''), vin = nullif(vin, ''), operator = nullif(operator, '')"),
+        },
     };
     return steps;
 }
@@ -76,16 +86,84 @@ bool runSteps(QSqlDatabase db, int *ran, QString *error)
     return true;
 }
 
+// An empty text is no value, as in the lane's columns: a service test has
+// no plate, and sorts after every plate there and here.
 QVariant text(const QJsonObject &doc, const char *key)
 {
-    const QJsonValue v = doc.value(QLatin1String(key));
-    return v.isString() ? QVariant(v.toString()) : QVariant(QVariant::String);
+    const QString v = doc.value(QLatin1String(key)).toString();
+    return v.isEmpty() ? QVariant(QVariant::String) : QVariant(v);
 }
 
 QVariant time(const QJsonObject &doc, const char *key)
 {
     const QDateTime t = QDateTime::fromString(doc.value(QLatin1String(key)).toString(), Qt::ISODateWithMs);
     return t.isValid() ? QVariant(t) : QVariant(QVariant::DateTime);
+}
+
+QVariant number(const QJsonObject &doc, const char *key)
+{
+    const QJsonValue v = doc.value(QLatin1String(key));
+    return v.isDouble() ? QVariant(v.toDouble()) : QVariant(QVariant::Double);
+}
+
+const char *sortColumn(::RecordFilter::Sort sort)
+{
+    // Texts sort by their bytes, as the lane's SQLite does.
+    switch (sort) {
+    case ::RecordFilter::Sort::Plate: return "plate COLLATE \"C\"";
+    case ::RecordFilter::Sort::Vin: return "vin COLLATE \"C\"";
+    case ::RecordFilter::Sort::Method: return "method COLLATE \"C\"";
+    case ::RecordFilter::Sort::Result: return "mean_k";
+    case ::RecordFilter::Sort::Limit: return "limit_k";
+    case ::RecordFilter::Sort::Verdict: return "verdict COLLATE \"C\"";
+    case ::RecordFilter::Sort::Operator: return "operator COLLATE \"C\"";
+    case ::RecordFilter::Sort::Started: break;
+    }
+    return "started";
+}
+
+QString whereClause(const ::RecordFilter &filter, QVariantList *values)
+{
+    QStringList where = {QStringLiteral("TRUE")};
+    const auto holds = [&](const char *column, const QString &text) {
+        where << QStringLiteral("strpos(upper(%1), upper(?)) > 0").arg(QLatin1String(column));
+        *values << text.trimmed();
+    };
+    if (!filter.plate.trimmed().isEmpty())
+        holds("plate", filter.plate);
+    if (!filter.vin.trimmed().isEmpty())
+        holds("vin", filter.vin);
+    if (!filter.text.trimmed().isEmpty()) {
+        where << QStringLiteral("(strpos(upper(plate), upper(?)) > 0 OR strpos(upper(vin), upper(?)) > 0)");
+        *values << filter.text.trimmed() << filter.text.trimmed();
+    }
+    if (filter.since.isValid()) {
+        where << QStringLiteral("started >= ?");
+        *values << filter.since.startOfDay();
+    }
+    if (filter.until.isValid()) {
+        where << QStringLiteral("started < ?");
+        *values << filter.until.addDays(1).startOfDay();
+    }
+    if (filter.verdict == QLatin1String("none")) {
+        where << QStringLiteral("verdict IS NULL");
+    } else if (!filter.verdict.isEmpty()) {
+        where << QStringLiteral("verdict = ?");
+        *values << filter.verdict;
+    }
+    return where.join(QLatin1String(" AND "));
+}
+
+std::optional<double> optionalNumber(const QVariant &value)
+{
+    return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
+}
+
+// The lane's way of writing times: local, with the offset of the moment.
+QDateTime localTime(qint64 msecs)
+{
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(msecs);
+    return t.toOffsetFromUtc(t.offsetFromUtc());
 }
 
 } // namespace
@@ -196,16 +274,19 @@ bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error)
     }
     QSqlQuery query(db);
     query.prepare(QStringLiteral(
-        "INSERT INTO records (id, station, lane, started, ended, operator, plate, vin, verdict, doc, hash)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS jsonb), ?)"
+        "INSERT INTO records (id, station, lane, started, ended, operator, plate, vin, verdict,"
+        " method, outcome, mean_k, limit_k, doc, hash)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS jsonb), ?)"
         " ON CONFLICT (id) DO NOTHING"));
     query.addBindValue(id);
     for (const char *key : {"station", "lane"})
         query.addBindValue(text(doc, key));
     for (const char *key : {"started", "ended"})
         query.addBindValue(time(doc, key));
-    for (const char *key : {"operator", "plate", "vin", "verdict"})
+    for (const char *key : {"operator", "plate", "vin", "verdict", "method", "outcome"})
         query.addBindValue(text(doc, key));
+    for (const char *key : {"mean_K", "limit_K"})
+        query.addBindValue(number(doc, key));
     query.addBindValue(QString::fromUtf8(parsed.toJson(QJsonDocument::Compact)));
     query.addBindValue(doc.value(QLatin1String("hash")).toString());
     if (!query.exec() || !db.commit()) {
@@ -217,30 +298,21 @@ bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error)
     return true;
 }
 
-bool listServerRecords(QSqlDatabase db, const RecordFilter &filter, QJsonArray *records, QString *error)
+bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool withJson,
+                        QVector<RecordSummary> *rows, QString *error)
 {
-    QStringList where = {QStringLiteral("TRUE")};
     QVariantList values;
-    if (!filter.plate.isEmpty()) {
-        where << QStringLiteral("strpos(upper(plate), upper(?)) > 0");
-        values << filter.plate;
-    }
-    if (!filter.vin.isEmpty()) {
-        where << QStringLiteral("strpos(upper(vin), upper(?)) > 0");
-        values << filter.vin;
-    }
-    if (filter.since.isValid()) {
-        where << QStringLiteral("started >= ?");
-        values << QDateTime(filter.since, QTime(0, 0));
-    }
-    if (filter.until.isValid()) {
-        where << QStringLiteral("started < ?");
-        values << QDateTime(filter.until.addDays(1), QTime(0, 0));
-    }
+    QString sql = QStringLiteral("SELECT id, (extract(epoch FROM started) * 1000)::bigint, plate, vin,"
+                                 " method, outcome, mean_k, limit_k, verdict, operator%1"
+                                 " FROM records WHERE %2 ORDER BY %3 %4 NULLS LAST, started DESC, id")
+                      .arg(withJson ? QStringLiteral(", doc::text") : QString(), whereClause(filter, &values),
+                           QLatin1String(sortColumn(filter.sort)),
+                           QLatin1String(filter.descending ? "DESC" : "ASC"));
+    if (filter.limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT doc::text FROM records WHERE %1 ORDER BY started DESC NULLS LAST, id")
-                      .arg(where.join(QLatin1String(" AND "))));
+    query.prepare(sql);
     for (const QVariant &v : values)
         query.addBindValue(v);
     if (!query.exec()) {
@@ -248,25 +320,72 @@ bool listServerRecords(QSqlDatabase db, const RecordFilter &filter, QJsonArray *
         return false;
     }
     while (query.next())
-        records->append(QJsonDocument::fromJson(query.value(0).toString().toUtf8()).object());
+        rows->append({query.value(0).toString(), localTime(query.value(1).toLongLong()),
+                      query.value(2).toString(), query.value(3).toString(), query.value(4).toString(),
+                      query.value(5).toString(), optionalNumber(query.value(6)),
+                      optionalNumber(query.value(7)), query.value(8).toString(), query.value(9).toString(),
+                      withJson ? query.value(10).toString() : QString()});
     return true;
 }
 
-bool listStationRecords(const settings::StationServer &server, const RecordFilter &filter,
-                        QJsonArray *records, QString *error, const ServerTimeouts &timeouts)
+bool findServerRecord(QSqlDatabase db, const QString &id, QJsonObject *doc, QString *error)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT doc::text FROM records WHERE id = ?"));
+    query.addBindValue(id.trimmed().toLower());
+    if (!query.exec()) {
+        *error = reasonOf(query.lastError());
+        return false;
+    }
+    if (!query.next())
+        return false;
+    *doc = QJsonDocument::fromJson(query.value(0).toString().toUtf8()).object();
+    return true;
+}
+
+StationRecords::StationRecords(const settings::StationServer &server, const ServerTimeouts &timeouts)
+    : server(server), timeouts(timeouts)
 {
     static QAtomicInt serial;
-    const QString name = QStringLiteral("opa-station-list-%1").arg(serial.fetchAndAddRelaxed(1));
-    if (!openServer(server, name, timeouts, error))
-        return false;
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        ok = listServerRecords(db, filter, records, error);
-        db.close();
-    }
+    name = QStringLiteral("opa-station-records-%1").arg(serial.fetchAndAddRelaxed(1));
+}
+
+StationRecords::~StationRecords()
+{
+    drop();
+}
+
+bool StationRecords::open()
+{
+    error.clear();
+    return QSqlDatabase::contains(name) || openServer(server, name, timeouts, &error);
+}
+
+void StationRecords::drop()
+{
+    if (!QSqlDatabase::contains(name))
+        return;
+    QSqlDatabase::database(name, false).close();
     QSqlDatabase::removeDatabase(name);
-    return ok;
+}
+
+QVector<RecordSummary> StationRecords::query(const ::RecordFilter &filter, bool withJson)
+{
+    QVector<RecordSummary> rows;
+    if (open() && !queryServerRecords(QSqlDatabase::database(name, false), filter, withJson, &rows, &error))
+        drop();  // opened anew next time, should the server have gone
+    return rows;
+}
+
+bool StationRecords::find(const QString &id, QJsonObject *doc)
+{
+    if (!open())
+        return false;
+    if (findServerRecord(QSqlDatabase::database(name, false), id, doc, &error))
+        return true;
+    if (!error.isEmpty())
+        drop();
+    return false;
 }
 
 } // namespace station

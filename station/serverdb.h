@@ -1,12 +1,13 @@
 #ifndef STATION_SERVERDB_H
 #define STATION_SERVERDB_H
 
-#include <QDate>
-#include <QJsonArray>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVector>
 
 #include "config/stationsettings.h"
+#include "records/recordstore.h"
 
 class QSqlError;
 
@@ -43,23 +44,42 @@ int migrateServer(QSqlDatabase db, QString *error);
 // a record the server already holds is left as it is.
 bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error);
 
-// The filters of the lane's own list: plate and VIN match anywhere in the
-// field, any case; 'since' and 'until' are whole local days, both included.
-struct RecordFilter
-{
-    QString plate;
-    QString vin;
-    QDate since;
-    QDate until;
-};
+// The station's records that pass 'filter', in the shape and order the
+// lane's own history gives (RecordStore::query): the same text, day and
+// verdict filters, sort and limit; 'json' is the document the lane sent,
+// filled only when asked for.
+bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool withJson,
+                        QVector<RecordSummary> *rows, QString *error);
+// One record's document; false with 'error' empty when the station has none.
+bool findServerRecord(QSqlDatabase db, const QString &id, QJsonObject *doc, QString *error);
 
-// The station's records that pass 'filter', newest first, each the JSON
-// document the lane sent.
-bool listServerRecords(QSqlDatabase db, const RecordFilter &filter, QJsonArray *records,
-                       QString *error);
-// The same through a connection of its own, for the command-line tool.
-bool listStationRecords(const settings::StationServer &server, const RecordFilter &filter,
-                        QJsonArray *records, QString *error, const ServerTimeouts &timeouts = {});
+// The station's records read on a connection of the calling thread, opened
+// at the first call and kept: for the command-line tool, and for the
+// history's station-wide view, which must call it off the window's thread
+// since connecting may take up to the connect time-out.
+class StationRecords
+{
+public:
+    explicit StationRecords(const settings::StationServer &server, const ServerTimeouts &timeouts = {});
+    ~StationRecords();
+    StationRecords(const StationRecords &) = delete;
+    StationRecords &operator=(const StationRecords &) = delete;
+
+    // Empty rows with errorString() set on failure.
+    QVector<RecordSummary> query(const ::RecordFilter &filter, bool withJson = false);
+    // False with errorString() empty when there is no such record.
+    bool find(const QString &id, QJsonObject *doc);
+    QString errorString() const { return error; }
+
+private:
+    bool open();
+    void drop();
+
+    settings::StationServer server;
+    ServerTimeouts timeouts;
+    QString name;
+    QString error;
+};
 
 // A server error in one line: libpq's own text where there is one.
 QString reasonOf(const QSqlError &error);

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QJsonDocument>
+#include <QLocalServer>
 #include <QSqlError>
 #include <QNetworkInterface>
 #include <QSharedMemory>
@@ -23,8 +24,9 @@
 #include "net/socketclient.h"
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
+#include "config/recordsettings.h"
 #include "station/forwarder.h"
-#include "support/laneschema.h"
+#include "station/stationlink.h"
 #include "support/pgserver.h"
 #include "support/discoveryhelpers.h"
 #include "support/meterrig.h"
@@ -134,6 +136,7 @@ private slots:
     void records();
     void stationForward();
     void api();
+    void stationPolling();
 };
 
 void Bench::initTestCase()
@@ -445,12 +448,15 @@ void Bench::stationForward()
         testsupport::PgServer pg(durable);
         QVERIFY2(pg.start(), qPrintable(pg.errorString()));
         QVERIFY(pg.createDatabase("bench"));
-        testsupport::LaneDb lane(workDir.filePath(QStringLiteral("lane-%1.sqlite").arg(durable)));
-        for (int i = 0; i < 1000; ++i)
-            QVERIFY(lane.add(testsupport::makeRecord(QStringLiteral("京A%1").arg(i, 5, 10, QLatin1Char('0')), QString(),
-                                                     QDateTime::currentDateTime(), "St1", "L1", i)));
+        const QString lane = workDir.filePath(QStringLiteral("lane-%1.sqlite").arg(durable));
+        {
+            RecordStore store;
+            QVERIFY(store.open(lane));
+            for (int i = 0; i < 1000; ++i)
+                QVERIFY(store.store(fixtures::record(QStringLiteral("京A%1").arg(i, 5, 10, QLatin1Char('0')), i)));
+        }
         station::ForwardOptions options;
-        options.laneDb = lane.path();
+        options.laneDb = lane;
         options.server = pg.settings("bench");
         station::Forwarder forwarder(options);
         bool synced = false;
@@ -460,14 +466,64 @@ void Bench::stationForward()
         forwarder.start();
         QVERIFY(QTest::qWaitFor([&] { return synced; }, 60000));
         const qint64 forwardMs = clock.elapsed();
-        QVERIFY(lane.exec("UPDATE forward_queue SET sent = NULL"));
+        QVERIFY(fixtures::OtherConnection(lane).exec("UPDATE forward_queue SET sent = NULL"));
         clock.restart();
-        const station::SyncResult again = station::syncOnce(lane.path(), options.server);
+        const station::SyncResult again = station::syncOnce(lane, options.server);
         const qint64 againMs = clock.elapsed();
         QCOMPARE(again.sent, 1000);
         std::printf("station, fsync %s: 1000 records forwarded in %lld ms (%.2f ms each); "
                     "sent again (already there) in %lld ms\n",
                     durable ? "on" : "off", forwardMs, forwardMs / 1000.0, againMs);
+    }
+}
+
+// The poll period while the station's server is away: refused at once (no
+// socket in its folder) and taking the connection without a word; and with
+// no server set, as the machine's own figure to compare them with. The
+// window's own link forwards five queued records and is asked to try
+// again every 200 ms, as a lane storing records would.
+void Bench::stationPolling()
+{
+    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+    QTemporaryDir dead, silentDir;
+    QLocalServer silent;  // the kernel accepts for it; it never answers
+    QVERIFY(silent.listen(silentDir.filePath(QStringLiteral(".s.PGSQL.5432"))));
+    {
+        RecordStore store;
+        QVERIFY(store.open(settings::databaseFile()));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(store.store(fixtures::record(QStringLiteral("京B%1").arg(i), i)));
+    }
+    const QByteArray reply = testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048);
+    // Without a server first, for the same machine's figure to compare.
+    for (const QString &how : {QStringLiteral("none"), QStringLiteral("unreachable"), QStringLiteral("never answers")}) {
+        QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Database/ServerHost"), how == QLatin1String("none") ? QString()
+                                                            : how == QLatin1String("unreachable") ? dead.path()
+                                                                                                 : silentDir.path());
+        ini.setValue(QStringLiteral("Database/ServerName"), QStringLiteral("station"));
+        ini.sync();
+        meterrig::MeterStandIn meter;
+        meter.reply = [&](const QByteArray &) { return reply; };
+        QVERIFY(meter.listen());
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        QVERIFY(meterrig::showConnected(w, meter));
+        auto *link = w.findChild<station::StationLink *>();
+        QVERIFY(link && link->isActive() == (how != QLatin1String("none")));
+        QTimer asks;
+        connect(&asks, &QTimer::timeout, link, &station::StationLink::tryNow);
+        asks.start(200);
+        QElapsedTimer clock;
+        clock.start();
+        QVector<double> periods;
+        qint64 lastTick = 0;
+        connect(a.pollTimer(), &QTimer::timeout, this,
+                [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
+        QTest::qWait(20000);
+        periods.removeFirst();
+        printSpread(QStringLiteral("poll period, station server %1").arg(how), periods);
+        std::printf("  header: %s\n", qPrintable(link->statusText()));
     }
 }
 

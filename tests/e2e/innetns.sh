@@ -11,6 +11,9 @@ fi
 # which the namespace does not separate: a test elsewhere that removes and
 # makes that file anew would change the key under this one's feet.
 tmp=$(mktemp -d)
+# A test's PostgreSQL runs as 'postgres' where the tests run as root, and
+# must pass through to its own folder inside.
+chmod 711 "$tmp"
 TMPDIR=$tmp unshare -n -i -- bash -c 'ip link set lo up && exec "$@"' bash "$@"
 status=$?
 rm -rf "$tmp"

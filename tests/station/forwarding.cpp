@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -8,18 +7,18 @@
 #include <memory>
 
 #include "station/forwarder.h"
-#include "station/queuesender.h"
-#include "support/laneschema.h"
+#include "station/serverdb.h"
+#include "station/stationlink.h"
 #include "support/pgserver.h"
 #include "support/testrunner.h"
 #include "stationrig.h"
 
-using testsupport::LaneDb;
-using testsupport::makeRecord;
+Q_DECLARE_METATYPE(RecordFilter)
 
 // A lane's queue reaching the station's server: order, content, exactly
 // once, across an outage, from two lanes at once, and a server stopped
-// while a record's transaction is open.
+// while a record's transaction is open; the station's records read back
+// as the lane's own history reads its file.
 class StationForwarding : public QObject
 {
     Q_OBJECT
@@ -42,6 +41,15 @@ class StationForwarding : public QObject
         return ids;
     }
     static QStringList sorted(QStringList ids) { ids.sort(); return ids; }
+    static QStringList lines(const QVector<RecordSummary> &rows)
+    {
+        QStringList out;
+        const auto number = [](const std::optional<double> &v) { return v ? QString::number(*v) : QStringLiteral("-"); };
+        for (const RecordSummary &r : rows)
+            out << QStringList{r.id, RecordTime::text(r.started), r.plate, r.vin, r.method, r.outcome, number(r.meanK),
+                               number(r.limitK), r.verdict, r.operatorName, r.json.isEmpty() ? "" : "json"}.join('|');
+        return out;
+    }
 
 private slots:
     void initTestCase();
@@ -50,8 +58,8 @@ private slots:
     // basics
     void forwardsInOrderWithEveryField();
     void resentRecordIsStoredOnce();
-    void listsWithTheLaneFilters_data();
-    void listsWithTheLaneFilters();
+    void stationReadsLikeTheLane_data();
+    void stationReadsLikeTheLane();
     // outages
     void serverAwayThenBack();
     void serverStoppedMidTransaction_data();
@@ -76,20 +84,18 @@ void StationForwarding::cleanup()
         QVERIFY2(pg->start(), qPrintable(pg->errorString()));
 }
 
-// The server receives the queue in the queue's order, with the key columns
-// taken from the document, and lists the documents as the lane made them.
+// The server receives the queue in the queue's order, with its columns
+// taken from what the store wrote, and keeps the documents whole: each
+// reads back as the same record with a matching hash.
 void StationForwarding::forwardsInOrderWithEveryField()
 {
     const QString db = freshDatabase();
     QVERIFY(!db.isEmpty());
-    LaneDb lane(lanePath(QStringLiteral("order")));
-    QVERIFY(lane.isOpen());
-    const QDateTime t0(QDate(2026, 12, 7), QTime(10, 15, 30, 123), Qt::OffsetFromUTC, 8 * 3600);
-    QList<QJsonObject> records;
+    Lane lane(lanePath(QStringLiteral("order")));
+    QList<TestRecord> records;
     for (int i = 0; i < 5; ++i) {
         // Started times run backwards, so only the queue can set the order of arrival.
-        records << makeRecord(QStringLiteral("京A1234%1").arg(i), QStringLiteral("LSVAU2180N2183294"),
-                              t0.addSecs(-3600 * i), QStringLiteral("St1"), QStringLiteral("L1"), i);
+        records << laneRecord(QStringLiteral("京A1234%1").arg(i), -60 * i);
         QVERIFY(lane.add(records.last()));
     }
     station::Forwarder forwarder(quickOptions(lane.path(), pg->settings(db)));
@@ -99,113 +105,129 @@ void StationForwarding::forwardsInOrderWithEveryField()
     QCOMPARE(lane.pending(), 0);
     QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
 
-    const QJsonObject first = records.first();
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT concat_ws('|', station, lane, operator, plate, vin, verdict, hash,"
-                                       " started = '2026-12-07T10:15:30.123+08:00'::timestamptz,"
-                                       " ended - started, received > now() - interval '1 minute')"
-                                       " FROM records WHERE id = '%1'").arg(first.value("id").toString()), db).toString(),
-             QStringLiteral("St1|L1|张工|京A12340|LSVAU2180N2183294|pass|%1|t|00:01:00|t").arg(first.value("hash").toString()));
-    QJsonArray listed;
-    QString error;
-    QVERIFY2(station::listStationRecords(pg->settings(db), {}, &listed, &error), qPrintable(error));
-    QCOMPARE(listed.size(), records.size());
-    for (int i = 0; i < records.size(); ++i)
-        QCOMPARE(listed.at(i).toObject(), records.at(i));  // newest first
+    const TestRecord &first = records.first();
+    QCOMPARE(pg->scalar(QStringLiteral("SELECT concat_ws('|', station, lane, operator, plate, vin, verdict, method, outcome,"
+                                       " mean_k, limit_k, hash, started = '%2'::timestamptz, ended = '%3'::timestamptz,"
+                                       " received > now() - interval '1 minute') FROM records WHERE id = '%1'")
+                            .arg(first.id, RecordTime::text(first.started), RecordTime::text(first.ended)), db).toString(),
+             QStringLiteral("顺义机动车检测站|2号线|王工|京A12340|1M8GDM9AXKP042788|fail|R24|valid|1.24|1.2|%1|t|t|t").arg(first.hash));
+    station::StationRecords station(pg->settings(db));
+    for (const TestRecord &sent : records) {
+        QJsonObject doc;
+        QVERIFY2(station.find(sent.id.toUpper(), &doc), qPrintable(station.errorString()));
+        TestRecord back;
+        QString error;
+        QVERIFY2(TestRecord::fromJson(doc, &back, &error), qPrintable(error));
+        QCOMPARE(back.toJson(), sent.toJson());
+        QVERIFY(back.hashMatches());
+    }
+    QJsonObject none;
+    QVERIFY(!station.find(QStringLiteral("0000"), &none));
+    QCOMPARE(station.errorString(), QString());
 }
 
 // A record whose acknowledgement was lost goes out again; the server keeps
-// the copy it has, whatever the lane sends the second time.
+// the copy it has.
 void StationForwarding::resentRecordIsStoredOnce()
 {
     const QString db = freshDatabase();
-    LaneDb lane(lanePath(QStringLiteral("resend")));
+    Lane lane(lanePath(QStringLiteral("resend")));
     for (int i = 0; i < 3; ++i)
-        QVERIFY(lane.add(makeRecord(QStringLiteral("粤B0000%1").arg(i), QString(), QDateTime::currentDateTime())));
+        QVERIFY(lane.add(laneRecord(QStringLiteral("粤B0000%1").arg(i), i)));
     station::SyncResult result = station::syncOnce(lane.path(), pg->settings(db));
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     QCOMPARE(result.sent, 3);
+    const QString received = pg->scalar(QStringLiteral("SELECT string_agg(received::text, ',' ORDER BY id) FROM records"), db).toString();
 
     QVERIFY(lane.exec(QStringLiteral("UPDATE forward_queue SET sent = NULL")));
-    QVERIFY(lane.exec(QStringLiteral("UPDATE records SET json = replace(json, '张工', '李工')")));
     result = station::syncOnce(lane.path(), pg->settings(db));
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     QCOMPARE(result.sent, 3);
     QCOMPARE(result.remaining, 0);
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM records"), db).toInt(), 3);
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM records WHERE doc->>'operator' = '张工'"
-                                       " AND operator = '张工'"), db).toInt(), 3);
+    QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(received::text, ',' ORDER BY id) FROM records"), db).toString(),
+             received);
 }
 
-void StationForwarding::listsWithTheLaneFilters_data()
+void StationForwarding::stationReadsLikeTheLane_data()
 {
-    QTest::addColumn<QString>("plate");
-    QTest::addColumn<QString>("vin");
-    QTest::addColumn<QDate>("since");
-    QTest::addColumn<QDate>("until");
-    QTest::addColumn<QString>("expected");  // the records' letters, newest first
-
-    const QDate d5(2026, 12, 5), d6(2026, 12, 6);
-    QTest::newRow("no filter") << QString() << QString() << QDate() << QDate() << "cba";
-    QTest::newRow("plate part, any case") << "a111" << QString() << QDate() << QDate() << "ca";
-    QTest::newRow("VIN part, lower case") << QString() << "wdb" << QDate() << QDate() << "c";
-    QTest::newRow("since a day") << QString() << QString() << d6 << QDate() << "cb";
-    QTest::newRow("until a day, its last hour in") << QString() << QString() << QDate() << d5 << "a";
-    QTest::newRow("one day, past midnight") << QString() << QString() << d6 << d6 << "b";
-    QTest::newRow("plate and day") << "A11111" << QString() << d6 << QDate() << "c";
-    QTest::newRow("no such plate") << "ZZZ" << QString() << QDate() << QDate() << "";
+    QTest::addColumn<RecordFilter>("filter");
+    QTest::addColumn<bool>("withJson");
+    const auto f = [](std::function<void(RecordFilter &)> set) { RecordFilter r; set(r); return r; };
+    const QDate day = fixtures::record().started.date();
+    QTest::newRow("all, newest first") << RecordFilter() << false;
+    QTest::newRow("with the documents") << RecordFilter() << true;
+    QTest::newRow("plate part, any case") << f([](RecordFilter &r) { r.plate = "a111"; }) << false;
+    QTest::newRow("VIN part") << f([](RecordFilter &r) { r.vin = "wdb"; }) << false;
+    QTest::newRow("plate or VIN text") << f([](RecordFilter &r) { r.text = "B2"; }) << false;
+    QTest::newRow("since the next day") << f([&](RecordFilter &r) { r.since = day.addDays(1); }) << false;
+    QTest::newRow("until the day, its last hour in") << f([&](RecordFilter &r) { r.until = day; }) << false;
+    QTest::newRow("verdict pass") << f([](RecordFilter &r) { r.verdict = "pass"; }) << false;
+    QTest::newRow("no verdict") << f([](RecordFilter &r) { r.verdict = "none"; }) << false;
+    QTest::newRow("by plate, rising") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Plate; r.descending = false; }) << false;
+    QTest::newRow("by result, limit 2") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Result; r.limit = 2; }) << false;
+    QTest::newRow("no such plate") << f([](RecordFilter &r) { r.plate = "ZZZ"; }) << false;
 }
 
-void StationForwarding::listsWithTheLaneFilters()
+// The station's history gives the rows the lane's own gives for the same
+// records, filter and order: the lane's page can show either.
+void StationForwarding::stationReadsLikeTheLane()
 {
     static QString db;
-    if (db.isEmpty()) {
+    static QTemporaryDir own;
+    static std::unique_ptr<Lane> lane;
+    if (!lane) {
         db = freshDatabase();
-        LaneDb lane(lanePath(QStringLiteral("filters")));
-        lane.add(makeRecord(QStringLiteral("京A11111"), QStringLiteral("LSVAU2180N2183294"),
-                            QDateTime(QDate(2026, 12, 5), QTime(23, 30)), QStringLiteral("a")));
-        lane.add(makeRecord(QStringLiteral("京B22222"), QString(), QDateTime(QDate(2026, 12, 6), QTime(0, 10)),
-                            QStringLiteral("b")));
-        lane.add(makeRecord(QStringLiteral("沪A11111"), QStringLiteral("WDB12345678901234"),
-                            QDateTime(QDate(2026, 12, 7), QTime(12, 0)), QStringLiteral("c")));
-        QCOMPARE(station::syncOnce(lane.path(), pg->settings(db)).sent, 3);
+        lane.reset(new Lane(own.filePath(QStringLiteral("history.sqlite"))));
+        TestRecord none = laneRecord(QStringLiteral("京B22222"), 13 * 60 + 55);  // past midnight
+        none.limit = {};
+        none.verdict.clear();
+        none.seal();
+        TestRecord wdb = laneRecord(QStringLiteral("沪A11111"), 26 * 60, QStringLiteral("1号线"), true);
+        wdb.vehicle.vin = QStringLiteral("WDB12345678901234");
+        wdb.seal();
+        for (const TestRecord &r : {laneRecord(QStringLiteral("京A11111"), 13 * 60), none, wdb,
+                                    laneRecord(QString(), 30 * 60, QStringLiteral("1号线"), true)})
+            QVERIFY(lane->add(r));
+        QCOMPARE(station::syncOnce(lane->path(), pg->settings(db)).sent, 4);
     }
-    QFETCH(QString, plate);
-    QFETCH(QString, vin);
-    QFETCH(QDate, since);
-    QFETCH(QDate, until);
-    QFETCH(QString, expected);
-    QJsonArray listed;
-    QString error;
-    QVERIFY2(station::listStationRecords(pg->settings(db), {plate, vin, since, until}, &listed, &error), qPrintable(error));
-    QString letters;
-    for (const QJsonValue &record : listed)
-        letters += record.toObject().value("station").toString();  // the station field carries the letter
-    QCOMPARE(letters, expected);
+    QFETCH(RecordFilter, filter);
+    QFETCH(bool, withJson);
+    RecordStore store;
+    QVERIFY(store.open(lane->path(), RecordStore::Mode::ReadOnly));
+    station::StationRecords station(pg->settings(db));
+    const QVector<RecordSummary> rows = station.query(filter, withJson);
+    QVERIFY2(station.errorString().isEmpty(), qPrintable(station.errorString()));
+    QCOMPARE(lines(rows), lines(store.query(filter, withJson)));
+    for (int i = 0; withJson && i < rows.size(); ++i)
+        QCOMPARE(QJsonDocument::fromJson(rows.at(i).json.toUtf8()), QJsonDocument::fromJson(store.query(filter, true).at(i).json.toUtf8()));
 }
 
 // While the server is away the forwarder keeps trying and the lane keeps
-// queueing; once it is back every record arrives, each once.
+// queueing, and the header's texts say so; once it is back every record
+// arrives, each once.
 void StationForwarding::serverAwayThenBack()
 {
+    QVERIFY(!station::StationLink(settings::StationServer(), lanePath(QStringLiteral("none"))).isActive());
     const QString db = freshDatabase();
-    LaneDb lane(lanePath(QStringLiteral("away")));
+    Lane lane(lanePath(QStringLiteral("away")));
     for (int i = 0; i < 5; ++i)
-        QVERIFY(lane.add(makeRecord(QStringLiteral("京C0000%1").arg(i), QString(), QDateTime::currentDateTime())));
+        QVERIFY(lane.add(laneRecord(QStringLiteral("京C0000%1").arg(i), i)));
     QVERIFY2(pg->stop(), qPrintable(pg->errorString()));
 
-    station::Forwarder forwarder(quickOptions(lane.path(), pg->settings(db)));
-    StateLog log(&forwarder);
-    forwarder.start();
-    QVERIFY(log.waitFor(QStringLiteral("failed")));
-    QVERIFY2(log.reason.contains(pg->socketDir()), qPrintable(log.reason));
+    station::StationLink link(quickOptions(lane.path(), pg->settings(db)));
+    QStringList shown;
+    connect(&link, &station::StationLink::statusChanged, this, [&](const QString &text) { shown << text; });
+    QVERIFY(QTest::qWaitFor([&] { return link.statusText().startsWith(QStringLiteral("数据库连接失败：")); }, 10000));
+    QVERIFY2(link.statusText().contains(pg->socketDir()), qPrintable(link.statusText()));
+    QVERIFY(shown.contains(QStringLiteral("待上传 5 条")));
     for (int i = 5; i < 10; ++i)
-        QVERIFY(lane.add(makeRecord(QStringLiteral("京C0000%1").arg(i), QString(), QDateTime::currentDateTime())));
-    forwarder.tryNow();
-    QVERIFY(QTest::qWaitFor([&] { return log.failures >= 3; }, 10000));
+        QVERIFY(lane.add(laneRecord(QStringLiteral("京C0000%1").arg(i), i)));
+    link.tryNow();
+    QVERIFY(QTest::qWaitFor([&] { return shown.contains(QStringLiteral("待上传 10 条")); }, 10000));
     QCOMPARE(lane.pending(), 10);
 
     QVERIFY2(pg->start(), qPrintable(pg->errorString()));
-    QVERIFY2(log.waitFor(QStringLiteral("synced")), qPrintable(log.reason));
+    QVERIFY(QTest::qWaitFor([&] { return link.statusText() == QStringLiteral("记录已同步"); }, 10000));
     QCOMPARE(lane.sentIds(), lane.queuedIds());
     QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
 }
@@ -226,7 +248,7 @@ void StationForwarding::serverStoppedMidTransaction()
     const QString db = freshDatabase();
     QString error;
     QVERIFY2(station::openServer(pg->settings(db), QStringLiteral("mid-migrate"), {}, &error), qPrintable(error));
-    QCOMPARE(station::migrateServer(QSqlDatabase::database(QStringLiteral("mid-migrate")), &error), 1);
+    QCOMPARE(station::migrateServer(QSqlDatabase::database(QStringLiteral("mid-migrate")), &error), 2);
     QSqlDatabase::removeDatabase(QStringLiteral("mid-migrate"));
     QVERIFY(pg->exec(QStringLiteral("CREATE FUNCTION hold() RETURNS trigger LANGUAGE plpgsql AS"
                                     " $$ BEGIN PERFORM pg_advisory_xact_lock_shared(7); RETURN NEW; END $$"), db));
@@ -240,9 +262,9 @@ void StationForwarding::serverStoppedMidTransaction()
         QVERIFY(holder.open());
         QVERIFY(QSqlQuery(holder).exec(QStringLiteral("SELECT pg_advisory_lock(7)")));
     }
-    LaneDb lane(lanePath(QStringLiteral("mid-") + mode));
+    Lane lane(lanePath(QStringLiteral("mid-") + mode));
     for (int i = 0; i < 3; ++i)
-        QVERIFY(lane.add(makeRecord(QStringLiteral("京D0000%1").arg(i), QString(), QDateTime::currentDateTime())));
+        QVERIFY(lane.add(laneRecord(QStringLiteral("京D0000%1").arg(i), i)));
 
     station::Forwarder forwarder(quickOptions(lane.path(), pg->settings(db), 60000));
     StateLog log(&forwarder);
@@ -268,12 +290,10 @@ void StationForwarding::serverStoppedMidTransaction()
 void StationForwarding::twoLanesAtOnce()
 {
     const QString db = freshDatabase();
-    LaneDb one(lanePath(QStringLiteral("lane1"))), two(lanePath(QStringLiteral("lane2")));
+    Lane one(lanePath(QStringLiteral("lane1"))), two(lanePath(QStringLiteral("lane2")));
     for (int i = 0; i < 50; ++i) {
-        QVERIFY(one.add(makeRecord(QStringLiteral("京E%1").arg(i), QString(), QDateTime::currentDateTime(),
-                                   QStringLiteral("St1"), QStringLiteral("L1"), i)));
-        QVERIFY(two.add(makeRecord(QStringLiteral("京F%1").arg(i), QString(), QDateTime::currentDateTime(),
-                                   QStringLiteral("St1"), QStringLiteral("L2"), i)));
+        QVERIFY(one.add(laneRecord(QStringLiteral("京E%1").arg(i), i, QStringLiteral("1号线"))));
+        QVERIFY(two.add(laneRecord(QStringLiteral("京F%1").arg(i), i, QStringLiteral("2号线"))));
     }
     station::Forwarder first(quickOptions(one.path(), pg->settings(db)));
     station::Forwarder second(quickOptions(two.path(), pg->settings(db)));
@@ -283,15 +303,14 @@ void StationForwarding::twoLanesAtOnce()
     QVERIFY2(firstLog.waitFor(QStringLiteral("synced")), qPrintable(firstLog.reason));
     QVERIFY2(secondLog.waitFor(QStringLiteral("synced")), qPrintable(secondLog.reason));
 
-    QVERIFY(one.add(makeRecord(QStringLiteral("京E99"), QString(), QDateTime::currentDateTime(),
-                               QStringLiteral("St1"), QStringLiteral("L1"))));
+    QVERIFY(one.add(laneRecord(QStringLiteral("京E99"), 99, QStringLiteral("1号线"))));
     first.tryNow();
     QVERIFY(QTest::qWaitFor([&] { return firstLog.syncs >= 2; }, 10000));
     QCOMPARE(serverIds(db), sorted(one.queuedIds() + two.queuedIds()));
     QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(lane || ':' || n, ',' ORDER BY lane) FROM"
                                        " (SELECT lane, count(*) AS n FROM records GROUP BY lane) AS per_lane"), db).toString(),
-             QStringLiteral("L1:51,L2:50"));
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM schema_version"), db).toInt(), 1);
+             QStringLiteral("1号线:51,2号线:50"));
+    QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM schema_version"), db).toInt(), 2);
 }
 
 OPA_TEST_CLASS(StationForwarding)

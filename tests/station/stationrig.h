@@ -2,9 +2,63 @@
 #define TESTS_STATIONRIG_H
 
 #include <QObject>
+#include <QSqlQuery>
 #include <QTest>
 
+#include "records/recordfixtures.h"
+#include "records/recordstore.h"
 #include "station/forwarder.h"
+
+// A record of lane 'lane' made by the record builder; 'minutes' moves its
+// times, 'pass' picks peaks under the vehicle's plate value.
+inline TestRecord laneRecord(const QString &plate, int minutes = 0, const QString &lane = QStringLiteral("2号线"),
+                             bool pass = false)
+{
+    TestRecord r = fixtures::record(plate, minutes, pass ? QVector<double>{1.0, 0.9, 0.92, 0.9, 0.95}
+                                                         : QVector<double>{1.50, 1.30, 1.22, 1.20, 1.25});
+    r.lane = lane;
+    r.seal();
+    return r;
+}
+
+// The lane's database as the program keeps it: records stored through the
+// real store, the queue read through a connection of the test's own.
+class Lane
+{
+public:
+    explicit Lane(const QString &path) : file(path) { store.open(path); }
+    QString path() const { return file; }
+    bool add(const TestRecord &record) { return store.store(record); }
+    int pending() { return ids(QStringLiteral("sent IS NULL")).size(); }
+    QStringList queuedIds() { return ids(QStringLiteral("TRUE")); }
+    QStringList sentIds() { return ids(QStringLiteral("sent IS NOT NULL")); }
+    QString lastError(const QString &id)
+    {
+        return other().value(QStringLiteral("SELECT last_error FROM forward_queue WHERE record_id = '%1'").arg(id)).toString();
+    }
+    bool exec(const QString &sql) { return other().exec(sql); }
+
+private:
+    fixtures::OtherConnection &other()
+    {
+        if (!connection)
+            connection.reset(new fixtures::OtherConnection(file));
+        return *connection;
+    }
+    QStringList ids(const QString &where)
+    {
+        QStringList out;
+        QSqlQuery q(other().db);
+        q.exec(QStringLiteral("SELECT record_id FROM forward_queue WHERE %1 ORDER BY seq").arg(where));
+        while (q.next())
+            out << q.value(0).toString();
+        return out;
+    }
+
+    QString file;
+    RecordStore store;
+    std::unique_ptr<fixtures::OtherConnection> connection;
+};
 
 // What a forwarder last reported, heard on the test's thread (the forwarder
 // signals from its own).

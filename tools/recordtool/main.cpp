@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "common/console.h"
+#include "config/recordsettings.h"
+#include "config/stationsettings.h"
 #include "recordtool/recordsjobs.h"
 #include "recordtool/recordsoptions.h"
 
@@ -12,7 +14,9 @@ int main(int argc, char *argv[])
     QStringList raw;
     for (int i = 0; i < argc; ++i)
         raw << QString::fromLocal8Bit(argv[i]);
-    const RecordsArguments arguments = parseRecordsArguments(raw);
+    // The lane's own settings, where the tool runs in its working folder.
+    const RecordsArguments arguments = parseRecordsArguments(raw, settings::storedStationServer(),
+                                                             settings::databaseFile());
     // Only the report lays out text; it needs no screen, so station servers
     // without one get the offscreen platform.
     std::unique_ptr<QCoreApplication> app;

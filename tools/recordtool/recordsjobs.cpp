@@ -7,6 +7,8 @@
 
 #include "common/console.h"
 #include "report/recordreport.h"
+#include "station/forwarder.h"
+#include "station/serverdb.h"
 
 namespace {
 
@@ -97,15 +99,87 @@ QString listLine(const RecordSummary &r)
              r.operatorName.isEmpty() ? QStringLiteral("-") : r.operatorName, r.id);
 }
 
+// Where list, show, export and report read: the lane's file or the
+// station's server, with the same filters and the same output.
+class Source
+{
+public:
+    virtual ~Source() = default;
+    // False when the rows could not be read.
+    virtual bool query(const RecordFilter &filter, bool withJson, QVector<RecordSummary> *rows) = 0;
+    // False with 'found' false when there is no such record.
+    virtual bool find(const QString &id, TestRecord *record, bool *found) = 0;
+    // Prints why the last call failed; the exit status.
+    virtual int fault() = 0;
+    virtual QString name() const = 0;
+};
+
+class LaneSource : public Source
+{
+public:
+    LaneSource(RecordStore &store, const QString &path) : store(store), path(path) {}
+    bool query(const RecordFilter &filter, bool withJson, QVector<RecordSummary> *rows) override
+    {
+        *rows = store.query(filter, withJson);
+        return store.fault() == RecordStore::Fault::None;
+    }
+    bool find(const QString &id, TestRecord *record, bool *found) override
+    {
+        *found = store.find(id, record);
+        return *found || store.fault() == RecordStore::Fault::None;
+    }
+    int fault() override { return databaseFault(store, path); }
+    QString name() const override { return path; }
+
+private:
+    RecordStore &store;
+    QString path;
+};
+
+class StationSource : public Source
+{
+public:
+    explicit StationSource(const settings::StationServer &server) : records(server), server(server) {}
+    bool query(const RecordFilter &filter, bool withJson, QVector<RecordSummary> *rows) override
+    {
+        *rows = records.query(filter, withJson);
+        return records.errorString().isEmpty();
+    }
+    bool find(const QString &id, TestRecord *record, bool *found) override
+    {
+        QJsonObject doc;
+        *found = records.find(id, &doc);
+        if (!*found)
+            return records.errorString().isEmpty();
+        if (TestRecord::fromJson(doc, record, &error))
+            return true;
+        error = QStringLiteral("record %1: %2").arg(id, error);
+        return false;
+    }
+    int fault() override
+    {
+        return fail(QStringLiteral("%1: %2").arg(name(), error.isEmpty() ? records.errorString() : error));
+    }
+    QString name() const override
+    {
+        return QStringLiteral("station server %1/%2").arg(server.host, server.name);
+    }
+
+private:
+    station::StationRecords records;
+    settings::StationServer server;
+    QString error;
+};
+
 } // namespace
 
 namespace {
 
-int list(RecordStore &store, const RecordsArguments &a)
+int list(Source &source, const RecordsArguments &a)
 {
-    const QVector<RecordSummary> rows = store.query(a.filter, a.json);
-    if (store.fault() != RecordStore::Fault::None)
-        return databaseFault(store, a.database);
+    QVector<RecordSummary> rows;
+    if (!source.query(a.filter, a.json, &rows))
+        return source.fault();
     if (!a.json) {
         for (const RecordSummary &r : rows)
             console::out(listLine(r));
@@ -142,21 +216,21 @@ QStringList showLines(const TestRecord &r)
     return lines;
 }
 
-bool findRecord(RecordStore &store, const RecordsArguments &a, TestRecord *record, int *status)
+bool findRecord(Source &source, const RecordsArguments &a, TestRecord *record, int *status)
 {
-    if (store.find(a.id, record))
-        return true;
-    *status = store.fault() == RecordStore::Fault::None
-                  ? fail(QStringLiteral("no record %1 in %2").arg(console::quoted(a.id), a.database))
-                  : databaseFault(store, a.database);
-    return false;
+    bool found = false;
+    if (!source.find(a.id, record, &found))
+        *status = source.fault();
+    else if (!found)
+        *status = fail(QStringLiteral("no record %1 in %2").arg(console::quoted(a.id), source.name()));
+    return found && *status == 0;
 }
 
-int show(RecordStore &store, const RecordsArguments &a)
+int show(Source &source, const RecordsArguments &a)
 {
     TestRecord record;
     int status = 0;
-    if (!findRecord(store, a, &record, &status))
+    if (!findRecord(source, a, &record, &status))
         return status;
     if (a.json)
         console::out(QString::fromUtf8(QJsonDocument(record.toJson()).toJson()).trimmed());
@@ -165,11 +239,11 @@ int show(RecordStore &store, const RecordsArguments &a)
     return 0;
 }
 
-int exportCsv(RecordStore &store, const RecordsArguments &a)
+int exportCsv(Source &source, const RecordsArguments &a)
 {
-    const QVector<RecordSummary> rows = store.query(a.filter, true);
-    if (store.fault() != RecordStore::Fault::None)
-        return databaseFault(store, a.database);
+    QVector<RecordSummary> rows;
+    if (!source.query(a.filter, true, &rows))
+        return source.fault();
     QSaveFile file(a.csvPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, file.errorString()));
@@ -190,11 +264,11 @@ int exportCsv(RecordStore &store, const RecordsArguments &a)
     return 0;
 }
 
-int report(RecordStore &store, const RecordsArguments &a)
+int report(Source &source, const RecordsArguments &a)
 {
     TestRecord record;
     int status = 0;
-    if (!findRecord(store, a, &record, &status))
+    if (!findRecord(source, a, &record, &status))
         return status;
     QString error;
     if (!RecordReport(record).writePdf(a.pdfPath, &error))
@@ -225,24 +299,55 @@ int verify(RecordStore &store, const RecordsArguments &a)
     return differing ? 1 : 0;
 }
 
+// The queue sent once, for a lane PC's shutdown script: 0 when nothing is
+// left queued, 1 when records remain.
+int sync(const RecordsArguments &a)
+{
+    const station::SyncResult result = station::syncOnce(a.database, a.server);
+    if (result.remaining < 0)
+        return fail(QStringLiteral("%1: %2").arg(a.database, result.error));
+    console::out(QStringLiteral("sent %1, remaining %2").arg(result.sent).arg(result.remaining));
+    if (result.remaining == 0)
+        return 0;
+    return fail(QStringLiteral("%1 records remain queued: %2")
+                    .arg(result.remaining)
+                    .arg(result.error.isEmpty() ? QStringLiteral("stored while sending; run sync again")
+                                                : result.error));
+}
+
+int runOn(Source &source, const RecordsArguments &arguments)
+{
+    switch (arguments.command) {
+    case RecordsArguments::List:
+        return list(source, arguments);
+    case RecordsArguments::Show:
+        return show(source, arguments);
+    case RecordsArguments::Export:
+        return exportCsv(source, arguments);
+    case RecordsArguments::Report:
+        return report(source, arguments);
+    case RecordsArguments::Verify:
+    case RecordsArguments::Sync:
+        break;
+    }
+    return 2;
+}
+
 } // namespace
 
 int runRecordsCommand(const RecordsArguments &arguments)
 {
+    if (arguments.command == RecordsArguments::Sync)
+        return sync(arguments);
+    if (arguments.fromServer && arguments.command != RecordsArguments::Verify) {
+        StationSource station(arguments.server);
+        return runOn(station, arguments);
+    }
     RecordStore store;
     if (!openStore(store, arguments.database))
         return 1;
-    switch (arguments.command) {
-    case RecordsArguments::List:
-        return list(store, arguments);
-    case RecordsArguments::Show:
-        return show(store, arguments);
-    case RecordsArguments::Export:
-        return exportCsv(store, arguments);
-    case RecordsArguments::Report:
-        return report(store, arguments);
-    case RecordsArguments::Verify:
+    if (arguments.command == RecordsArguments::Verify)
         return verify(store, arguments);
-    }
-    return 2;
+    LaneSource lane(store, arguments.database);
+    return runOn(lane, arguments);
 }

@@ -24,7 +24,7 @@ struct OptionRow
 
 const QStringList CommandNames = {QStringLiteral("list"), QStringLiteral("show"),
                                   QStringLiteral("export"), QStringLiteral("report"),
-                                  QStringLiteral("verify")};
+                                  QStringLiteral("verify"), QStringLiteral("sync")};
 
 using A = RecordsArguments;
 
@@ -40,12 +40,24 @@ QString text(const QString &value, QString *out, const char *expected)
     return value.trimmed().isEmpty() ? QLatin1String(expected) : QString();
 }
 
+QString port(const QString &value, int *out)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    *out = n;
+    return ok && n > 0 && n < 65536 && value == QString::number(n) ? QString()
+                                                                    : QStringLiteral("a port number from 1 to 65535");
+}
+
+const QVector<A::Command> ServerCommands = {A::List, A::Show, A::Export, A::Report, A::Sync};
+
 const QVector<OptionRow> &optionTable()
 {
     static const QVector<OptionRow> table = {
-        {{A::List, A::Show, A::Export, A::Report, A::Verify}, QStringLiteral("db"),
+        {{A::List, A::Show, A::Export, A::Report, A::Verify, A::Sync}, QStringLiteral("db"),
          QStringLiteral("FILE"),
-         QStringLiteral("The records database (results/opacimeter.sqlite)."),
+         QStringLiteral("The lane's records database (set.ini's [Database] File, else "
+                        "results/opacimeter.sqlite)."),
          [](A &a, const QString &v) { return text(v, &a.database, "a file name"); }},
         {{A::List, A::Export}, QStringLiteral("plate"), QStringLiteral("TEXT"),
          QStringLiteral("list, export: records whose plate holds TEXT."),
@@ -68,6 +80,25 @@ const QVector<OptionRow> &optionTable()
         {{A::Report}, QStringLiteral("pdf"), QStringLiteral("FILE"),
          QStringLiteral("report: the PDF file to write."),
          [](A &a, const QString &v) { return text(v, &a.pdfPath, "a file name"); }},
+        {ServerCommands, QStringLiteral("server-host"), QStringLiteral("HOST"),
+         QStringLiteral("The station's server: a host, an address or a unix socket folder; "
+                        "list, show, export and report read it instead of the file."),
+         [](A &a, const QString &v) { a.fromServer = true; return text(v, &a.server.host, "a host"); }},
+        {ServerCommands, QStringLiteral("server-port"), QStringLiteral("PORT"),
+         QStringLiteral("The server's port (set.ini, else 5432)."),
+         [](A &a, const QString &v) { return port(v, &a.server.port); }},
+        {ServerCommands, QStringLiteral("server-name"), QStringLiteral("NAME"),
+         QStringLiteral("The station's database (set.ini)."),
+         [](A &a, const QString &v) { return text(v, &a.server.name, "a database name"); }},
+        {ServerCommands, QStringLiteral("server-user"), QStringLiteral("USER"),
+         QStringLiteral("The role to log in as (set.ini)."),
+         [](A &a, const QString &v) { return text(v, &a.server.user, "a user name"); }},
+        {ServerCommands, QStringLiteral("password-file"), QStringLiteral("FILE"),
+         QStringLiteral("A file whose first line is the password, readable by its owner only (set.ini)."),
+         [](A &a, const QString &v) { return text(v, &a.server.passwordFile, "a file name"); }},
+        {ServerCommands, QStringLiteral("sslmode"), QStringLiteral("MODE"),
+         QStringLiteral("libpq's sslmode (set.ini)."),
+         [](A &a, const QString &v) { return text(v, &a.server.sslMode, "a mode"); }},
     };
     return table;
 }
@@ -108,6 +139,9 @@ A completed(A result, const QString &command, const QStringList &positional)
         return failure(QStringLiteral("export: --csv FILE is required"));
     if (result.command == A::Report && result.pdfPath.isEmpty())
         return failure(QStringLiteral("report: --pdf FILE is required"));
+    if (result.command == A::Sync && !result.server.enabled())
+        return failure(QStringLiteral("sync: no station server: give --server-host or set "
+                                      "[Database] ServerHost in set.ini"));
     if (result.filter.since.isValid() && result.filter.until.isValid()
         && result.filter.since > result.filter.until)
         return failure(command + QStringLiteral(": --since is after --until"));
@@ -128,7 +162,10 @@ QString recordsUsage()
                "       opacimeter-records export --csv FILE [--plate TEXT] [--vin TEXT] "
                "[--since DATE] [--until DATE] [--db FILE]\n"
                "       opacimeter-records report ID --pdf FILE [--db FILE]\n"
-               "       opacimeter-records verify [--db FILE]\n\n")
+               "       opacimeter-records verify [--db FILE]\n"
+               "       opacimeter-records sync [--db FILE]\n"
+               "  list, show, export, report and sync also take [--server-host HOST] [--server-port PORT]\n"
+               "  [--server-name NAME] [--server-user USER] [--password-file FILE] [--sslmode MODE]\n\n")
            + generated.mid(generated.indexOf(QLatin1Char('\n')) + 1)
            + QStringLiteral(
                "\n"
@@ -138,18 +175,26 @@ QString recordsUsage()
                "  export   the listed records as CSV\n"
                "  report   one record's printed report as an A4 PDF\n"
                "  verify   recompute every record's hash and print the ids that differ\n"
+               "  sync     send the records queued for the station's server once\n"
                "\n"
-               "The tool only reads the database; it never changes it.\n"
+               "The lane database is set.ini's [Database] File, else results/opacimeter.sqlite;\n"
+               "the server's settings come from set.ini's [Database] keys where no option gives\n"
+               "them. The tool only reads the database, except that sync marks what it sent.\n"
                "Exit status: 0 on success, 1 when a record is not found, verify finds a\n"
-               "difference or the database cannot be read, 2 on bad arguments.");
+               "difference, sync leaves records queued or a database cannot be read,\n"
+               "2 on bad arguments.");
 }
 
-RecordsArguments parseRecordsArguments(const QStringList &arguments)
+RecordsArguments parseRecordsArguments(const QStringList &arguments,
+                                       const settings::StationServer &stored, const QString &database)
 {
     const QString command = arguments.value(1);
     A result;
+    result.server = stored;
+    if (!database.isEmpty())
+        result.database = database;
     if (command.isEmpty())
-        return failure(QStringLiteral("missing command: list, show, export, report or verify. "
+        return failure(QStringLiteral("missing command: list, show, export, report, verify or sync. "
                                       "See --help."));
     for (const char *help : {"help", "--help", "-h"})
         if (command == QLatin1String(help)) {
@@ -162,7 +207,7 @@ RecordsArguments parseRecordsArguments(const QStringList &arguments)
     }
     const int index = CommandNames.indexOf(command);
     if (index < 0)
-        return failure(QStringLiteral("unknown command %1: use list, show, export, report or verify")
+        return failure(QStringLiteral("unknown command %1: use list, show, export, report, verify or sync")
                            .arg(console::quoted(command)));
     result.command = A::Command(index);
 

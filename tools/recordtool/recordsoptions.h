@@ -4,12 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "config/stationsettings.h"
 #include "records/recordstore.h"
 
 struct RecordsArguments
 {
     enum Status { Run, Help, Version, Error };
-    enum Command { List, Show, Export, Report, Verify };
+    enum Command { List, Show, Export, Report, Verify, Sync };
     Status status = Run;
     Command command = List;
     QString message;  // the error for Error
@@ -20,11 +21,19 @@ struct RecordsArguments
     QString id;           // show, report
     QString csvPath;      // export
     QString pdfPath;      // report
+    // The station's server: set.ini's [Database] keys, each overridden by
+    // its option. list, show, export and report read the server instead of
+    // the file when --server-host is given; sync sends to it.
+    settings::StationServer server;
+    bool fromServer = false;
 };
 
 // 'arguments' as QCoreApplication::arguments() gives them, program first.
-// The command comes first, then its options.
-RecordsArguments parseRecordsArguments(const QStringList &arguments);
+// The command comes first, then its options. 'stored' is the station server
+// set.ini names, and 'database' the lane database it names.
+RecordsArguments parseRecordsArguments(const QStringList &arguments,
+                                       const settings::StationServer &stored = {},
+                                       const QString &database = QString());
 
 QString recordsUsage();
 

@@ -1,0 +1,55 @@
+#include "app/mainwindow.h"
+
+#include <QLabel>
+#include <QRegularExpression>
+
+#include "config/recordsettings.h"
+#include "config/stationsettings.h"
+#include "lane/lanesession.h"
+#include "station/stationlink.h"
+
+// The station's server in the header strip: the forwarding state between
+// the title and the link status, only where a server is set.
+
+namespace {
+
+// libpq opens every connect failure with where it tried and ends it with
+// hints, one per line; the strip has room for why only, and the tooltip
+// keeps all of it.
+QString shortened(const QString &status)
+{
+    static const QRegularExpression where(QStringLiteral("connection to server (on socket|at) .*? failed: "));
+    return QString(status).remove(where).section(QStringLiteral("; "), 0, 0);
+}
+
+} // namespace
+
+void mainwindow::watchStation()
+{
+    stationLink = new station::StationLink(settings::storedStationServer(), settings::databaseFile(), this);
+    stationLink->setObjectName(QStringLiteral("stationLink"));
+    if (!stationLink->isActive())
+        return;
+    recordsLabel = new QLabel(ui.frame);
+    recordsLabel->setObjectName(QStringLiteral("label_records"));
+    recordsLabel->setFont(ui.label_link->font());
+    recordsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(stationLink, &station::StationLink::statusChanged, this, &mainwindow::placeRecordsLabel);
+    // After showLinkState, so the link's new text is there to be measured.
+    connect(session, &LaneSession::linkChanged, this, &mainwindow::placeRecordsLabel);
+}
+
+void mainwindow::placeRecordsLabel()
+{
+    const QString status = stationLink->statusText();
+    recordsLabel->setVisible(!status.isEmpty());
+    // Whatever space the title's and the link's texts leave; a long reason
+    // is shortened there and shown whole as the tooltip.
+    const int gap = 16;
+    const int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;
+    const int right = ui.label_link->geometry().right()
+                      - ui.label_link->fontMetrics().horizontalAdvance(ui.label_link->text()) - gap;
+    recordsLabel->setGeometry(left, 0, qMax(0, right - left), ui.frame->height());
+    recordsLabel->setText(recordsLabel->fontMetrics().elidedText(shortened(status), Qt::ElideRight, recordsLabel->width()));
+    recordsLabel->setToolTip(recordsLabel->text() == status ? QString() : status);
+}

@@ -1,0 +1,49 @@
+#ifndef STATION_STATIONLINK_H
+#define STATION_STATIONLINK_H
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "config/stationsettings.h"
+#include "station/forwarder.h"
+
+namespace station {
+
+// What the window keeps of the station's server: the forwarder of the
+// lane's queue, and its state as the header strip shows it. With no server
+// set ([Database] ServerHost empty) it does nothing and says nothing.
+// Lives on the window's thread; the forwarder works on its own.
+class StationLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    StationLink(const settings::StationServer &server, const QString &laneDb, QObject *parent = nullptr);
+    // With the forwarder's pauses and time-outs given, for tests and figures.
+    explicit StationLink(const ForwardOptions &options, QObject *parent = nullptr);
+    ~StationLink() override;
+
+    bool isActive() const { return forwarder != nullptr; }
+    // "记录已同步", "待上传 N 条", "数据库连接失败：" and the reason; empty
+    // before the first look at the queue and when there is no server.
+    QString statusText() const { return status; }
+
+public slots:
+    // Another try at once, e.g. when a record was stored.
+    void tryNow();
+
+signals:
+    void statusChanged(const QString &text);
+
+private:
+    void show(const QString &text);
+
+    std::unique_ptr<Forwarder> forwarder;
+    QString status;
+};
+
+} // namespace station
+
+#endif
