@@ -1,5 +1,6 @@
 #include "app/textfit.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
@@ -29,6 +30,14 @@ QStringList mapFormFamily(const QStringList &knownFamilies)
     return found;
 }
 
+void useFormFamily(const QStringList &knownFamilies)
+{
+    mapFormFamily(knownFamilies);
+    QFont font = QApplication::font();
+    font.setFamily(formFamily());
+    QApplication::setFont(font);
+}
+
 // Where the box grows from along one axis: the aligned edge stays, a centred
 // text keeps its centre.
 static int grownStart(int start, int growth, bool fromEnd, bool centred)
@@ -40,6 +49,9 @@ static int grownStart(int start, int growth, bool fromEnd, bool centred)
 
 static void grow(QWidget *w, Qt::Alignment align)
 {
+    // A layout places its widgets itself, and gives them their size hint.
+    if (w->parentWidget() && w->parentWidget()->layout())
+        return;
     const QSize hint = w->sizeHint();
     const QRect box = w->geometry();
     const int dw = qMax(0, hint.width() - box.width());
