@@ -100,7 +100,7 @@
     </message>
     <message>
         <source>怠速运转，等待读数稳定…</source>
-        <translation>Idle the engine; waiting for steady readings…</translation>
+        <translation>Idle; waiting for steady readings…</translation>
     </message>
     <message>
         <source>请迅速将油门踩到底</source>
@@ -108,7 +108,7 @@
     </message>
     <message>
         <source>达到最高转速后松开油门，回到怠速</source>
-        <translation>At top speed release the pedal; back to idle</translation>
+        <translation>At full speed, release to idle</translation>
     </message>
     <message>
         <source>测量完成</source>
@@ -116,7 +116,7 @@
     </message>
     <message>
         <source>%1 次加速仍不满足要求，测量无效</source>
-        <translation>%1 snaps without meeting the rules: test invalid</translation>
+        <translation>%1 snaps, rules not met: test invalid</translation>
     </message>
     <message>
         <source>测量已停止</source>

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <memory>
 
+#include "app/lazytab.h"
 #include "app/trendpage.h"
 #include "lane/lanesession.h"
 #include "net/framecutter.h"
@@ -36,16 +37,80 @@ double microsPer(int count, const std::function<void(int)> &work)
     return clock.nsecsElapsed() / 1000.0 / count;
 }
 
-void printSpread(const QString &what, QVector<double> ms)
+void printSpread(const QString &what, QVector<double> ms, const char *unit = "ms")
 {
     std::sort(ms.begin(), ms.end());
     if (!ms.isEmpty())
-        std::printf("%s: %d samples, median %.1f ms, p99 %.1f, min %.1f, max %.1f\n", qPrintable(what), ms.size(),
-                    ms.at(ms.size() / 2), ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
+        std::printf("%s: %d samples, median %.1f %s, p99 %.1f, min %.1f, max %.1f\n", qPrintable(what), ms.size(),
+                    ms.at(ms.size() / 2), unit, ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
 }
 
 // 100,000 records of full size for 20,000 vehicles, one every 4 minutes,
 // laid down in one transaction.
+// What a fresh process costs: from its start to the first poll the meter
+// stand-in sees, its resident memory a second after that, and the font
+// files it maps by then.
+struct StartFigures {
+    qint64 pollMs = -1;
+    qint64 rssKb = -1;
+    QStringList fonts;
+};
+
+qint64 residentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+QStringList mappedFonts(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList fonts;
+    if (!maps.open(QIODevice::ReadOnly))
+        return fonts;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
+        if (line.contains('/') && path.contains(QLatin1String("/fonts/")) && !fonts.contains(path))
+            fonts << path;
+    }
+    return fonts;
+}
+
+StartFigures startOnce(const QString &program, QTcpServer &meter)
+{
+    StartFigures f;
+    QElapsedTimer clock;
+    QObject context;
+    QObject::connect(&meter, &QTcpServer::newConnection, &context, [&] {
+        while (QTcpSocket *s = meter.nextPendingConnection()) {
+            QObject::connect(s, &QTcpSocket::readyRead, s, [&f, &clock, s] {
+                if (s->readAll().contains(QByteArray::fromHex("213300AC")) && f.pollMs < 0)
+                    f.pollMs = clock.elapsed();
+            });
+            QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        }
+    });
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    clock.start();
+    p.start(program, QStringList());
+    if (QTest::qWaitFor([&] { return f.pollMs >= 0; }, 10000)) {
+        // Settled: a second of polling, as the operator first sees it.
+        QTest::qWait(1000);
+        f.rssKb = residentKb(p.processId());
+        f.fonts = mappedFonts(p.processId());
+    }
+    p.kill();
+    p.waitForFinished();
+    return f;
+}
+
 void fillHistory(const QString &path, const TestRecord &sample)
 {
     const QString json = QString::fromUtf8(QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact));
@@ -89,6 +154,7 @@ private slots:
     void outage();
     void records();
     void stationForward();
+    void startUp();
 };
 
 void Bench::initTestCase()
@@ -162,7 +228,7 @@ void Bench::trend()
     QVERIFY(meterrig::showConnected(w, meter));
     std::printf("decoding a reply into the form: %.2f us\n",
                 microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
-    auto *page = w.findChild<TrendPage *>();
+    auto *page = qobject_cast<TrendPage *>(w.findChild<LazyTab *>("trendTab")->page());
     a.ui().tabWidget->setCurrentWidget(page);
     LaneSession *session = a.session();
     const auto reading = [](qint64 ms, float n, float k) {
@@ -194,7 +260,7 @@ void Bench::trend()
         session->setClock([&] { return LaneStamp{fake, QDateTime()}; });
         for (int i = 0; i < points; ++i, fake += TrendBuffer::SpanMs / points)
             page->addReading(reading(fake, float(i % 100), float(i % 7)));
-        std::printf("per redraw, %d points: %.2f ms\n", page->buffer().size(), microsPer(50, [&](int) {
+        std::printf("per redraw, %d points: %.2f ms\n", a.session()->trend().size(), microsPer(50, [&](int) {
             page->refresh();
             view->viewport()->repaint();
         }) / 1000.0);
@@ -428,3 +494,33 @@ void Bench::stationForward()
 
 OPA_TEST_CLASS(Bench)
 #include "bench.moc"
+
+// The program against a bare Qt window with the same captions in the same
+// family and the program's pacing to its first poll (tests/bench/barewindow.cpp),
+// each a fresh process, in turns, against a meter stand-in on 127.0.0.1.
+void Bench::startUp()
+{
+    QTcpServer meter;
+    QVERIFY(meter.listen(QHostAddress::LocalHost, 8899));
+    QSettings ini(QStringLiteral("set.ini"), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+    ini.sync();
+    const QString programs[] = {QStringLiteral(OPA_HOST_PATH), QStringLiteral(OPA_BARE_PATH)};
+    QVector<double> pollMs[2], rssMb[2];
+    QStringList fonts[2];
+    for (int run = 0; run < 7; ++run) {
+        for (int i = 0; i < 2; ++i) {
+            const StartFigures f = startOnce(programs[i], meter);
+            QVERIFY2(f.pollMs >= 0, qPrintable(programs[i] + " never polled"));
+            pollMs[i] << double(f.pollMs);
+            rssMb[i] << f.rssKb / 1024.0;
+            fonts[i] = f.fonts;
+        }
+    }
+    const char *names[] = {"program", "bare window"};
+    for (int i = 0; i < 2; ++i) {
+        printSpread(QStringLiteral("%1, start to first poll").arg(names[i]), pollMs[i]);
+        printSpread(QStringLiteral("%1, resident memory").arg(names[i]), rssMb[i], "MB");
+        std::printf("%s maps: %s\n", names[i], qPrintable(fonts[i].join(QLatin1String(", "))));
+    }
+}
