@@ -24,7 +24,7 @@ constexpr int CompletionBoxMs = 1500;
 
 void mainwindow::on_adjustButton_clicked()
 {
-    ui.adjustButton->setText(QStringLiteral("正在校准"));
+    ui.adjustButton->setText(QCoreApplication::translate("mainwindowClass", "正在校准"));
     ui.adjustButton->setEnabled(false);
     meterLink->stopPolling();
 
@@ -38,7 +38,7 @@ void mainwindow::on_adjustButton_clicked()
     }
     emit writecmd(Frames::calibrateStep2());
 
-    ui.adjustButton->setText(QStringLiteral("校准"));
+    ui.adjustButton->setText(QCoreApplication::translate("mainwindowClass", "校准"));
     ui.adjustButton->setEnabled(true);
     // Polling stays stopped until the meter reports the calibration done.
 }
@@ -53,9 +53,8 @@ void mainwindow::on_refactButton_clicked()
 
 void mainwindow::onCalibrationDone()
 {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("提示"),
-                    factoryResetPending ? QStringLiteral("恢复出厂完成")
-                                        : QStringLiteral("校准完成"),
+    QMessageBox box(QMessageBox::Information, tr("提示"),
+                    factoryResetPending ? tr("恢复出厂完成") : tr("校准完成"),
                     QMessageBox::NoButton, nullptr);
     // Bound to the box, so an operator who closes it early leaves no timer
     // behind to call into a box that no longer exists.

@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -21,16 +23,41 @@ namespace {
 
 enum Column { NumberColumn, TimeColumn, PeakKColumn, PeakNColumn, CountedColumn, ColumnCount };
 
-QLabel *caption(const QString &text, QWidget *parent)
+const char *const ColumnTitles[ColumnCount] = {
+    QT_TRANSLATE_NOOP("FreeAccelPage", "序号"), QT_TRANSLATE_NOOP("FreeAccelPage", "时间"),
+    QT_TRANSLATE_NOOP("FreeAccelPage", "峰值K(m-1)"), QT_TRANSLATE_NOOP("FreeAccelPage", "峰值N(%)"),
+    QT_TRANSLATE_NOOP("FreeAccelPage", "计入")};
+
+// Names and verdicts the series keeps in its own words (they go into the
+// results file as they are); only the page shows them translated.
+const char *const SeriesWords[] = {
+    QT_TRANSLATE_NOOP("FreeAccelPage", "三次平均"), QT_TRANSLATE_NOOP("FreeAccelPage", "自定义"),
+    QT_TRANSLATE_NOOP("FreeAccelPage", "合格"), QT_TRANSLATE_NOOP("FreeAccelPage", "不合格")};
+
+QString shown(const QString &seriesWord)
 {
-    return new QLabel(text, parent);
+    return QCoreApplication::translate("FreeAccelPage", seriesWord.toUtf8().constData());
+}
+
+// The widget's text, translated, with its source kept for a language change.
+template<class W>
+W *translated(W *widget, const char *source)
+{
+    widget->setProperty("sourceText", QByteArray(source));
+    widget->setText(QCoreApplication::translate("FreeAccelPage", source));
+    return widget;
+}
+
+QLabel *caption(const char *source, QWidget *parent)
+{
+    return translated(new QLabel(parent), source);
 }
 
 } // namespace
 
 QString FreeAccelPage::title()
 {
-    return QStringLiteral("自由加速");
+    return tr("自由加速");
 }
 
 FreeAccelPage::FreeAccelPage(LaneSession *session, QWidget *window)
@@ -49,14 +76,46 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, QWidget *window)
     follow(window);
     showMethod(settings::storedFreeAccelMethod());
     showState();
+    showMissedSnaps();
+}
+
+void FreeAccelPage::showMissedSnaps()
+{
+    // A page built after a series started shows what it found so far.
+    const FreeAccelSeries &run = session->series();
+    for (const Snap &snap : run.snaps())
+        addSnapRow(snap);
+    if (run.finished())
+        markCounted(run.countedIndexes());
+}
+
+void FreeAccelPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+void FreeAccelPage::retranslate()
+{
+    for (QWidget *w : findChildren<QWidget *>()) {
+        const QByteArray source = w->property("sourceText").toByteArray();
+        if (!source.isEmpty())
+            w->setProperty("text", QCoreApplication::translate("FreeAccelPage", source.constData()));
+    }
+    for (int column = 0; column < ColumnCount; ++column)
+        snapTable->horizontalHeaderItem(column)->setText(tr(ColumnTitles[column]));
+    for (int i = 0; i < preset->count(); ++i)
+        preset->setItemText(i, shown(preset->itemData(i).toString()));
+    showState();
 }
 
 void FreeAccelPage::buildRules()
 {
     preset = new QComboBox(this);
     for (const FreeAccelMethod &m : FreeAccelMethod::presets())
-        preset->addItem(m.name);
-    preset->addItem(FreeAccelMethod::CustomName);
+        preset->addItem(shown(m.name), m.name);
+    preset->addItem(shown(FreeAccelMethod::CustomName), FreeAccelMethod::CustomName);
     counted = new QSpinBox(this);
     counted->setRange(1, 10);
     band = new QDoubleSpinBox(this);
@@ -65,16 +124,16 @@ void FreeAccelPage::buildRules()
     band->setSuffix(QStringLiteral(" m-1"));
     maxSnaps = new QSpinBox(this);
     maxSnaps->setRange(1, 50);
-    rejectDecreasing = new QCheckBox(QStringLiteral("递减序列无效"), this);
-    useLimit = new QCheckBox(QStringLiteral("限值"), this);
+    rejectDecreasing = translated(new QCheckBox(this), QT_TR_NOOP("递减序列无效"));
+    useLimit = translated(new QCheckBox(this), QT_TR_NOOP("限值"));
     limit = new QDoubleSpinBox(this);
     limit->setRange(0.0, 10.0);
     limit->setSingleStep(0.05);
     limit->setSuffix(QStringLiteral(" m-1"));
 
-    startButton = new QPushButton(QStringLiteral("开始 (F5)"), this);
+    startButton = translated(new QPushButton(this), QT_TR_NOOP("开始 (F5)"));
     startButton->setObjectName(QStringLiteral("freeAccelStartButton"));
-    stopButton = new QPushButton(QStringLiteral("停止"), this);
+    stopButton = translated(new QPushButton(this), QT_TR_NOOP("停止"));
     stopButton->setObjectName(QStringLiteral("freeAccelStopButton"));
     // Like the form's buttons, from image files in the working folder.
     startButton->setIcon(QIcon(QStringLiteral("ang.png")));
@@ -94,9 +153,10 @@ void FreeAccelPage::buildOutcome()
 
     snapTable = new QTableWidget(0, ColumnCount, this);
     snapTable->setObjectName(QStringLiteral("freeAccelSnaps"));
-    snapTable->setHorizontalHeaderLabels({QStringLiteral("序号"), QStringLiteral("时间"),
-                                          QStringLiteral("峰值K(m-1)"), QStringLiteral("峰值N(%)"),
-                                          QStringLiteral("计入")});
+    QStringList titles;
+    for (const char *title : ColumnTitles)
+        titles << tr(title);
+    snapTable->setHorizontalHeaderLabels(titles);
     snapTable->verticalHeader()->hide();
     snapTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     snapTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -117,13 +177,13 @@ void FreeAccelPage::buildOutcome()
 void FreeAccelPage::layOut()
 {
     auto *rules = new QHBoxLayout;
-    rules->addWidget(caption(QStringLiteral("方法"), this));
+    rules->addWidget(caption(QT_TR_NOOP("方法"), this));
     rules->addWidget(preset);
-    rules->addWidget(caption(QStringLiteral("计入次数"), this));
+    rules->addWidget(caption(QT_TR_NOOP("计入次数"), this));
     rules->addWidget(counted);
-    rules->addWidget(caption(QStringLiteral("带宽"), this));
+    rules->addWidget(caption(QT_TR_NOOP("带宽"), this));
     rules->addWidget(band);
-    rules->addWidget(caption(QStringLiteral("最多次数"), this));
+    rules->addWidget(caption(QT_TR_NOOP("最多次数"), this));
     rules->addWidget(maxSnaps);
     rules->addStretch();
     auto *actions = new QHBoxLayout;
@@ -169,14 +229,14 @@ void FreeAccelPage::follow(QWidget *window)
     connect(session, &LaneSession::seriesFinished, this, &FreeAccelPage::seriesEnded);
     connect(session, &LaneSession::seriesAbandoned, this, &FreeAccelPage::seriesEnded);
     connect(session, &LaneSession::resultsNotSaved, this, [this](const QString &reason) {
-        fileStatus->setText(QStringLiteral("结果未保存：") + reason);
+        fileStatus->setText(tr("结果未保存：") + reason);
     });
 }
 
 void FreeAccelPage::showMethod(const FreeAccelMethod &method)
 {
     showingMethod = true;
-    int index = preset->findText(method.name);
+    int index = preset->findData(method.name);
     if (index < 0)
         index = preset->count() - 1;
     preset->setCurrentIndex(index);
@@ -194,7 +254,7 @@ void FreeAccelPage::showMethod(const FreeAccelMethod &method)
 FreeAccelMethod FreeAccelPage::methodFromControls() const
 {
     FreeAccelMethod m;
-    m.name = preset->currentText();
+    m.name = preset->currentData().toString();
     m.counted = counted->value();
     m.band = band->value();
     m.maxSnaps = maxSnaps->value();
@@ -247,9 +307,13 @@ void FreeAccelPage::stopSeries()
 
 void FreeAccelPage::seriesStarted()
 {
-    if (auto *tabs = parentWidget() ? qobject_cast<QTabWidget *>(parentWidget()->parentWidget())
-                                    : nullptr)
-        tabs->setCurrentWidget(this);
+    // The page sits in its tab's holder, which sits in the tab widget's stack.
+    for (QWidget *tab = this; tab && tab->parentWidget(); tab = tab->parentWidget()) {
+        if (auto *tabs = qobject_cast<QTabWidget *>(tab->parentWidget()->parentWidget())) {
+            tabs->setCurrentWidget(tab);
+            break;
+        }
+    }
     snapTable->setRowCount(0);
     fileStatus->clear();
     showState();
@@ -282,13 +346,18 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
 
 void FreeAccelPage::seriesEnded(const SeriesOutcome &outcome)
 {
+    markCounted(outcome.countedIndexes);
+    showState();
+}
+
+void FreeAccelPage::markCounted(const QVector<int> &rows)
+{
     const QColor countedColour(200, 235, 200);
-    for (int row : outcome.countedIndexes) {
+    for (int row : rows) {
         snapTable->item(row, CountedColumn)->setText(QStringLiteral("✔"));
         for (int column = 0; column < ColumnCount; ++column)
             snapTable->item(row, column)->setBackground(countedColour);
     }
-    showState();
 }
 
 void FreeAccelPage::showState()
@@ -305,36 +374,35 @@ void FreeAccelPage::showState()
 
     switch (run.state()) {
     case FreeAccelSeries::State::NotStarted:
-        prompt->setText(QStringLiteral("按“开始”或 F5 开始测量"));
+        prompt->setText(tr("按“开始”或 F5 开始测量"));
         break;
     case FreeAccelSeries::State::WaitingForIdle:
-        prompt->setText(QStringLiteral("怠速运转，等待读数稳定…"));
+        prompt->setText(tr("怠速运转，等待读数稳定…"));
         break;
     case FreeAccelSeries::State::ReadyForSnap:
-        prompt->setText(QStringLiteral("请迅速将油门踩到底"));
+        prompt->setText(tr("请迅速将油门踩到底"));
         break;
     case FreeAccelSeries::State::InSnap:
-        prompt->setText(QStringLiteral("达到最高转速后松开油门，回到怠速"));
+        prompt->setText(tr("达到最高转速后松开油门，回到怠速"));
         break;
     case FreeAccelSeries::State::Valid:
-        prompt->setText(QStringLiteral("测量完成"));
+        prompt->setText(tr("测量完成"));
         break;
     case FreeAccelSeries::State::Invalid:
-        prompt->setText(
-            QStringLiteral("%1 次加速仍不满足要求，测量无效").arg(run.snaps().size()));
+        prompt->setText(tr("%1 次加速仍不满足要求，测量无效").arg(run.snaps().size()));
         break;
     case FreeAccelSeries::State::Abandoned:
-        prompt->setText(QStringLiteral("测量已停止"));
+        prompt->setText(tr("测量已停止"));
         break;
     }
 
     QString text;
     if (run.state() == FreeAccelSeries::State::Valid) {
-        text = QStringLiteral("结果 K = %1 m-1　有效").arg(run.result(), 0, 'f', 2);
+        text = tr("结果 K = %1 m-1　有效").arg(run.result(), 0, 'f', 2);
         if (!run.verdict().isEmpty())
-            text += QStringLiteral("　") + run.verdict();
+            text += QStringLiteral("　") + shown(run.verdict());
     } else if (run.finished()) {
-        text = QStringLiteral("结果 K = —　无效");
+        text = tr("结果 K = —　无效");
     }
     result->setText(text);
 }

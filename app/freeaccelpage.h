@@ -33,7 +33,13 @@ public slots:
     void startSeries();
     void stopSeries();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void retranslate();
+    void showMissedSnaps();
+    void markCounted(const QVector<int> &rows);
     void buildRules();
     void buildOutcome();
     void layOut();

@@ -28,18 +28,25 @@ void mainwindow::watchLink()
 
 void mainwindow::showLinkState(LinkKeeper::State state, const QString &address)
 {
-    switch (state) {
+    linkState = state;
+    linkAddress = address;
+    showLinkText();
+}
+
+void mainwindow::showLinkText()
+{
+    switch (linkState) {
     case LinkKeeper::State::Connecting:
-        ui.label_link->setText(text("正在连接"));
+        ui.label_link->setText(text(QT_TRANSLATE_NOOP("mainwindowClass", "正在连接")));
         break;
     case LinkKeeper::State::Connected:
-        ui.label_link->setText(text("已连接 %1").arg(address));
+        ui.label_link->setText(text(QT_TRANSLATE_NOOP("mainwindowClass", "已连接 %1")).arg(linkAddress));
         break;
     case LinkKeeper::State::Looking:
-        ui.label_link->setText(text("正在查找仪表"));
+        ui.label_link->setText(text(QT_TRANSLATE_NOOP("mainwindowClass", "正在查找仪表")));
         break;
     case LinkKeeper::State::Retrying:
-        ui.label_link->setText(text("连接中断，正在重连"));
+        ui.label_link->setText(text(QT_TRANSLATE_NOOP("mainwindowClass", "连接中断，正在重连")));
         break;
     }
 }

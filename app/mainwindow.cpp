@@ -1,11 +1,14 @@
 #include "app/mainwindow.h"
 
+#include <QEvent>
 #include <QMessageBox>
 #include <QPropertyAnimation>
 #include <QSharedMemory>
+#include <QShortcut>
 #include <QTimer>
 
 #include "app/freeaccelpage.h"
+#include "app/lazytab.h"
 #include "app/textfit.h"
 #include "app/trendpage.h"
 #include "lane/lanesession.h"
@@ -17,7 +20,6 @@ mainwindow::mainwindow(QWidget *parent)
     : QMainWindow(parent)
 {
     ui.setupUi(this);
-    TextFit::growToFit(this);
     setWindowIcon(QIcon(QStringLiteral(":/images/opacimeter.png")));
 
     auto *fadeIn = new QPropertyAnimation(this, "windowOpacity", this);
@@ -58,6 +60,7 @@ mainwindow::mainwindow(QWidget *parent)
     watchLink();
     watchStation();
     addPages();
+    retranslate();
 }
 
 mainwindow::~mainwindow()
@@ -68,10 +71,60 @@ mainwindow::~mainwindow()
 
 void mainwindow::addPages()
 {
-    auto *trendPage = new TrendPage(session, this);
-    ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));
-    auto *freeAccelPage = new FreeAccelPage(session, this);
-    ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
+    trendTab = new LazyTab([this](QWidget *holder) { return new TrendPage(session, holder); });
+    trendTab->setObjectName(QStringLiteral("trendTab"));
+    ui.tabWidget->addTab(trendTab, QString());
+    freeAccelTab = new LazyTab([this](QWidget *holder) { return new FreeAccelPage(session, holder); });
+    freeAccelTab->setObjectName(QStringLiteral("freeAccelTab"));
+    ui.tabWidget->addTab(freeAccelTab, QString());
+    // A hidden window shows no tab, but a page asked for is built all the same.
+    connect(ui.tabWidget, &QTabWidget::currentChanged, this, [this](int index) {
+        if (auto *tab = qobject_cast<LazyTab *>(ui.tabWidget->widget(index)))
+            tab->page();
+    });
+    bindPageKeys();
+}
+
+void mainwindow::bindPageKeys()
+{
+    // Recording runs in the session, so Ctrl+R needs no page.
+    auto *record = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
+    connect(record, &QShortcut::activated, this, [this] {
+        if (session->isRecording())
+            session->stopRecording();
+        else
+            session->startRecording();
+    });
+    // The free-acceleration page binds F5 itself once built; until then
+    // this stand-in builds it and starts the series there.
+    auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(f5, &QShortcut::activated, this, [this, f5] {
+        f5->setEnabled(false);
+        f5->deleteLater();
+        static_cast<FreeAccelPage *>(freeAccelTab->page())->startSeries();
+    });
+    connect(freeAccelTab, &LazyTab::pageBuilt, f5, [f5] {
+        f5->setEnabled(false);
+        f5->deleteLater();
+    });
+}
+
+void mainwindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+void mainwindow::retranslate()
+{
+    ui.retranslateUi(this);
+    ui.tabWidget->setTabText(ui.tabWidget->indexOf(trendTab),
+                             QCoreApplication::translate("mainwindowClass", "实时曲线"));
+    ui.tabWidget->setTabText(ui.tabWidget->indexOf(freeAccelTab), FreeAccelPage::title());
+    showLinkText();
+    showResponseCaptions();
+    TextFit::growToFit(this);
 }
 
 void mainwindow::showEvent(QShowEvent *event)
@@ -85,7 +138,6 @@ void mainwindow::showConnectionNotice()
 {
     if (serverConnected)
         return;
-    QMessageBox::information(nullptr, QStringLiteral("提示"),
-                             QStringLiteral("通信失败，建议检查连线，重开此程序！"),
+    QMessageBox::information(nullptr, tr("提示"), tr("通信失败，建议检查连线，重开此程序！"),
                              QMessageBox::Ok, QMessageBox::NoButton);
 }

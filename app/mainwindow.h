@@ -12,6 +12,7 @@
 class CompanionExchange;
 class QLabel;
 class LaneSession;
+class LazyTab;
 class MeterLink;
 class QSharedMemory;
 class QShowEvent;
@@ -50,6 +51,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void onSendFindPort(QString portName);
@@ -72,8 +74,15 @@ private:
     friend class MainWindowTestAccess;
 
     void showConnectionNotice();
-    // The pages beside the form's own tab, each given the session.
+    // The pages beside the form's own tab, each given the session and each
+    // built when its tab is first shown; their keys work from every tab.
     void addPages();
+    void bindPageKeys();
+    // The form's texts and the texts that follow the program's state, in
+    // the language now shown.
+    void retranslate();
+    void showLinkText();
+    void showResponseCaptions();
     // Lets the link keeper follow the polling and the readings, and the form
     // follow the link.
     void watchLink();
@@ -112,6 +121,10 @@ private:
     MeterLink *meterLink = nullptr;
     QTimer *pollTimer = nullptr;
     LinkKeeper *link = nullptr;
+    LinkKeeper::State linkState = LinkKeeper::State::Connecting;
+    QString linkAddress;
+    LazyTab *trendTab = nullptr;
+    LazyTab *freeAccelTab = nullptr;
 
     station::StationLink *stationLink = nullptr;
     QLabel *recordsLabel = nullptr;  // none without a station server

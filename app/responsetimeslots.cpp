@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QTimer>
 
@@ -9,10 +10,24 @@
 // them out on the timer, the buttons, the labels and the log.
 
 namespace {
-const char RiseCaption[] = "测量上升时间";
-const char FallCaption[] = "测量下降时间";
-const char BusyCaption[] = "正在测试";
+
+// The buttons' captions, in the form's own translation context.
+const char RiseCaption[] = QT_TRANSLATE_NOOP("mainwindowClass", "测量上升时间");
+const char FallCaption[] = QT_TRANSLATE_NOOP("mainwindowClass", "测量下降时间");
+const char BusyCaption[] = QT_TRANSLATE_NOOP("mainwindowClass", "正在测试");
+
+QString caption(const char *source)
+{
+    return QCoreApplication::translate("mainwindowClass", source);
+}
+
 } // namespace
+
+void mainwindow::showResponseCaptions()
+{
+    ui.uptestButton->setText(caption(responseTest.riseRunning() ? BusyCaption : RiseCaption));
+    ui.downtestButton->setText(caption(responseTest.fallRunning() ? BusyCaption : FallCaption));
+}
 
 void mainwindow::updatetime()
 {
@@ -24,7 +39,7 @@ void mainwindow::updatetime()
         qDebug() << tick.elapsedMs;
         responseTimer->stop();
         platform::pauseMs(ResponseTest::StopPauseMs);
-        ui.uptestButton->setText(QString::fromUtf8(RiseCaption));
+        ui.uptestButton->setText(caption(RiseCaption));
         ui.uptestButton->setEnabled(true);
         ui.downtestButton->setEnabled(true);
     }
@@ -33,7 +48,7 @@ void mainwindow::updatetime()
         qDebug() << tick.elapsedMs;
         responseTimer->stop();
         platform::pauseMs(ResponseTest::StopPauseMs);
-        ui.downtestButton->setText(QString::fromUtf8(FallCaption));
+        ui.downtestButton->setText(caption(FallCaption));
         ui.uptestButton->setEnabled(true);
         ui.downtestButton->setEnabled(true);
     }
@@ -49,7 +64,7 @@ void mainwindow::on_uptestButton_clicked()
     ui.uptestButton->setEnabled(false);
     ui.downtestButton->setEnabled(false);
     responseTest.armRise();
-    ui.uptestButton->setText(QString::fromUtf8(BusyCaption));
+    ui.uptestButton->setText(caption(BusyCaption));
     responseTimer->start(ResponseTest::TimerIntervalMs);
 }
 
@@ -58,7 +73,7 @@ void mainwindow::on_downtestButton_clicked()
     ui.uptestButton->setEnabled(false);
     ui.downtestButton->setEnabled(false);
     responseTest.armFall();
-    ui.downtestButton->setText(QString::fromUtf8(BusyCaption));
+    ui.downtestButton->setText(caption(BusyCaption));
     responseTimer->start(ResponseTest::TimerIntervalMs);
 }
 
@@ -71,8 +86,8 @@ void mainwindow::on_clearResButton_clicked()
     ui.label_resNs->setText(zero);
     ui.label_downtime->setText(zero);
     ui.label_uptime->setText(zero);
-    ui.uptestButton->setText(QString::fromUtf8(RiseCaption));
-    ui.downtestButton->setText(QString::fromUtf8(FallCaption));
+    ui.uptestButton->setText(caption(RiseCaption));
+    ui.downtestButton->setText(caption(FallCaption));
     ui.uptestButton->setEnabled(true);
     ui.downtestButton->setEnabled(true);
 }

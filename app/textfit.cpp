@@ -1,5 +1,6 @@
 #include "app/textfit.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
@@ -29,6 +30,14 @@ QStringList mapFormFamily(const QStringList &knownFamilies)
     return found;
 }
 
+void useFormFamily(const QStringList &knownFamilies)
+{
+    mapFormFamily(knownFamilies);
+    QFont font = QApplication::font();
+    font.setFamily(formFamily());
+    QApplication::setFont(font);
+}
+
 // Where the box grows from along one axis: the aligned edge stays, a centred
 // text keeps its centre.
 static int grownStart(int start, int growth, bool fromEnd, bool centred)
@@ -38,27 +47,69 @@ static int grownStart(int start, int growth, bool fromEnd, bool centred)
     return fromEnd ? start - growth : start;
 }
 
-static void grow(QWidget *w, Qt::Alignment align)
+static QRect grown(const QRect &box, const QSize &hint, Qt::Alignment align)
 {
-    const QSize hint = w->sizeHint();
-    const QRect box = w->geometry();
     const int dw = qMax(0, hint.width() - box.width());
     const int dh = qMax(0, hint.height() - box.height());
-    if (dw == 0 && dh == 0)
-        return;
     const int x = grownStart(box.x(), dw, align & Qt::AlignRight, align & Qt::AlignHCenter);
     const int y = grownStart(box.y(), dh, align & Qt::AlignBottom, align & Qt::AlignVCenter);
-    w->setGeometry(x, y, box.width() + dw, box.height() + dh);
+    return QRect(x, y, box.width() + dw, box.height() + dh);
+}
+
+// Whether 'to' would cover a neighbour that 'from' leaves alone.
+static bool coversNeighbour(QWidget *w, const QRect &from, const QRect &to)
+{
+    for (QObject *o : w->parent()->children()) {
+        auto *other = qobject_cast<QWidget *>(o);
+        if (other && other != w && !other->isHidden() && to.intersects(other->geometry())
+            && !from.intersects(other->geometry()))
+            return true;
+    }
+    return false;
+}
+
+static void fit(QWidget *w, Qt::Alignment align)
+{
+    // A layout places its widgets itself, and gives them their size hint.
+    if (w->parentWidget() && w->parentWidget()->layout())
+        return;
+    // Each fit starts from the form's box and type size, so that a text
+    // changed since (another language) is fitted afresh.
+    const QVariant formBox = w->property("formBox");
+    if (!formBox.isValid())
+        w->setProperty("formBox", w->geometry());
+    else
+        w->setGeometry(formBox.toRect());
+    const QVariant formSize = w->property("formPointSize");
+    if (formSize.isValid()) {
+        QFont font = w->font();
+        font.setPointSizeF(formSize.toReal());
+        w->setFont(font);
+    }
+    const QRect box = w->geometry();
+    QRect to = grown(box, w->sizeHint(), align);
+    // A text that would run into its neighbour is set smaller instead.
+    if (to.width() > box.width() && coversNeighbour(w, box, to)) {
+        if (!formSize.isValid())
+            w->setProperty("formPointSize", w->font().pointSizeF());
+        QFont font = w->font();
+        while (coversNeighbour(w, box, grown(box, w->sizeHint(), align)) && font.pointSizeF() > 7) {
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+            w->setFont(font);
+        }
+        to = grown(box, w->sizeHint(), align);
+    }
+    w->setGeometry(to);
 }
 
 void growToFit(QWidget *root)
 {
     for (QLabel *label : root->findChildren<QLabel *>()) {
         if (!label->text().isEmpty())
-            grow(label, label->alignment());
+            fit(label, label->alignment());
     }
     for (QPushButton *button : root->findChildren<QPushButton *>())
-        grow(button, Qt::AlignCenter);
+        fit(button, Qt::AlignCenter);
 }
 
 } // namespace TextFit

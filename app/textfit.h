@@ -19,9 +19,16 @@ QString formFamily();
 // when nothing was mapped.
 QStringList mapFormFamily(const QStringList &knownFamilies);
 
+// Maps the form's family as mapFormFamily() does and makes it the
+// application's font, so that every widget, dialog and message box draws
+// with that one typeface and no other font file is loaded for them.
+void useFormFamily(const QStringList &knownFamilies);
+
 // Grows each label and push button under root whose text does not fit its
 // box to its size hint, about the point where its text is aligned, so the
-// text stays where the form put it. No other widget moves.
+// text stays where the form put it; one that would run into a neighbour
+// has its type set smaller instead. No other widget moves. Called again
+// after the texts changed, it starts from the form's boxes.
 void growToFit(QWidget *root);
 
 } // namespace TextFit

@@ -3,13 +3,13 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QPainter>
-#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -18,18 +18,19 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
-#include <algorithm>
-
 #include "lane/lanesession.h"
 
 using namespace QtCharts;
 
 namespace {
 
-QValueAxis *makeAxis(const QString &title, double low, double high, int ticks)
+QValueAxis *makeAxis(double low, double high, int ticks, const QFont &font)
 {
     auto *axis = new QValueAxis;
-    axis->setTitleText(title);
+    // The chart's theme asks for Arial, which the system would make up for
+    // with yet another font file; the window's one typeface serves.
+    axis->setTitleFont(font);
+    axis->setLabelsFont(font);
     axis->setRange(low, high);
     axis->setTickCount(ticks);
     axis->setLabelFormat(QStringLiteral("%g"));
@@ -51,12 +52,13 @@ QIcon recordIcon()
 
 } // namespace
 
-TrendPage::TrendPage(LaneSession *session, QWidget *window) : session(session)
+TrendPage::TrendPage(LaneSession *session, QWidget *parent) : QWidget(parent), session(session)
 {
     setObjectName(QStringLiteral("trendPage"));
     buildChart();
     buildControls();
-    follow(window);
+    follow();
+    retranslate();
 }
 
 void TrendPage::buildChart()
@@ -66,40 +68,43 @@ void TrendPage::buildChart()
     auto *chart = new QChart;
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->setAlignment(Qt::AlignTop);
+    QFont small = font();
+    small.setPointSize(10);
+    chart->legend()->setFont(small);
     nSeries = new QLineSeries;
     nSeries->setName(QStringLiteral("N (%)"));
     kSeries = new QLineSeries;
     kSeries->setName(QStringLiteral("K (m⁻¹)"));
     peakSeries = new QScatterSeries;
-    peakSeries->setName(QStringLiteral("计入峰值"));
     peakSeries->setMarkerSize(9);
     chart->addSeries(nSeries);
     chart->addSeries(kSeries);
     chart->addSeries(peakSeries);
-    QValueAxis *time = makeAxis(QStringLiteral("时间 (s)"), -TrendBuffer::SpanMs / 1000.0, 0, 7);
-    QValueAxis *nAxis = makeAxis(QStringLiteral("N (%)"), 0, 100, 6);
-    QValueAxis *kAxis = makeAxis(QStringLiteral("K (m⁻¹)"), 0, 10, 6);
-    chart->addAxis(time, Qt::AlignBottom);
+    timeAxis = makeAxis(-TrendBuffer::SpanMs / 1000.0, 0, 7, small);
+    QValueAxis *nAxis = makeAxis(0, 100, 6, small);
+    nAxis->setTitleText(QStringLiteral("N (%)"));
+    QValueAxis *kAxis = makeAxis(0, 10, 6, small);
+    kAxis->setTitleText(QStringLiteral("K (m⁻¹)"));
+    chart->addAxis(timeAxis, Qt::AlignBottom);
     chart->addAxis(nAxis, Qt::AlignLeft);
     chart->addAxis(kAxis, Qt::AlignRight);
-    nSeries->attachAxis(time);
+    nSeries->attachAxis(timeAxis);
     nSeries->attachAxis(nAxis);
-    kSeries->attachAxis(time);
+    kSeries->attachAxis(timeAxis);
     kSeries->attachAxis(kAxis);
-    peakSeries->attachAxis(time);
+    peakSeries->attachAxis(timeAxis);
     peakSeries->attachAxis(kAxis);
     view = new QChartView(chart, this);
 }
 
 void TrendPage::buildControls()
 {
-    pauseButton = new QPushButton(style()->standardIcon(QStyle::SP_MediaPause),
-                                  QStringLiteral("暂停"), this);
-    recordButton = new QPushButton(recordIcon(), QStringLiteral("记录"), this);
+    pauseButton = new QPushButton(style()->standardIcon(QStyle::SP_MediaPause), QString(), this);
+    recordButton = new QPushButton(recordIcon(), QString(), this);
     recordButton->setCheckable(true);
     recordButton->setToolTip(QStringLiteral("Ctrl+R"));
-    pictureButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
-                                    QStringLiteral("保存图片"), this);
+    pictureButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QString(),
+                                    this);
     status = new QLabel(this);
     status->setObjectName(QStringLiteral("recordStatus"));
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -119,7 +124,7 @@ void TrendPage::buildControls()
     layout->addLayout(buttons);
 }
 
-void TrendPage::follow(QWidget *window)
+void TrendPage::follow()
 {
     refreshTimer = new QTimer(this);
     refreshTimer->setInterval(RefreshIntervalMs);
@@ -130,16 +135,28 @@ void TrendPage::follow(QWidget *window)
     connect(pictureButton, &QPushButton::clicked, this, &TrendPage::choosePicture);
     connect(session, &LaneSession::recordingStarted, this, &TrendPage::showRecordingState);
     const auto stopped = [this] {
-        pictureNote.clear();
+        picturePath.clear();
         showRecordingState();
     };
     connect(session, &LaneSession::recordingStopped, this, stopped);
     connect(session, &LaneSession::recordingFailed, this, stopped);
-    connect(session, &LaneSession::readingTaken, this, &TrendPage::addReading);
-    connect(session, &LaneSession::seriesFinished, this, &TrendPage::markPeaks);
-    // On the window, not the page, so that it works from every tab.
-    auto *shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), window);
-    connect(shortcut, &QShortcut::activated, this, &TrendPage::toggleRecording);
+}
+
+void TrendPage::retranslate()
+{
+    peakSeries->setName(tr("计入峰值"));
+    timeAxis->setTitleText(tr("时间 (s)"));
+    pauseButton->setText(paused ? tr("继续") : tr("暂停"));
+    recordButton->setText(tr("记录"));
+    pictureButton->setText(tr("保存图片"));
+    showRecordingState();
+}
+
+void TrendPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
 }
 
 QChart *TrendPage::chart() const
@@ -150,11 +167,6 @@ QChart *TrendPage::chart() const
 qint64 TrendPage::nowMs() const
 {
     return session->now().monotonicMs;
-}
-
-void TrendPage::addReading(const LaneReading &reading)
-{
-    trend.append(reading);
 }
 
 void TrendPage::toggleRecording()
@@ -168,7 +180,7 @@ void TrendPage::toggleRecording()
 void TrendPage::togglePause()
 {
     paused = !paused;
-    pauseButton->setText(paused ? QStringLiteral("继续") : QStringLiteral("暂停"));
+    pauseButton->setText(paused ? tr("继续") : tr("暂停"));
     pauseButton->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay
                                                       : QStyle::SP_MediaPause));
     if (!paused)
@@ -178,25 +190,11 @@ void TrendPage::togglePause()
 void TrendPage::refresh()
 {
     const qint64 now = nowMs();
-    trend.points(now, &nPoints, &kPoints);
+    session->trend().points(now, &nPoints, &kPoints);
     nSeries->replace(nPoints);
     kSeries->replace(kPoints);
-
-    peaks.erase(std::remove_if(peaks.begin(), peaks.end(),
-                               [now](const QPointF &p) {
-                                   return now - p.x() > TrendBuffer::SpanMs;
-                               }),
-                peaks.end());
-    peakPoints.clear();
-    for (const QPointF &p : peaks)
-        peakPoints.append(QPointF((p.x() - now) / 1000.0, p.y()));
+    session->trend().peaks(now, &peakPoints);
     peakSeries->replace(peakPoints);
-}
-
-void TrendPage::markPeaks(const SeriesOutcome &outcome)
-{
-    for (int i : outcome.countedIndexes)
-        peaks.append(QPointF(double(outcome.snaps.at(i).peakMs), outcome.snaps.at(i).peakK));
 }
 
 void TrendPage::tick()
@@ -211,18 +209,17 @@ bool TrendPage::savePicture(const QString &path)
 {
     if (!paused)
         refresh();
-    const bool saved = view->grab().save(path, "PNG");
-    pictureNote = (saved ? QStringLiteral("图片已保存：%1") : QStringLiteral("图片保存失败：%1"))
-                      .arg(QDir::toNativeSeparators(path));
+    pictureSaved = view->grab().save(path, "PNG");
+    picturePath = path;
     showRecordingState();
-    return saved;
+    return pictureSaved;
 }
 
 void TrendPage::choosePicture()
 {
     const QString suggested = QStringLiteral("trend-%1.png")
         .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("保存图片"), suggested,
+    const QString path = QFileDialog::getSaveFileName(this, tr("保存图片"), suggested,
                                                       QStringLiteral("PNG (*.png)"));
     if (!path.isEmpty())
         savePicture(path);
@@ -234,13 +231,14 @@ void TrendPage::showRecordingState()
     recordButton->setChecked(rec.isRecording());
     const QString name = QFileInfo(rec.fileName()).fileName();
     if (rec.isRecording())
-        status->setText(QStringLiteral("记录中：%1，%2 行").arg(name).arg(rec.rowCount()));
-    else if (!pictureNote.isEmpty())
-        status->setText(pictureNote);
+        status->setText(tr("记录中：%1，%2 行").arg(name).arg(rec.rowCount()));
+    else if (!picturePath.isEmpty())
+        status->setText((pictureSaved ? tr("图片已保存：%1") : tr("图片保存失败：%1"))
+                            .arg(QDir::toNativeSeparators(picturePath)));
     else if (!rec.errorString().isEmpty())
-        status->setText(QStringLiteral("记录停止：%1").arg(rec.errorString()));
+        status->setText(tr("记录停止：%1").arg(rec.errorString()));
     else if (!name.isEmpty())
-        status->setText(QStringLiteral("已记录：%1，%2 行").arg(name).arg(rec.rowCount()));
+        status->setText(tr("已记录：%1，%2 行").arg(name).arg(rec.rowCount()));
     else
         status->clear();
 }

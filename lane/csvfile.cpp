@@ -23,12 +23,12 @@ bool CsvFile::open(const QString &path, const QString &header)
     error.clear();
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
-        error = QStringLiteral("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder));
+        error = tr("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder));
         return false;
     }
     file.setFileName(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        error = QStringLiteral("无法打开 %1：%2").arg(path, file.errorString());
+        error = tr("无法打开 %1：%2").arg(path, file.errorString());
         return false;
     }
     out.setDevice(&file);
@@ -80,7 +80,7 @@ void CsvFile::close()
 
 void CsvFile::fail()
 {
-    error = QStringLiteral("写入 %1 失败：%2").arg(file.fileName(), file.errorString());
+    error = tr("写入 %1 失败：%2").arg(file.fileName(), file.errorString());
     flushTimer.stop();
     out.setDevice(nullptr);
     out.resetStatus();

@@ -70,6 +70,7 @@ Measurement::FrameKind LaneSession::takeFrame(const QByteArray &frame)
 
     const LaneStamp stamp = clock();
     LaneReading::fromReply(frame, stamp.monotonicMs, stamp.time, &last);
+    recent.append(last);
     feedSeries(last);
     if (rec.isRecording()) {
         rec.record(last);
@@ -144,10 +145,13 @@ void LaneSession::endSeries(const LaneStamp &at)
     if (!CsvFile::appendOnce(resultsPath, QString::fromLatin1(FreeAccelCsv::Header),
                              FreeAccelCsv::line(outcome), &error))
         emit resultsNotSaved(error);
-    if (outcome.ending == SeriesOutcome::Ending::Abandoned)
+    if (outcome.ending == SeriesOutcome::Ending::Abandoned) {
         emit seriesAbandoned(outcome);
-    else
-        emit seriesFinished(outcome);
+        return;
+    }
+    for (int i : outcome.countedIndexes)
+        recent.addPeak(outcome.snaps.at(i).peakMs, float(outcome.snaps.at(i).peakK));
+    emit seriesFinished(outcome);
 }
 
 QDateTime LaneSession::timeAt(qint64 monotonicMs) const

@@ -11,6 +11,7 @@
 #include "lane/lanereading.h"
 #include "lane/recorder.h"
 #include "lane/seriesoutcome.h"
+#include "lane/trendbuffer.h"
 #include "meter/freeaccelseries.h"
 #include "meter/measurement.h"
 #include "net/linkkeeper.h"
@@ -62,6 +63,8 @@ public:
     const LaneReading &lastReading() const { return last; }
     const Recorder &recorder() const { return rec; }
     bool isRecording() const { return rec.isRecording(); }
+    // The last minute of readings and the peaks counted in it.
+    const TrendBuffer &trend() const { return recent; }
 
 signals:
     void readingTaken(const LaneReading &reading);
@@ -92,6 +95,7 @@ private:
     QDateTime seriesStart;
     QVector<SeriesOutcome::TracePoint> trace;
     Recorder rec;
+    TrendBuffer recent;
 };
 
 Q_DECLARE_METATYPE(Snap)

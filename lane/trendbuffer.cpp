@@ -7,6 +7,8 @@ void TrendBuffer::append(const LaneReading &reading)
     const qint64 atMs = reading.monotonicMs;
     while (!ring.isEmpty() && ring.first().atMs < atMs - SpanMs)
         ring.removeFirst();
+    while (!counted.isEmpty() && counted.first().x() < atMs - SpanMs)
+        counted.removeFirst();
     ring.append({atMs, reading.n, reading.k, reading.has(LaneReading::K)});
     // The ring's indexes only grow; months of replies would overflow them.
     if (!ring.areIndexesValid())
@@ -26,4 +28,17 @@ void TrendBuffer::points(qint64 nowMs, QVector<QPointF> *n, QVector<QPointF> *k)
         if (p.hasK)
             k->append(QPointF(x, double(p.K)));
     }
+}
+
+void TrendBuffer::addPeak(qint64 atMs, float k)
+{
+    counted.append(QPointF(double(atMs), double(k)));
+}
+
+void TrendBuffer::peaks(qint64 nowMs, QVector<QPointF> *k) const
+{
+    k->clear();
+    for (const QPointF &p : counted)
+        if (p.x() >= nowMs - SpanMs)
+            k->append(QPointF((p.x() - nowMs) / 1000.0, p.y()));
 }

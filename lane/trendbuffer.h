@@ -7,9 +7,11 @@
 
 #include "lane/lanereading.h"
 
-// The readings of the last minute, as the live curve shows them. A ring of
-// fixed capacity, so that a flood of replies costs the chart no more than a
-// minute at a generous reply rate; the oldest points fall out first.
+// The readings of the last minute, as the live curve shows them, and the
+// peaks free-acceleration series counted in it. A ring of fixed capacity, so
+// that a flood of replies costs the chart no more than a minute at a
+// generous reply rate; the oldest points fall out first. The lane's session
+// keeps it whether or not the curve was ever shown.
 class TrendBuffer
 {
 public:
@@ -27,6 +29,11 @@ public:
     // relative to 'nowMs' (-60 .. 0), ready to hand to a series whole.
     void points(qint64 nowMs, QVector<QPointF> *n, QVector<QPointF> *k) const;
 
+    // A peak a series counted, at its monotonic stamp.
+    void addPeak(qint64 atMs, float k);
+    // The peaks no older than SpanMs before 'nowMs', x as points().
+    void peaks(qint64 nowMs, QVector<QPointF> *k) const;
+
     int size() const { return ring.size(); }
 
 private:
@@ -37,6 +44,7 @@ private:
         bool hasK;
     };
     QContiguousCache<Point> ring;
+    QVector<QPointF> counted;  // x: monotonic ms, y: K
 };
 
 #endif

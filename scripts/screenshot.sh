@@ -9,6 +9,8 @@
 #   OPA_SCREENSHOT_KEYS="ctrl+Tab ctrl+Tab ctrl+r"         keys pressed once values show
 #   OPA_SCREENSHOT_WAIT=13                                 seconds from start to picture
 #   OPA_SCREENSHOT_INI=$'[Database]\nServerHost=/nowhere'   more lines for set.ini
+#   OPA_SCREENSHOT_LANGUAGE=en                             [UI] Language in set.ini (zh)
+#   OPA_SCREENSHOT_DISPLAY=93                              the X display Xvfb takes
 # (scripts/screenshot.sh docs/trend.png with the three lines above makes the
 # trend page's picture.)
 set -euo pipefail
@@ -26,28 +28,29 @@ cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim >/de
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$root/app/images/ang.png" "$root/app/images/time.png" "$work/"
-printf '[Server]\nIP=127.0.0.1\n%s\n' "${OPA_SCREENSHOT_INI:-}" > "$work/set.ini"
+printf '[Server]\nIP=127.0.0.1\n[UI]\nLanguage=%s\n%s\n' "${OPA_SCREENSHOT_LANGUAGE:-zh}" "${OPA_SCREENSHOT_INI:-}" > "$work/set.ini"
 
-unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" <<'INNER'
+unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" \
+    "${OPA_SCREENSHOT_DISPLAY:-93}" <<'INNER'
 set -euo pipefail
-build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6
+build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6 display=:$7
 ip link set lo up
-Xvfb :93 -screen 0 800x600x24 >/dev/null 2>&1 & xvfb=$!
+Xvfb $display -screen 0 800x600x24 >/dev/null 2>&1 & xvfb=$!
 # shellcheck disable=SC2086 # the arguments are meant to split
 "$build/bin/opacimeter-sim" $sim_args --quiet >/dev/null 2>&1 & sim=$!
 trap 'kill $sim $xvfb 2>/dev/null || true' EXIT
 sleep 1
 cd "$work"
-DISPLAY=:93 "$build/bin/opacimeter-host" >/dev/null 2>&1 & host=$!
+DISPLAY=$display "$build/bin/opacimeter-host" >"$work/host.log" 2>&1 & host=$!
 sleep 3   # the window fades in over one second, then values arrive ten times a second
 if [ -n "$keys" ]; then
-    window=$(DISPLAY=:93 xdotool search --sync --pid $host | tail -1)
-    DISPLAY=:93 xdotool windowfocus --sync "$window"
+    window=$(DISPLAY=$display xdotool search --sync --pid $host | tail -1)
+    DISPLAY=$display xdotool windowfocus --sync "$window"
     # shellcheck disable=SC2086
-    DISPLAY=:93 xdotool key --window "$window" --delay 200 $keys
+    DISPLAY=$display xdotool key --window "$window" --delay 200 $keys
 fi
 sleep $((wait_s > 3 ? wait_s - 3 : 1))
-DISPLAY=:93 import -window root -crop 603x465+0+0 +repage "$out"
+DISPLAY=$display import -window root -crop 603x465+0+0 +repage "$out"
 kill $host
 INNER
 echo "wrote $out"

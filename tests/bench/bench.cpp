@@ -18,6 +18,7 @@
 #include "api/apibackend.h"
 #include "api/apiconvert.h"
 #include "api/apiserver.h"
+#include "app/lazytab.h"
 #include "app/trendpage.h"
 #include "lane/lanesession.h"
 #include "net/framecutter.h"
@@ -82,16 +83,81 @@ public:
     QAtomicInt received;
 };
 
-void printSpread(const QString &what, QVector<double> ms)
+void printSpread(const QString &what, QVector<double> ms, const char *unit = "ms")
 {
     std::sort(ms.begin(), ms.end());
     if (!ms.isEmpty())
-        std::printf("%s: %d samples, median %.1f ms, p99 %.1f, min %.1f, max %.1f\n", qPrintable(what), ms.size(),
-                    ms.at(ms.size() / 2), ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
+        std::printf("%s: %d samples, median %.1f %s, p99 %.1f, min %.1f, max %.1f\n", qPrintable(what), ms.size(),
+                    ms.at(ms.size() / 2), unit, ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
 }
 
 // 100,000 records of full size for 20,000 vehicles, one every 4 minutes,
 // laid down in one transaction.
+// What a fresh process costs: from its start to the first poll the meter
+// stand-in sees, its resident memory a second after that, and the font
+// files it maps by then.
+struct StartFigures {
+    qint64 pollMs = -1;
+    qint64 rssKb = -1;
+    QStringList fonts;
+};
+
+qint64 residentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+QStringList mappedFonts(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList fonts;
+    if (!maps.open(QIODevice::ReadOnly))
+        return fonts;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
+        if (line.contains('/') && path.contains(QLatin1String("/fonts/")) && !fonts.contains(path))
+            fonts << path;
+    }
+    return fonts;
+}
+
+StartFigures startOnce(const QString &program, QTcpServer &meter)
+{
+    StartFigures f;
+    QElapsedTimer clock;
+    QObject context;
+    QObject::connect(&meter, &QTcpServer::newConnection, &context, [&] {
+        // Gone with this run, so no late byte of it counts for the next one.
+        while (QTcpSocket *s = meter.nextPendingConnection()) {
+            s->setParent(&context);
+            QObject::connect(s, &QTcpSocket::readyRead, &context, [&f, &clock, s] {
+                if (s->readAll().contains(QByteArray::fromHex("213300AC")) && f.pollMs < 0)
+                    f.pollMs = clock.elapsed();
+            });
+        }
+    });
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    clock.start();
+    p.start(program, QStringList());
+    if (QTest::qWaitFor([&] { return f.pollMs >= 0; }, 10000)) {
+        // Settled: a second of polling, as the operator first sees it.
+        QTest::qWait(1000);
+        f.rssKb = residentKb(p.processId());
+        f.fonts = mappedFonts(p.processId());
+    }
+    p.kill();
+    p.waitForFinished();
+    return f;
+}
+
 void fillHistory(const QString &path, const TestRecord &sample)
 {
     const QString json = QString::fromUtf8(QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact));
@@ -137,6 +203,7 @@ private slots:
     void stationForward();
     void api();
     void stationPolling();
+    void startUp();
 };
 
 void Bench::initTestCase()
@@ -210,8 +277,9 @@ void Bench::trend()
     QVERIFY(meterrig::showConnected(w, meter));
     std::printf("decoding a reply into the form: %.2f us\n",
                 microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
-    auto *page = w.findChild<TrendPage *>();
-    a.ui().tabWidget->setCurrentWidget(page);
+    auto *trendTab = w.findChild<LazyTab *>("trendTab");
+    a.ui().tabWidget->setCurrentWidget(trendTab);
+    auto *page = qobject_cast<TrendPage *>(trendTab->page());
     LaneSession *session = a.session();
     const auto reading = [](qint64 ms, float n, float k) {
         LaneReading r;
@@ -225,14 +293,15 @@ void Bench::trend()
         r.shown = LaneReading::Values(0x3f);
         return r;
     };
-    const double pageOnly = microsPer(count, [&](int i) { page->addReading(reading(i, float(i % 100), 0)); });
+    TrendBuffer trend;
+    const double trendOnly = microsPer(count, [&](int i) { trend.append(reading(i, float(i % 100), 0)); });
     QTemporaryDir scratch;
     Recorder recorder;
     QVERIFY(recorder.start(scratch.filePath(QStringLiteral("bench.csv"))));
     const LaneReading recorded = reading(0, 12.3f, 0.5f);
     const double row = microsPer(count, [&](int) { recorder.record(recorded); });
     recorder.stop();
-    std::printf("per reply: page %.2f us, recorded row %.2f us\n", pageOnly, row);
+    std::printf("per reply: the last minute %.2f us, recorded row %.2f us\n", trendOnly, row);
 
     // Per redraw: the whole buffer to the series, then the chart drawn; a
     // minute at ten replies a second, then the full ring.
@@ -241,8 +310,8 @@ void Bench::trend()
         qint64 fake = qint64(points) * 1000000;  // far past every earlier point
         session->setClock([&] { return LaneStamp{fake, QDateTime()}; });
         for (int i = 0; i < points; ++i, fake += TrendBuffer::SpanMs / points)
-            page->addReading(reading(fake, float(i % 100), float(i % 7)));
-        std::printf("per redraw, %d points: %.2f ms\n", page->buffer().size(), microsPer(50, [&](int) {
+            session->takeFrame(testsupport::measurementReply(qint16(i % 100 * 100), 0, qint16(i % 7 * 100), 25, 30, 2));
+        std::printf("per redraw, %d points: %.2f ms\n", a.session()->trend().size(), microsPer(50, [&](int) {
             page->refresh();
             view->viewport()->repaint();
         }) / 1000.0);
@@ -594,4 +663,34 @@ void Bench::api()
     measure("16 clients, the stalled one dropping readings");
     thread.quit();
     thread.wait();
+}
+
+// The program against a bare Qt window with the same captions in the same
+// family and the program's pacing to its first poll (tests/bench/barewindow.cpp),
+// each a fresh process, in turns, against a meter stand-in on 127.0.0.1.
+void Bench::startUp()
+{
+    QTcpServer meter;
+    QVERIFY(meter.listen(QHostAddress::LocalHost, 8899));
+    QSettings ini(QStringLiteral("set.ini"), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+    ini.sync();
+    const QString programs[] = {QStringLiteral(OPA_HOST_PATH), QStringLiteral(OPA_BARE_PATH)};
+    QVector<double> pollMs[2], rssMb[2];
+    QStringList fonts[2];
+    for (int run = 0; run < 7; ++run) {
+        for (int i = 0; i < 2; ++i) {
+            const StartFigures f = startOnce(programs[i], meter);
+            QVERIFY2(f.pollMs >= 0, qPrintable(programs[i] + " never polled"));
+            pollMs[i] << double(f.pollMs);
+            rssMb[i] << f.rssKb / 1024.0;
+            fonts[i] = f.fonts;
+        }
+    }
+    const char *names[] = {"program", "bare window"};
+    for (int i = 0; i < 2; ++i) {
+        printSpread(QStringLiteral("%1, start to first poll").arg(names[i]), pollMs[i]);
+        printSpread(QStringLiteral("%1, resident memory").arg(names[i]), rssMb[i], "MB");
+        std::printf("%s maps: %s\n", names[i], qPrintable(fonts[i].join(QLatin1String(", "))));
+    }
 }

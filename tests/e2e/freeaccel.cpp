@@ -24,10 +24,12 @@ private slots:
         QApplication::setActiveWindow(s.window.get());
         QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
 
-        auto *page = s.window->findChild<FreeAccelPage *>();
         LaneSession *session = s.access().session();
         QSignalSpy finished(session, &LaneSession::seriesFinished);
         QTest::keyClick(s.window.get(), Qt::Key_F5);
+        // F5 builds the page it starts the series on.
+        auto *page = s.window->findChild<FreeAccelPage *>();
+        QVERIFY(page && page->isVisible());
         QVERIFY(finished.wait(40000));
         const QVector<int> counted = finished.at(0).at(0).value<SeriesOutcome>().countedIndexes;
         QCOMPARE(session->series().snaps().size(), 5);

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 
 #include "app/freeaccelpage.h"
+#include "app/lazytab.h"
 #include "lane/freeaccelcsv.h"
 #include "config/settings.h"
 #include "support/testsupport.h"
@@ -24,7 +25,7 @@ private slots:
     {
         testsupport::ScopedWorkDir dir;
         mainwindow w;
-        auto *page = w.findChild<FreeAccelPage *>();
+        auto *page = qobject_cast<FreeAccelPage *>(w.findChild<LazyTab *>("freeAccelTab")->page());
         auto *preset = page->findChild<QComboBox *>();
         preset->setCurrentIndex(1);
         emit preset->activated(1);

@@ -1,0 +1,17 @@
+#ifndef CONFIG_UISETTINGS_H
+#define CONFIG_UISETTINGS_H
+
+#include <QString>
+
+// The [UI] section of "./set.ini": what the operator sees, not what the
+// meter or the station reads.
+namespace settings {
+
+// "zh" (the default, also for a value the program does not know) or "en",
+// from [UI] Language=. 'ok', when given, is false for a value not known.
+QString storedLanguage(bool *ok = nullptr);
+void storeLanguage(const QString &code);
+
+} // namespace settings
+
+#endif

@@ -1,0 +1,113 @@
+#include <QtTest>
+
+#include "support/testrunner.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/freeaccelpage.h"
+#include "app/language.h"
+#include "app/lazytab.h"
+#include "app/trendpage.h"
+#include "lane/freeaccelcsv.h"
+#include "support/testsupport.h"
+#include "support/windowaccess.h"
+
+// English beside Chinese, switched while the window runs: the form's fixed
+// texts, whole in their boxes, texts that follow the program's state, and
+// nothing a machine reads.
+class LanguageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Language::switchTo(QStringLiteral("zh")); }
+
+    // Object name, or a tab page's name for its tab's title.
+    void formTexts_data()
+    {
+        QTest::addColumn<QString>("zh");
+        QTest::addColumn<QString>("en");
+        const auto row = [](const char *name, const char *zh, const char *en) {
+            QTest::newRow(name) << QString::fromUtf8(zh) << QString::fromUtf8(en);
+        };
+        row("label_7", "透射式烟度计", "Smoke Opacity Meter");
+        row("tab", "数据显示", "Readings");
+        row("tab_3", "响应时间测试", "Response time");
+        row("trendTab", "实时曲线", "Live curve");
+        row("freeAccelTab", "自由加速", "Free acceleration");
+        row("label_25", "瞬时值", "Current");
+        row("label_26", "最大值", "Maximum");
+        row("label_19", "气室温度(℃)", "Chamber temp. (°C)");
+        row("label_20", "烟气温度(℃)", "Smoke temp. (°C)");
+        row("label_21", " 能量值", "Energy");
+        row("adjustButton", "校准", "Calibrate");
+        row("clearButton", "清除最大值", "Clear maxima");
+        row("refactButton", "恢复出厂", "Factory reset");
+    }
+    void formTexts()
+    {
+        QFETCH(QString, zh);
+        QFETCH(QString, en);
+        mainwindow w;
+        QTabWidget *tabs = MainWindowTestAccess(w).ui().tabWidget;
+        auto *widget = w.findChild<QWidget *>(QTest::currentDataTag());
+        QVERIFY(widget);
+        const auto text = [&] {
+            const int tab = tabs->indexOf(widget);
+            return tab >= 0 ? tabs->tabText(tab) : widget->property("text").toString();
+        };
+        QCOMPARE(text(), zh);
+        QVERIFY(Language::switchTo(QStringLiteral("en")));
+        QCOMPARE(text(), en);
+        // Whole: the box holds the text's size hint.
+        if (tabs->indexOf(widget) < 0)
+            QVERIFY(widget->width() >= widget->sizeHint().width() && widget->height() >= widget->sizeHint().height());
+        QVERIFY(Language::switchTo(QStringLiteral("zh")));
+        QCOMPARE(text(), zh);
+    }
+
+    // What the program's state chose is said again in the new language: the
+    // link, a running response test, a page built before and one after the
+    // switch, a method's name; the results file keeps its own words.
+    void stateAndMachineTexts()
+    {
+        testsupport::ScopedWorkDir dir;
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        auto &ui = a.ui();
+        auto *trend = qobject_cast<TrendPage *>(w.findChild<LazyTab *>("trendTab")->page());
+        trend->togglePause();
+        ui.uptestButton->click();
+        QVERIFY(!Language::switchTo(QStringLiteral("fr")));
+        QVERIFY(Language::switchTo(QStringLiteral("en")));
+        QCOMPARE(Language::current(), QStringLiteral("en"));
+        QCOMPARE(ui.label_link->text(), QStringLiteral("Connecting"));
+        QCOMPARE(ui.uptestButton->text(), QStringLiteral("Testing"));
+        QCOMPARE(ui.downtestButton->text(), QStringLiteral("Measure fall"));
+        QCOMPARE(trend->findChild<QPushButton *>()->text(), QStringLiteral("Resume"));
+        auto *page = qobject_cast<FreeAccelPage *>(w.findChild<LazyTab *>("freeAccelTab")->page());
+        QCOMPARE(page->findChild<QPushButton *>("freeAccelStopButton")->text(), QStringLiteral("Stop"));
+        auto *preset = page->findChild<QComboBox *>();
+        preset->setCurrentIndex(1);
+        emit preset->activated(1);
+        QCOMPARE(preset->currentText(), QStringLiteral("Mean of 3"));
+        page->startSeries();
+        page->stopSeries();
+        QCOMPARE(page->findChild<QLabel *>("freeAccelPrompt")->text(), QStringLiteral("Test stopped"));
+        QFile csv(QString::fromLatin1(FreeAccelCsv::DefaultPath));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.at(0), QByteArray(FreeAccelCsv::Header));
+        QVERIFY2(lines.at(1).contains(",三次平均,"), lines.at(1).constData());
+
+        QVERIFY(Language::switchTo(QStringLiteral("zh")));
+        QCOMPARE(preset->currentText(), QStringLiteral("三次平均"));
+        QCOMPARE(ui.uptestButton->text(), QStringLiteral("正在测试"));
+        QCOMPARE(page->findChild<QLabel *>("freeAccelPrompt")->text(), QStringLiteral("测量已停止"));
+    }
+};
+
+OPA_TEST_CLASS(LanguageTest)
+#include "language.moc"

@@ -1,0 +1,664 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>CsvFile</name>
+    <message>
+        <source>无法创建文件夹 %1</source>
+        <translation>Cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：%2</source>
+        <translation>Cannot open %1: %2</translation>
+    </message>
+    <message>
+        <source>写入 %1 失败：%2</source>
+        <translation>Writing %1 failed: %2</translation>
+    </message>
+</context>
+<context>
+    <name>FreeAccelPage</name>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>峰值K(m-1)</source>
+        <translation>Peak K (m-1)</translation>
+    </message>
+    <message>
+        <source>峰值N(%)</source>
+        <translation>Peak N (%)</translation>
+    </message>
+    <message>
+        <source>计入</source>
+        <translation>Counted</translation>
+    </message>
+    <message>
+        <source>三次平均</source>
+        <translation>Mean of 3</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>Pass</translation>
+    </message>
+    <message>
+        <source>不合格</source>
+        <translation>Fail</translation>
+    </message>
+    <message>
+        <source>自由加速</source>
+        <translation>Free acceleration</translation>
+    </message>
+    <message>
+        <source>递减序列无效</source>
+        <translation>Falling peaks invalid</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>开始 (F5)</source>
+        <translation>Start (F5)</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>方法</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>计入次数</source>
+        <translation>Counted</translation>
+    </message>
+    <message>
+        <source>带宽</source>
+        <translation>Band</translation>
+    </message>
+    <message>
+        <source>最多次数</source>
+        <translation>At most</translation>
+    </message>
+    <message>
+        <source>结果未保存：</source>
+        <translation>Result not saved: </translation>
+    </message>
+    <message>
+        <source>按“开始”或 F5 开始测量</source>
+        <translation>Press &quot;Start&quot; or F5 to begin</translation>
+    </message>
+    <message>
+        <source>怠速运转，等待读数稳定…</source>
+        <translation>Idle; waiting for steady readings…</translation>
+    </message>
+    <message>
+        <source>请迅速将油门踩到底</source>
+        <translation>Press the accelerator fully, quickly</translation>
+    </message>
+    <message>
+        <source>达到最高转速后松开油门，回到怠速</source>
+        <translation>At full speed, release to idle</translation>
+    </message>
+    <message>
+        <source>测量完成</source>
+        <translation>Test complete</translation>
+    </message>
+    <message>
+        <source>%1 次加速仍不满足要求，测量无效</source>
+        <translation>%1 snaps, rules not met: test invalid</translation>
+    </message>
+    <message>
+        <source>测量已停止</source>
+        <translation>Test stopped</translation>
+    </message>
+    <message>
+        <source>结果 K = %1 m-1&#x3000;有效</source>
+        <translation>Result K = %1 m-1  valid</translation>
+    </message>
+    <message>
+        <source>结果 K = —&#x3000;无效</source>
+        <translation>Result K = —  invalid</translation>
+    </message>
+</context>
+<context>
+    <name>LimitChoice</name>
+    <message>
+        <source>铭牌值</source>
+        <translation>plate value</translation>
+    </message>
+    <message>
+        <source>限值表</source>
+        <translation>limits table</translation>
+    </message>
+    <message>
+        <source>手动</source>
+        <translation>manual</translation>
+    </message>
+</context>
+<context>
+    <name>RecordKeeper</name>
+    <message>
+        <source>数据库文件已损坏，已移至 %1，并新建了数据库</source>
+        <translation>The database file was damaged; it was moved to %1 and a new database was started</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹 %1，检测记录 %2 未能保存</source>
+        <translation>Cannot create the folder %1; test record %2 was not saved</translation>
+    </message>
+    <message>
+        <source>检测记录 %1 未能写入 %2：%3</source>
+        <translation>Test record %1 could not be written to %2: %3</translation>
+    </message>
+    <message>
+        <source>未保存的检测记录无法读取：%1 %2</source>
+        <translation>An unsaved test record cannot be read: %1 %2</translation>
+    </message>
+</context>
+<context>
+    <name>RecordReport</name>
+    <message>
+        <source>自由加速法烟度检测报告</source>
+        <translation>Free-acceleration smoke test report</translation>
+    </message>
+    <message>
+        <source>检测站</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>检测线</source>
+        <translation>Lane</translation>
+    </message>
+    <message>
+        <source>检测员</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>检测日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>车辆</source>
+        <translation>Vehicle</translation>
+    </message>
+    <message>
+        <source>无车辆</source>
+        <translation>No vehicle</translation>
+    </message>
+    <message>
+        <source>自然吸气</source>
+        <translation>naturally aspirated</translation>
+    </message>
+    <message>
+        <source>涡轮增压</source>
+        <translation>turbocharged</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <translation>other</translation>
+    </message>
+    <message>
+        <source>号牌号码</source>
+        <translation>Plate</translation>
+    </message>
+    <message>
+        <source>VIN</source>
+        <translation>VIN</translation>
+    </message>
+    <message>
+        <source>车辆类别</source>
+        <translation>Category</translation>
+    </message>
+    <message>
+        <source>进气方式</source>
+        <translation>Intake</translation>
+    </message>
+    <message>
+        <source>初次登记日期</source>
+        <translation>First registration</translation>
+    </message>
+    <message>
+        <source>里程表读数</source>
+        <translation>Odometer</translation>
+    </message>
+    <message>
+        <source>%1 km</source>
+        <translation>%1 km</translation>
+    </message>
+    <message>
+        <source>铭牌值</source>
+        <translation>Plate value</translation>
+    </message>
+    <message>
+        <source>%1 m⁻¹</source>
+        <translation>%1 m⁻¹</translation>
+    </message>
+    <message>
+        <source>取最后 %1 次峰值，极差不超过 %2 m⁻¹%3；最多 %4 次</source>
+        <translation>the last %1 peaks, spread at most %2 m⁻¹%3; at most %4 snaps</translation>
+    </message>
+    <message>
+        <source>，严格递减不计</source>
+        <translation>, strictly falling peaks not accepted</translation>
+    </message>
+    <message>
+        <source>检测方法</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>方法</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>规则</source>
+        <translation>Rules</translation>
+    </message>
+    <message>
+        <source>计入</source>
+        <translation>counted</translation>
+    </message>
+    <message>
+        <source>加速过程</source>
+        <translation>Snaps</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>峰值 K (m⁻¹)</source>
+        <translation>Peak K (m⁻¹)</translation>
+    </message>
+    <message>
+        <source>峰值 N (%)</source>
+        <translation>Peak N (%)</translation>
+    </message>
+    <message>
+        <source>持续时间 (s)</source>
+        <translation>Duration (s)</translation>
+    </message>
+    <message>
+        <source>计入结果</source>
+        <translation>In result</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>invalid</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>stopped</translation>
+    </message>
+    <message>
+        <source>%1 m⁻¹（%2）</source>
+        <translation>%1 m⁻¹ (%2)</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>PASS</translation>
+    </message>
+    <message>
+        <source>不合格</source>
+        <translation>FAIL</translation>
+    </message>
+    <message>
+        <source>无判定</source>
+        <translation>NO VERDICT</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>平均值 K</source>
+        <translation>Mean K</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>软件版本</source>
+        <translation>Software</translation>
+    </message>
+    <message>
+        <source>烟度计地址</source>
+        <translation>Meter address</translation>
+    </message>
+    <message>
+        <source>最近标定</source>
+        <translation>Last calibration</translation>
+    </message>
+    <message>
+        <source>记录编号</source>
+        <translation>Record id</translation>
+    </message>
+    <message>
+        <source>校验值 (SHA-256)</source>
+        <translation>Checksum (SHA-256)</translation>
+    </message>
+    <message>
+        <source>K 曲线</source>
+        <translation>K curve</translation>
+    </message>
+    <message>
+        <source>K (m⁻¹)</source>
+        <translation>K (m⁻¹)</translation>
+    </message>
+    <message>
+        <source>时间 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>自由加速法烟度检测报告 %1</source>
+        <translation>Free-acceleration smoke test report %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecordStore</name>
+    <message>
+        <source>数据库文件不存在：%1</source>
+        <translation>The database file does not exist: %1</translation>
+    </message>
+    <message>
+        <source>数据库无法写入：%1（%2）</source>
+        <translation>The database cannot be written: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>磁盘已满，数据库无法写入：%1</source>
+        <translation>The disk is full; the database cannot be written: %1</translation>
+    </message>
+    <message>
+        <source>数据库被其他程序锁定：%1</source>
+        <translation>The database is locked by another program: %1</translation>
+    </message>
+    <message>
+        <source>数据库文件已损坏：%1</source>
+        <translation>The database file is damaged: %1</translation>
+    </message>
+    <message>
+        <source>数据库由更新版本的程序创建（版本 %1），本程序不写入：%2</source>
+        <translation>The database was made by a newer version of the program (version %1); this one does not write to it: %2</translation>
+    </message>
+    <message>
+        <source>数据库中已有编号相同而内容不同的记录：%1</source>
+        <translation>The database holds a different record with the same id: %1</translation>
+    </message>
+    <message>
+        <source>数据库错误：%1（%2）</source>
+        <translation>Database error: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹 %1</source>
+        <translation>Cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>损坏的数据库无法移走</source>
+        <translation>The damaged database cannot be moved aside</translation>
+    </message>
+    <message>
+        <source>未打开数据库</source>
+        <translation>The database is not open</translation>
+    </message>
+</context>
+<context>
+    <name>TrendPage</name>
+    <message>
+        <source>计入峰值</source>
+        <translation>Counted peaks</translation>
+    </message>
+    <message>
+        <source>时间 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>记录</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>保存图片</source>
+        <translation>Save picture</translation>
+    </message>
+    <message>
+        <source>记录中：%1，%2 行</source>
+        <translation>Recording: %1, %2 rows</translation>
+    </message>
+    <message>
+        <source>图片已保存：%1</source>
+        <translation>Picture saved: %1</translation>
+    </message>
+    <message>
+        <source>图片保存失败：%1</source>
+        <translation>Picture not saved: %1</translation>
+    </message>
+    <message>
+        <source>记录停止：%1</source>
+        <translation>Recording stopped: %1</translation>
+    </message>
+    <message>
+        <source>已记录：%1，%2 行</source>
+        <translation>Recorded: %1, %2 rows</translation>
+    </message>
+</context>
+<context>
+    <name>mainwindow</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>恢复出厂完成</source>
+        <translation>Factory reset done</translation>
+    </message>
+    <message>
+        <source>校准完成</source>
+        <translation>Calibration done</translation>
+    </message>
+    <message>
+        <source>通信失败，建议检查连线，重开此程序！</source>
+        <translation>No connection to the meter. Check the cabling and restart this program!</translation>
+    </message>
+</context>
+<context>
+    <name>mainwindowClass</name>
+    <message>
+        <source> 上位机程序</source>
+        <translation>Opacity meter host</translation>
+    </message>
+    <message>
+        <source>透射式烟度计</source>
+        <translation>Smoke Opacity Meter</translation>
+    </message>
+    <message>
+        <source>正在连接</source>
+        <translation>Connecting</translation>
+    </message>
+    <message>
+        <source>数据显示</source>
+        <translation>Readings</translation>
+    </message>
+    <message>
+        <source>校准</source>
+        <translation>Calibrate</translation>
+    </message>
+    <message>
+        <source>清除最大值</source>
+        <translation>Clear maxima</translation>
+    </message>
+    <message>
+        <source>恢复出厂</source>
+        <translation>Factory reset</translation>
+    </message>
+    <message>
+        <source>K(m-1)</source>
+        <translation>K(m-1)</translation>
+    </message>
+    <message>
+        <source> 能量值</source>
+        <translation>Energy</translation>
+    </message>
+    <message>
+        <source>Ns(%)</source>
+        <translation>Ns(%)</translation>
+    </message>
+    <message>
+        <source>瞬时值</source>
+        <translation>Current</translation>
+    </message>
+    <message>
+        <source>N(%)</source>
+        <translation>N(%)</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>气室温度(℃)</source>
+        <translation>Chamber temp. (°C)</translation>
+    </message>
+    <message>
+        <source>烟气温度(℃)</source>
+        <translation>Smoke temp. (°C)</translation>
+    </message>
+    <message>
+        <source>响应时间测试</source>
+        <translation>Response time</translation>
+    </message>
+    <message>
+        <source>测量上升时间</source>
+        <translation>Measure rise</translation>
+    </message>
+    <message>
+        <source>测量下降时间</source>
+        <translation>Measure fall</translation>
+    </message>
+    <message>
+        <source> 清除结果</source>
+        <translation>Clear results</translation>
+    </message>
+    <message>
+        <source>Ns（%）</source>
+        <translation>Ns (%)</translation>
+    </message>
+    <message>
+        <source>上升时间测量结果</source>
+        <translation>Rise time</translation>
+    </message>
+    <message>
+        <source> 下降时间测量结果</source>
+        <translation>Fall time</translation>
+    </message>
+    <message>
+        <source>正在校准</source>
+        <translation>Calibrating</translation>
+    </message>
+    <message>
+        <source>实时曲线</source>
+        <translation>Live curve</translation>
+    </message>
+    <message>
+        <source>正在测试</source>
+        <translation>Testing</translation>
+    </message>
+    <message>
+        <source>已连接 %1</source>
+        <translation>Connected %1</translation>
+    </message>
+    <message>
+        <source>正在查找仪表</source>
+        <translation>Looking for the meter</translation>
+    </message>
+    <message>
+        <source>连接中断，正在重连</source>
+        <translation>Link lost, reconnecting</translation>
+    </message>
+</context>
+<context>
+    <name>settings</name>
+    <message>
+        <source>password file %1 does not exist</source>
+        <translation>password file %1 does not exist</translation>
+    </message>
+    <message>
+        <source>password file %1 may be read by others than its owner (chmod 600 it)</source>
+        <translation>password file %1 may be read by others than its owner (chmod 600 it)</translation>
+    </message>
+    <message>
+        <source>cannot read password file %1: %2</source>
+        <translation>cannot read password file %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>station</name>
+    <message>
+        <source>lane database %1 does not exist</source>
+        <translation>lane database %1 does not exist</translation>
+    </message>
+    <message>
+        <source>SslMode: unknown value &apos;%1&apos; (one of %2)</source>
+        <translation>SslMode: unknown value &apos;%1&apos; (one of %2)</translation>
+    </message>
+    <message>
+        <source>no station server is set ([Database] ServerHost)</source>
+        <translation>no station server is set ([Database] ServerHost)</translation>
+    </message>
+    <message>
+        <source>record without an id</source>
+        <translation>record without an id</translation>
+    </message>
+    <message>
+        <source>record is not a JSON object: %1</source>
+        <translation>record is not a JSON object: %1</translation>
+    </message>
+</context>
+<context>
+    <name>station::Forwarder</name>
+    <message>
+        <source>记录已同步</source>
+        <translation>Records in sync</translation>
+    </message>
+    <message>
+        <source>待上传 %1 条</source>
+        <translation>%1 to upload</translation>
+    </message>
+    <message>
+        <source>数据库连接失败：</source>
+        <translation>Database connection failed: </translation>
+    </message>
+</context>
+</TS>
