@@ -9,6 +9,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     TextFit::mapFormFamily(QFontDatabase().families());
     mainwindow window;
+    window.startApi();
     window.show();
     return app.exec();
 }

@@ -5,9 +5,13 @@
 #include <QSharedMemory>
 #include <QTimer>
 
+#include "api/apibridge.h"
+#include "api/apiserver.h"
 #include "app/freeaccelpage.h"
 #include "app/textfit.h"
 #include "app/trendpage.h"
+#include "config/apisettings.h"
+#include "config/recordsettings.h"
 #include "lane/lanesession.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
@@ -71,6 +75,14 @@ void mainwindow::addPages()
     ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));
     auto *freeAccelPage = new FreeAccelPage(session, this);
     ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
+}
+
+void mainwindow::startApi()
+{
+    apiBridge = new ApiBridge(session, settings::databaseFile(), this);
+    apiBridge->setClearMaxima([this] { on_clearButton_clicked(); });
+    connect(apiBridge->server(), &ApiServer::statusChanged, ui.label_link, &QLabel::setToolTip);
+    apiBridge->start(settings::storedApiSettings());
 }
 
 void mainwindow::showEvent(QShowEvent *event)
