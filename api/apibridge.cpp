@@ -195,15 +195,15 @@ bool ApiBridge::openStore(QString *error)
 bool ApiBridge::record(const QString &id, QJsonObject *record, QString *error)
 {
     TestRecord found;
-    if (openStore(error) && store->find(id, &found)) {
-        *record = found.toJson();
-        return true;
+    if (!openStore(error) || !store->find(id, &found)) {
+        if (error->isEmpty())
+            *error = store && store->fault() != RecordStore::Fault::None
+                         ? QStringLiteral("records database: %1").arg(store->errorString())
+                         : QStringLiteral("no record %1").arg(id);
+        return false;
     }
-    if (error->isEmpty() && store && store->fault() != RecordStore::Fault::None)
-        *error = QStringLiteral("records database: %1").arg(store->errorString());
-    if (error->isEmpty())
-        *error = QStringLiteral("no record %1").arg(id);
-    return false;
+    *record = found.toJson();
+    return true;
 }
 
 bool ApiBridge::listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error)

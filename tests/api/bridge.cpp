@@ -64,8 +64,9 @@ class tst_ApiBridge : public QObject
     Q_OBJECT
 
 private slots:
-    // The hello tells the link as the session last heard it; readings, the
-    // link and the meter's events follow as they happen.
+    // The hello tells the link as the session last heard it; readings, with
+    // null where the form shows nothing, the link and the meter's events
+    // follow as they happen.
     void helloAndEvents()
     {
         Lane lane;
@@ -76,7 +77,7 @@ private slots:
                  (QJsonObject{{QStringLiteral("state"), QStringLiteral("connected")}, {QStringLiteral("address"), QStringLiteral("127.0.0.1")}}));
         QCOMPARE(field(hello.value(QStringLiteral("series")).toObject(), "state"), QStringLiteral("idle"));
 
-        lane.session.takeFrame(measurementReply(1234, 5, 30, 25, 31, 2048));
+        lane.session.takeFrame(measurementReply(1234, 5, 30, 25, 31, 4097));
         lane.clock.ms = 1500;
         lane.session.takeFrame(measurementReply(1234, 5, -1, 25, 31, 2048));
         emit lane.session.linkChanged(LinkKeeper::State::Retrying, QStringLiteral("127.0.0.1"));
@@ -88,7 +89,8 @@ private slots:
         QCOMPARE(field(readings.at(0), "time"), QStringLiteral("2026-05-01T08:30:00.000"));
         QCOMPARE(readings.at(0).value(QStringLiteral("N")), QJsonValue(12.34));
         QCOMPARE(readings.at(0).value(QStringLiteral("K")), QJsonValue(0.3));
-        QCOMPARE(readings.at(0).value(QStringLiteral("energy")), QJsonValue(2048));
+        QCOMPARE(readings.at(0).value(QStringLiteral("smoke_C")), QJsonValue(31));
+        QVERIFY(readings.at(0).value(QStringLiteral("energy")).isNull());  // above what the meter can measure
         QCOMPARE(field(readings.at(1), "time"), QStringLiteral("2026-05-01T08:30:01.500"));
         QVERIFY(readings.at(1).value(QStringLiteral("K")).isNull() && readings.at(1).value(QStringLiteral("smoke_C")).isNull());
         QCOMPARE(field(peer.ofType("link").value(0), "state"), QStringLiteral("retrying"));
