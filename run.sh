@@ -57,7 +57,10 @@ if [ "$mode" = meter ]; then
 fi
 
 copy_images "$workdir"
-printf '[Server]\nIP=127.0.0.1\n' > "$workdir/set.ini"
+# The API on its usual port; the program makes the token at its first start,
+# and the demo keeps it from then on, so a client set up once goes on working.
+token=$(sed -n 's/^Token=//p' "$workdir/set.ini" 2>/dev/null | head -n 1 || true)
+printf '[Server]\nIP=127.0.0.1\n\n[Api]\nEnabled=true\nListen=127.0.0.1:8900\nToken=%s\n' "$token" > "$workdir/set.ini"
 
 simlog="$workdir/simulator.log"
 "$build/bin/opacimeter-sim" --listen 127.0.0.1 --scenario smoke --quiet > "$simlog" 2>&1 &
@@ -77,6 +80,8 @@ proglog="$workdir/program.log"
 echo "Meter simulator: $(head -n 1 "$simlog") (log: $simlog)"
 echo "Program log: $proglog (follow it with: tail -f $proglog)"
 echo "Companion tool: $build/bin/opacimeter-shm read   (or: opacimeter-shm log --count 10)"
+echo "WebSocket API: ws://127.0.0.1:8900/ (token: [Api] Token in $workdir/set.ini once the program runs)"
+echo "  example client: $root/docs/api-client.py 京A12345 --settings $workdir/set.ini"
 echo "To stop: close the program's window, or press Ctrl+C here; the simulator stops with it."
 
 cd "$workdir"

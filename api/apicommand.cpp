@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "api/vehiclefields.h"
+#include "records/vehicle.h"
 
 namespace api {
 
@@ -170,23 +170,50 @@ bool parseRegistration(Fields &f, QDate *date)
     return true;
 }
 
+// The vehicle panel's rules, so that a test started from outside holds
+// what the panel would have taken.
+bool takePlate(const QString &text, QString *plate, QString *error)
+{
+    *plate = VehicleRules::normalisedPlate(text);
+    if (plate->size() > VehicleRules::MaxPlateLength)
+        *error = QStringLiteral("plate: at most %1 characters").arg(VehicleRules::MaxPlateLength);
+    else if (!VehicleRules::isValidPlate(*plate))
+        *error = QStringLiteral("plate: only letters A-Z, digits and Chinese characters");
+    return error->isEmpty();
+}
+
+void takeVin(Fields &f, Command *c)
+{
+    QString text;
+    if (!f.string(QStringLiteral("vin"), &text, false))
+        return;
+    c->vehicle.vin = VehicleRules::normalisedVin(text);
+    switch (VehicleRules::checkVin(c->vehicle.vin)) {
+    case VehicleRules::VinCheck::Invalid:
+        f.fail(QStringLiteral("vehicle.vin: %1 characters of 0-9 and A-Z without I, O and Q")
+                   .arg(VehicleRules::VinLength));
+        break;
+    case VehicleRules::VinCheck::WrongCheckDigit:
+        c->warnings.append(QStringLiteral("vehicle.vin: the check digit is '%1', where '%2' was expected")
+                               .arg(c->vehicle.vin.at(8)).arg(VehicleRules::vinCheckCharacter(c->vehicle.vin)));
+        break;
+    case VehicleRules::VinCheck::Empty:
+    case VehicleRules::VinCheck::Valid:
+        break;
+    }
+}
+
 void parseVehicle(const QJsonObject &object, Command *c, Fields &outer)
 {
     Fields f(object, QStringLiteral("vehicle."));
     f.onlyKnown({"plate", "vin", "category", "intake", "firstRegistration", "odometerKm", "plateValueK"});
     Vehicle &v = c->vehicle;
-    QString plate, vin, category, error, warning;
-    if (f.string(QStringLiteral("plate"), &plate, true) && !vehiclefields::normalisePlate(plate, &v.plate, &error))
+    QString plate, category, error;
+    if (f.string(QStringLiteral("plate"), &plate, true) && !takePlate(plate, &v.plate, &error))
         f.fail(QStringLiteral("vehicle.") + error);
-    if (f.string(QStringLiteral("vin"), &vin, false) && !vehiclefields::normaliseVin(vin, &v.vin, &error, &warning))
-        f.fail(QStringLiteral("vehicle.") + error);
-    if (!warning.isEmpty())
-        c->warnings.append(QStringLiteral("vehicle.") + warning);
-    static const QStringList categories = {QStringLiteral("M1"), QStringLiteral("M2"), QStringLiteral("M3"),
-                                           QStringLiteral("N1"), QStringLiteral("N2"), QStringLiteral("N3"),
-                                           QStringLiteral("other")};
-    if (f.string(QStringLiteral("category"), &category, true) && !categories.contains(category))
-        f.fail(QStringLiteral("vehicle.category: one of M1, M2, M3, N1, N2, N3, other"));
+    takeVin(f, c);
+    if (f.string(QStringLiteral("category"), &category, true) && !::Vehicle::categories().contains(category))
+        f.fail(QStringLiteral("vehicle.category: one of %1").arg(::Vehicle::categories().join(QLatin1String(", "))));
     v.category = category;
     const QJsonValue intake = object.value(QStringLiteral("intake"));
     if (!intake.isUndefined() && !intake.isNull() && intake != QLatin1String("natural") && intake != QLatin1String("turbo"))
@@ -219,16 +246,18 @@ void parseStartTest(Fields &f, Command *c)
     f.string(QStringLiteral("method"), &c->method, false, MethodMaxLength);
 }
 
-bool parseTime(Fields &f, const char *key, QDateTime *out)
+// A date alone is its day's first moment, or for 'until' its last, so that
+// a day given as both bounds holds the whole day.
+bool parseTime(Fields &f, const char *key, QDateTime *out, bool endOfDay)
 {
     QString text;
     if (!f.string(QLatin1String(key), &text, false, 40))
         return !f.failed();
-    *out = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!out->isValid()) {
-        const QDate day = QDate::fromString(text, Qt::ISODate);
-        *out = day.isValid() && text.size() == 10 ? QDateTime(day, QTime(0, 0)) : QDateTime();
-    }
+    const QDate day = text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
+    if (day.isValid())
+        *out = QDateTime(day, endOfDay ? QTime(23, 59, 59, 999) : QTime(0, 0));
+    else
+        *out = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!out->isValid())
         f.fail(QStringLiteral("%1: an ISO 8601 date or date and time").arg(QLatin1String(key)));
     return out->isValid();
@@ -238,10 +267,10 @@ void parseListRecords(Fields &f, Command *c)
 {
     f.onlyKnown({"cmd", "id", "plate", "since", "until", "limit"});
     QString plate, error;
-    if (f.string(QStringLiteral("plate"), &plate, false) && !vehiclefields::normalisePlate(plate, &c->filter.plate, &error))
+    if (f.string(QStringLiteral("plate"), &plate, false) && !takePlate(plate, &c->filter.plate, &error))
         f.fail(error);
-    parseTime(f, "since", &c->filter.since);
-    parseTime(f, "until", &c->filter.until);
+    parseTime(f, "since", &c->filter.since, false);
+    parseTime(f, "until", &c->filter.until, true);
     std::optional<double> limit;
     if (f.present(QStringLiteral("limit")) && f.json().value(QStringLiteral("limit")).isNull())
         f.fail(QStringLiteral("limit: must be a number"));

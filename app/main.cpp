@@ -12,6 +12,7 @@ int main(int argc, char *argv[])
     TextFit::useFormFamily(QFontDatabase().families());
     Language::switchTo(settings::storedLanguage());
     mainwindow window;
+    window.startApi();
     window.show();
     return app.exec();
 }

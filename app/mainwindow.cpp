@@ -7,10 +7,14 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include "api/apibridge.h"
+#include "api/apiserver.h"
 #include "app/freeaccelpage.h"
 #include "app/lazytab.h"
 #include "app/textfit.h"
 #include "app/trendpage.h"
+#include "config/apisettings.h"
+#include "config/recordsettings.h"
 #include "lane/lanesession.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
@@ -125,6 +129,14 @@ void mainwindow::retranslate()
     showLinkText();
     showResponseCaptions();
     TextFit::growToFit(this);
+}
+
+void mainwindow::startApi()
+{
+    apiBridge = new ApiBridge(session, settings::databaseFile(), this);
+    apiBridge->setClearMaxima([this] { on_clearButton_clicked(); });
+    connect(apiBridge->server(), &ApiServer::statusChanged, ui.label_link, &QLabel::setToolTip);
+    apiBridge->start(settings::storedApiSettings());
 }
 
 void mainwindow::showEvent(QShowEvent *event)

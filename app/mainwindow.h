@@ -9,6 +9,7 @@
 #include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
 
+class ApiBridge;
 class CompanionExchange;
 class QLabel;
 class LaneSession;
@@ -42,6 +43,9 @@ public:
     void startFind();
     // Publishes one record in the data segment for the companion process.
     void writemem(QByteArray record);
+    // The WebSocket API as [Api] in set.ini says; its status, a failure
+    // too, shows as the link label's tooltip and in the log.
+    void startApi();
 
     static constexpr int DiscoveryDelayMs = 100;
     static constexpr int NoticeDelayMs = 20000;
@@ -128,6 +132,7 @@ private:
 
     station::StationLink *stationLink = nullptr;
     QLabel *recordsLabel = nullptr;  // none without a station server
+    ApiBridge *apiBridge = nullptr;
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only
 };

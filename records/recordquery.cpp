@@ -76,6 +76,14 @@ QString whereClause(const RecordFilter &filter, QVariantList *values)
         conditions << QStringLiteral("started < ?");
         *values << dayStart(filter.until.addDays(1));
     }
+    if (filter.sinceTime.isValid()) {
+        conditions << QStringLiteral("started >= ?");
+        *values << RecordTime::text(filter.sinceTime);
+    }
+    if (filter.untilTime.isValid()) {
+        conditions << QStringLiteral("started <= ?");
+        *values << RecordTime::text(filter.untilTime);
+    }
     if (filter.verdict == QLatin1String("none")) {
         conditions << QStringLiteral("verdict IS NULL");
     } else if (!filter.verdict.isEmpty()) {

@@ -24,6 +24,8 @@ struct RecordFilter {
     QString text;        // in the plate or the VIN
     QDate since;         // local days, both included; invalid: open
     QDate until;
+    QDateTime sinceTime; // moments, both included; invalid: open
+    QDateTime untilTime;
     QString verdict;     // "pass", "fail", "none" (no verdict), empty: any
     Sort sort = Sort::Started;
     bool descending = true;

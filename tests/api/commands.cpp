@@ -1,11 +1,10 @@
 #include <QtTest>
 
 #include "api/apicommand.h"
-#include "api/vehiclefields.h"
 #include "support/testrunner.h"
 
-// The command parser and the vehicle fields: what is taken, and the error a
-// client gets for what is not.
+// The command parser: what is taken, and the error a client gets for what is
+// not. The vehicle rules themselves are the records' (tst_records).
 class tst_ApiCommands : public QObject
 {
     Q_OBJECT
@@ -91,26 +90,11 @@ private slots:
         QVERIFY(p.ok);
         QCOMPARE(p.command.filter.plate, QStringLiteral("A1"));
         QCOMPARE(p.command.filter.since, QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
+        QCOMPARE(p.command.filter.until, QDateTime());
         QCOMPARE(p.command.filter.limit, 500);
-    }
-
-    void vinCheckDigit_data()
-    {
-        QTest::addColumn<QString>("vin");
-        QTest::addColumn<QString>("digit");
-        QTest::newRow("X") << "1M8GDM9AXKP042788" << "X";
-        QTest::newRow("all ones") << "11111111111111111" << "1";
-        QTest::newRow("letters valued") << "JHMCM56557C404453" << "5";
-        QTest::newRow("Q is no VIN letter") << "1M8GDM9AXKP04278Q" << "";
-        QTest::newRow("16 long") << "1M8GDM9AXKP04278" << "";
-    }
-
-    void vinCheckDigit()
-    {
-        QFETCH(QString, vin);
-        QFETCH(QString, digit);
-        const QChar c = vehiclefields::vinCheckDigit(vin);
-        QCOMPARE(c.isNull() ? QString() : QString(c), digit);
+        // A day as the upper bound holds the whole day.
+        p = api::parseCommand(R"({"cmd":"listRecords","id":4,"until":"2026-12-07"})");
+        QCOMPARE(p.command.filter.until, QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59, 999)));
     }
 };
 

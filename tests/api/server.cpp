@@ -33,30 +33,15 @@ bool isHello(const QJsonObject &m) { return m.value(QStringLiteral("type")) == Q
 
 } // namespace
 
-// The server with real WebSocket clients on 127.0.0.1: the hello and the
-// readings, the token rules, bad input of every kind, and a client that
-// stops reading.
+// The server with real WebSocket clients on 127.0.0.1: the readings, the
+// token rules, bad input of every kind, and a client that stops reading.
+// The hello and startTest against the lane are tst_ApiBridge's.
 class tst_ApiServer : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // --- hello and readings
-
-    void hello()
-    {
-        LaneStandIn lane;
-        lane.now.series = {true, QStringLiteral("R24"), 2};
-        ApiServer server(&lane);
-        QVERIFY(server.start(apirig::onLoopback()));
-        Peer peer(server);
-        const QJsonObject hello = peer.waitFor(isHello);
-        QCOMPARE(hello.value(QStringLiteral("api")).toInt(), 1);
-        QCOMPARE(hello.value(QStringLiteral("link")).toObject().value(QStringLiteral("state")).toString(), QStringLiteral("connected"));
-        QCOMPARE(hello.value(QStringLiteral("series")).toObject(),
-                 (QJsonObject{{QStringLiteral("state"), QStringLiteral("running")}, {QStringLiteral("method"), QStringLiteral("R24")},
-                              {QStringLiteral("snaps"), 2}}));
-    }
+    // --- readings
 
     void readingRate_data()
     {
@@ -192,37 +177,6 @@ private slots:
         QVERIFY(idle.waitClosed());
         QCOMPARE(idle.ws.closeReason(), QStringLiteral("no auth within 1 s"));
         QCOMPARE(authorised.ws.state(), QAbstractSocket::ConnectedState);
-    }
-
-    void startTestRefused_data()
-    {
-        QTest::addColumn<QString>("link");
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<QString>("refusal");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("meter not connected") << "retrying" << false << "" << "the meter is not connected";
-        QTest::newRow("a series running") << "connected" << true << "" << "a series is running";
-        QTest::newRow("the session refuses") << "connected" << false << "no method 'R99'" << "no method 'R99'";
-    }
-
-    void startTestRefused()
-    {
-        QFETCH(QString, link);
-        QFETCH(bool, running);
-        QFETCH(QString, refusal);
-        QFETCH(QString, error);
-        LaneStandIn lane;
-        lane.now.link.state = link;
-        lane.now.series.running = running;
-        lane.refusal = refusal;
-        ApiServer server(&lane);
-        QVERIFY(server.start(apirig::onLoopback()));
-        Peer peer(server);
-        const QJsonObject answer = peer.ask(fromText(
-            R"({"cmd":"startTest","token":"TOKEN","operator":"Li","vehicle":{"plate":"A1","category":"N1"}})"));
-        QCOMPARE(answer.value(QStringLiteral("ok")), QJsonValue(false));
-        QVERIFY2(answer.value(QStringLiteral("error")).toString().contains(error), qPrintable(answer.value(QStringLiteral("error")).toString()));
-        QVERIFY(lane.started.isEmpty());
     }
 
     // --- bad input

@@ -4,7 +4,7 @@
 
 #include "api/apicommand.h"
 #include "api/apimessages.h"
-#include "api/vehiclefields.h"
+#include "records/vehicle.h"
 
 // Any bytes, as a client's text frame: the parser takes them or says why,
 // and what it takes lies within the limits the server relies on.
@@ -30,10 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         abort();
     if (c.kind == api::CommandKind::StartTest) {
         const api::Vehicle &v = c.vehicle;
-        QString same, error, warning;
-        if (v.plate.size() > vehiclefields::PlateMaxLength || c.operatorName.isEmpty()
-            || !vehiclefields::normalisePlate(v.plate, &same, &error) || same != v.plate
-            || (!v.vin.isEmpty() && vehiclefields::vinCheckDigit(v.vin).isNull()))
+        if (c.operatorName.isEmpty() || !VehicleRules::isValidPlate(v.plate)
+            || VehicleRules::normalisedPlate(v.plate) != v.plate
+            || VehicleRules::checkVin(v.vin) == VehicleRules::VinCheck::Invalid)
             abort();
     }
     return 0;

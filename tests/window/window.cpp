@@ -1,5 +1,8 @@
 #include <QtTest>
 
+#include <QTcpServer>
+
+#include "config/apisettings.h"
 #include "net/socketclient.h"
 #include "support/discoveryhelpers.h"
 #include "support/meterrig.h"
@@ -14,7 +17,7 @@ using testsupport::measurementReply;
 // replies, what the form shows of each reply, the exchange with a companion
 // in a second process (the shmpeer stand-in), and discovery as the window
 // runs it after a show (its own address being 127.0.0.7) with the notice
-// when it found no server.
+// when it found no server, and the API's start as the program makes it.
 class tst_Window : public QObject
 {
     Q_OBJECT
@@ -32,6 +35,7 @@ private slots:
     void discovery_data();
     void discovery();
     void closedMidSweep();
+    void apiPortTaken();
 
 private:
     static QByteArray nsReply(float ns) { return measurementReply(0, qint16(qRound(ns * 100)), 0, 0, 0, 0); }
@@ -261,6 +265,25 @@ void tst_Window::closedMidSweep()
     const bool stopped = QThreadPool::globalInstance()->waitForDone(2000);
     SocketClient::overrideProbeWait(0);
     QVERIFY2(stopped, "the sweep went on after the window closed");
+}
+
+// A taken API port costs the API only: the window runs on and says why in
+// the link label's tooltip.
+void tst_Window::apiPortTaken()
+{
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::LocalHost));
+    QSettings settings(QStringLiteral("set.ini"), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Api/Listen"), QStringLiteral("127.0.0.1:%1").arg(holder.serverPort()));
+    settings.sync();
+    meterrig::MeterStandIn meter;
+    mainwindow w;
+    w.startApi();
+    const QString tip = MainWindowTestAccess(w).ui().label_link->toolTip();
+    QVERIFY2(tip.contains(QStringLiteral("cannot listen on port %1").arg(holder.serverPort())), qPrintable(tip));
+    QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
+    QCOMPARE(QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).value(QStringLiteral("Api/Token")).toString().size(),
+             settings::ApiTokenLength);
 }
 
 OPA_TEST_CLASS(tst_Window)

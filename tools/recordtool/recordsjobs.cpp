@@ -12,14 +12,6 @@
 
 namespace {
 
-const QStringList ListFields = {
-    QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("ended"),
-    QStringLiteral("station"), QStringLiteral("lane"), QStringLiteral("operator"),
-    QStringLiteral("plate"), QStringLiteral("vin"), QStringLiteral("method"),
-    QStringLiteral("peaks_K"), QStringLiteral("mean_K"), QStringLiteral("valid"),
-    QStringLiteral("limit_K"), QStringLiteral("limit_source"), QStringLiteral("verdict"),
-    QStringLiteral("outcome")};
-
 int fail(const QString &line)
 {
     console::err(QStringLiteral("opacimeter-records: ") + line);
@@ -56,14 +48,6 @@ bool openStore(RecordStore &store, const QString &path)
     else if (version == 0)
         fail(QStringLiteral("%1: not a records database").arg(path));
     return version > 0;
-}
-
-QJsonObject listObject(const QJsonObject &record)
-{
-    QJsonObject out;
-    for (const QString &field : ListFields)
-        out.insert(field, record.value(field));
-    return out;
 }
 
 QString csvField(const QJsonValue &value)
@@ -187,7 +171,7 @@ int list(Source &source, const RecordsArguments &a)
     }
     QJsonArray out;
     for (const RecordSummary &r : rows)
-        out.append(listObject(QJsonDocument::fromJson(r.json.toUtf8()).object()));
+        out.append(TestRecord::summaryOf(QJsonDocument::fromJson(r.json.toUtf8()).object()));
     console::out(QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Indented)).trimmed());
     return 0;
 }
@@ -249,11 +233,11 @@ int exportCsv(Source &source, const RecordsArguments &a)
         return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, file.errorString()));
     QTextStream out(&file);
     out.setCodec("UTF-8");
-    out << ListFields.join(QLatin1Char(',')) << '\n';
+    out << TestRecord::summaryFields().join(QLatin1Char(',')) << '\n';
     for (const RecordSummary &r : rows) {
         const QJsonObject json = QJsonDocument::fromJson(r.json.toUtf8()).object();
         QStringList fields;
-        for (const QString &field : ListFields)
+        for (const QString &field : TestRecord::summaryFields())
             fields << csvField(json.value(field));
         out << fields.join(QLatin1Char(',')) << '\n';
     }

@@ -1,0 +1,226 @@
+#include "api/apibridge.h"
+
+#include <QJsonDocument>
+
+#include "api/apiconvert.h"
+#include "api/apiserver.h"
+#include "config/settings.h"
+#include "lane/lanesession.h"
+#include "records/limits.h"
+#include "records/recordstore.h"
+
+#ifndef OPA_VERSION
+#error "OPA_VERSION names the program's version"
+#endif
+
+namespace {
+
+const QString NotConnected = QStringLiteral("refused: the meter is not connected");
+const QString SeriesRunning = QStringLiteral("refused: a series is running");
+
+} // namespace
+
+ApiBridge::ApiBridge(LaneSession *session, const QString &databaseFile, QObject *parent)
+    : QObject(parent), session(session), apiServer(new ApiServer(this, this)), databaseFile(databaseFile)
+{
+    followSession();
+}
+
+ApiBridge::~ApiBridge() = default;
+
+bool ApiBridge::start(const settings::ApiSettings &config)
+{
+    return apiServer->start(config);
+}
+
+void ApiBridge::followSession()
+{
+    connect(session, &LaneSession::readingTaken, this, [this](const LaneReading &r) {
+        apiServer->publishReading(api::readingFrom(r));
+    });
+    connect(session, &LaneSession::linkChanged, this, &ApiBridge::takeLink);
+    connect(session, &LaneSession::seriesStarted, this, [this](const FreeAccelMethod &m) {
+        apiServer->publishSeriesStarted(api::methodFrom(m));
+    });
+    // A snap is announced once it has settled, on the reply that settled it.
+    connect(session, &LaneSession::snapFound, this, [this](const Snap &snap, int index) {
+        apiServer->publishSnap({index, session->timeAt(snap.startMs), snap.peakK, snap.peakN,
+                          session->lastReading().monotonicMs - snap.startMs});
+    });
+    connect(session, &LaneSession::seriesFinished, this, [this](const SeriesOutcome &o) {
+        apiServer->publishSeriesFinished(outcomeFrom(o));
+    });
+    connect(session, &LaneSession::seriesAbandoned, this, [this](const SeriesOutcome &o) {
+        apiServer->publishSeriesAbandoned(outcomeFrom(o));
+    });
+    connect(session, &LaneSession::calibrated, this, [this](const QDateTime &time) {
+        apiServer->publishMeter(api::MeterEvent::Calibrated, time);
+    });
+    connect(session, &LaneSession::factoryResetDone, this, [this](const QDateTime &time) {
+        apiServer->publishMeter(api::MeterEvent::FactoryReset, time);
+    });
+}
+
+void ApiBridge::takeLink(LinkKeeper::State state, const QString &address)
+{
+    link = {api::linkStateName(state), address};
+    connected = state == LinkKeeper::State::Connected;
+    apiServer->publishLink(link);
+}
+
+void ApiBridge::recordKept(const QString &id, bool stored)
+{
+    apiServer->publishRecord(id, stored);
+}
+
+api::State ApiBridge::state() const
+{
+    api::State s;
+    s.version = QStringLiteral(OPA_VERSION);
+    s.link = link;
+    if (session->testRunning())
+        s.series = {true, session->series().method().name, int(session->series().snaps().size())};
+    return s;
+}
+
+bool ApiBridge::startTest(const api::Vehicle &vehicle, const QString &operatorName, const QString &method,
+                          QString *error)
+{
+    FreeAccelMethod rules;
+    if (!connected)
+        *error = NotConnected;
+    else if (session->testRunning())
+        *error = SeriesRunning;
+    else if (methodNamed(method, &rules, error) && !startTestFor(vehicleFrom(vehicle), operatorName, rules))
+        *error = SeriesRunning;
+    return error->isEmpty();
+}
+
+bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method)
+{
+    if (!session->startTest(method))
+        return false;
+    apiVehicle = vehicle;
+    apiOperator = operatorName;
+    return true;
+}
+
+// The method in use is the one the free-acceleration page stored last; a
+// preset named otherwise comes with its own rules and no limit.
+bool ApiBridge::methodNamed(const QString &name, FreeAccelMethod *method, QString *error) const
+{
+    const FreeAccelMethod inUse = settings::storedFreeAccelMethod();
+    if (name.isEmpty() || name == inUse.name) {
+        *method = inUse;
+        return true;
+    }
+    QStringList names{inUse.name};
+    for (const FreeAccelMethod &preset : FreeAccelMethod::presets()) {
+        if (preset.name == name) {
+            *method = preset;
+            return true;
+        }
+        if (!names.contains(preset.name))
+            names << preset.name;
+    }
+    *error = QStringLiteral("no method '%1': one of %2").arg(name, names.join(QLatin1String(", ")));
+    return false;
+}
+
+bool ApiBridge::stopTest(QString *error)
+{
+    if (session->stopTest())
+        return true;
+    *error = QStringLiteral("no series is running");
+    return false;
+}
+
+bool ApiBridge::clearMaxima(QString *error)
+{
+    if (!clearHook) {
+        *error = QStringLiteral("this program has no maxima to clear");
+        return false;
+    }
+    clearHook();
+    return true;
+}
+
+Vehicle ApiBridge::vehicleFrom(const api::Vehicle &v)
+{
+    Vehicle out;
+    out.plate = v.plate;
+    out.vin = v.vin;
+    out.category = v.category;
+    out.intake = Vehicle::intakeFromKey(v.intake);
+    out.firstRegistration = v.firstRegistration;
+    out.odometerKm = v.odometerKm;
+    out.plateValueK = v.plateValueK;
+    return out;
+}
+
+api::SeriesOutcome ApiBridge::outcomeFrom(const SeriesOutcome &o)
+{
+    api::SeriesOutcome out;
+    out.snaps = o.snaps.size();
+    for (int i : o.countedIndexes)
+        out.peaksK << o.snaps.at(i).peakK;
+    out.valid = o.valid();
+    if (o.hasResult)
+        out.meanK = o.result;
+    // The session's only limit is the one set by hand on the method.
+    if (o.method.hasLimit) {
+        out.limitK = o.method.limitK;
+        out.limitSource = LimitChoice::sourceKey(LimitSource::Manual);
+        if (o.hasResult)
+            out.verdict = verdictKey(o.result, o.method.limitK);
+    }
+    return out;
+}
+
+// A database that is not there yet holds no records; one that cannot be
+// read is an error the client is told.
+bool ApiBridge::openStore(QString *error)
+{
+    if (store && store->isOpen())
+        return true;
+    store = std::make_unique<RecordStore>();
+    if (store->open(databaseFile, RecordStore::Mode::ReadOnly))
+        return true;
+    if (store->fault() != RecordStore::Fault::Missing)
+        *error = QStringLiteral("records database %1: %2").arg(databaseFile, store->errorString());
+    store.reset();
+    return false;
+}
+
+bool ApiBridge::record(const QString &id, QJsonObject *record, QString *error)
+{
+    TestRecord found;
+    if (!openStore(error) || !store->find(id, &found)) {
+        if (error->isEmpty())
+            *error = store && store->fault() != RecordStore::Fault::None
+                         ? QStringLiteral("records database: %1").arg(store->errorString())
+                         : QStringLiteral("no record %1").arg(id);
+        return false;
+    }
+    *record = found.toJson();
+    return true;
+}
+
+bool ApiBridge::listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error)
+{
+    if (!openStore(error))
+        return error->isEmpty();
+    RecordFilter f;
+    f.plate = filter.plate;
+    f.sinceTime = filter.since;
+    f.untilTime = filter.until;
+    f.limit = filter.limit;
+    const QVector<RecordSummary> rows = store->query(f, true);
+    if (store->fault() != RecordStore::Fault::None) {
+        *error = QStringLiteral("records database: %1").arg(store->errorString());
+        return false;
+    }
+    for (const RecordSummary &row : rows)
+        records->append(TestRecord::summaryOf(QJsonDocument::fromJson(row.json.toUtf8()).object()));
+    return true;
+}

@@ -1,0 +1,84 @@
+#ifndef API_APIBRIDGE_H
+#define API_APIBRIDGE_H
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+#include "api/apibackend.h"
+#include "config/apisettings.h"
+#include "lane/seriesoutcome.h"
+#include "meter/freeaccelseries.h"
+#include "net/linkkeeper.h"
+#include "records/vehicle.h"
+
+class ApiServer;
+class LaneSession;
+class RecordStore;
+struct LaneReading;
+
+// The lane behind the API: answers the server's questions and commands from
+// the session, the records database (read only) and the window's maxima, and
+// hands the session's events to the server in the API's terms.
+class ApiBridge : public QObject, public ApiBackend
+{
+    Q_OBJECT
+
+public:
+    // 'databaseFile' is read only when a client asks for records; it may not
+    // exist yet.
+    ApiBridge(LaneSession *session, const QString &databaseFile, QObject *parent = nullptr);
+    ~ApiBridge() override;
+
+    // The maxima live on the form; without this hook clearMaxima is refused.
+    void setClearMaxima(std::function<void()> clear) { clearHook = std::move(clear); }
+
+    ApiServer *server() const { return apiServer; }
+    // See ApiServer::start: false, with the server's status saying why.
+    bool start(const settings::ApiSettings &config);
+
+    // The one way the API starts a series. The vehicle and the operator are
+    // kept for the test's record until the session takes them itself.
+    bool startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method);
+    const Vehicle &apiTestVehicle() const { return apiVehicle; }
+    const QString &apiTestOperator() const { return apiOperator; }
+
+    // ApiBackend
+    api::State state() const override;
+    bool startTest(const api::Vehicle &vehicle, const QString &operatorName, const QString &method,
+                   QString *error) override;
+    bool stopTest(QString *error) override;
+    bool clearMaxima(QString *error) override;
+    bool record(const QString &id, QJsonObject *record, QString *error) override;
+    bool listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error) override;
+
+    // The records' vehicle for the API's one.
+    static Vehicle vehicleFrom(const api::Vehicle &vehicle);
+    // A finished or abandoned series as the API reports it.
+    static api::SeriesOutcome outcomeFrom(const SeriesOutcome &outcome);
+
+public slots:
+    // A series' record was made; 'stored' is false while it waits for the
+    // database.
+    void recordKept(const QString &id, bool stored);
+
+private:
+    void followSession();
+    void takeLink(LinkKeeper::State state, const QString &address);
+    bool openStore(QString *error);
+    bool methodNamed(const QString &name, FreeAccelMethod *method, QString *error) const;
+
+    LaneSession *session;
+    ApiServer *apiServer;
+    QString databaseFile;
+    std::unique_ptr<RecordStore> store;
+    std::function<void()> clearHook;
+    api::Link link{QStringLiteral("connecting"), QString()};
+    bool connected = false;
+    Vehicle apiVehicle;
+    QString apiOperator;
+};
+
+#endif

@@ -1,0 +1,75 @@
+#include <QtTest>
+
+#include "support/testrunner.h"
+
+#include "e2eharness.h"
+#include "lane/lanesession.h"
+
+#ifndef OPA_SOURCE_DIR
+#error "OPA_SOURCE_DIR names the source folder"
+#endif
+
+// A lane system's view: the program with its API on, as set.ini turns it on,
+// against the simulated engine, and the example client of docs/ run as the
+// station would run it. The namespace is the test's own, so the API's fixed
+// port is free.
+class tst_ApiEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exampleClientStartsTest()
+    {
+        QProcess probe;
+        probe.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import websockets")});
+        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
+            QSKIP("python3-websockets is not installed (scripts/install-deps.sh installs it)");
+
+        e2e::Session s;
+        QVERIFY(s.startSimulator({"--scenario", "free-accel", "--peaks", "1.50,1.30,1.22,1.20,1.25",
+                                  "--period", "3500", "--quiet"}));
+        QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        ini.setValue(QStringLiteral("Api/Listen"), QStringLiteral("127.0.0.1:8900"));
+        ini.sync();
+        s.window.reset(new mainwindow);
+        s.window->startApi();
+        s.window->show();
+        QVERIFY(QTest::qWaitFor([&] { return s.access().serverConnected(); }, 5000));
+        QSignalSpy finished(s.access().session(), &LaneSession::seriesFinished);
+
+        QProcess client;
+        client.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral(OPA_SOURCE_DIR "/docs/api-client.py"), QStringLiteral("京a12345"),
+                      QStringLiteral("--settings"), QDir::current().filePath(QStringLiteral("set.ini"))});
+        // The client then waits on for the record; the test has what it
+        // needs once the finished series' whole line is out.
+        QString out;
+        const QRegularExpression end(QStringLiteral("series finished: [^\n]*\n"));
+        QVERIFY2(QTest::qWaitFor([&] {
+            out += QString::fromUtf8(client.readAllStandardOutput());
+            return out.contains(end) || client.state() == QProcess::NotRunning;
+        }, 60000) && out.contains(end), qPrintable(out + client.readAllStandardError()));
+        client.kill();
+        client.waitForFinished(3000);
+
+        const QStringList lines = out.split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("connected: program 1.0, link connected, series idle"));
+        QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"))).size() >= 2,
+                 qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("test started for 京a12345\n")), qPrintable(out));
+        const QStringList started = lines.filter(QStringLiteral("series started:"));
+        QVERIFY2(started.size() == 1 && started.first().contains(QStringLiteral("\"name\": \"R24\"")), qPrintable(out));
+        QCOMPARE(lines.filter(QStringLiteral("series snap:")).size(), 5);
+        const QStringList finishedLines = lines.filter(QStringLiteral("series finished:"));
+        const QString result = finishedLines.value(0);
+        QVERIFY2(finishedLines.size() == 1 && result.contains(QStringLiteral("\"mean_K\": 1.24,"))
+                     && result.contains(QStringLiteral("\"peaks_K\": [1.3, 1.22, 1.2, 1.25],"))
+                     && result.contains(QStringLiteral("\"valid\": true")),
+                 qPrintable(out));
+        QCOMPARE(finished.size(), 1);
+    }
+};
+
+OPA_TEST_CLASS(tst_ApiEndToEnd)
+#include "api.moc"
