@@ -57,6 +57,7 @@ mainwindow::mainwindow(QWidget *parent)
     connect(session, &LaneSession::readingTaken, this, &mainwindow::showReading);
     watchLink();
     addPages();
+    addSettingsAccess();
 }
 
 mainwindow::~mainwindow()

@@ -43,6 +43,10 @@ public:
 
 signals:
     void writecmd(QByteArray ch);
+    // The settings dialog saved these; whoever switches the language and
+    // runs the API listens.
+    void languageChosen(const QString &language);
+    void apiSettingsChanged();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -62,11 +66,16 @@ private slots:
     void on_clearResButton_clicked();
     void showLinkState(LinkKeeper::State state, const QString &address);
     void showValuesStale(bool stale);
+    // The settings dialog, from its button or Ctrl+, (settingsslots.cpp).
+    void openSettings();
+    void useServerAddress(const QString &address);
 
 private:
     friend class MainWindowTestAccess;
 
     void showConnectionNotice();
+    // The header's settings button and the shortcut that opens the dialog.
+    void addSettingsAccess();
     // The pages beside the form's own tab, each given the session.
     void addPages();
     // Lets the link keeper follow the polling and the readings, and the form

@@ -8,6 +8,8 @@
 #   OPA_SCREENSHOT_SIM="--scenario smoke --period 6000"   simulator arguments
 #   OPA_SCREENSHOT_KEYS="ctrl+Tab ctrl+Tab ctrl+r"         keys pressed once values show
 #   OPA_SCREENSHOT_WAIT=13                                 seconds from start to picture
+#   OPA_SCREENSHOT_CROP=800x600+0+0                        the part of the screen kept
+#                                                          (default: the window)
 # (scripts/screenshot.sh docs/trend.png with the three lines above makes the
 # trend page's picture.)
 set -euo pipefail
@@ -16,6 +18,7 @@ out=$(realpath -m "${1:-$root/docs/screenshot.png}")
 sim_args=${OPA_SCREENSHOT_SIM:---scenario steady --n 23.45 --ns 31.2 --k 0.88 --chamber 38 --smoke 61 --energy 2630}
 keys=${OPA_SCREENSHOT_KEYS:-}
 wait_s=${OPA_SCREENSHOT_WAIT:-4}
+crop=${OPA_SCREENSHOT_CROP:-603x465+0+0}
 
 OPA_EXTRA_PACKAGES="imagemagick xdotool ${OPA_EXTRA_PACKAGES:-}" "$root/scripts/install-deps.sh"
 build=${OPA_BUILD_DIR:-$root/build}
@@ -27,9 +30,9 @@ trap 'rm -rf "$work"' EXIT
 cp "$root/app/images/ang.png" "$root/app/images/time.png" "$work/"
 printf '[Server]\nIP=127.0.0.1\n' > "$work/set.ini"
 
-unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" <<'INNER'
+unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" "$crop" <<'INNER'
 set -euo pipefail
-build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6
+build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6 crop=$7
 ip link set lo up
 Xvfb :93 -screen 0 800x600x24 >/dev/null 2>&1 & xvfb=$!
 # shellcheck disable=SC2086 # the arguments are meant to split
@@ -46,7 +49,7 @@ if [ -n "$keys" ]; then
     DISPLAY=:93 xdotool key --window "$window" --delay 200 $keys
 fi
 sleep $((wait_s > 3 ? wait_s - 3 : 1))
-DISPLAY=:93 import -window root -crop 603x465+0+0 +repage "$out"
+DISPLAY=:93 import -window root -crop "$crop" +repage "$out"
 kill $host
 INNER
 echo "wrote $out"
