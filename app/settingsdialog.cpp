@@ -38,6 +38,8 @@ SettingsDialog::SettingsDialog(QWidget *parent)
         {SettingsForm::RecentK, ui->recentKEdit},
     };
 
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
     connect(ui->buttonBox->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
             &SettingsDialog::apply);
     connect(ui->findServerButton, &QPushButton::clicked, this, [this] {
