@@ -17,8 +17,11 @@ class tst_SettingsForm : public QObject
 
 private slots:
     void initTestCase();
-    void validate_data();
-    void validate();
+    // Each row sets one field of a valid form, and the listen address beside it.
+    void stationFields_data();
+    void stationFields() { checkRefusal(); }
+    void apiAndLimits_data();
+    void apiAndLimits() { checkRefusal(); }
     void save_data();
     void save();
 
@@ -28,6 +31,8 @@ private:
     // "$DIR" in a row's value stands for the test's own folder.
     QString expanded(const QString &value) const { return QString(value).replace("$DIR", dir.path()); }
     static void set(SettingsForm &f, SettingsForm::Field field, const QString &value);
+    static void addRefusalColumns();
+    void checkRefusal();
 
     QTemporaryDir dir;
 };
@@ -87,19 +92,22 @@ void tst_SettingsForm::set(SettingsForm &f, SettingsForm::Field field, const QSt
     }
 }
 
-void tst_SettingsForm::validate_data()
+void tst_SettingsForm::addRefusalColumns()
 {
-    using F = SettingsForm;
-    QTest::addColumn<F::Field>("field");
+    QTest::addColumn<SettingsForm::Field>("field");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("listen");   // the API's listen address beside it
     QTest::addColumn<QString>("refusal");  // empty: taken
+}
+
+void tst_SettingsForm::stationFields_data()
+{
+    using F = SettingsForm;
+    addRefusalColumns();
     const QString loop = "127.0.0.1:8900";
     const QString noAddress = "不是 IPv4 或 IPv6 地址";
     const QString noHost = "不是一台主机的地址";
     const QString control = "不能含换行或其他控制字符";
-    const QString kRange = "须大于 0 且小于 10 m⁻¹";
-    const QString badToken = "须为 16 到 64 位十六进制数字，请按“重新生成”";
 
     QTest::newRow("server: none, the program sweeps") << F::ServerAddress << "" << loop << "";
     QTest::newRow("server: IPv4, blanks trimmed") << F::ServerAddress << " 10.0.0.2 " << loop << "";
@@ -138,6 +146,15 @@ void tst_SettingsForm::validate_data()
     QTest::newRow("sslmode: verify-full") << F::SslMode << "verify-full" << loop << "";
     QTest::newRow("sslmode: capitalised") << F::SslMode << "Require" << loop
         << "须为 disable allow prefer require verify-ca verify-full 之一，或留空";
+}
+
+void tst_SettingsForm::apiAndLimits_data()
+{
+    using F = SettingsForm;
+    addRefusalColumns();
+    const QString loop = "127.0.0.1:8900";
+    const QString kRange = "须大于 0 且小于 10 m⁻¹";
+    const QString badToken = "须为 16 到 64 位十六进制数字，请按“重新生成”";
     QTest::newRow("listen: IPv6") << F::ApiListen << "[::1]:8900" << "[::1]:8900" << "";
     QTest::newRow("listen: host name") << F::ApiListen << "localhost:8900" << "localhost:8900"
         << "须为 IP 地址和 1 到 65535 的端口，如 127.0.0.1:8900 或 [::1]:8900";
@@ -164,7 +181,7 @@ void tst_SettingsForm::validate_data()
     QTest::newRow("recent from: 30 February") << F::RecentFrom << "2008-02-30" << loop << "不是有效日期";
 }
 
-void tst_SettingsForm::validate()
+void tst_SettingsForm::checkRefusal()
 {
     QFETCH(SettingsForm::Field, field);
     QFETCH(QString, value);
