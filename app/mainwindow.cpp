@@ -64,6 +64,7 @@ mainwindow::mainwindow(QWidget *parent)
     watchLink();
     watchStation();
     addPages();
+    addSettingsAccess();
     retranslate();
 }
 

@@ -52,6 +52,10 @@ public:
 
 signals:
     void writecmd(QByteArray ch);
+    // The settings dialog saved these; whoever switches the language and
+    // runs the API listens.
+    void languageChosen(const QString &language);
+    void apiSettingsChanged();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -73,11 +77,18 @@ private slots:
     void showLinkState(LinkKeeper::State state, const QString &address);
     void showValuesStale(bool stale);
     void placeRecordsLabel();
+    // The settings dialog, from its button or Ctrl+, (settingsslots.cpp).
+    void openSettings();
+    void useServerAddress(const QString &address);
+    // The API as [Api] now says, started if it was not running.
+    void restartApi();
 
 private:
     friend class MainWindowTestAccess;
 
     void showConnectionNotice();
+    // The header's settings button and the shortcut that opens the dialog.
+    void addSettingsAccess();
     // The pages beside the form's own tab, each given the session and each
     // built when its tab is first shown; their keys work from every tab.
     void addPages();

@@ -45,12 +45,24 @@ QString newApiToken()
     return QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex();
 }
 
+void storeApiSettings(bool enabled, const QString &listen, const QString &token)
+{
+    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.setValue(QLatin1String(EnabledKey), enabled);
+    file.setValue(QLatin1String(ListenKey), listen);
+    file.setValue(QLatin1String(TokenKey), token);
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        qWarning() << "cannot write" << file.fileName();
+}
+
 ApiSettings storedApiSettings()
 {
     QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
     ApiSettings s;
     s.enabled = file.value(QLatin1String(EnabledKey), true).toBool();
     const QString listen = file.value(QLatin1String(ListenKey), QLatin1String(DefaultListen)).toString();
+    s.listen = listen;
     if (!parseApiListen(listen, &s.address, &s.port, &s.listenError))
         s.listenError = QStringLiteral("%1 (set.ini has \"%2\")").arg(s.listenError, listen);
     s.token = file.value(QLatin1String(TokenKey)).toString().trimmed();

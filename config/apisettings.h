@@ -21,6 +21,7 @@ struct ApiSettings {
     QHostAddress address = QHostAddress(QHostAddress::LocalHost);
     quint16 port = DefaultApiPort;
     QString token;
+    QString listen;       // Listen as the file has it
     QString listenError;  // why Listen was refused; the API then stays off
 };
 
@@ -32,6 +33,9 @@ bool parseApiListen(const QString &text, QHostAddress *address, quint16 *port, Q
 // stored with the defaults of the keys not yet in the file; when the file
 // cannot be written the token stays empty and the log says why.
 ApiSettings storedApiSettings();
+
+// Writes the three keys as given; the caller has checked them.
+void storeApiSettings(bool enabled, const QString &listen, const QString &token);
 
 // ApiTokenLength hex digits from the system's cryptographic source.
 QString newApiToken();

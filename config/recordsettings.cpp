@@ -14,6 +14,16 @@ QString text(const char *key, const QString &fallback = QString())
     return file.value(QLatin1String(key), fallback).toString().trimmed();
 }
 
+void storeText(const char *key, const QString &value)
+{
+    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.setIniCodec("UTF-8");
+    file.setValue(QLatin1String(key), value.trimmed());
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        qWarning() << "cannot write" << file.fileName();
+}
+
 } // namespace
 
 namespace settings {
@@ -43,12 +53,22 @@ QString lastOperator()
 
 void storeLastOperator(const QString &name)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
-    file.setIniCodec("UTF-8");
-    file.setValue(QStringLiteral("Station/Operator"), name.trimmed());
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    storeText("Station/Operator", name);
+}
+
+void storeStationName(const QString &name)
+{
+    storeText("Station/Name", name);
+}
+
+void storeLaneName(const QString &name)
+{
+    storeText("Station/Lane", name);
+}
+
+void storeDatabaseFile(const QString &file)
+{
+    storeText("Database/File", file);
 }
 
 } // namespace settings

@@ -21,6 +21,10 @@ QString laneName();
 QString databaseFile();
 QString lastOperator();
 void storeLastOperator(const QString &name);
+void storeStationName(const QString &name);
+void storeLaneName(const QString &name);
+// Empty text: the default file.
+void storeDatabaseFile(const QString &file);
 
 } // namespace settings
 

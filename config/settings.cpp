@@ -29,6 +29,15 @@ void storeServerAddress(const QString &ip)
         qWarning() << "cannot write" << file.fileName();
 }
 
+void forgetServerAddress()
+{
+    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.remove(QLatin1String(ServerAddressKey));
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        qWarning() << "cannot write" << file.fileName();
+}
+
 } // namespace settings
 
 namespace settings {

@@ -17,6 +17,8 @@ QString storedServerAddress();
 // Remembers ip as the meter server address. Empty text is not stored, so a
 // connection made without a known address keeps the file as it is.
 void storeServerAddress(const QString &ip);
+// Forgets the remembered address: the next start sweeps the network.
+void forgetServerAddress();
 
 // The free-acceleration method, section [FreeAcceleration]; R24 while
 // nothing is stored, and kept within bounds when the file was edited.

@@ -1,6 +1,7 @@
 #include "config/stationsettings.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QFile>
 #include <QSettings>
 
@@ -29,6 +30,30 @@ StationServer stationServerFrom(const QString &iniFile)
     return s;
 }
 
+void storeStationServer(const StationServer &server)
+{
+    QSettings file(QStringLiteral("./set.ini"), QSettings::IniFormat);
+    file.setIniCodec("UTF-8");
+    file.beginGroup(QStringLiteral("Database"));
+    file.setValue(QStringLiteral("ServerHost"), server.host.trimmed());
+    file.setValue(QStringLiteral("ServerPort"), server.port);
+    file.setValue(QStringLiteral("ServerName"), server.name.trimmed());
+    file.setValue(QStringLiteral("ServerUser"), server.user.trimmed());
+    file.setValue(QStringLiteral("PasswordFile"), server.passwordFile.trimmed());
+    file.setValue(QStringLiteral("SslMode"), server.sslMode.trimmed());
+    file.endGroup();
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        qWarning() << "cannot write" << file.fileName();
+}
+
+bool ownerOnly(const QString &path)
+{
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    return !(QFile::permissions(path) & others);
+}
+
 bool readPasswordFile(const QString &path, QString *password, QString *error)
 {
     QFile file(path);
@@ -36,9 +61,7 @@ bool readPasswordFile(const QString &path, QString *password, QString *error)
         *error = QCoreApplication::translate("settings", "password file %1 does not exist").arg(path);
         return false;
     }
-    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    if (file.permissions() & others) {
+    if (!ownerOnly(path)) {
         *error = QCoreApplication::translate("settings",
             "password file %1 may be read by others than its owner (chmod 600 it)").arg(path);
         return false;

@@ -22,6 +22,10 @@ struct StationServer
 
 StationServer storedStationServer();
 StationServer stationServerFrom(const QString &iniFile);
+void storeStationServer(const StationServer &server);
+
+// Whether no one but its owner may read, write or run 'path'.
+bool ownerOnly(const QString &path);
 
 // The password in the first line of 'path'. Refused, with the reason in
 // 'error', when the file is missing or group or others may touch it: a

@@ -48,6 +48,18 @@ void LinkKeeper::startLooking(const QString &stored)
         enter(State::Looking);
 }
 
+void LinkKeeper::useAddress(const QString &address)
+{
+    // Neither the old address nor one an earlier sweep found may win the
+    // link back.
+    known = address;
+    client->forgetFoundServer();
+    schedule.reset();
+    schedule.startPause();
+    enter(State::Looking);
+    client->connectToServer(known);
+}
+
 void LinkKeeper::onConnected()
 {
     known = client->targetAddress();

@@ -72,6 +72,11 @@ public:
     // under way already, and from then on looks by itself.
     void startLooking(const QString &stored);
 
+    // The operator named the server: the link to any other is dropped, and
+    // the cycle looks for this one alone until it answers or a sweep finds
+    // another.
+    void useAddress(const QString &address);
+
     // One entry point per event. The client's own signals are wired to the
     // first four here; the owner of the polling reports the last two.
     void onConnected();

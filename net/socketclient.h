@@ -58,6 +58,9 @@ public:
     void findServer();
     // Whether a sweep is queued or running.
     bool isSweeping() const;
+    // Forgets the server the sweeps found, which a later sweep that finds
+    // nothing would otherwise announce again.
+    void forgetFoundServer() { link->setServerAddress(QString()); }
 
     // Tests only: getLocalIP() answers with 'lookup' instead of asking the
     // system, so a sweep stays on loopback. Empty text from 'lookup' means

@@ -11,6 +11,8 @@
 #   OPA_SCREENSHOT_INI=$'[Database]\nServerHost=/nowhere'   more lines for set.ini
 #   OPA_SCREENSHOT_LANGUAGE=en                             [UI] Language in set.ini (zh)
 #   OPA_SCREENSHOT_DISPLAY=93                              the X display Xvfb takes
+#   OPA_SCREENSHOT_CROP=800x600+0+0                        the part of the screen kept
+#                                                          (default: the window)
 # (scripts/screenshot.sh docs/trend.png with the three lines above makes the
 # trend page's picture.)
 set -euo pipefail
@@ -19,6 +21,7 @@ out=$(realpath -m "${1:-$root/docs/screenshot.png}")
 sim_args=${OPA_SCREENSHOT_SIM:---scenario steady --n 23.45 --ns 31.2 --k 0.88 --chamber 38 --smoke 61 --energy 2630}
 keys=${OPA_SCREENSHOT_KEYS:-}
 wait_s=${OPA_SCREENSHOT_WAIT:-4}
+crop=${OPA_SCREENSHOT_CROP:-603x465+0+0}
 
 OPA_EXTRA_PACKAGES="imagemagick xdotool ${OPA_EXTRA_PACKAGES:-}" "$root/scripts/install-deps.sh"
 build=${OPA_BUILD_DIR:-$root/build}
@@ -31,9 +34,9 @@ cp "$root/app/images/ang.png" "$root/app/images/time.png" "$work/"
 printf '[Server]\nIP=127.0.0.1\n[UI]\nLanguage=%s\n%s\n' "${OPA_SCREENSHOT_LANGUAGE:-zh}" "${OPA_SCREENSHOT_INI:-}" > "$work/set.ini"
 
 unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" \
-    "${OPA_SCREENSHOT_DISPLAY:-93}" <<'INNER'
+    "${OPA_SCREENSHOT_DISPLAY:-93}" "$crop" <<'INNER'
 set -euo pipefail
-build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6 display=:$7
+build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6 display=:$7 crop=$8
 ip link set lo up
 Xvfb $display -screen 0 800x600x24 >/dev/null 2>&1 & xvfb=$!
 # shellcheck disable=SC2086 # the arguments are meant to split
@@ -50,7 +53,7 @@ if [ -n "$keys" ]; then
     DISPLAY=$display xdotool key --window "$window" --delay 200 $keys
 fi
 sleep $((wait_s > 3 ? wait_s - 3 : 1))
-DISPLAY=$display import -window root -crop 603x465+0+0 +repage "$out"
+DISPLAY=$display import -window root -crop "$crop" +repage "$out"
 kill $host
 INNER
 echo "wrote $out"

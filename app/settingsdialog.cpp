@@ -1,0 +1,204 @@
+#include "app/settingsdialog.h"
+
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStyle>
+
+#include "config/apisettings.h"
+#include "ui_settingsdialog.h"
+
+using settings::SettingsForm;
+
+SettingsDialog::SettingsDialog(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::SettingsDialog>())
+{
+    ui->setupUi(this);
+    // Each language's own name, whatever the window speaks.
+    ui->languageCombo->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
+    ui->languageCombo->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("确定"));
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
+    ui->buttonBox->button(QDialogButtonBox::Apply)->setText(tr("应用"));
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
+    ui->buttonBox->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancelButton"));
+    ui->buttonBox->button(QDialogButtonBox::Apply)->setObjectName(QStringLiteral("applyButton"));
+    ui->messageLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
+    setStyleSheet(QStringLiteral("*[refused=\"true\"] { background-color: #ffe0e0; }"));
+    styleHelpLines();
+
+    fieldWidgets = {
+        {SettingsForm::ServerAddress, ui->serverAddressEdit}, {SettingsForm::StationName, ui->stationNameEdit},
+        {SettingsForm::LaneName, ui->laneNameEdit}, {SettingsForm::DatabaseFile, ui->databaseFileEdit},
+        {SettingsForm::ServerHost, ui->serverHostEdit}, {SettingsForm::ServerPort, ui->serverPortSpin},
+        {SettingsForm::ServerName, ui->serverNameEdit}, {SettingsForm::ServerUser, ui->serverUserEdit},
+        {SettingsForm::PasswordFile, ui->passwordFileEdit}, {SettingsForm::SslMode, ui->sslModeCombo},
+        {SettingsForm::ApiListen, ui->apiListenEdit}, {SettingsForm::ApiToken, ui->apiTokenEdit},
+        {SettingsForm::Language, ui->languageCombo}, {SettingsForm::NaturalK, ui->naturalKEdit},
+        {SettingsForm::TurboK, ui->turboKEdit}, {SettingsForm::RecentFrom, ui->recentFromEdit},
+        {SettingsForm::RecentK, ui->recentKEdit},
+    };
+
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
+    connect(ui->buttonBox->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
+            &SettingsDialog::apply);
+    connect(ui->findServerButton, &QPushButton::clicked, this, [this] {
+        findAsked = true;
+        ui->serverFoundLabel->setText(tr("正在查找仪表…"));
+        emit findServerRequested();
+    });
+    connect(ui->regenerateTokenButton, &QPushButton::clicked, this,
+            [this] { ui->apiTokenEdit->setText(settings::newApiToken()); });
+
+    stored = SettingsForm::load();
+    showForm(stored);
+}
+
+SettingsDialog::~SettingsDialog() = default;
+
+void SettingsDialog::styleHelpLines()
+{
+    // Help lines and notes: small grey text under the fields.
+    static const QRegularExpression names(QStringLiteral("(Help|Note)$"));
+    for (QLabel *label : findChildren<QLabel *>(names)) {
+        QFont font = label->font();
+        font.setPointSizeF(font.pointSizeF() * 0.85);
+        label->setFont(font);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(0x70, 0x70, 0x70));
+        label->setPalette(palette);
+    }
+}
+
+void SettingsDialog::showForm(const SettingsForm &f)
+{
+    ui->serverAddressEdit->setText(f.serverAddress);
+    ui->stationNameEdit->setText(f.stationName);
+    ui->laneNameEdit->setText(f.laneName);
+    ui->databaseFileEdit->setText(f.databaseFile);
+    ui->serverHostEdit->setText(f.stationServer.host);
+    ui->serverPortSpin->setValue(f.stationServer.port);
+    ui->serverNameEdit->setText(f.stationServer.name);
+    ui->serverUserEdit->setText(f.stationServer.user);
+    ui->passwordFileEdit->setText(f.stationServer.passwordFile);
+    ui->sslModeCombo->setCurrentText(f.stationServer.sslMode);
+    ui->apiEnabledCheck->setChecked(f.apiEnabled);
+    ui->apiListenEdit->setText(f.apiListen);
+    ui->apiTokenEdit->setText(f.apiToken);
+    // A language the combo does not offer stays on show, to be refused.
+    const int language = ui->languageCombo->findData(f.language);
+    if (language < 0)
+        ui->languageCombo->addItem(f.language, f.language);
+    ui->languageCombo->setCurrentIndex(ui->languageCombo->findData(f.language));
+    ui->naturalKEdit->setText(f.naturalK);
+    ui->turboKEdit->setText(f.turboK);
+    ui->recentFromEdit->setDate(f.recentFrom);
+    ui->recentKEdit->setText(f.recentK);
+}
+
+SettingsForm SettingsDialog::form() const
+{
+    SettingsForm f;
+    f.serverAddress = ui->serverAddressEdit->text();
+    f.stationName = ui->stationNameEdit->text();
+    f.laneName = ui->laneNameEdit->text();
+    f.databaseFile = ui->databaseFileEdit->text();
+    f.stationServer.host = ui->serverHostEdit->text();
+    f.stationServer.port = ui->serverPortSpin->value();
+    f.stationServer.name = ui->serverNameEdit->text();
+    f.stationServer.user = ui->serverUserEdit->text();
+    f.stationServer.passwordFile = ui->passwordFileEdit->text();
+    f.stationServer.sslMode = ui->sslModeCombo->currentText();
+    f.apiEnabled = ui->apiEnabledCheck->isChecked();
+    f.apiListen = ui->apiListenEdit->text();
+    f.apiToken = ui->apiTokenEdit->text();
+    f.language = ui->languageCombo->currentData().toString();
+    f.naturalK = ui->naturalKEdit->text();
+    f.turboK = ui->turboKEdit->text();
+    f.recentFrom = ui->recentFromEdit->date();
+    f.recentK = ui->recentKEdit->text();
+    return f;
+}
+
+void SettingsDialog::markRefusals(const SettingsForm::Refusals &refused)
+{
+    QStringList named;
+    for (auto it = fieldWidgets.cbegin(); it != fieldWidgets.cend(); ++it) {
+        const auto field = SettingsForm::Field(it.key());
+        QWidget *widget = it.value();
+        widget->setProperty("refused", refused.contains(field));
+        widget->setToolTip(refused.value(field));
+        widget->style()->unpolish(widget);
+        widget->style()->polish(widget);
+    }
+    for (auto it = refused.cbegin(); it != refused.cend(); ++it)
+        named << tr("%1：%2").arg(SettingsForm::fieldName(it.key()), it.value());
+    if (refused.isEmpty()) {
+        ui->messageLabel->clear();
+        return;
+    }
+    ui->messageLabel->setText(tr("未保存。%1").arg(named.join(tr("；"))));
+    // The first refused field in view, so the operator sees what to mend.
+    QWidget *first = fieldWidgets.value(refused.firstKey());
+    for (int i = 0; i < ui->settingsTabs->count(); ++i)
+        if (ui->settingsTabs->widget(i)->isAncestorOf(first))
+            ui->settingsTabs->setCurrentIndex(i);
+    first->setFocus();
+}
+
+bool SettingsDialog::apply()
+{
+    const SettingsForm f = form();
+    const SettingsForm::Refusals refused = f.validate();
+    markRefusals(refused);
+    if (!refused.isEmpty())
+        return false;
+    const QString error = f.save();
+    if (!error.isEmpty()) {
+        ui->messageLabel->setText(tr("未保存：%1").arg(error));
+        return false;
+    }
+    const SettingsForm saved = SettingsForm::load();
+    const SettingsForm::Changes changes = saved.changesFrom(stored);
+    stored = saved;
+    showForm(saved);
+    announce(changes, saved);
+    return true;
+}
+
+void SettingsDialog::announce(SettingsForm::Changes changes, const SettingsForm &saved)
+{
+    if (changes & SettingsForm::ServerAddressChange)
+        emit serverAddressChanged(saved.serverAddress);
+    if (changes & SettingsForm::StationChange)
+        emit stationChanged();
+    if (changes & SettingsForm::DatabaseChange)
+        emit databaseChanged();
+    if (changes & SettingsForm::ApiChange)
+        emit apiSettingsChanged();
+    if (changes & SettingsForm::LimitsChange)
+        emit limitsChanged();
+    if (changes & SettingsForm::LanguageChange)
+        emit languageChanged(saved.language);
+}
+
+void SettingsDialog::accept()
+{
+    if (apply())
+        QDialog::accept();
+}
+
+void SettingsDialog::showSearchEnded(const QString &found)
+{
+    if (!findAsked)
+        return;
+    findAsked = false;
+    if (found.isEmpty()) {
+        ui->serverFoundLabel->setText(tr("网络中没有找到仪表，程序会继续查找。"));
+        return;
+    }
+    ui->serverFoundLabel->setText(tr("找到仪表 %1，正在连接。").arg(found));
+    // The window stores the address once connected; the form follows.
+    ui->serverAddressEdit->setText(found);
+    stored.serverAddress = found;
+}

@@ -1,0 +1,61 @@
+#ifndef APP_SETTINGSDIALOG_H
+#define APP_SETTINGSDIALOG_H
+
+#include <QDialog>
+#include <QHash>
+#include <QString>
+
+#include <memory>
+
+#include "config/settingsform.h"
+
+namespace Ui {
+class SettingsDialog;
+}
+
+// "设置": every key of set.ini an operator may need, each checked by
+// settings::SettingsForm before it is stored. Knows nothing of the main
+// window: it announces what a save changed, and the window applies what can
+// apply at once.
+class SettingsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit SettingsDialog(QWidget *parent = nullptr);
+    ~SettingsDialog() override;
+
+    // What the fields hold now.
+    settings::SettingsForm form() const;
+
+public slots:
+    // A sweep of the network ended, having found 'found' (empty: nothing).
+    // After "自动查找" the address found goes into the field.
+    void showSearchEnded(const QString &found);
+    // Checks and saves the fields and announces what changed. False, with the
+    // refused fields marked and named, when nothing was saved.
+    bool apply();
+    void accept() override;
+
+signals:
+    void serverAddressChanged(const QString &address);  // empty: none remembered
+    void findServerRequested();
+    void languageChanged(const QString &language);       // "zh" or "en"
+    void apiSettingsChanged();
+    void stationChanged();
+    void databaseChanged();
+    void limitsChanged();
+
+private:
+    void showForm(const settings::SettingsForm &f);
+    void markRefusals(const settings::SettingsForm::Refusals &refused);
+    void announce(settings::SettingsForm::Changes changes, const settings::SettingsForm &saved);
+    void styleHelpLines();
+
+    std::unique_ptr<Ui::SettingsDialog> ui;
+    QHash<int, QWidget *> fieldWidgets;  // by SettingsForm::Field
+    settings::SettingsForm stored;       // as last loaded or saved
+    bool findAsked = false;
+};
+
+#endif

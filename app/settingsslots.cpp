@@ -1,0 +1,84 @@
+#include "app/mainwindow.h"
+
+#include <QAction>
+#include <QPushButton>
+
+#include "api/apibridge.h"
+#include "app/language.h"
+#include "app/settingsdialog.h"
+#include "config/apisettings.h"
+#include "config/settings.h"
+#include "net/meterlink.h"
+#include "net/socketclient.h"
+
+// The settings dialog: how the window opens it and what of a save it
+// applies at once.
+
+void mainwindow::addSettingsAccess()
+{
+    // The header strip has no free space at its right end: the button sits
+    // over the right of the link label, whose text gives way by the same
+    // width, so no widget of the form moves.
+    auto *button = new QPushButton(tr("设置"), ui.frame);
+    button->setObjectName(QStringLiteral("settingsButton"));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { background-color: white; border: 1px solid rgb(0, 120, 200);"
+        " border-radius: 3px; padding: 2px 8px; }"
+        "QPushButton:pressed { background-color: rgb(210, 235, 255); }"));
+    const QSize size = button->sizeHint();
+    const int right = width() - 6;
+    button->setGeometry(right - size.width(), (ui.frame->height() - size.height()) / 2, size.width(),
+                        size.height());
+    const QRect link = ui.label_link->geometry();
+    ui.label_link->setContentsMargins(0, 0, qMax(0, link.right() - button->x() + 8), 0);
+    connect(button, &QPushButton::clicked, this, &mainwindow::openSettings);
+
+    auto *action = new QAction(tr("设置"), this);
+    action->setObjectName(QStringLiteral("settingsAction"));
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Preferences);
+    const QKeySequence ctrlComma(Qt::CTRL | Qt::Key_Comma);
+    if (!keys.contains(ctrlComma))
+        keys << ctrlComma;
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this, &mainwindow::openSettings);
+
+    connect(this, &mainwindow::languageChosen, this, [](const QString &code) { Language::switchTo(code); });
+    connect(this, &mainwindow::apiSettingsChanged, this, &mainwindow::restartApi);
+}
+
+void mainwindow::restartApi()
+{
+    if (!apiBridge)
+        startApi();
+    else
+        apiBridge->start(settings::storedApiSettings());
+}
+
+void mainwindow::openSettings()
+{
+    if (auto *open = findChild<SettingsDialog *>()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto *dialog = new SettingsDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &SettingsDialog::serverAddressChanged, this, &mainwindow::useServerAddress);
+    connect(dialog, &SettingsDialog::findServerRequested, this,
+            [this] { link->startLooking(settings::storedServerAddress()); });
+    connect(client, &SocketClient::sweepEnded, dialog,
+            [this, dialog] { dialog->showSearchEnded(client->serverAddress()); });
+    connect(dialog, &SettingsDialog::languageChanged, this, &mainwindow::languageChosen);
+    connect(dialog, &SettingsDialog::apiSettingsChanged, this, &mainwindow::apiSettingsChanged);
+    dialog->open();
+}
+
+void mainwindow::useServerAddress(const QString &address)
+{
+    // No address: the next start sweeps; the link at hand stays.
+    if (!address.isEmpty())
+        link->useAddress(address);
+}
