@@ -6,9 +6,12 @@
 #include <QTimer>
 
 #include "app/freeaccelpage.h"
+#include "app/historypage.h"
 #include "app/textfit.h"
 #include "app/trendpage.h"
+#include "config/recordsettings.h"
 #include "lane/lanesession.h"
+#include "lane/testarchive.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
 #include "shm/companionexchange.h"
@@ -55,12 +58,18 @@ mainwindow::mainwindow(QWidget *parent)
     session = new LaneSession(this);
     session->setObjectName(QStringLiteral("laneSession"));
     connect(session, &LaneSession::readingTaken, this, &mainwindow::showReading);
+    archive = new TestArchive(session, settings::databaseFile(),
+                              QString::fromLatin1(TestArchive::DefaultUnsavedFolder), this);
+    archive->setObjectName(QStringLiteral("testArchive"));
+    archive->start();
     watchLink();
     addPages();
 }
 
 mainwindow::~mainwindow()
 {
+    // What the database has not taken yet goes to the unsaved folder.
+    archive->close();
     cmdSegment->detach();
     dataSegment->detach();
 }
@@ -69,8 +78,10 @@ void mainwindow::addPages()
 {
     auto *trendPage = new TrendPage(session, this);
     ui.tabWidget->addTab(trendPage, QCoreApplication::translate("mainwindowClass", "实时曲线"));
-    auto *freeAccelPage = new FreeAccelPage(session, this);
+    auto *freeAccelPage = new FreeAccelPage(session, archive, this);
     ui.tabWidget->addTab(freeAccelPage, FreeAccelPage::title());
+    auto *historyPage = new HistoryPage(archive, this);
+    ui.tabWidget->addTab(historyPage, HistoryPage::title());
 }
 
 void mainwindow::showEvent(QShowEvent *event)

@@ -16,6 +16,7 @@ class QSharedMemory;
 class QShowEvent;
 class QTimer;
 class SocketClient;
+class TestArchive;
 struct LaneReading;
 
 // The controller: owns the form, the lane's session, the link to the meter
@@ -95,6 +96,8 @@ private:
     float smokeTemp = 0;
     float energy = 0;
     LaneSession *session = nullptr;
+    // Makes a record of every series the session runs and keeps it.
+    TestArchive *archive = nullptr;
     // The last measurement and both segments, which the members below name.
     CompanionExchange *companion = nullptr;
     QSharedMemory *dataSegment = nullptr;

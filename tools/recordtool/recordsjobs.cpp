@@ -2,21 +2,12 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
-#include <QTextStream>
 
 #include "common/console.h"
+#include "records/recordcsv.h"
 #include "report/recordreport.h"
 
 namespace {
-
-const QStringList ListFields = {
-    QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("ended"),
-    QStringLiteral("station"), QStringLiteral("lane"), QStringLiteral("operator"),
-    QStringLiteral("plate"), QStringLiteral("vin"), QStringLiteral("method"),
-    QStringLiteral("peaks_K"), QStringLiteral("mean_K"), QStringLiteral("valid"),
-    QStringLiteral("limit_K"), QStringLiteral("limit_source"), QStringLiteral("verdict"),
-    QStringLiteral("outcome")};
 
 int fail(const QString &line)
 {
@@ -56,35 +47,6 @@ bool openStore(RecordStore &store, const QString &path)
     return version > 0;
 }
 
-QJsonObject listObject(const QJsonObject &record)
-{
-    QJsonObject out;
-    for (const QString &field : ListFields)
-        out.insert(field, record.value(field));
-    return out;
-}
-
-QString csvField(const QJsonValue &value)
-{
-    QString text;
-    if (value.isArray()) {
-        QStringList parts;
-        for (const QJsonValue &v : value.toArray())
-            parts << QString::number(v.toDouble());
-        text = parts.join(QLatin1Char(';'));
-    } else if (value.isBool()) {
-        text = value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
-    } else if (value.isDouble()) {
-        text = QString::number(value.toDouble());
-    } else {
-        text = value.toString();
-    }
-    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')))
-        text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-    return text;
-}
-
 QString listLine(const RecordSummary &r)
 {
     const auto number = [](const std::optional<double> &v) {
@@ -113,7 +75,7 @@ int list(RecordStore &store, const RecordsArguments &a)
     }
     QJsonArray out;
     for (const RecordSummary &r : rows)
-        out.append(listObject(QJsonDocument::fromJson(r.json.toUtf8()).object()));
+        out.append(RecordCsv::listObject(QJsonDocument::fromJson(r.json.toUtf8()).object()));
     console::out(QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Indented)).trimmed());
     return 0;
 }
@@ -170,22 +132,9 @@ int exportCsv(RecordStore &store, const RecordsArguments &a)
     const QVector<RecordSummary> rows = store.query(a.filter, true);
     if (store.fault() != RecordStore::Fault::None)
         return databaseFault(store, a.database);
-    QSaveFile file(a.csvPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, file.errorString()));
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << ListFields.join(QLatin1Char(',')) << '\n';
-    for (const RecordSummary &r : rows) {
-        const QJsonObject json = QJsonDocument::fromJson(r.json.toUtf8()).object();
-        QStringList fields;
-        for (const QString &field : ListFields)
-            fields << csvField(json.value(field));
-        out << fields.join(QLatin1Char(',')) << '\n';
-    }
-    out.flush();
-    if (!file.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, file.errorString()));
+    QString error;
+    if (!RecordCsv::write(a.csvPath, rows, &error))
+        return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, error));
     console::err(QStringLiteral("exported %1 records to %2").arg(rows.size()).arg(a.csvPath));
     return 0;
 }
