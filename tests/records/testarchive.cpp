@@ -18,26 +18,6 @@ class tst_TestArchive : public QObject
 private slots:
     void seriesBecomesRecord_data();
     void seriesBecomesRecord();
-
-private:
-    // Idle, then one snap per peak, a reply every 100 ms.
-    static void runSnaps(LaneSession &session, testsupport::ManualLaneClock &clock,
-                         const QVector<double> &peaks)
-    {
-        QVector<double> k(12, 0.10);
-        for (double peak : peaks) {
-            for (int i = 1; i <= 5; ++i)
-                k << 0.10 + (peak - 0.10) * i / 5;
-            k << peak << peak;
-            for (int i = 1; i <= 8; ++i)
-                k << peak + (0.10 - peak) * i / 8;
-            k << QVector<double>(12, 0.10);
-        }
-        for (double value : k) {
-            session.takeFrame(testsupport::measurementReply(0, 0, qint16(qRound(value * 100)), 20, 21, 100));
-            clock.ms += 100;
-        }
-    }
 };
 
 void tst_TestArchive::seriesBecomesRecord_data()
@@ -83,7 +63,11 @@ void tst_TestArchive::seriesBecomesRecord()
     v.plateValueK = 1.50;
     QVERIFY(session.startTest(FreeAccelMethod::r24(),
                               TestSubject::of(v, QStringLiteral("王工"), LimitsTable())));
-    runSnaps(session, clock, abandoned ? QVector<double>{1.5, 1.4} : QVector<double>{1.50, 1.40, 1.45, 1.42});
+    for (double k : testsupport::snapCurve(abandoned ? QVector<double>{1.5, 1.4}
+                                                     : QVector<double>{1.50, 1.40, 1.45, 1.42})) {
+        session.takeFrame(testsupport::measurementReply(0, 0, qint16(qRound(k * 100)), 20, 21, 100));
+        clock.ms += 100;
+    }
     if (abandoned)
         QVERIFY(session.stopTest());
     QVERIFY(kept.wait(5000));
