@@ -9,10 +9,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     TextFit::mapFormFamily(QFontDatabase().families());
-    mainwindow window;
     // A session's end, a service stop or Ctrl+C close the window as a click
-    // on its close button does, so the records are kept on the way out.
+    // on its close button does, so the records are kept on the way out; one
+    // that comes while the window is being made waits for the event loop.
     SignalWatcher watcher;
+    mainwindow window;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &window, &QWidget::close);
     window.show();
     return app.exec();

@@ -8,6 +8,17 @@
 
 const char TestArchive::DefaultUnsavedFolder[] = "results/unsaved";
 
+namespace {
+
+// The meter reports hundredths; the readings' float form would otherwise
+// show in the record as 1.2999999523162842.
+double hundredths(double value)
+{
+    return std::round(value * 100) / 100;
+}
+
+} // namespace
+
 TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
                          const QString &unsavedFolder, QObject *parent)
     : QObject(parent)
@@ -67,6 +78,10 @@ SeriesParts TestArchive::partsOf(const SeriesOutcome &outcome)
     SeriesParts parts;
     parts.method = outcome.method;
     parts.snaps = outcome.snaps;
+    for (Snap &snap : parts.snaps) {
+        snap.peakK = hundredths(snap.peakK);
+        snap.peakN = hundredths(snap.peakN);
+    }
     parts.countedIndexes = outcome.countedIndexes;
     parts.result = outcome.result;
     switch (outcome.ending) {
@@ -86,8 +101,8 @@ SeriesParts TestArchive::partsOf(const SeriesOutcome &outcome)
     parts.ended = outcome.ended;
     for (const SeriesOutcome::TracePoint &p : outcome.trace) {
         parts.traceMs << outcome.startedMs + p.offsetMs;
-        parts.traceK << (p.hasK ? double(p.k) : NAN);
-        parts.traceN << double(p.n);
+        parts.traceK << (p.hasK ? hundredths(p.k) : NAN);
+        parts.traceN << hundredths(p.n);
     }
     return parts;
 }

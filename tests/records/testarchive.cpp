@@ -100,6 +100,7 @@ void tst_TestArchive::seriesBecomesRecord()
     QCOMPARE(r.verdict, verdict);
     QCOMPARE(r.outcome, abandoned ? TestRecord::Outcome::Abandoned : TestRecord::Outcome::Valid);
     QCOMPARE(r.snaps.size(), abandoned ? 2 : 4);
+    QCOMPARE(r.snaps.last().peakK, abandoned ? 1.40 : 1.42);  // in hundredths, as the meter sent it
     QCOMPARE(r.meanK.value_or(0), abandoned ? 0 : 1.44);
     QVERIFY(r.trace.tMs.size() > 60 && r.trace.tMs.first() == 0);
     QVERIFY(r.snaps.first().durationMs >= 1000 && r.snaps.first().durationMs <= 2500);
