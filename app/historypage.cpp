@@ -51,6 +51,7 @@ void HistoryPage::build()
     search->setObjectName(QStringLiteral("historySearch"));
     search->setPlaceholderText(tr("号牌号码或VIN"));
     search->setClearButtonEnabled(true);
+    search->setMaximumWidth(260);
     verdict = new QComboBox(this);
     verdict->setObjectName(QStringLiteral("historyVerdict"));
     verdict->addItem(tr("全部判定"), QString());

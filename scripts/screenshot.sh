@@ -7,6 +7,7 @@
 #   scripts/screenshot.sh [OUT.png]
 #   OPA_SCREENSHOT_SIM="--scenario smoke --period 6000"   simulator arguments
 #   OPA_SCREENSHOT_KEYS="ctrl+Tab ctrl+Tab ctrl+r"         keys pressed once values show
+#                                                          (sleep:N waits N seconds between keys)
 #   OPA_SCREENSHOT_WAIT=13                                 seconds from start to picture
 # (scripts/screenshot.sh docs/trend.png with the three lines above makes the
 # trend page's picture.)
@@ -42,8 +43,12 @@ sleep 3   # the window fades in over one second, then values arrive ten times a 
 if [ -n "$keys" ]; then
     window=$(DISPLAY=:93 xdotool search --sync --pid $host | tail -1)
     DISPLAY=:93 xdotool windowfocus --sync "$window"
-    # shellcheck disable=SC2086
-    DISPLAY=:93 xdotool key --window "$window" --delay 200 $keys
+    for key in $keys; do
+        case $key in
+            sleep:*) sleep "${key#sleep:}" ;;
+            *) DISPLAY=:93 xdotool key --window "$window" --delay 200 "$key" ;;
+        esac
+    done
 fi
 sleep $((wait_s > 3 ? wait_s - 3 : 1))
 DISPLAY=:93 import -window root -crop 603x465+0+0 +repage "$out"
