@@ -109,6 +109,8 @@ void tst_HistoryPage::filterSortExport()
     for (const QString &line : lines.mid(1))
         csvPlates << (line.section(',', 6, 6).isEmpty() ? QStringLiteral("无车辆") : line.section(',', 6, 6));
     QCOMPARE(csvPlates, plates);
+    const int failed = plates.indexOf("京A12345") + 1;
+    QVERIFY(!failed || lines.at(failed).contains(",京A12345,1M8GDM9AXKP042788,R24,1.3;1.22;1.2;1.25,1.24,yes,1.2,plate,fail,"));
 }
 
 OPA_TEST_CLASS(tst_HistoryPage)
