@@ -4,9 +4,11 @@
 
 #include "api/apiconvert.h"
 #include "api/apiserver.h"
+#include "config/limitsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
 #include "records/limits.h"
+#include "records/recordcsv.h"
 #include "records/recordstore.h"
 
 #ifndef OPA_VERSION
@@ -91,18 +93,25 @@ bool ApiBridge::startTest(const api::Vehicle &vehicle, const QString &operatorNa
         *error = NotConnected;
     else if (session->testRunning())
         *error = SeriesRunning;
-    else if (methodNamed(method, &rules, error) && !startTestFor(vehicleFrom(vehicle), operatorName, rules))
-        *error = SeriesRunning;
+    else if (methodNamed(method, &rules, error))
+        startTestFor(vehicleFrom(vehicle), operatorName, rules, error);
     return error->isEmpty();
 }
 
-bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method)
+// The limit is chosen as the page chooses it: a limit set by hand on the
+// method, else the vehicle's plate value, else the station's table.
+bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method,
+                             QString *error)
 {
-    if (!session->startTest(method))
-        return false;
-    apiVehicle = vehicle;
-    apiOperator = operatorName;
-    return true;
+    std::optional<double> manualK;
+    if (method.hasLimit)
+        manualK = method.limitK;
+    const TestSubject subject = TestSubject::of(vehicle, operatorName, settings::storedLimitsTable(), manualK);
+    QString whyNot;
+    if (session->startTest(method, subject, &whyNot))
+        return true;
+    *error = whyNot.isEmpty() ? QString(SeriesRunning) : whyNot;
+    return false;
 }
 
 // The method in use is the one the free-acceleration page stored last; a
@@ -167,12 +176,12 @@ api::SeriesOutcome ApiBridge::outcomeFrom(const SeriesOutcome &o)
     out.valid = o.valid();
     if (o.hasResult)
         out.meanK = o.result;
-    // The session's only limit is the one set by hand on the method.
-    if (o.method.hasLimit) {
-        out.limitK = o.method.limitK;
-        out.limitSource = LimitChoice::sourceKey(LimitSource::Manual);
+    const LimitChoice &limit = o.subject.limit;
+    if (limit.hasLimit()) {
+        out.limitK = limit.limitK;
+        out.limitSource = LimitChoice::sourceKey(limit.source);
         if (o.hasResult)
-            out.verdict = verdictKey(o.result, o.method.limitK);
+            out.verdict = verdictKey(o.result, limit.limitK);
     }
     return out;
 }
@@ -221,6 +230,6 @@ bool ApiBridge::listRecords(const api::RecordFilter &filter, QJsonArray *records
         return false;
     }
     for (const RecordSummary &row : rows)
-        records->append(TestRecord::summaryOf(QJsonDocument::fromJson(row.json.toUtf8()).object()));
+        records->append(RecordCsv::listObject(QJsonDocument::fromJson(row.json.toUtf8()).object()));
     return true;
 }

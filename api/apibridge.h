@@ -39,11 +39,11 @@ public:
     // See ApiServer::start: false, with the server's status saying why.
     bool start(const settings::ApiSettings &config);
 
-    // The one way the API starts a series. The vehicle and the operator are
-    // kept for the test's record until the session takes them itself.
-    bool startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method);
-    const Vehicle &apiTestVehicle() const { return apiVehicle; }
-    const QString &apiTestOperator() const { return apiOperator; }
+    // The one way the API starts a series: the vehicle, the operator and the
+    // limit chosen for them go to the session with the method; false with
+    // the reason in 'error' when the session refuses.
+    bool startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method,
+                      QString *error);
 
     // ApiBackend
     api::State state() const override;
@@ -77,8 +77,6 @@ private:
     std::function<void()> clearHook;
     api::Link link{QStringLiteral("connecting"), QString()};
     bool connected = false;
-    Vehicle apiVehicle;
-    QString apiOperator;
 };
 
 #endif

@@ -14,10 +14,16 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/vehiclepanel.h"
+#include "config/limitsettings.h"
+#include "config/recordsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
+#include "lane/testarchive.h"
+#include "records/recordreader.h"
 
 namespace {
 
@@ -60,8 +66,8 @@ QString FreeAccelPage::title()
     return tr("自由加速");
 }
 
-FreeAccelPage::FreeAccelPage(LaneSession *session, QWidget *window)
-    : QWidget(window), session(session)
+FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *window)
+    : QWidget(window), session(session), reader(new RecordReader(archive->databasePath(), this))
 {
     setObjectName(QStringLiteral("freeAccelPage"));
     // The tab's 12-pt face leaves too little room for the parameters and
@@ -72,11 +78,14 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, QWidget *window)
 
     buildRules();
     buildOutcome();
+    buildVehicle();
     layOut();
     follow(window);
+    followArchive(archive);
     showMethod(settings::storedFreeAccelMethod());
     showState();
     showMissedSnaps();
+    showSubject();
 }
 
 void FreeAccelPage::showMissedSnaps()
@@ -108,6 +117,7 @@ void FreeAccelPage::retranslate()
     for (int i = 0; i < preset->count(); ++i)
         preset->setItemText(i, shown(preset->itemData(i).toString()));
     showState();
+    showSubject();
 }
 
 void FreeAccelPage::buildRules()
@@ -125,11 +135,15 @@ void FreeAccelPage::buildRules()
     maxSnaps = new QSpinBox(this);
     maxSnaps->setRange(1, 50);
     rejectDecreasing = translated(new QCheckBox(this), QT_TR_NOOP("递减序列无效"));
-    useLimit = translated(new QCheckBox(this), QT_TR_NOOP("限值"));
+    // A limit set here overrides the vehicle's and the table's.
+    useLimit = translated(new QCheckBox(this), QT_TR_NOOP("手动"));
+    useLimit->setObjectName(QStringLiteral("freeAccelManualLimit"));
     limit = new QDoubleSpinBox(this);
     limit->setRange(0.0, 10.0);
     limit->setSingleStep(0.05);
     limit->setSuffix(QStringLiteral(" m-1"));
+    limitText = new QLabel(this);
+    limitText->setObjectName(QStringLiteral("freeAccelLimit"));
 
     startButton = translated(new QPushButton(this), QT_TR_NOOP("开始 (F5)"));
     startButton->setObjectName(QStringLiteral("freeAccelStartButton"));
@@ -172,6 +186,23 @@ void FreeAccelPage::buildOutcome()
     fileStatus = new QLabel(this);
     fileStatus->setObjectName(QStringLiteral("freeAccelFileStatus"));
     fileStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+    recordStatus = new QLabel(this);
+    recordStatus->setObjectName(QStringLiteral("freeAccelRecordStatus"));
+    recordStatus->setWordWrap(true);
+}
+
+void FreeAccelPage::buildVehicle()
+{
+    vehicle = new VehiclePanel(reader, this);
+    vehicleToggle = new QToolButton(this);
+    vehicleToggle->setObjectName(QStringLiteral("freeAccelVehicleToggle"));
+    vehicleToggle->setText(tr("车辆"));
+    vehicleToggle->setCheckable(true);
+    vehicleToggle->setChecked(true);
+    vehicleToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    vehicleToggle->setArrowType(Qt::DownArrow);
+    vehicleSummary = new QLabel(this);
+    vehicleSummary->setObjectName(QStringLiteral("freeAccelVehicle"));
 }
 
 void FreeAccelPage::layOut()
@@ -190,9 +221,13 @@ void FreeAccelPage::layOut()
     actions->addWidget(rejectDecreasing);
     actions->addWidget(useLimit);
     actions->addWidget(limit);
+    actions->addWidget(limitText);
     actions->addStretch();
     actions->addWidget(startButton);
     actions->addWidget(stopButton);
+    auto *vehicleRow = new QHBoxLayout;
+    vehicleRow->addWidget(vehicleToggle);
+    vehicleRow->addWidget(vehicleSummary, 1);
     auto *outcome = new QHBoxLayout;
     outcome->addWidget(result, 1);
     outcome->addWidget(fileStatus);
@@ -202,14 +237,19 @@ void FreeAccelPage::layOut()
     page->setSpacing(4);
     page->addLayout(rules);
     page->addLayout(actions);
+    page->addLayout(vehicleRow);
+    page->addWidget(vehicle);
     page->addWidget(prompt);
     page->addWidget(snapTable, 1);
     page->addLayout(outcome);
+    page->addWidget(recordStatus);
 }
 
 void FreeAccelPage::follow(QWidget *window)
 {
-    auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), window);
+    // On the top-level window, not on the page's tab holder, so that F5
+    // works from every tab: a shortcut on a hidden widget never fires.
+    auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), window->window());
     f5->setContext(Qt::WindowShortcut);
     connect(f5, &QShortcut::activated, this, &FreeAccelPage::startSeries);
     connect(startButton, &QPushButton::clicked, this, &FreeAccelPage::startSeries);
@@ -222,6 +262,11 @@ void FreeAccelPage::follow(QWidget *window)
     connect(limit, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, edited);
     connect(rejectDecreasing, &QCheckBox::toggled, this, edited);
     connect(useLimit, &QCheckBox::toggled, this, edited);
+    connect(limit, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &FreeAccelPage::showSubject);
+    connect(useLimit, &QCheckBox::toggled, this, &FreeAccelPage::showSubject);
+    connect(vehicle, &VehiclePanel::changed, this, &FreeAccelPage::showSubject);
+    connect(vehicleToggle, &QToolButton::toggled, this, &FreeAccelPage::showVehicle);
 
     connect(session, &LaneSession::seriesStarted, this, &FreeAccelPage::seriesStarted);
     connect(session, &LaneSession::snapFound, this, &FreeAccelPage::addSnapRow);
@@ -231,6 +276,59 @@ void FreeAccelPage::follow(QWidget *window)
     connect(session, &LaneSession::resultsNotSaved, this, [this](const QString &reason) {
         fileStatus->setText(tr("结果未保存：") + reason);
     });
+}
+
+void FreeAccelPage::followArchive(TestArchive *archive)
+{
+    connect(archive, &TestArchive::recordKept, this, [this](const QString &, bool stored) {
+        if (stored)
+            recordStatus->setText(tr("记录已保存"));
+        recordStatus->setStyleSheet(stored ? QString() : QStringLiteral("color: rgb(200, 0, 0);"));
+    });
+    connect(archive, &TestArchive::recordStored, this, [this] {
+        if (!recordStatus->text().isEmpty())
+            recordStatus->setText(tr("记录已保存"));
+        recordStatus->setStyleSheet(QString());
+    });
+    connect(archive, &TestArchive::storageProblem, this, [this](const QString &reason) {
+        recordStatus->setText(tr("记录未能存入数据库，已保留，稍后重试：%1").arg(reason));
+        recordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+    });
+    connect(archive, &TestArchive::databaseReplaced, this,
+            [this](const QString &, const QString &message) {
+                recordStatus->setText(message);
+                recordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+            });
+}
+
+TestSubject FreeAccelPage::subjectFromControls() const
+{
+    std::optional<double> manual;
+    if (useLimit->isChecked())
+        manual = limit->value();
+    return TestSubject::of(vehicle->vehicle(), vehicle->operatorName(),
+                           settings::storedLimitsTable(), manual);
+}
+
+void FreeAccelPage::showSubject()
+{
+    const TestSubject subject = session->testRunning() ? session->subject() : subjectFromControls();
+    const LimitChoice &choice = subject.limit;
+    limitText->setText(choice.hasLimit()
+                           ? tr("限值 %1 m⁻¹（%2）")
+                                 .arg(choice.limitK, 0, 'f', 2)
+                                 .arg(LimitChoice::sourceText(choice.source))
+                           : tr("无限值"));
+    const Vehicle &v = subject.vehicle;
+    vehicleSummary->setText(v.isServiceTest() ? tr("无车辆")
+                                              : v.plate + (v.vin.isEmpty() ? QString()
+                                                                           : QStringLiteral("　") + v.vin));
+}
+
+void FreeAccelPage::showVehicle(bool shown)
+{
+    vehicle->setVisible(shown);
+    vehicleToggle->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
 }
 
 void FreeAccelPage::showMethod(const FreeAccelMethod &method)
@@ -297,7 +395,15 @@ void FreeAccelPage::parametersEdited()
 
 void FreeAccelPage::startSeries()
 {
-    session->startTest(methodFromControls());
+    if (session->testRunning() || !vehicle->confirmVin())
+        return;
+    QString whyNot;
+    if (!session->startTest(methodFromControls(), subjectFromControls(), &whyNot)) {
+        recordStatus->setText(whyNot);
+        recordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+        return;
+    }
+    settings::storeLastOperator(session->subject().operatorName);
 }
 
 void FreeAccelPage::stopSeries()
@@ -316,7 +422,11 @@ void FreeAccelPage::seriesStarted()
     }
     snapTable->setRowCount(0);
     fileStatus->clear();
+    recordStatus->clear();
+    // The snaps need the room while the series runs.
+    vehicleToggle->setChecked(false);
     showState();
+    showSubject();
 }
 
 void FreeAccelPage::readingTaken(const LaneReading &reading)
@@ -366,7 +476,7 @@ void FreeAccelPage::showState()
     shownState = run.state();
     const bool running = run.running();
     for (QWidget *w : std::initializer_list<QWidget *>{preset, counted, band, maxSnaps,
-                                                       rejectDecreasing, useLimit})
+                                                       rejectDecreasing, useLimit, vehicle})
         w->setEnabled(!running);
     limit->setEnabled(!running && useLimit->isChecked());
     startButton->setEnabled(!running);

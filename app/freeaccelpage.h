@@ -7,6 +7,10 @@
 
 class LaneSession;
 class QCheckBox;
+class QToolButton;
+class RecordReader;
+class TestArchive;
+class VehiclePanel;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -15,17 +19,20 @@ class QSpinBox;
 class QTableWidget;
 struct LaneReading;
 struct SeriesOutcome;
+struct TestSubject;
 
-// The "自由加速" tab: the method's controls, the prompt that follows what K
-// does, the snaps found and the result. The series runs in the session;
-// this page starts and stops it there and shows what it announces.
+// The "自由加速" tab: the method's controls, the vehicle and its limit, the
+// prompt that follows what K does, the snaps found, the result and whether
+// its record was stored. The series runs in the session and its record is
+// made by the archive; this page starts and stops the series and shows what
+// both announce.
 class FreeAccelPage : public QWidget
 {
     Q_OBJECT
 
 public:
     // F5 is bound on 'window', so it starts a series from any page.
-    FreeAccelPage(LaneSession *session, QWidget *window);
+    FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *window);
 
     static QString title();
 
@@ -42,8 +49,13 @@ private:
     void markCounted(const QVector<int> &rows);
     void buildRules();
     void buildOutcome();
+    void buildVehicle();
     void layOut();
     void follow(QWidget *window);
+    void followArchive(TestArchive *archive);
+    TestSubject subjectFromControls() const;
+    void showSubject();
+    void showVehicle(bool shown);
     void choosePreset(int index);
     void parametersEdited();
     FreeAccelMethod methodFromControls() const;
@@ -55,6 +67,7 @@ private:
     void showState();
 
     LaneSession *session;
+    RecordReader *reader = nullptr;
     FreeAccelSeries::State shownState = FreeAccelSeries::State::NotStarted;
     bool showingMethod = false;  // controls being filled, not edited
 
@@ -71,6 +84,11 @@ private:
     QTableWidget *snapTable = nullptr;
     QLabel *result = nullptr;
     QLabel *fileStatus = nullptr;
+    QLabel *limitText = nullptr;
+    QToolButton *vehicleToggle = nullptr;
+    QLabel *vehicleSummary = nullptr;
+    VehiclePanel *vehicle = nullptr;
+    QLabel *recordStatus = nullptr;
 };
 
 #endif

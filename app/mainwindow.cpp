@@ -10,12 +10,14 @@
 #include "api/apibridge.h"
 #include "api/apiserver.h"
 #include "app/freeaccelpage.h"
+#include "app/historypage.h"
 #include "app/lazytab.h"
 #include "app/textfit.h"
 #include "app/trendpage.h"
 #include "config/apisettings.h"
 #include "config/recordsettings.h"
 #include "lane/lanesession.h"
+#include "lane/testarchive.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
 #include "shm/companionexchange.h"
@@ -61,6 +63,10 @@ mainwindow::mainwindow(QWidget *parent)
     session = new LaneSession(this);
     session->setObjectName(QStringLiteral("laneSession"));
     connect(session, &LaneSession::readingTaken, this, &mainwindow::showReading);
+    archive = new TestArchive(session, settings::databaseFile(),
+                              QString::fromLatin1(TestArchive::DefaultUnsavedFolder), this);
+    archive->setObjectName(QStringLiteral("testArchive"));
+    archive->start();
     watchLink();
     watchStation();
     addPages();
@@ -70,6 +76,8 @@ mainwindow::mainwindow(QWidget *parent)
 
 mainwindow::~mainwindow()
 {
+    // What the database has not taken yet goes to the unsaved folder.
+    archive->close();
     cmdSegment->detach();
     dataSegment->detach();
 }
@@ -79,9 +87,12 @@ void mainwindow::addPages()
     trendTab = new LazyTab([this](QWidget *holder) { return new TrendPage(session, holder); });
     trendTab->setObjectName(QStringLiteral("trendTab"));
     ui.tabWidget->addTab(trendTab, QString());
-    freeAccelTab = new LazyTab([this](QWidget *holder) { return new FreeAccelPage(session, holder); });
+    freeAccelTab = new LazyTab([this](QWidget *holder) { return new FreeAccelPage(session, archive, holder); });
     freeAccelTab->setObjectName(QStringLiteral("freeAccelTab"));
     ui.tabWidget->addTab(freeAccelTab, QString());
+    historyTab = new LazyTab([this](QWidget *holder) { return new HistoryPage(archive, holder); });
+    historyTab->setObjectName(QStringLiteral("historyTab"));
+    ui.tabWidget->addTab(historyTab, QString());
     // A hidden window shows no tab, but a page asked for is built all the same.
     connect(ui.tabWidget, &QTabWidget::currentChanged, this, [this](int index) {
         if (auto *tab = qobject_cast<LazyTab *>(ui.tabWidget->widget(index)))
@@ -127,6 +138,7 @@ void mainwindow::retranslate()
     ui.tabWidget->setTabText(ui.tabWidget->indexOf(trendTab),
                              QCoreApplication::translate("mainwindowClass", "实时曲线"));
     ui.tabWidget->setTabText(ui.tabWidget->indexOf(freeAccelTab), FreeAccelPage::title());
+    ui.tabWidget->setTabText(ui.tabWidget->indexOf(historyTab), HistoryPage::title());
     showLinkText();
     showResponseCaptions();
     TextFit::growToFit(this);
@@ -137,6 +149,7 @@ void mainwindow::startApi()
     apiBridge = new ApiBridge(session, settings::databaseFile(), this);
     apiBridge->setClearMaxima([this] { on_clearButton_clicked(); });
     connect(apiBridge->server(), &ApiServer::statusChanged, ui.label_link, &QLabel::setToolTip);
+    connect(archive, &TestArchive::recordKept, apiBridge, &ApiBridge::recordKept);
     apiBridge->start(settings::storedApiSettings());
 }
 

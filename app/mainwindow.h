@@ -19,6 +19,7 @@ class QSharedMemory;
 class QShowEvent;
 class QTimer;
 class SocketClient;
+class TestArchive;
 struct LaneReading;
 namespace station {
 class StationLink;
@@ -127,6 +128,8 @@ private:
     float smokeTemp = 0;
     float energy = 0;
     LaneSession *session = nullptr;
+    // Makes a record of every series the session runs and keeps it.
+    TestArchive *archive = nullptr;
     // The last measurement and both segments, which the members below name.
     CompanionExchange *companion = nullptr;
     QSharedMemory *dataSegment = nullptr;
@@ -140,6 +143,7 @@ private:
     QString linkAddress;
     LazyTab *trendTab = nullptr;
     LazyTab *freeAccelTab = nullptr;
+    LazyTab *historyTab = nullptr;
 
     station::StationLink *stationLink = nullptr;
     QLabel *recordsLabel = nullptr;  // none without a station server

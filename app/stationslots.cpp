@@ -6,6 +6,7 @@
 #include "config/recordsettings.h"
 #include "config/stationsettings.h"
 #include "lane/lanesession.h"
+#include "lane/testarchive.h"
 #include "station/stationlink.h"
 
 // The station's server in the header strip: the forwarding state between
@@ -30,6 +31,7 @@ void mainwindow::watchStation()
     stationLink->setObjectName(QStringLiteral("stationLink"));
     if (!stationLink->isActive())
         return;
+    connect(archive, &TestArchive::recordStored, stationLink, &station::StationLink::tryNow);
     recordsLabel = new QLabel(ui.frame);
     recordsLabel->setObjectName(QStringLiteral("label_records"));
     recordsLabel->setFont(ui.label_link->font());
@@ -47,7 +49,7 @@ void mainwindow::placeRecordsLabel()
     // is shortened there and shown whole as the tooltip.
     const int gap = 16;
     const int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;
-    const int right = ui.label_link->geometry().right()
+    const int right = ui.label_link->geometry().right() - ui.label_link->contentsMargins().right()
                       - ui.label_link->fontMetrics().horizontalAdvance(ui.label_link->text()) - gap;
     recordsLabel->setGeometry(left, 0, qMax(0, right - left), ui.frame->height());
     recordsLabel->setText(recordsLabel->fontMetrics().elidedText(shortened(status), Qt::ElideRight, recordsLabel->width()));

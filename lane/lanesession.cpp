@@ -46,6 +46,7 @@ LaneSession::LaneSession(QObject *parent)
     qRegisterMetaType<SeriesOutcome>();
     qRegisterMetaType<Snap>();
     qRegisterMetaType<FreeAccelMethod>();
+    qRegisterMetaType<TestSubject>();
     connect(&rec, &Recorder::started, this, &LaneSession::recordingStarted);
     connect(&rec, &Recorder::stopped, this, [this](const QString &path, const QString &error) {
         if (error.isEmpty())
@@ -100,12 +101,22 @@ void LaneSession::watchLink(LinkKeeper *keeper)
     connect(this, &LaneSession::readingTaken, keeper, [keeper] { keeper->onMeasurement(); });
 }
 
-bool LaneSession::startTest(const FreeAccelMethod &method)
+bool LaneSession::startTest(const FreeAccelMethod &method, const TestSubject &subject,
+                            QString *whyNot)
 {
-    if (run.running())
+    const TestSubject checked = subject.normalised();
+    const QString fault = run.running() ? tr("测量正在进行") : checked.fault();
+    if (!fault.isEmpty()) {
+        if (whyNot)
+            *whyNot = fault;
         return false;
+    }
+    FreeAccelMethod rules = method;
+    rules.hasLimit = checked.limit.hasLimit();
+    rules.limitK = rules.hasLimit ? checked.limit.limitK : 0;
     const LaneStamp stamp = clock();
-    run.start(method, stamp.monotonicMs);
+    testSubject = checked;
+    run.start(rules, stamp.monotonicMs);
     seriesStart = stamp.time;
     trace.clear();
     emit seriesStarted(run.method());
@@ -139,7 +150,7 @@ void LaneSession::feedSeries(const LaneReading &reading)
 
 void LaneSession::endSeries(const LaneStamp &at)
 {
-    const SeriesOutcome outcome = SeriesOutcome::of(run, seriesStart, at.time, trace);
+    const SeriesOutcome outcome = SeriesOutcome::of(run, testSubject, seriesStart, at.time, trace);
     trace.clear();
     QString error;
     if (!CsvFile::appendOnce(resultsPath, QString::fromLatin1(FreeAccelCsv::Header),

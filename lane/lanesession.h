@@ -12,6 +12,7 @@
 #include "lane/recorder.h"
 #include "lane/seriesoutcome.h"
 #include "lane/trendbuffer.h"
+#include "lane/testsubject.h"
 #include "meter/freeaccelseries.h"
 #include "meter/measurement.h"
 #include "net/linkkeeper.h"
@@ -46,8 +47,12 @@ public:
     // Follows 'keeper's states and tells it of every reading.
     void watchLink(LinkKeeper *keeper);
 
-    // False while a series runs.
-    bool startTest(const FreeAccelMethod &method);
+    // Starts a series on 'subject' (no vehicle: a service test). The
+    // subject's limit replaces the method's, so the verdict, the results
+    // file and the record agree. False, with the reason in 'whyNot', while a
+    // series runs or when the subject breaks the vehicle rules.
+    bool startTest(const FreeAccelMethod &method, const TestSubject &subject = TestSubject(),
+                   QString *whyNot = nullptr);
     // Abandons the running series; false when none runs.
     bool stopTest();
     // Named by the start time (Recorder::pathFor) when 'path' is empty.
@@ -56,6 +61,8 @@ public:
     void stopRecording();
 
     const FreeAccelSeries &series() const { return run; }
+    // The running or last series' subject.
+    const TestSubject &subject() const { return testSubject; }
     bool testRunning() const { return run.running(); }
     // The local time of a monotonic stamp of the running or last series.
     QDateTime timeAt(qint64 monotonicMs) const;
@@ -93,6 +100,7 @@ private:
     bool resetPending = false;
     FreeAccelSeries run;
     QDateTime seriesStart;
+    TestSubject testSubject;
     QVector<SeriesOutcome::TracePoint> trace;
     Recorder rec;
     TrendBuffer recent;

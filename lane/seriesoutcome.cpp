@@ -1,9 +1,11 @@
 #include "lane/seriesoutcome.h"
 
-SeriesOutcome SeriesOutcome::of(const FreeAccelSeries &series, const QDateTime &start,
-                                const QDateTime &end, const QVector<TracePoint> &trace)
+SeriesOutcome SeriesOutcome::of(const FreeAccelSeries &series, const TestSubject &subject,
+                                const QDateTime &start, const QDateTime &end,
+                                const QVector<TracePoint> &trace)
 {
     SeriesOutcome o;
+    o.subject = subject;
     o.method = series.method();
     o.snaps = series.snaps();
     o.countedIndexes = series.countedIndexes();

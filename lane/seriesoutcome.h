@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVector>
 
+#include "lane/testsubject.h"
 #include "meter/freeaccelseries.h"
 
 // Everything a finished free-acceleration series leaves behind, as one
@@ -23,7 +24,8 @@ struct SeriesOutcome {
         float k = 0;
     };
 
-    FreeAccelMethod method;      // the rules the series ran with
+    TestSubject subject;         // the vehicle, operator and limit it ran on
+    FreeAccelMethod method;      // the rules the series ran with, the subject's limit in them
     QVector<Snap> snaps;         // every snap, times on the monotonic clock
     QVector<int> countedIndexes; // into snaps: the peaks that make the result
     bool hasResult = false;
@@ -39,8 +41,9 @@ struct SeriesOutcome {
     // The local time of a monotonic stamp of this series (a snap's peakMs).
     QDateTime timeAt(qint64 monotonicMs) const { return started.addMSecs(monotonicMs - startedMs); }
 
-    // 'series' just ended at 'end'; it was started at 'start'.
-    static SeriesOutcome of(const FreeAccelSeries &series, const QDateTime &start,
+    // 'series' just ended at 'end'; it was started on 'subject' at 'start'.
+    static SeriesOutcome of(const FreeAccelSeries &series, const TestSubject &subject,
+                            const QDateTime &start,
                             const QDateTime &end, const QVector<TracePoint> &trace);
 };
 

@@ -146,26 +146,6 @@ void readResult(Reader &r, TestRecord *record)
 
 } // namespace
 
-const QStringList &TestRecord::summaryFields()
-{
-    static const QStringList fields = {
-        QStringLiteral("id"), QStringLiteral("started"), QStringLiteral("ended"),
-        QStringLiteral("station"), QStringLiteral("lane"), QStringLiteral("operator"),
-        QStringLiteral("plate"), QStringLiteral("vin"), QStringLiteral("method"),
-        QStringLiteral("peaks_K"), QStringLiteral("mean_K"), QStringLiteral("valid"),
-        QStringLiteral("limit_K"), QStringLiteral("limit_source"), QStringLiteral("verdict"),
-        QStringLiteral("outcome")};
-    return fields;
-}
-
-QJsonObject TestRecord::summaryOf(const QJsonObject &json)
-{
-    QJsonObject out;
-    for (const QString &field : summaryFields())
-        out.insert(field, json.value(field));
-    return out;
-}
-
 bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *error)
 {
     QString fault;

@@ -67,10 +67,6 @@ struct TestRecord {
     static QString outcomeKey(Outcome outcome);
 
     QJsonObject toJson() const;
-    // The fields of a history line, as the records tool lists them and the
-    // API hands them out; the whole JSON is for one record at a time.
-    static const QStringList &summaryFields();
-    static QJsonObject summaryOf(const QJsonObject &json);
     // Every field's type is checked; returns false with the first fault.
     static bool fromJson(const QJsonObject &json, TestRecord *record, QString *error);
 

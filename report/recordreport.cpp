@@ -214,6 +214,17 @@ QImage RecordReport::curve(const QSize &size) const
     return image;
 }
 
+void RecordReport::fill(QTextDocument *doc, const QSizeF &curveMm, double pxPerMm) const
+{
+    doc->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("curve.png")),
+                     curve((curveMm * pxPerMm).toSize()));
+    // Image sizes in the HTML count in pixels of 96 dpi, whatever the device.
+    const double cssPxPerMm = 96 / 25.4;
+    doc->setHtml(html()
+                     .replace(QLatin1String("%CURVEW%"), QString::number(int(curveMm.width() * cssPxPerMm)))
+                     .replace(QLatin1String("%CURVEH%"), QString::number(int(curveMm.height() * cssPxPerMm))));
+}
+
 void RecordReport::render(QPagedPaintDevice *device) const
 {
     QTextDocument doc;
@@ -221,15 +232,7 @@ void RecordReport::render(QPagedPaintDevice *device) const
     const QSizeF page(device->width(), device->height());
     doc.setPageSize(page);
     doc.setDocumentMargin(0);
-    const double pxPerMm = device->logicalDpiX() / 25.4;
-    const QSize curveSize(int(CurveWidthMm * pxPerMm), int(CurveHeightMm * pxPerMm));
-    doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("curve.png")),
-                    curve(curveSize));
-    // Image sizes in the HTML count in pixels of 96 dpi, whatever the device.
-    const double cssPxPerMm = 96 / 25.4;
-    doc.setHtml(html()
-                    .replace(QLatin1String("%CURVEW%"), QString::number(int(CurveWidthMm * cssPxPerMm)))
-                    .replace(QLatin1String("%CURVEH%"), QString::number(int(CurveHeightMm * cssPxPerMm))));
+    fill(&doc, QSizeF(CurveWidthMm, CurveHeightMm), device->logicalDpiX() / 25.4);
     QPainter painter(device);
     const double height = doc.documentLayout()->documentSize().height();
     // More snaps than a page holds at full size shrink the page, never split it.

@@ -24,6 +24,9 @@ public:
     QImage curve(const QSize &size) const;
     // The page as HTML; the curve is the image resource "curve.png".
     QString html() const;
+    // The page in 'doc', its curve 'curveMm' large at 'pxPerMm' pixels of
+    // the device per millimetre.
+    void fill(QTextDocument *doc, const QSizeF &curveMm, double pxPerMm) const;
     // Lays the page out on 'device' (a QPdfWriter or a QPrinter), shrunk to
     // fit one page when it would run over.
     void render(QPagedPaintDevice *device) const;

@@ -7,6 +7,7 @@
 #   scripts/screenshot.sh [OUT.png]
 #   OPA_SCREENSHOT_SIM="--scenario smoke --period 6000"   simulator arguments
 #   OPA_SCREENSHOT_KEYS="ctrl+Tab ctrl+Tab ctrl+r"         keys pressed once values show
+#                                                          (sleep:N waits N seconds between keys)
 #   OPA_SCREENSHOT_WAIT=13                                 seconds from start to picture
 #   OPA_SCREENSHOT_INI=$'[Database]\nServerHost=/nowhere'   more lines for set.ini
 #   OPA_SCREENSHOT_LANGUAGE=en                             [UI] Language in set.ini (zh)
@@ -49,8 +50,12 @@ sleep 3   # the window fades in over one second, then values arrive ten times a 
 if [ -n "$keys" ]; then
     window=$(DISPLAY=$display xdotool search --sync --pid $host | tail -1)
     DISPLAY=$display xdotool windowfocus --sync "$window"
-    # shellcheck disable=SC2086
-    DISPLAY=$display xdotool key --window "$window" --delay 200 $keys
+    for key in $keys; do
+        case $key in
+            sleep:*) sleep "${key#sleep:}" ;;
+            *) DISPLAY=$display xdotool key --window "$window" --delay 200 "$key" ;;
+        esac
+    done
 fi
 sleep $((wait_s > 3 ? wait_s - 3 : 1))
 DISPLAY=$display import -window root -crop "$crop" +repage "$out"

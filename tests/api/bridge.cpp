@@ -4,6 +4,7 @@
 #include "api/apimessages.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
+#include "records/recordcsv.h"
 #include "records/recordstore.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
@@ -127,7 +128,6 @@ private slots:
         QCOMPARE(reply.value(QStringLiteral("ok")), QJsonValue(false));
         QVERIFY2(field(reply, "error").startsWith(error), qPrintable(field(reply, "error")));
         QVERIFY(started.isEmpty());
-        QVERIFY(lane.bridge.apiTestVehicle().plate.isEmpty());
     }
 
     // A test started through the API runs in the session with the method in
@@ -146,9 +146,9 @@ private slots:
         Peer peer(*lane.bridge.server());
         QVERIFY(peer.ask(startCommand()).value(QStringLiteral("ok")).toBool());
         QVERIFY(lane.session.testRunning());
-        QCOMPARE(lane.bridge.apiTestVehicle().plate, QStringLiteral("京A12345"));
-        QCOMPARE(lane.bridge.apiTestVehicle().intake, Vehicle::Intake::Turbo);
-        QCOMPARE(lane.bridge.apiTestOperator(), QStringLiteral("李四"));
+        QCOMPARE(lane.session.subject().vehicle.plate, QStringLiteral("京A12345"));
+        QCOMPARE(lane.session.subject().vehicle.intake, Vehicle::Intake::Turbo);
+        QCOMPARE(lane.session.subject().operatorName, QStringLiteral("李四"));
 
         for (int i = 0; i < 12; ++i)
             lane.reply(0.10);
@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(ids({{QStringLiteral("until"), from}}), (QStringList{stored.at(1).id, stored.at(0).id}));
         QCOMPARE(ids({{QStringLiteral("plate"), QStringLiteral("京a12341")}}), QStringList{stored.at(1).id});
         const QJsonObject line = peer.ask(cmd("listRecords", {{QStringLiteral("limit"), 1}})).value(QStringLiteral("records")).toArray().first().toObject();
-        QCOMPARE(line, TestRecord::summaryOf(stored.at(2).toJson()));
+        QCOMPARE(line, RecordCsv::listObject(stored.at(2).toJson()));
     }
 
     // clearMaxima reaches the form's hook; without one it is refused.

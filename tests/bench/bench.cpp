@@ -19,7 +19,10 @@
 #include "api/apiconvert.h"
 #include "api/apiserver.h"
 #include "app/lazytab.h"
+#include "app/historypage.h"
 #include "app/trendpage.h"
+#include "lane/testarchive.h"
+#include "records/recordkeeper.h"
 #include "lane/lanesession.h"
 #include "net/framecutter.h"
 #include "net/socketclient.h"
@@ -200,6 +203,7 @@ private slots:
     void sweep();
     void outage();
     void records();
+    void pollWhileStoring();
     void stationForward();
     void api();
     void stationPolling();
@@ -502,6 +506,51 @@ void Bench::records()
     RecordFilter newest;
     newest.limit = 1000;
     timeFilter("history unfiltered, newest 1000", newest);
+}
+
+// The poll period while the window's archive stores a record with a 60-s
+// trace every second and the history in front reads each one back; then
+// while another program holds the database's write lock for 5 s.
+void Bench::pollWhileStoring()
+{
+    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+    meterrig::MeterStandIn meter;
+    meter.reply = [](const QByteArray &) { return testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048); };
+    QVERIFY(meter.listen());
+    mainwindow w;
+    MainWindowTestAccess a(w);
+    QVERIFY(meterrig::showConnected(w, meter));
+    auto *archive = w.findChild<TestArchive *>();
+    a.showPage<HistoryPage>("historyTab");
+    QElapsedTimer clock;
+    clock.start();
+    QVector<double> periods;
+    qint64 lastTick = 0;
+    connect(a.pollTimer(), &QTimer::timeout, this,
+            [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
+    int stored = 0;
+    connect(archive->keeper(), &RecordKeeper::recordStored, this, [&] { ++stored; });
+    QTimer every;
+    int made = 0;
+    connect(&every, &QTimer::timeout, this, [&] {
+        archive->keeper()->keep(fixtures::record(QStringLiteral("京C%1").arg(made), made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60));
+        ++made;
+    });
+    every.start(1000);
+    QTest::qWait(20000);
+    every.stop();
+    QVERIFY(QTest::qWaitFor([&] { return stored == made; }, 10000));
+    printSpread(QStringLiteral("poll period, a record with a 60-s trace stored every second (%1 stored)").arg(stored),
+                periods);
+
+    fixtures::OtherConnection other(archive->databasePath());
+    QVERIFY(other.holdWriteLock());
+    periods.clear();
+    archive->keeper()->keep(fixtures::record(QStringLiteral("京D1"), made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60));
+    QTest::qWait(5000);
+    other.release();
+    printSpread(QStringLiteral("poll period, the database locked by another program"), periods);
+    SocketClient::overrideLocalAddress({});
 }
 
 // 1,000 queued records forwarded to a PostgreSQL of the benchmark's own,

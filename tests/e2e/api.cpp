@@ -2,6 +2,9 @@
 
 #include "support/testrunner.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "e2eharness.h"
 #include "lane/lanesession.h"
 
@@ -42,16 +45,15 @@ private slots:
         client.start(QStringLiteral("/usr/bin/python3"),
                      {QStringLiteral(OPA_SOURCE_DIR "/docs/api-client.py"), QStringLiteral("京a12345"),
                       QStringLiteral("--settings"), QDir::current().filePath(QStringLiteral("set.ini"))});
-        // The client then waits on for the record; the test has what it
-        // needs once the finished series' whole line is out.
+        // The client ends once it has the record of its test.
         QString out;
-        const QRegularExpression end(QStringLiteral("series finished: [^\n]*\n"));
         QVERIFY2(QTest::qWaitFor([&] {
             out += QString::fromUtf8(client.readAllStandardOutput());
-            return out.contains(end) || client.state() == QProcess::NotRunning;
-        }, 60000) && out.contains(end), qPrintable(out + client.readAllStandardError()));
-        client.kill();
-        client.waitForFinished(3000);
+            return client.state() == QProcess::NotRunning;
+        }, 60000), qPrintable(out));
+        out += QString::fromUtf8(client.readAllStandardOutput());
+        QVERIFY2(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0,
+                 qPrintable(out + client.readAllStandardError()));
 
         const QStringList lines = out.split(QLatin1Char('\n'));
         QCOMPARE(lines.first(), QStringLiteral("connected: program 1.0, link connected, series idle"));
@@ -68,6 +70,14 @@ private slots:
                      && result.contains(QStringLiteral("\"valid\": true")),
                  qPrintable(out));
         QCOMPARE(finished.size(), 1);
+
+        const QRegularExpressionMatch record =
+            QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(out);
+        QVERIFY2(record.hasMatch(), qPrintable(out));
+        QByteArray shown;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"show", record.captured(1), "--json"}, &shown), 0);
+        QCOMPARE(QJsonDocument::fromJson(shown).object().value(QStringLiteral("plate")).toString(),
+                 QStringLiteral("京A12345"));
     }
 };
 

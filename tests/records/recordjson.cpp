@@ -29,7 +29,6 @@ class tst_RecordJson : public QObject
 
 private slots:
     void builtFromSeries();
-    void abandonedHasNoResult();
     void roundTrip();
     void documentShape();
     void hashCatchesChange_data();
@@ -55,21 +54,6 @@ void tst_RecordJson::builtFromSeries()
     QCOMPARE(r.trace.tMs.last(), r.started.msecsTo(r.ended));
     QVERIFY(std::isnan(r.trace.k.at(3)));
     QVERIFY(r.hashMatches());
-}
-
-void tst_RecordJson::abandonedHasNoResult()
-{
-    RecordContext c;
-    c.limit = {LimitSource::Manual, 2.0};
-    const TestRecord r = buildRecord(fixtures::series({1.1, 1.4}, TestRecord::Outcome::Abandoned), c);
-    const QJsonObject json = r.toJson();
-    QVERIFY(json.value("mean_K").isNull());
-    QVERIFY(json.value("verdict").isNull());
-    QCOMPARE(json.value("valid").toBool(true), false);
-    QCOMPARE(json.value("outcome").toString(), QStringLiteral("abandoned"));
-    QCOMPARE(json.value("peaks_K").toArray().size(), 0);
-    QCOMPARE(json.value("limit_source").toString(), QStringLiteral("manual"));
-    QCOMPARE(json.value("plate").toString(), QString());
 }
 
 void tst_RecordJson::roundTrip()

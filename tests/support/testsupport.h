@@ -89,6 +89,23 @@ inline QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber
     return MeasurementFrame::encode({n, ns, k, chamber, smoke, energy});
 }
 
+// K as a free-acceleration series sees it with a reply every 100 ms: 1.2 s
+// of idle at 0.10, then for each peak a rise over 0.5 s, 0.2 s at the peak,
+// a fall over 0.8 s and 1.2 s of idle.
+inline QVector<double> snapCurve(const QVector<double> &peaks)
+{
+    QVector<double> k(12, 0.10);
+    for (double peak : peaks) {
+        for (int i = 1; i <= 5; ++i)
+            k << 0.10 + (peak - 0.10) * i / 5;
+        k << peak << peak;
+        for (int i = 1; i <= 8; ++i)
+            k << peak + (0.10 - peak) * i / 8;
+        k << QVector<double>(12, 0.10);
+    }
+    return k;
+}
+
 // A lane clock that moves only when the test moves it: monotonic 'ms', and
 // the wall time as far past 'start'.
 class ManualLaneClock

@@ -1,6 +1,7 @@
 #ifndef TESTS_WINDOWACCESS_H
 #define TESTS_WINDOWACCESS_H
 
+#include "app/lazytab.h"
 #include "app/mainwindow.h"
 
 // The main window keeps its state private; tests read and steer it through
@@ -20,6 +21,15 @@ public:
     void seraildata(const QByteArray &frame) { w.seraildata(frame); }
     void loadmem() { w.loadmem(); }
     void autosend() { w.autosend(); }
+
+    // Brings a page's tab to the front, which builds the page.
+    template <class Page>
+    Page *showPage(const char *tabName)
+    {
+        auto *tab = w.findChild<LazyTab *>(QLatin1String(tabName));
+        w.ui.tabWidget->setCurrentWidget(tab);
+        return static_cast<Page *>(tab->page());
+    }
 };
 
 #endif

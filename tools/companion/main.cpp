@@ -2,7 +2,7 @@
 #include <QFile>
 
 #include "common/console.h"
-#include "common/signalwatcher.h"
+#include "platform/signalwatcher.h"
 #include "lane/csvfile.h"
 #include "companion/companionjobs.h"
 #include "companion/recordtext.h"

@@ -2,10 +2,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
-#include <QTextStream>
 
 #include "common/console.h"
+#include "records/recordcsv.h"
 #include "report/recordreport.h"
 #include "station/forwarder.h"
 #include "station/serverdb.h"
@@ -48,27 +47,6 @@ bool openStore(RecordStore &store, const QString &path)
     else if (version == 0)
         fail(QStringLiteral("%1: not a records database").arg(path));
     return version > 0;
-}
-
-QString csvField(const QJsonValue &value)
-{
-    QString text;
-    if (value.isArray()) {
-        QStringList parts;
-        for (const QJsonValue &v : value.toArray())
-            parts << QString::number(v.toDouble());
-        text = parts.join(QLatin1Char(';'));
-    } else if (value.isBool()) {
-        text = value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
-    } else if (value.isDouble()) {
-        text = QString::number(value.toDouble());
-    } else {
-        text = value.toString();
-    }
-    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')))
-        text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-    return text;
 }
 
 QString listLine(const RecordSummary &r)
@@ -171,7 +149,7 @@ int list(Source &source, const RecordsArguments &a)
     }
     QJsonArray out;
     for (const RecordSummary &r : rows)
-        out.append(TestRecord::summaryOf(QJsonDocument::fromJson(r.json.toUtf8()).object()));
+        out.append(RecordCsv::listObject(QJsonDocument::fromJson(r.json.toUtf8()).object()));
     console::out(QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Indented)).trimmed());
     return 0;
 }
@@ -228,22 +206,9 @@ int exportCsv(Source &source, const RecordsArguments &a)
     QVector<RecordSummary> rows;
     if (!source.query(a.filter, true, &rows))
         return source.fault();
-    QSaveFile file(a.csvPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, file.errorString()));
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << TestRecord::summaryFields().join(QLatin1Char(',')) << '\n';
-    for (const RecordSummary &r : rows) {
-        const QJsonObject json = QJsonDocument::fromJson(r.json.toUtf8()).object();
-        QStringList fields;
-        for (const QString &field : TestRecord::summaryFields())
-            fields << csvField(json.value(field));
-        out << fields.join(QLatin1Char(',')) << '\n';
-    }
-    out.flush();
-    if (!file.commit())
-        return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, file.errorString()));
+    QString error;
+    if (!RecordCsv::write(a.csvPath, rows, &error))
+        return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, error));
     console::err(QStringLiteral("exported %1 records to %2").arg(rows.size()).arg(a.csvPath));
     return 0;
 }

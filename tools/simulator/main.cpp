@@ -1,7 +1,7 @@
 #include <QCoreApplication>
 
 #include "common/console.h"
-#include "common/signalwatcher.h"
+#include "platform/signalwatcher.h"
 #include "simulator/meterserver.h"
 #include "simulator/simoptions.h"
 

@@ -1,4 +1,4 @@
-#include "common/signalwatcher.h"
+#include "platform/signalwatcher.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -32,6 +32,7 @@ void install(void (*handler)(int))
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 #else
 std::atomic<int> pendingSignal{0};

@@ -1,0 +1,37 @@
+#ifndef APP_HISTORYMODEL_H
+#define APP_HISTORYMODEL_H
+
+#include <QAbstractTableModel>
+#include <QVector>
+
+#include "records/recordstore.h"
+
+// The rows of the history as the store's query returned them, already
+// filtered and sorted there: time, plate, VIN, method, result, limit,
+// verdict, operator. Its columns follow RecordFilter::Sort.
+class HistoryModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Time, Plate, Vin, Method, Result, Limit, Verdict, Operator, ColumnCount };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setRows(const QVector<RecordSummary> &rows);
+    const RecordSummary &row(int index) const { return records.at(index); }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // A verdict or, without one, the outcome, as the page shows it.
+    static QString verdictText(const RecordSummary &record);
+
+private:
+    QVector<RecordSummary> records;
+};
+
+#endif

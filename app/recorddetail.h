@@ -1,0 +1,22 @@
+#ifndef APP_RECORDDETAIL_H
+#define APP_RECORDDETAIL_H
+
+#include <QDialog>
+
+struct TestRecord;
+
+// One stored record as its report shows it: the vehicle, the snaps with
+// the counted ones marked, the result and verdict, and the K curve.
+class RecordDetail : public QDialog
+{
+    Q_OBJECT
+
+public:
+    RecordDetail(const TestRecord &record, QWidget *parent);
+    QString text() const;
+
+private:
+    class QTextBrowser *browser;
+};
+
+#endif

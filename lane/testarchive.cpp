@@ -1,0 +1,137 @@
+#include "lane/testarchive.h"
+
+#include <cmath>
+
+#include "config/recordsettings.h"
+#include "lane/lanesession.h"
+#include "records/recordkeeper.h"
+
+const char TestArchive::DefaultUnsavedFolder[] = "results/unsaved";
+
+namespace {
+
+// The meter reports hundredths; the readings' float form would otherwise
+// show in the record as 1.2999999523162842.
+double hundredths(double value)
+{
+    return std::round(value * 100) / 100;
+}
+
+} // namespace
+
+TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
+                         const QString &unsavedFolder, QObject *parent)
+    : QObject(parent)
+    , session(session)
+    , recordKeeper(new RecordKeeper(databasePath, unsavedFolder, this))
+    , database(databasePath)
+    , station(settings::stationName())
+    , lane(settings::laneName())
+{
+    connect(session, &LaneSession::seriesFinished, this, &TestArchive::keepSeries);
+    connect(session, &LaneSession::seriesAbandoned, this, &TestArchive::keepSeries);
+    connect(session, &LaneSession::linkChanged, this,
+            [this](LinkKeeper::State state, const QString &address) {
+                if (state == LinkKeeper::State::Connected)
+                    meterAddress = address;
+            });
+    connect(session, &LaneSession::calibrated, this, [this](const QDateTime &at) {
+        recordKeeper->addMeterEvent(RecordStore::MeterEvent::Calibration, at, meterAddress);
+    });
+    connect(session, &LaneSession::factoryResetDone, this, [this](const QDateTime &at) {
+        recordKeeper->addMeterEvent(RecordStore::MeterEvent::FactoryReset, at, meterAddress);
+    });
+    connect(recordKeeper, &RecordKeeper::recordStored, this,
+            [this](const QString &id) { attempted(id, true); });
+    connect(recordKeeper, &RecordKeeper::recordRefused, this,
+            [this](const QString &id, const QString &reason) {
+                attempted(id, false);
+                emit storageProblem(reason);
+            });
+    connect(recordKeeper, &RecordKeeper::storageProblem, this, &TestArchive::storageProblem);
+    connect(recordKeeper, &RecordKeeper::databaseReplaced, this, &TestArchive::databaseReplaced);
+}
+
+TestArchive::~TestArchive()
+{
+    close();
+}
+
+void TestArchive::setStation(const QString &name, const QString &laneName)
+{
+    station = name;
+    lane = laneName;
+}
+
+void TestArchive::start()
+{
+    recordKeeper->start();
+}
+
+bool TestArchive::close()
+{
+    return recordKeeper->close();
+}
+
+SeriesParts TestArchive::partsOf(const SeriesOutcome &outcome)
+{
+    SeriesParts parts;
+    parts.method = outcome.method;
+    parts.snaps = outcome.snaps;
+    for (Snap &snap : parts.snaps) {
+        snap.peakK = hundredths(snap.peakK);
+        snap.peakN = hundredths(snap.peakN);
+    }
+    parts.countedIndexes = outcome.countedIndexes;
+    parts.result = outcome.result;
+    switch (outcome.ending) {
+    case SeriesOutcome::Ending::Valid:
+        parts.outcome = TestRecord::Outcome::Valid;
+        break;
+    case SeriesOutcome::Ending::Invalid:
+        parts.outcome = TestRecord::Outcome::Invalid;
+        break;
+    case SeriesOutcome::Ending::Abandoned:
+        parts.outcome = TestRecord::Outcome::Abandoned;
+        break;
+    }
+    parts.startedMs = outcome.startedMs;
+    parts.endedMs = outcome.startedMs + outcome.started.msecsTo(outcome.ended);
+    parts.started = outcome.started;
+    parts.ended = outcome.ended;
+    for (const SeriesOutcome::TracePoint &p : outcome.trace) {
+        parts.traceMs << outcome.startedMs + p.offsetMs;
+        parts.traceK << (p.hasK ? hundredths(p.k) : NAN);
+        parts.traceN << hundredths(p.n);
+    }
+    return parts;
+}
+
+TestRecord TestArchive::recordOf(const SeriesOutcome &outcome) const
+{
+    RecordContext context;
+    context.station = station;
+    context.lane = lane;
+    context.operatorName = outcome.subject.operatorName;
+    context.software = QStringLiteral(OPA_HOST_VERSION);
+    context.meterAddress = meterAddress;
+    context.lastCalibration = recordKeeper->lastCalibration();
+    context.vehicle = outcome.subject.vehicle;
+    context.limit = outcome.subject.limit;
+    return buildRecord(partsOf(outcome), context);
+}
+
+void TestArchive::keepSeries(const SeriesOutcome &outcome)
+{
+    const TestRecord record = recordOf(outcome);
+    firstTries.insert(record.id);
+    recordKeeper->keep(record);
+}
+
+void TestArchive::attempted(const QString &id, bool stored)
+{
+    if (firstTries.remove(id))
+        emit recordKept(id, stored);
+    if (stored)
+        emit recordStored(id);
+}

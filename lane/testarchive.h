@@ -1,0 +1,68 @@
+#ifndef LANE_TESTARCHIVE_H
+#define LANE_TESTARCHIVE_H
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include "records/recordbuilder.h"
+
+class LaneSession;
+class RecordKeeper;
+struct SeriesOutcome;
+
+// Keeps every test the session runs: each finished or abandoned series
+// becomes one sealed record (its subject, the station and lane from
+// set.ini, this program's version, the meter's address and the last
+// calibration seen) handed to the record keeper, and calibrations and
+// factory resets become meter events. It hears the session's events only,
+// so a series started by any caller is kept the same way.
+class TestArchive : public QObject
+{
+    Q_OBJECT
+
+public:
+    static const char DefaultUnsavedFolder[];
+
+    // Station and lane are read from set.ini; the database is opened by start().
+    TestArchive(LaneSession *session, const QString &databasePath,
+                const QString &unsavedFolder = QString::fromLatin1(DefaultUnsavedFolder),
+                QObject *parent = nullptr);
+    ~TestArchive() override;
+
+    void setStation(const QString &name, const QString &lane);
+    void start();
+    // Stores what is pending, else writes it into the unsaved folder;
+    // false when a record could not be written there either.
+    bool close();
+
+    QString databasePath() const { return database; }
+    RecordKeeper *keeper() const { return recordKeeper; }
+    // The record of 'outcome' as this archive makes it now.
+    TestRecord recordOf(const SeriesOutcome &outcome) const;
+    static SeriesParts partsOf(const SeriesOutcome &outcome);
+
+signals:
+    // Once per series: 'stored' when its record is in the database, else it
+    // is kept (see storageProblem) and stored later.
+    void recordKept(const QString &id, bool stored);
+    // Every record that reaches the database, also one kept earlier or
+    // taken in from the unsaved folder.
+    void recordStored(const QString &id);
+    void storageProblem(const QString &reason);
+    void databaseReplaced(const QString &movedAside, const QString &message);
+
+private:
+    void keepSeries(const SeriesOutcome &outcome);
+    void attempted(const QString &id, bool stored);
+
+    LaneSession *session;
+    RecordKeeper *recordKeeper;
+    QString database;
+    QString station;
+    QString lane;
+    QString meterAddress;
+    QSet<QString> firstTries;
+};
+
+#endif

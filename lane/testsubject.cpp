@@ -1,0 +1,38 @@
+#include "lane/testsubject.h"
+
+#include <QCoreApplication>
+
+TestSubject TestSubject::of(const Vehicle &vehicle, const QString &operatorName,
+                            const LimitsTable &table, std::optional<double> manualK)
+{
+    TestSubject subject;
+    subject.vehicle = vehicle;
+    subject.operatorName = operatorName;
+    subject = subject.normalised();
+    subject.limit = selectLimit(subject.vehicle, table, manualK);
+    return subject;
+}
+
+TestSubject TestSubject::normalised() const
+{
+    TestSubject subject = *this;
+    subject.vehicle.plate = VehicleRules::normalisedPlate(vehicle.plate);
+    subject.vehicle.vin = VehicleRules::normalisedVin(vehicle.vin);
+    subject.operatorName = operatorName.trimmed();
+    return subject;
+}
+
+QString TestSubject::fault() const
+{
+    if (!VehicleRules::isValidPlate(vehicle.plate))
+        return QCoreApplication::translate("TestSubject", "号牌号码“%1”无效：最多 %2 个字母、数字或汉字")
+            .arg(vehicle.plate)
+            .arg(VehicleRules::MaxPlateLength);
+    if (VehicleRules::checkVin(vehicle.vin) == VehicleRules::VinCheck::Invalid)
+        return QCoreApplication::translate("TestSubject",
+                                           "VIN“%1”无效：应为 17 位数字或字母（不含 I、O、Q）")
+            .arg(vehicle.vin);
+    if (limit.hasLimit() && !(limit.limitK > 0))
+        return QCoreApplication::translate("TestSubject", "限值必须大于 0");
+    return QString();
+}

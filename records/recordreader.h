@@ -1,0 +1,68 @@
+#ifndef RECORDS_RECORDREADER_H
+#define RECORDS_RECORDREADER_H
+
+#include <QFutureWatcher>
+#include <QHash>
+#include <QObject>
+#include <QPair>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <functional>
+
+#include "records/recordstore.h"
+
+// Reads the records file away from the caller's thread: each request runs
+// on the reader's one thread with a read-only connection of its own, so a
+// file held by a long write, another program or 100,000 records never holds
+// up the polling. The answer comes back on the reader's thread; of several
+// requests of one kind, only the latest is answered.
+class RecordReader : public QObject
+{
+public:
+    explicit RecordReader(const QString &path, QObject *parent = nullptr);
+    ~RecordReader() override;
+
+    QString path() const { return file; }
+
+    // 'work' runs with the store open; 'done' gets its value and, when the
+    // file could not be read, why. A file not made yet reads as empty.
+    template <typename T>
+    void read(int kind, std::function<T(RecordStore &)> work,
+              std::function<void(const T &, const QString &error)> done);
+
+private:
+    static QString openFor(RecordStore &store, const QString &path, bool *missing);
+
+    QString file;
+    QThreadPool pool;
+    QHash<int, int> latest;
+};
+
+template <typename T>
+void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
+                        std::function<void(const T &, const QString &)> done)
+{
+    using Answer = QPair<T, QString>;
+    const int ticket = ++latest[kind];
+    auto *watcher = new QFutureWatcher<Answer>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, kind, ticket, done] {
+        const Answer answer = watcher->result();
+        watcher->deleteLater();
+        if (latest.value(kind) == ticket)
+            done(answer.first, answer.second);
+    });
+    const QString path = file;
+    watcher->setFuture(QtConcurrent::run(&pool, [path, work] {
+        RecordStore store;
+        bool missing = false;
+        const QString error = openFor(store, path, &missing);
+        if (missing || !error.isEmpty())
+            return Answer(T(), error);
+        T value = work(store);
+        return Answer(value, store.fault() == RecordStore::Fault::None ? QString()
+                                                                       : store.errorString());
+    }));
+}
+
+#endif

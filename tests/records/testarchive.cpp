@@ -1,0 +1,125 @@
+#include <QtTest>
+
+#include "support/testrunner.h"
+
+#include "lane/lanesession.h"
+#include "lane/testarchive.h"
+#include "records/recordkeeper.h"
+#include "records/recordstore.h"
+#include "support/testsupport.h"
+
+// The archive hearing only the session: a series run on a subject becomes
+// a record in the database, or is kept when the database refuses it and
+// written into the unsaved folder at close.
+class tst_TestArchive : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<testsupport::ScopedWorkDir>();
+        QSettings ini(QStringLiteral("set.ini"), QSettings::IniFormat);
+        ini.setIniCodec("UTF-8");
+        ini.setValue(QStringLiteral("Station/Name"), QStringLiteral("顺义站"));
+        ini.setValue(QStringLiteral("Station/Lane"), QStringLiteral("2"));
+    }
+    void cleanup() { dir.reset(); }
+    void seriesBecomesRecord_data();
+    void seriesBecomesRecord();
+
+private:
+    std::unique_ptr<testsupport::ScopedWorkDir> dir;
+
+    // From the database, or from the unsaved folder when 'database' is empty.
+    static TestRecord keptRecord(const QString &database, const QString &id)
+    {
+        TestRecord r;
+        if (!database.isEmpty()) {
+            RecordStore store;
+            if (store.open(database, RecordStore::Mode::ReadOnly))
+                store.find(id, &r);
+            return r;
+        }
+        QFile unsaved(QStringLiteral("unsaved/%1.json").arg(id));
+        QString error;
+        if (unsaved.open(QIODevice::ReadOnly))
+            TestRecord::fromJson(QJsonDocument::fromJson(unsaved.readAll()).object(), &r, &error);
+        return r;
+    }
+};
+
+void tst_TestArchive::seriesBecomesRecord_data()
+{
+    QTest::addColumn<QString>("plate");     // empty: a service test
+    QTest::addColumn<bool>("abandoned");    // stopped after two snaps
+    QTest::addColumn<bool>("writable");     // else a file stands where the folder should be
+    QTest::addColumn<QString>("verdict");
+    QTest::newRow("vehicle test stored") << "京A12345" << false << true << "pass";
+    QTest::newRow("stopped service test stored") << "" << true << true << "";
+    QTest::newRow("refused: kept, then unsaved at close") << "京B7" << false << false << "pass";
+}
+
+void tst_TestArchive::seriesBecomesRecord()
+{
+    QFETCH(QString, plate);
+    QFETCH(bool, abandoned);
+    QFETCH(bool, writable);
+    QFETCH(QString, verdict);
+    if (!writable)
+        QFile(QStringLiteral("db")).open(QIODevice::WriteOnly);
+    const QString database = QStringLiteral("db/opacimeter.sqlite");
+
+    LaneSession session;
+    testsupport::ManualLaneClock clock;
+    clock.drive(session);
+    auto *archive = new TestArchive(&session, database, QStringLiteral("unsaved"));
+    QSignalSpy kept(archive, &TestArchive::recordKept);
+    QSignalSpy problems(archive, &TestArchive::storageProblem);
+    archive->start();
+    emit session.linkChanged(LinkKeeper::State::Connected, QStringLiteral("127.0.0.9"));
+    session.takeFrame(testsupport::hex("063900C1"));  // a calibration done
+    const QDateTime calibrated = clock.start;
+
+    Vehicle v;
+    v.plate = plate;
+    v.plateValueK = 1.50;
+    QVERIFY(session.startTest(FreeAccelMethod::r24(),
+                              TestSubject::of(v, QStringLiteral("王工"), LimitsTable())));
+    for (double k : testsupport::snapCurve(abandoned ? QVector<double>{1.5, 1.4}
+                                                     : QVector<double>{1.50, 1.40, 1.45, 1.42})) {
+        session.takeFrame(testsupport::measurementReply(0, 0, qint16(qRound(k * 100)), 20, 21, 100));
+        clock.ms += 100;
+    }
+    if (abandoned)
+        QVERIFY(session.stopTest());
+    QVERIFY(kept.wait(5000));
+    const QString id = kept.at(0).at(0).toString();
+    QCOMPARE(kept.at(0).at(1).toBool(), writable);
+    QCOMPARE(problems.isEmpty(), writable);
+
+    QVERIFY(archive->close());
+    delete archive;
+    const TestRecord r = keptRecord(writable ? database : QString(), id);
+    QCOMPARE(r.id, id);
+    QVERIFY(r.hashMatches());
+    QCOMPARE(r.vehicle.plate, plate);
+    QCOMPARE(r.operatorName, QStringLiteral("王工"));
+    QCOMPARE(r.station + '/' + r.lane, QStringLiteral("顺义站/2"));
+    QCOMPARE(r.meterAddress, QStringLiteral("127.0.0.9"));
+    QCOMPARE(r.lastCalibration, calibrated);  // heard from the session, and kept as a meter event
+    RecordStore store;
+    QVERIFY(!writable || (store.open(database, RecordStore::Mode::ReadOnly) && store.lastCalibration() == calibrated));
+    QCOMPARE(r.software, QStringLiteral("1.0"));
+    QCOMPARE(r.limit.source, plate.isEmpty() ? LimitSource::None : LimitSource::PlateValue);
+    QCOMPARE(r.verdict, verdict);
+    QCOMPARE(r.outcome, abandoned ? TestRecord::Outcome::Abandoned : TestRecord::Outcome::Valid);
+    QCOMPARE(r.snaps.size(), abandoned ? 2 : 4);
+    QCOMPARE(r.snaps.last().peakK, abandoned ? 1.40 : 1.42);  // in hundredths, as the meter sent it
+    QCOMPARE(r.meanK.value_or(0), abandoned ? 0 : 1.44);
+    QVERIFY(r.trace.tMs.size() > 60 && r.trace.tMs.first() == 0);
+    QVERIFY(r.snaps.first().durationMs >= 1000 && r.snaps.first().durationMs <= 2500);
+}
+
+OPA_TEST_CLASS(tst_TestArchive)
+#include "testarchive.moc"
