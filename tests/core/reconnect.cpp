@@ -16,36 +16,31 @@ class tst_Reconnect : public QObject
 {
     Q_OBJECT
 
-    // Polled every 100 ms, and a sweep's hit connected to, as the window does.
+    // A sweep's hit is connected to, as the window does.
     struct Rig {
         SocketClient client;
         LinkKeeper keeper{&client};
         QTimer polls;
-        explicit Rig(int host)
+        int sweepsEnded = 0;  // counted on this thread: the sweep ends on the pool's
+        Rig()
+        {
+            QObject::connect(&client, &SocketClient::beforeConnect, &client, &SocketClient::connectToServer);
+            QObject::connect(&client, &SocketClient::sweepEnded, &keeper, [this] { ++sweepsEnded; });
+        }
+        // Linked to 'host', and polled every 100 ms as the window does.
+        explicit Rig(int host) : Rig()
         {
             QObject::connect(&polls, &QTimer::timeout, &keeper, &LinkKeeper::onPolled);
-            QObject::connect(&client, &SocketClient::beforeConnect, &client,
-                             &SocketClient::connectToServer);
             polls.start(100);
             client.connectToServer(loopback(host));
         }
-        bool reaches(State s) { return QTest::qWaitFor([&] { return keeper.state() == s; }, 5000); }
-    };
-
-    // A keeper whose first discovery step found nothing, ticked by the test;
-    // a sweep's hit is connected to as the window does.
-    struct LookingRig {
-        SocketClient client;
-        LinkKeeper keeper{&client};
-        int sweepsEnded = 0;  // counted on this thread: the sweep ends on the pool's
-        explicit LookingRig(const QString &stored)
+        // No link yet and the first discovery step found nothing; ticked by the test.
+        explicit Rig(const QString &stored) : Rig()
         {
             keeper.setManualTicks(true);
-            QObject::connect(&client, &SocketClient::beforeConnect, &client,
-                             &SocketClient::connectToServer);
-            QObject::connect(&client, &SocketClient::sweepEnded, &keeper, [this] { ++sweepsEnded; });
             keeper.startLooking(stored);
         }
+        bool reaches(State s) { return QTest::qWaitFor([&] { return keeper.state() == s; }, 5000); }
         void tick(int times)
         {
             for (int i = 0; i < times; ++i)
@@ -139,7 +134,7 @@ private slots:
     {
         QFETCH(QString, stored);
         QFETCH(int, ticks);
-        LookingRig rig(stored);
+        Rig rig(stored);
         QCOMPARE(rig.keeper.state(), State::Looking);
         QVERIFY(rig.sweepsDone(1));
         rig.tick(3);
@@ -151,7 +146,7 @@ private slots:
             QCOMPARE(rig.client.targetAddress(), stored);
         }
         rig.tick(1);
-        QVERIFY(QTest::qWaitFor([&] { return rig.keeper.state() == State::Connected; }, 5000));
+        QVERIFY(rig.reaches(State::Connected));
         QCOMPARE(rig.keeper.address(), loopback(42));
     }
 
@@ -159,7 +154,7 @@ private slots:
     // pause of the cycle sweeps at once.
     void showEventsDuringCycle()
     {
-        LookingRig rig{QString()};
+        Rig rig{QString()};
         QVERIFY(rig.sweepsDone(1));
         rig.tick(SweepSchedule::PauseTicks[0]);
         QVERIFY(rig.client.isSweeping());
