@@ -40,15 +40,6 @@ class StationFaults : public QObject
         const QString name = QStringLiteral("faults%1").arg(++serial);
         return pg->createDatabase(name, owner) ? name : QString();
     }
-    static int migrate(const settings::StationServer &server, QString *error)
-    {
-        const QString name = QStringLiteral("faults-migrate");
-        int ran = -1;
-        if (station::openServer(server, name, {}, error))
-            ran = station::migrateServer(QSqlDatabase::database(name, false), error);
-        QSqlDatabase::removeDatabase(name);
-        return ran;
-    }
     void needServer()
     {
         const QString missing = testsupport::PgServer::unavailableReason();
@@ -102,8 +93,7 @@ void StationFaults::faultKeepsRecordsQueued()
     QString error;
     QVERIFY2(migrate(good, &error) == 2, qPrintable(error));
     Lane lane(files.filePath(QStringLiteral("lane%1.sqlite").arg(++serial)));
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(lane.add(laneRecord(QStringLiteral("津A0000%1").arg(i), i)));
+    QVERIFY(lane.addMany(QStringLiteral("津A0000%1"), 3));
 
     settings::StationServer bad = good;
     QTemporaryDir silentDir;

@@ -69,9 +69,7 @@ void StationTool::initTestCase()
 void StationTool::readsTheStationAsTheLane_data()
 {
     QTest::addColumn<QStringList>("arguments");  // given the lane's --db, or the server's options
-    QTest::newRow("list") << QStringList{"list"};
     QTest::newRow("list by plate and days, JSON") << QStringList{"list", "--plate", "a1", "--since", "2026-12-01", "--until", "2026-12-07", "--json"};
-    QTest::newRow("show") << QStringList{"show", "{id}"};
     QTest::newRow("show JSON") << QStringList{"show", "{id}", "--json"};
     QTest::newRow("export CSV") << QStringList{"export", "--csv", "{csv}", "--vin", "m8g"};
     QTest::newRow("show unknown id") << QStringList{"show", "0000"};
@@ -130,7 +128,7 @@ void StationTool::sync()
     QFETCH(int, status);
     QFETCH(QString, out);
     QFETCH(QString, err);
-    QVERIFY(Lane(lanePath).exec(QStringLiteral("UPDATE forward_queue SET sent = NULL")));
+    QVERIFY(Lane(lanePath).unsend());
     if (!serverUp)
         QVERIFY2(pg->stop(), qPrintable(pg->errorString()));
     const Run run = tool(arguments);
