@@ -103,6 +103,16 @@ QString choices(const QStringList &names);
 // message), or Run with the command's index in 'command'.
 Parsed readCommandWord(const QString &word, const QStringList &commands, int *command);
 
+// The help text: 'head' (the usage lines), the options, then 'tail'.
+template <typename T>
+QString usage(const QString &head, const QString &description, const QVector<Option<T>> &table,
+              const QString &tail)
+{
+    QCommandLineParser parser;
+    addOptions(parser, description, table);
+    return head + optionsHelp(parser) + tail;
+}
+
 // A tool whose first argument is a command: gives the status, reads the
 // command's index into 'command' and its options into 'target', and gives
 // the arguments left over. The message of an Error names the command.

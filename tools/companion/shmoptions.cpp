@@ -68,14 +68,12 @@ ShmArguments failure(const QString &message)
 
 QString shmUsage()
 {
-    QCommandLineParser parser;
-    commandline::addOptions(parser, Description, optionTable());
-    return QStringLiteral(
+    return commandline::usage(QStringLiteral(
                "Usage: opacimeter-shm send HEX [--timeout MS]\n"
                "       opacimeter-shm read\n"
-               "       opacimeter-shm log [--rate HZ] [--count N] [--csv FILE]\n\n")
-           + commandline::optionsHelp(parser)
-           + QStringLiteral(
+               "       opacimeter-shm log [--rate HZ] [--count N] [--csv FILE]\n\n"),
+        Description, optionTable(),
+        QStringLiteral(
                "\n"
                "Commands:\n"
                "  send HEX   place one command in \"VRKT_516_Shared_cmd\" and wait until the\n"
@@ -88,7 +86,7 @@ QString shmUsage()
                "             lines, or on SIGINT or SIGTERM\n"
                "\n"
                "Exit status: 0 on success, 1 when the program did not take a command or\n"
-               "there is nothing to read, 2 on bad arguments.");
+               "there is nothing to read, 2 on bad arguments."));
 }
 
 ShmArguments parseShmArguments(const QStringList &arguments)

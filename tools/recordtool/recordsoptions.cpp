@@ -150,9 +150,7 @@ A completed(A result, const QString &command, const QStringList &positional)
 
 QString recordsUsage()
 {
-    QCommandLineParser parser;
-    commandline::addOptions(parser, Description, optionTable());
-    return QStringLiteral(
+    return commandline::usage(QStringLiteral(
                "Usage: opacimeter-records list [--plate TEXT] [--vin TEXT] [--since DATE] "
                "[--until DATE] [--json] [--db FILE]\n"
                "       opacimeter-records show ID [--json] [--db FILE]\n"
@@ -162,9 +160,9 @@ QString recordsUsage()
                "       opacimeter-records verify [--db FILE]\n"
                "       opacimeter-records sync [--db FILE]\n"
                "  list, show, export, report and sync also take [--server-host HOST] [--server-port PORT]\n"
-               "  [--server-name NAME] [--server-user USER] [--password-file FILE] [--sslmode MODE]\n\n")
-           + commandline::optionsHelp(parser)
-           + QStringLiteral(
+               "  [--server-name NAME] [--server-user USER] [--password-file FILE] [--sslmode MODE]\n\n"),
+        Description, optionTable(),
+        QStringLiteral(
                "\n"
                "Commands:\n"
                "  list     the records, newest first\n"
@@ -179,7 +177,7 @@ QString recordsUsage()
                "them. The tool only reads the database, except that sync marks what it sent.\n"
                "Exit status: 0 on success, 1 when a record is not found, verify finds a\n"
                "difference, sync leaves records queued or a database cannot be read,\n"
-               "2 on bad arguments.");
+               "2 on bad arguments."));
 }
 
 RecordsArguments parseRecordsArguments(const QStringList &arguments,
