@@ -32,7 +32,7 @@ struct Option
     QString valueName;
     QString description;
     std::function<QString(T &, const QString &)> store;
-    QVector<int> commands;
+    QVector<int> commands = {};
 
     bool takenBy(int command) const { return command < 0 || commands.contains(command); }
 };
