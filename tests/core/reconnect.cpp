@@ -118,38 +118,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return rig.keeper.address() == loopback(42); }, 10000));
     }
 
-    void serverAppears_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("ticks");  // from the server's start until the keeper connects
-        // The server starts three ticks after the first step's sweep ended.
-        QTest::newRow("stored: the next try") << loopback(42) << 1;
-        QTest::newRow("none stored: the next sweep, two ticks on") << QString() << 2;
-    }
-
-    // Before any link, a server that comes up later is found by the keeper
-    // alone: by its once-a-tick try when its address is stored, else by the
-    // next sweep, and nothing is tried before that sweep.
-    void serverAppears()
-    {
-        QFETCH(QString, stored);
-        QFETCH(int, ticks);
-        Rig rig(stored);
-        QCOMPARE(rig.keeper.state(), State::Looking);
-        QVERIFY(rig.sweepsDone(1));
-        rig.tick(3);
-        testsupport::LoopbackServer server;
-        QVERIFY(server.listen(loopback(42)));
-        for (int i = 1; i < ticks; ++i) {
-            rig.tick(1);
-            QVERIFY(!rig.client.isSweeping());
-            QCOMPARE(rig.client.targetAddress(), stored);
-        }
-        rig.tick(1);
-        QVERIFY(rig.reaches(State::Connected));
-        QCOMPARE(rig.keeper.address(), loopback(42));
-    }
-
     // A show event while the cycle sweeps waits for that sweep; one in a
     // pause of the cycle sweeps at once.
     void showEventsDuringCycle()
