@@ -28,81 +28,17 @@ public:
 
     bool present(const QString &key) const { return object.contains(key); }
 
-    bool string(const QString &key, QString *out, bool required, int maxLength = -1)
-    {
-        if (!expect(key, required))
-            return false;
-        const QJsonValue v = object.value(key);
-        if (!v.isString())
-            return failType(key, QStringLiteral("a string"));
-        if (maxLength >= 0 && v.toString().size() > maxLength) {
-            fail(QStringLiteral("%1: at most %2 characters").arg(path(key)).arg(maxLength));
-            return false;
-        }
-        *out = v.toString();
-        return true;
-    }
-
+    bool string(const QString &key, QString *out, bool required, int maxLength = -1);
     // A number or null; 'integral' refuses fractions.
-    bool number(const QString &key, std::optional<double> *out, double min, double max, bool integral = false)
-    {
-        if (!expect(key, false))
-            return false;
-        const QJsonValue v = object.value(key);
-        if (v.isNull()) {
-            out->reset();
-            return true;
-        }
-        if (!v.isDouble())
-            return failType(key, QStringLiteral("a number or null"));
-        const double d = v.toDouble();
-        if (!std::isfinite(d) || d < min || d > max || (integral && d != std::floor(d))) {
-            fail(QStringLiteral("%1: %2 from %3 to %4").arg(path(key), integral ? QStringLiteral("a whole number")
-                                                                              : QStringLiteral("a number"))
-                     .arg(min).arg(max));
-            return false;
-        }
-        *out = d;
-        return true;
-    }
-
-    bool object_(const QString &key, QJsonObject *out)
-    {
-        if (!expect(key, true))
-            return false;
-        if (!object.value(key).isObject())
-            return failType(key, QStringLiteral("an object"));
-        *out = object.value(key).toObject();
-        return true;
-    }
-
+    bool number(const QString &key, std::optional<double> *out, double min, double max, bool integral = false);
+    bool object_(const QString &key, QJsonObject *out);
     // Refuses any key not in 'known'.
-    void onlyKnown(std::initializer_list<const char *> known)
-    {
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            bool found = false;
-            for (const char *k : known)
-                found = found || it.key() == QLatin1String(k);
-            if (!found)
-                fail(QStringLiteral("%1: unknown field").arg(path(it.key())));
-        }
-    }
+    void onlyKnown(std::initializer_list<const char *> known);
 
     const QJsonObject &json() const { return object; }
 
 private:
-    bool expect(const QString &key, bool required)
-    {
-        if (failed())
-            return false;
-        if (!object.contains(key)) {
-            if (required)
-                fail(QStringLiteral("%1: missing").arg(path(key)));
-            return false;
-        }
-        return true;
-    }
-
+    bool expect(const QString &key, bool required);
     bool failType(const QString &key, const QString &what)
     {
         fail(QStringLiteral("%1: must be %2").arg(path(key), what));
@@ -113,6 +49,76 @@ private:
     QString prefix;
     QString error;
 };
+
+bool Fields::string(const QString &key, QString *out, bool required, int maxLength)
+{
+    if (!expect(key, required))
+        return false;
+    const QJsonValue v = object.value(key);
+    if (!v.isString())
+        return failType(key, QStringLiteral("a string"));
+    if (maxLength >= 0 && v.toString().size() > maxLength) {
+        fail(QStringLiteral("%1: at most %2 characters").arg(path(key)).arg(maxLength));
+        return false;
+    }
+    *out = v.toString();
+    return true;
+}
+
+bool Fields::number(const QString &key, std::optional<double> *out, double min, double max, bool integral)
+{
+    if (!expect(key, false))
+        return false;
+    const QJsonValue v = object.value(key);
+    if (v.isNull()) {
+        out->reset();
+        return true;
+    }
+    if (!v.isDouble())
+        return failType(key, QStringLiteral("a number or null"));
+    const double d = v.toDouble();
+    if (!std::isfinite(d) || d < min || d > max || (integral && d != std::floor(d))) {
+        fail(QStringLiteral("%1: %2 from %3 to %4").arg(path(key), integral ? QStringLiteral("a whole number")
+                                                                          : QStringLiteral("a number"))
+                 .arg(min).arg(max));
+        return false;
+    }
+    *out = d;
+    return true;
+}
+
+bool Fields::object_(const QString &key, QJsonObject *out)
+{
+    if (!expect(key, true))
+        return false;
+    if (!object.value(key).isObject())
+        return failType(key, QStringLiteral("an object"));
+    *out = object.value(key).toObject();
+    return true;
+}
+
+void Fields::onlyKnown(std::initializer_list<const char *> known)
+{
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        bool found = false;
+        for (const char *k : known)
+            found = found || it.key() == QLatin1String(k);
+        if (!found)
+            fail(QStringLiteral("%1: unknown field").arg(path(it.key())));
+    }
+}
+
+bool Fields::expect(const QString &key, bool required)
+{
+    if (failed())
+        return false;
+    if (!object.contains(key)) {
+        if (required)
+            fail(QStringLiteral("%1: missing").arg(path(key)));
+        return false;
+    }
+    return true;
+}
 
 bool parseTopics(Fields &f, Command *c)
 {

@@ -32,6 +32,23 @@ std::function<QString()> &localAddressOverride()
     return lookup;
 }
 
+// One connection attempt to each host under 'prefix'; 'report' hears how
+// each ends, in 'context''s thread.
+std::vector<std::unique_ptr<QTcpSocket>> startProbes(const QString &prefix, QObject *context,
+                                                     const std::function<void(int host, bool accepted)> &report)
+{
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int host = FirstHost; host <= LastHost; ++host) {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket *socket = sockets.back().get();
+        QObject::connect(socket, &QTcpSocket::connected, context, [report, host] { report(host, true); });
+        QObject::connect(socket, socketErrorSignal, context, [report, host] { report(host, false); });
+        socket->connectToHost(prefix + QString::number(host), SocketClient::ServerPort,
+                              QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
+    }
+    return sockets;
+}
+
 // Probes every host under 'prefix' at once, each given ProbeWaitMs, and
 // returns the lowest host number that accepted, or 0. A lower host that is
 // still pending is waited for, so the choice is the one a probe of one host
@@ -64,21 +81,13 @@ int lowestAcceptingHost(const QString &prefix, const std::atomic<bool> &stopped)
     };
 
     // Declared after everything their handlers touch, so they go first.
-    std::vector<std::unique_ptr<QTcpSocket>> sockets;
-    for (int host = FirstHost; host <= LastHost; ++host) {
-        sockets.push_back(std::make_unique<QTcpSocket>());
-        QTcpSocket *socket = sockets.back().get();
-        QObject::connect(socket, &QTcpSocket::connected, &loop, [&, host] {
+    const std::vector<std::unique_ptr<QTcpSocket>> sockets = startProbes(prefix, &loop, [&](int host, bool accepted) {
+        if (accepted)
             probes[host] = Probe::Accepted;
-            settle();
-        });
-        QObject::connect(socket, socketErrorSignal, &loop, [&, host] {
+        else
             fail(host);
-            settle();
-        });
-        socket->connectToHost(prefix + QString::number(host), SocketClient::ServerPort,
-                              QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    }
+        settle();
+    });
 
     // Every probe gets its full wait, counted from the last one started.
     QTimer deadline;

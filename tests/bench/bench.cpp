@@ -2,18 +2,15 @@
 
 #include <QJsonDocument>
 #include <QLocalServer>
-#include <QSqlError>
 #include <QNetworkInterface>
 #include <QSharedMemory>
-#include <QTabWidget>
+#include <QSqlError>
 #include <QThreadPool>
+#include <QWebSocket>
 #include <QtCharts/QChartView>
 
 #include <ctime>
 #include <memory>
-
-#include <QThread>
-#include <QWebSocket>
 
 #include "api/apibackend.h"
 #include "api/apiconvert.h"
@@ -47,6 +44,57 @@ double microsPer(int count, const std::function<void(int)> &work)
         work(i);
     return clock.nsecsElapsed() / 1000.0 / count;
 }
+
+// Each of 'count' runs of 'work' on its own, in ms.
+QVector<double> timedMs(int count, const std::function<void(int)> &work)
+{
+    QVector<double> ms;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        work(i);
+        ms << clock.nsecsElapsed() / 1e6;
+    }
+    return ms;
+}
+
+void printSpread(const QString &what, QVector<double> ms, const char *unit = "ms")
+{
+    std::sort(ms.begin(), ms.end());
+    if (!ms.isEmpty())
+        std::printf("%s: %d samples, median %.1f %s, p99 %.1f, min %.1f, max %.1f\n", qPrintable(what), ms.size(),
+                    ms.at(ms.size() / 2), unit, ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
+}
+
+// The window polling a meter stand-in on 127.0.0.1:8899, and the gaps
+// between its polls from the clock's start on.
+struct PolledWindow
+{
+    meterrig::MeterStandIn meter;
+    bool listening = meter.listen();
+    mainwindow w;
+    MainWindowTestAccess a{w};
+    QElapsedTimer clock;
+    QVector<double> periods;
+    qint64 lastPoll = 0;
+
+    explicit PolledWindow(const QByteArray &reply = QByteArray())
+    {
+        if (!reply.isEmpty())
+            meter.reply = [reply](const QByteArray &) { return reply; };
+        clock.start();
+        QObject::connect(a.pollTimer(), &QTimer::timeout, &w,
+                         [this] { periods << double(clock.elapsed() - std::exchange(lastPoll, clock.elapsed())); });
+    }
+    bool show() { return listening && meterrig::showConnected(w, meter); }
+    // The poll periods of the next 'ms'.
+    void printPeriods(const QString &how, int ms = 20000)
+    {
+        periods.clear();
+        QTest::qWait(ms);
+        printSpread(QStringLiteral("poll period, %1").arg(how), periods);
+    }
+};
 
 double threadCpuMs()
 {
@@ -86,16 +134,6 @@ public:
     QAtomicInt received;
 };
 
-void printSpread(const QString &what, QVector<double> ms, const char *unit = "ms")
-{
-    std::sort(ms.begin(), ms.end());
-    if (!ms.isEmpty())
-        std::printf("%s: %d samples, median %.1f %s, p99 %.1f, min %.1f, max %.1f\n", qPrintable(what), ms.size(),
-                    ms.at(ms.size() / 2), unit, ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
-}
-
-// 100,000 records of full size for 20,000 vehicles, one every 4 minutes,
-// laid down in one transaction.
 // What a fresh process costs: from its start to the first poll the meter
 // stand-in sees, its resident memory a second after that, and the font
 // files it maps by then.
@@ -105,29 +143,10 @@ struct StartFigures {
     QStringList fonts;
 };
 
-qint64 residentKb(qint64 pid)
+QList<QByteArray> procLines(qint64 pid, const char *file)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-QStringList mappedFonts(qint64 pid)
-{
-    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
-    QStringList fonts;
-    if (!maps.open(QIODevice::ReadOnly))
-        return fonts;
-    for (const QByteArray &line : maps.readAll().split('\n')) {
-        const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
-        if (line.contains('/') && path.contains(QLatin1String("/fonts/")) && !fonts.contains(path))
-            fonts << path;
-    }
-    return fonts;
+    QFile f(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
 }
 
 StartFigures startOnce(const QString &program, QTcpServer &meter)
@@ -153,14 +172,22 @@ StartFigures startOnce(const QString &program, QTcpServer &meter)
     if (QTest::qWaitFor([&] { return f.pollMs >= 0; }, 10000)) {
         // Settled: a second of polling, as the operator first sees it.
         QTest::qWait(1000);
-        f.rssKb = residentKb(p.processId());
-        f.fonts = mappedFonts(p.processId());
+        for (const QByteArray &line : procLines(p.processId(), "status"))
+            if (line.startsWith("VmRSS:"))
+                f.rssKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        for (const QByteArray &line : procLines(p.processId(), "maps")) {
+            const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
+            if (line.contains("/fonts/") && !f.fonts.contains(path))
+                f.fonts << path;
+        }
     }
     p.kill();
     p.waitForFinished();
     return f;
 }
 
+// 100,000 records of full size for 20,000 vehicles, one every 4 minutes,
+// laid down in one transaction.
 void fillHistory(const QString &path, const TestRecord &sample)
 {
     const QString json = QString::fromUtf8(QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact));
@@ -266,7 +293,8 @@ void Bench::trend()
     const QByteArray replies[] = {testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048),
                                   testsupport::measurementReply(2345, 3000, 83, 26, 31, 2049)};
     const int count = 20000;
-    meterrig::MeterStandIn meter;
+    PolledWindow rig;
+    meterrig::MeterStandIn &meter = rig.meter;
     int burst = 0, received = 0, reads = 0, burstReads = 0;
     meter.reply = [&](const QByteArray &) {
         const QByteArray one = replies[meter.commands.size() & 1];
@@ -275,10 +303,9 @@ void Bench::trend()
         received = reads = 0;
         return one.repeated(std::exchange(burst, 0));
     };
-    QVERIFY(meter.listen());
-    mainwindow w;
-    MainWindowTestAccess a(w);
-    QVERIFY(meterrig::showConnected(w, meter));
+    QVERIFY(rig.show());
+    mainwindow &w = rig.w;
+    MainWindowTestAccess &a = rig.a;
     std::printf("decoding a reply into the form: %.2f us\n",
                 microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
     auto *trendTab = w.findChild<LazyTab *>("trendTab");
@@ -320,16 +347,10 @@ void Bench::trend()
             view->viewport()->repaint();
         }) / 1000.0);
     }
-    QElapsedTimer clock;
-    clock.start();
     session->setClock({});
 
     // A burst read in pieces lets polls in between, so warm-up bursts first
     // grow the loopback receive window until one arrives in one read.
-    QVector<double> periods;
-    qint64 lastTick = 0;
-    connect(a.pollTimer(), &QTimer::timeout, this,
-            [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
     // The read that brings the burst's last reply is counted only after the
     // client has handled it, hence the + 1.
     connect(session, &LaneSession::readingTaken, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
@@ -344,15 +365,13 @@ void Bench::trend()
         a.ui().tabWidget->setCurrentIndex(inView ? 2 : 0);
         if (inView)
             page->toggleRecording();
-        const char *how = inView ? "curve in view, recording" : "data page in front";
-        periods.clear();
-        QTest::qWait(20000);
-        printSpread(QStringLiteral("poll period, %1").arg(how), periods);
-        periods.clear();
+        const QString how = inView ? "curve in view, recording" : "data page in front";
+        rig.printPeriods(how);
+        rig.periods.clear();
         QVERIFY(absorbBurst());
         QTest::qWait(1000);
         printSpread(QStringLiteral("poll period around a 20,000-reply burst in %1 read(s), %2").arg(burstReads).arg(how),
-                    periods);
+                    rig.periods);
     }
 }
 
@@ -371,11 +390,10 @@ void Bench::sweep()
         auto client = std::make_unique<SocketClient>();
         client->findServer();
         QThread::msleep(20);  // the probes start
-        QElapsedTimer clock;
-        clock.start();
-        client.reset();
-        QThreadPool::globalInstance()->waitForDone();
-        stops << clock.nsecsElapsed() / 1e6;
+        stops << timedMs(1, [&](int) {
+            client.reset();
+            QThreadPool::globalInstance()->waitForDone();
+        });
     }
     printSpread("sweep stopped after its client was destroyed", stops);
     SocketClient::overrideProbeWait(0);
@@ -396,19 +414,15 @@ void Bench::sweep()
             QVERIFY(sim.waitForReadyRead(5000));
         }
         QThread::msleep(200);  // the link settles (carrier up, no stale neighbours)
-        QVector<double> ms;
         QString found;
-        for (int i = 0; i < 7; ++i) {
+        const QVector<double> ms = timedMs(7, [&](int) {
             SocketClient client;
             QSignalSpy heard(&client, &SocketClient::beforeConnect);
             QSignalSpy ended(&client, &SocketClient::sweepEnded);
-            QElapsedTimer clock;
-            clock.start();
             client.findServer();
             ended.wait(30000);
-            ms << clock.nsecsElapsed() / 1e6;
             found = heard.isEmpty() ? QStringLiteral("nothing") : heard.at(0).at(0).toString();
-        }
+        });
         printSpread(QStringLiteral("sweep, server at %1: found %2").arg(host ? address : "no host", found), ms);
         sim.close();
     }
@@ -470,42 +484,28 @@ void Bench::records()
     const QByteArray json = QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact);
     std::printf("a record with a 60-s trace: %d bytes of JSON, %d readings\n", json.size(),
                 sample.trace.tMs.size());
-    QVector<double> storing;
-    for (int i = 0; i < 200; ++i) {
-        TestRecord r = fixtures::record(QStringLiteral("京B%1").arg(i), i, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(store.store(r));
-        storing << clock.nsecsElapsed() / 1e6;
-    }
+    QVector<TestRecord> fresh;
+    for (int i = 0; i < 200; ++i)
+        fresh << fixtures::record(QStringLiteral("京B%1").arg(i), i, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
+    bool stored = true;
+    const QVector<double> storing = timedMs(200, [&](int i) { stored = store.store(fresh.at(i)) && stored; });
+    QVERIFY(stored);
     printSpread("storing a record with a 60-s trace", storing);
 
     fillHistory(path, sample);
     std::printf("database with %d records: %.0f MB\n", store.query(RecordFilter()).size(),
                 QFileInfo(path).size() / 1e6);
-    const auto timeFilter = [&](const QString &what, const RecordFilter &filter) {
-        QVector<double> ms;
+    const auto timeFilter = [&](const QString &what, const std::function<void(RecordFilter &)> &set) {
+        RecordFilter filter;
+        set(filter);
         int rows = 0;
-        for (int i = 0; i < 20; ++i) {
-            QElapsedTimer clock;
-            clock.start();
-            rows = store.query(filter).size();
-            ms << clock.nsecsElapsed() / 1e6;
-        }
+        const QVector<double> ms = timedMs(20, [&](int) { rows = store.query(filter).size(); });
         printSpread(QStringLiteral("%1 (%2 rows)").arg(what).arg(rows), ms);
     };
-    RecordFilter byPlate;
-    byPlate.plate = "A12345";
-    timeFilter("history by plate text 'A12345'", byPlate);
-    byPlate.plate = "京A1";
-    byPlate.limit = 1000;
-    timeFilter("history by plate text '京A1', newest 1000", byPlate);
-    RecordFilter text;
-    text.text = "12345";
-    timeFilter("history by plate or VIN text '12345'", text);
-    RecordFilter newest;
-    newest.limit = 1000;
-    timeFilter("history unfiltered, newest 1000", newest);
+    timeFilter("history by plate text 'A12345'", [](RecordFilter &f) { f.plate = "A12345"; });
+    timeFilter("history by plate text '京A1', newest 1000", [](RecordFilter &f) { f.plate = "京A1"; f.limit = 1000; });
+    timeFilter("history by plate or VIN text '12345'", [](RecordFilter &f) { f.text = "12345"; });
+    timeFilter("history unfiltered, newest 1000", [](RecordFilter &f) { f.limit = 1000; });
 }
 
 // The poll period while the window's archive stores a record with a 60-s
@@ -612,7 +612,6 @@ void Bench::stationPolling()
         for (int i = 0; i < 5; ++i)
             QVERIFY(store.store(fixtures::record(QStringLiteral("京B%1").arg(i), i)));
     }
-    const QByteArray reply = testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048);
     // Without a server first, for the same machine's figure to compare.
     for (const QString &how : {QStringLiteral("none"), QStringLiteral("unreachable"), QStringLiteral("never answers")}) {
         QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
@@ -621,26 +620,14 @@ void Bench::stationPolling()
                                                                                                  : silentDir.path());
         ini.setValue(QStringLiteral("Database/ServerName"), QStringLiteral("station"));
         ini.sync();
-        meterrig::MeterStandIn meter;
-        meter.reply = [&](const QByteArray &) { return reply; };
-        QVERIFY(meter.listen());
-        mainwindow w;
-        MainWindowTestAccess a(w);
-        QVERIFY(meterrig::showConnected(w, meter));
-        auto *link = w.findChild<station::StationLink *>();
+        PolledWindow rig(testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048));
+        QVERIFY(rig.show());
+        auto *link = rig.w.findChild<station::StationLink *>();
         QVERIFY(link && link->isActive() == (how != QLatin1String("none")));
         QTimer asks;
         connect(&asks, &QTimer::timeout, link, &station::StationLink::tryNow);
         asks.start(200);
-        QElapsedTimer clock;
-        clock.start();
-        QVector<double> periods;
-        qint64 lastTick = 0;
-        connect(a.pollTimer(), &QTimer::timeout, this,
-                [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
-        QTest::qWait(20000);
-        periods.removeFirst();
-        printSpread(QStringLiteral("poll period, station server %1").arg(how), periods);
+        rig.printPeriods(QStringLiteral("station server %1").arg(how));
         std::printf("  header: %s\n", qPrintable(link->statusText()));
     }
 }
@@ -653,34 +640,24 @@ OPA_TEST_CLASS(Bench)
 // 10/s, and the poll period with a client that has stopped reading.
 void Bench::api()
 {
-    meterrig::MeterStandIn meter;
-    meter.reply = [](const QByteArray &) { return testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048); };
-    QVERIFY(meter.listen());
-    mainwindow w;
-    MainWindowTestAccess a(w);
-    QVERIFY(meterrig::showConnected(w, meter));
+    PolledWindow rig(testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048));
+    QVERIFY(rig.show());
     IdleLane lane;
     ApiServer server(&lane);
     settings::ApiSettings config;
     config.port = 0;
     config.token = QStringLiteral("t");
     QVERIFY(server.start(config));
-    QElapsedTimer clock;
-    clock.start();
-    connect(a.session(), &LaneSession::readingTaken, this,
+    connect(rig.a.session(), &LaneSession::readingTaken, this,
             [&](const LaneReading &r) { server.publishReading(api::readingFrom(r)); });
-    QVector<double> periods;
-    qint64 lastTick = 0;
-    connect(a.pollTimer(), &QTimer::timeout, this,
-            [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
     const auto measure = [&](const char *what) {
-        periods.clear();
         const double cpu = threadCpuMs();
         QElapsedTimer wall;
         wall.start();
+        rig.periods.clear();
         QTest::qWait(20000);
         std::printf("%s: %.2f %% of a core\n", what, 100.0 * (threadCpuMs() - cpu) / wall.elapsed());
-        printSpread(QStringLiteral("poll period, %1").arg(QLatin1String(what)), periods);
+        printSpread(QStringLiteral("poll period, %1").arg(QLatin1String(what)), rig.periods);
     };
     measure("no API client");
 
@@ -704,7 +681,7 @@ void Bench::api()
     std::printf("readings per client and second: %.1f\n", (clients.received - before) / 15.0 / 20.0);
     // Drive the stalled one into dropping, then measure again. Readings of
     // one moment reach only the clients without a rate, the stalled one.
-    const qint64 now = clock.elapsed();
+    const qint64 now = rig.clock.elapsed();
     for (int i = 0; i < 5000 && server.clients().last().dropped == 0; ++i)
         server.publishReading({QDateTime::currentDateTime(), now, 1, 1, {}, {}, {}, {}});
     std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n",

@@ -16,36 +16,31 @@ class tst_Reconnect : public QObject
 {
     Q_OBJECT
 
-    // Polled every 100 ms, and a sweep's hit connected to, as the window does.
+    // A sweep's hit is connected to, as the window does.
     struct Rig {
         SocketClient client;
         LinkKeeper keeper{&client};
         QTimer polls;
-        explicit Rig(int host)
+        int sweepsEnded = 0;  // counted on this thread: the sweep ends on the pool's
+        Rig()
+        {
+            QObject::connect(&client, &SocketClient::beforeConnect, &client, &SocketClient::connectToServer);
+            QObject::connect(&client, &SocketClient::sweepEnded, &keeper, [this] { ++sweepsEnded; });
+        }
+        // Linked to 'host', and polled every 100 ms as the window does.
+        explicit Rig(int host) : Rig()
         {
             QObject::connect(&polls, &QTimer::timeout, &keeper, &LinkKeeper::onPolled);
-            QObject::connect(&client, &SocketClient::beforeConnect, &client,
-                             &SocketClient::connectToServer);
             polls.start(100);
             client.connectToServer(loopback(host));
         }
-        bool reaches(State s) { return QTest::qWaitFor([&] { return keeper.state() == s; }, 5000); }
-    };
-
-    // A keeper whose first discovery step found nothing, ticked by the test;
-    // a sweep's hit is connected to as the window does.
-    struct LookingRig {
-        SocketClient client;
-        LinkKeeper keeper{&client};
-        int sweepsEnded = 0;  // counted on this thread: the sweep ends on the pool's
-        explicit LookingRig(const QString &stored)
+        // No link yet and the first discovery step found nothing; ticked by the test.
+        explicit Rig(const QString &stored) : Rig()
         {
             keeper.setManualTicks(true);
-            QObject::connect(&client, &SocketClient::beforeConnect, &client,
-                             &SocketClient::connectToServer);
-            QObject::connect(&client, &SocketClient::sweepEnded, &keeper, [this] { ++sweepsEnded; });
             keeper.startLooking(stored);
         }
+        bool reaches(State s) { return QTest::qWaitFor([&] { return keeper.state() == s; }, 5000); }
         void tick(int times)
         {
             for (int i = 0; i < times; ++i)
@@ -123,43 +118,11 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return rig.keeper.address() == loopback(42); }, 10000));
     }
 
-    void serverAppears_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("ticks");  // from the server's start until the keeper connects
-        // The server starts three ticks after the first step's sweep ended.
-        QTest::newRow("stored: the next try") << loopback(42) << 1;
-        QTest::newRow("none stored: the next sweep, two ticks on") << QString() << 2;
-    }
-
-    // Before any link, a server that comes up later is found by the keeper
-    // alone: by its once-a-tick try when its address is stored, else by the
-    // next sweep, and nothing is tried before that sweep.
-    void serverAppears()
-    {
-        QFETCH(QString, stored);
-        QFETCH(int, ticks);
-        LookingRig rig(stored);
-        QCOMPARE(rig.keeper.state(), State::Looking);
-        QVERIFY(rig.sweepsDone(1));
-        rig.tick(3);
-        testsupport::LoopbackServer server;
-        QVERIFY(server.listen(loopback(42)));
-        for (int i = 1; i < ticks; ++i) {
-            rig.tick(1);
-            QVERIFY(!rig.client.isSweeping());
-            QCOMPARE(rig.client.targetAddress(), stored);
-        }
-        rig.tick(1);
-        QVERIFY(QTest::qWaitFor([&] { return rig.keeper.state() == State::Connected; }, 5000));
-        QCOMPARE(rig.keeper.address(), loopback(42));
-    }
-
     // A show event while the cycle sweeps waits for that sweep; one in a
     // pause of the cycle sweeps at once.
     void showEventsDuringCycle()
     {
-        LookingRig rig{QString()};
+        Rig rig{QString()};
         QVERIFY(rig.sweepsDone(1));
         rig.tick(SweepSchedule::PauseTicks[0]);
         QVERIFY(rig.client.isSweeping());

@@ -70,20 +70,6 @@ private slots:
         QCOMPARE(client.serverAddress(), found ? loopback(found) : QString());
     }
 
-    // A client destroyed while its sweep waits on silent hosts ends the sweep.
-    void destroyedMidSweep()
-    {
-        discoverytest::SilentHost everywhere;  // every probe waits its full time, 10 s here
-        QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
-        SocketClient::overrideProbeWait(10000);
-        auto *client = new SocketClient;
-        client->findServer();
-        delete client;
-        const bool stopped = QThreadPool::globalInstance()->waitForDone(2000);
-        SocketClient::overrideProbeWait(0);
-        QVERIFY2(stopped, "the sweep outlived its client");
-    }
-
     void localAddress_data()
     {
         QTest::addColumn<QString>("lookup");

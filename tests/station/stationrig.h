@@ -8,6 +8,7 @@
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
 #include "station/forwarder.h"
+#include "station/serverdb.h"
 
 // A record of lane 'lane' made by the record builder; 'minutes' moves its
 // times, 'pass' picks peaks under the vehicle's plate value.
@@ -29,6 +30,15 @@ public:
     explicit Lane(const QString &path) : file(path) { store.open(path); }
     QString path() const { return file; }
     bool add(const TestRecord &record) { return store.store(record); }
+    // 'count' records with plates 'plates' takes the number of, from 'first' on.
+    bool addMany(const QString &plates, int count, int first = 0, const QString &lane = QStringLiteral("2号线"))
+    {
+        bool ok = true;
+        for (int i = first; i < first + count; ++i)
+            ok = add(laneRecord(plates.arg(i), i, lane)) && ok;
+        return ok;
+    }
+    bool unsend() { return exec(QStringLiteral("UPDATE forward_queue SET sent = NULL")); }
     int pending() { return ids(QStringLiteral("sent IS NULL")).size(); }
     QStringList queuedIds() { return ids(QStringLiteral("TRUE")); }
     QStringList sentIds() { return ids(QStringLiteral("sent IS NOT NULL")); }
@@ -73,7 +83,6 @@ public:
         connect(forwarder, &station::Forwarder::failed, this, [this](const QString &why) {
             state = QStringLiteral("failed");
             reason = why;
-            ++failures;
         });
     }
     bool waitFor(const QString &wanted, int timeoutMs = 10000)
@@ -85,8 +94,18 @@ public:
     QString reason;
     int count = -1;
     int syncs = 0;
-    int failures = 0;
 };
+
+// Runs the station's migrations as a lane's start does; how many ran, or -1.
+inline int migrate(const settings::StationServer &server, QString *error)
+{
+    const QString name = QStringLiteral("test-migrate");
+    int ran = -1;
+    if (station::openServer(server, name, {}, error))
+        ran = station::migrateServer(QSqlDatabase::database(name, false), error);
+    QSqlDatabase::removeDatabase(name);
+    return ran;
+}
 
 // Forwarding options that retry soon, so outages in tests stay short.
 inline station::ForwardOptions quickOptions(const QString &laneDb, const settings::StationServer &server,

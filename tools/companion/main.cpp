@@ -82,19 +82,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const ShmArguments arguments = parseShmArguments(app.arguments());
-    switch (arguments.status) {
-    case ShmArguments::Help:
-        console::out(shmUsage());
-        return 0;
-    case ShmArguments::Version:
-        console::out(QStringLiteral("opacimeter-shm " OPA_VERSION));
-        return 0;
-    case ShmArguments::Error:
-        console::err(QStringLiteral("opacimeter-shm: ") + arguments.message);
-        return 2;
-    case ShmArguments::Run:
-        break;
-    }
+    const int early = commandline::finishEarly(arguments, QStringLiteral("opacimeter-shm"), shmUsage);
+    if (early >= 0)
+        return early;
 
     switch (arguments.command) {
     case ShmArguments::Send:

@@ -1,10 +1,6 @@
 #include "companion/shmoptions.h"
 
-#include <QCommandLineParser>
-#include <QVector>
-
-#include <functional>
-
+#include "common/commandline.h"
 #include "common/console.h"
 #include "common/numbers.h"
 #include "companion/recordtext.h"
@@ -12,27 +8,18 @@
 
 namespace {
 
-// Stores one value of an option; returns what was expected when the value
-// does not fit, or an empty string.
-using Store = std::function<QString(ShmArguments &, const QString &)>;
-
-struct OptionRow
-{
-    ShmArguments::Command command;  // the one command that takes it
-    QString name;
-    QString valueName;
-    QString description;
-    Store store;
-};
+using Option = commandline::Option<ShmArguments>;
 
 const QStringList CommandNames = {QStringLiteral("send"), QStringLiteral("read"),
                                   QStringLiteral("log")};
 
+const QString Description = QStringLiteral("A companion for the host program's shared-memory segments.");
+
 // One more option is one more row.
-const QVector<OptionRow> &optionTable()
+const QVector<Option> &optionTable()
 {
-    static const QVector<OptionRow> table = {
-        {ShmArguments::Send, QStringLiteral("timeout"), QStringLiteral("MS"),
+    static const QVector<Option> table = {
+        {QStringLiteral("timeout"), QStringLiteral("MS"),
          QStringLiteral("send: how long to wait for the program to take the command (3000)."),
          [](ShmArguments &a, const QString &v) {
              qint64 ms = 0;
@@ -40,15 +27,16 @@ const QVector<OptionRow> &optionTable()
                  return QStringLiteral("milliseconds from 1 to 3600000");
              a.timeoutMs = int(ms);
              return QString();
-         }},
-        {ShmArguments::Log, QStringLiteral("rate"), QStringLiteral("HZ"),
-         QStringLiteral("log: requests per second (10)."),
+         },
+         {ShmArguments::Send}},
+        {QStringLiteral("rate"), QStringLiteral("HZ"), QStringLiteral("log: requests per second (10)."),
          [](ShmArguments &a, const QString &v) {
              return numbers::parseDouble(v, 0.01, 100, &a.rateHz)
                         ? QString()
                         : QStringLiteral("requests per second from 0.01 to 100");
-         }},
-        {ShmArguments::Log, QStringLiteral("count"), QStringLiteral("N"),
+         },
+         {ShmArguments::Log}},
+        {QStringLiteral("count"), QStringLiteral("N"),
          QStringLiteral("log: stop after N lines (default: run until stopped)."),
          [](ShmArguments &a, const QString &v) {
              qint64 n = 0;
@@ -56,56 +44,36 @@ const QVector<OptionRow> &optionTable()
                  return QStringLiteral("a number of lines of at least 1");
              a.count = int(n);
              return QString();
-         }},
-        {ShmArguments::Log, QStringLiteral("csv"), QStringLiteral("FILE"),
+         },
+         {ShmArguments::Log}},
+        {QStringLiteral("csv"), QStringLiteral("FILE"),
          QStringLiteral("log: write the lines to FILE instead of standard output."),
          [](ShmArguments &a, const QString &v) {
              if (v.isEmpty())
                  return QStringLiteral("a file name");
              a.csvPath = v;
              return QString();
-         }},
+         },
+         {ShmArguments::Log}},
     };
     return table;
 }
 
-// The options of 'command', or of every command for the help text.
-void addOptions(QCommandLineParser &parser, int command = -1)
-{
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("A companion for the host program's shared-memory segments."));
-    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
-                      QStringLiteral("Displays this help.")});
-    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")},
-                      QStringLiteral("Displays the version.")});
-    for (const OptionRow &option : optionTable())
-        if (command < 0 || option.command == command)
-            parser.addOption({option.name, option.description, option.valueName});
-}
-
 ShmArguments failure(const QString &message)
 {
-    ShmArguments result;
-    result.status = ShmArguments::Error;
-    result.message = message;
-    return result;
+    return commandline::failure<ShmArguments>(message);
 }
 
 } // namespace
 
 QString shmUsage()
 {
-    QCommandLineParser parser;
-    addOptions(parser);
-    const QString generated = parser.helpText();
-    // Qt's usage line names the executable by its full path and knows no commands.
-    return QStringLiteral(
+    return commandline::usage(QStringLiteral(
                "Usage: opacimeter-shm send HEX [--timeout MS]\n"
                "       opacimeter-shm read\n"
-               "       opacimeter-shm log [--rate HZ] [--count N] [--csv FILE]\n\n")
-           + generated.mid(generated.indexOf(QLatin1Char('\n')) + 1)
-           + QStringLiteral(
+               "       opacimeter-shm log [--rate HZ] [--count N] [--csv FILE]\n\n"),
+        Description, optionTable(),
+        QStringLiteral(
                "\n"
                "Commands:\n"
                "  send HEX   place one command in \"VRKT_516_Shared_cmd\" and wait until the\n"
@@ -118,58 +86,24 @@ QString shmUsage()
                "             lines, or on SIGINT or SIGTERM\n"
                "\n"
                "Exit status: 0 on success, 1 when the program did not take a command or\n"
-               "there is nothing to read, 2 on bad arguments.");
+               "there is nothing to read, 2 on bad arguments."));
 }
 
 ShmArguments parseShmArguments(const QStringList &arguments)
 {
-    // The command comes first; its options follow.
-    const QString command = arguments.value(1);
     ShmArguments result;
-    if (command.isEmpty())
-        return failure(QStringLiteral("missing command: send, read or log. See --help."));
-    for (const char *help : {"help", "--help", "-h"})
-        if (command == QLatin1String(help)) {
-            result.status = ShmArguments::Help;
-            return result;
-        }
-    if (command == QLatin1String("--version") || command == QLatin1String("-v")) {
-        result.status = ShmArguments::Version;
-        return result;
-    }
-    const int index = CommandNames.indexOf(command);
-    if (index < 0)
-        return failure(QStringLiteral("unknown command %1: use send, read or log")
-                           .arg(console::quoted(command)));
-    result.command = ShmArguments::Command(index);
+    int command = -1;
+    QStringList positional;
+    const commandline::Parsed parsed =
+        commandline::parseCommand(arguments, CommandNames, Description, optionTable(), result, &command, &positional);
+    if (parsed.status != ShmArguments::Run)
+        return commandline::stopped<ShmArguments>(parsed);
+    result.command = ShmArguments::Command(command);
 
-    QCommandLineParser parser;
-    addOptions(parser, index);
-    if (!parser.parse(QStringList{arguments.first()} + arguments.mid(2)))
-        return failure(command + QStringLiteral(": ")
-                       + parser.errorText().replace(QLatin1Char('\n'), QLatin1String("\\n"))
-                       + QStringLiteral(" See --help."));
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
-        result.status = parser.isSet(QStringLiteral("help")) ? ShmArguments::Help
-                                                             : ShmArguments::Version;
-        return result;
-    }
-    for (const OptionRow &option : optionTable()) {
-        if (option.command != index)
-            continue;
-        for (const QString &value : parser.values(option.name)) {
-            const QString expected = option.store(result, value);
-            if (!expected.isEmpty())
-                return failure(QStringLiteral("%1: --%2: expected %3, got %4")
-                                   .arg(command, option.name, expected, console::quoted(value)));
-        }
-    }
-
-    const QStringList positional = parser.positionalArguments();
     if (result.command != ShmArguments::Send) {
         if (!positional.isEmpty())
             return failure(QStringLiteral("%1: unexpected argument %2")
-                               .arg(command, console::quoted(positional.first())));
+                               .arg(CommandNames.at(command), console::quoted(positional.first())));
         return result;
     }
     QString error;

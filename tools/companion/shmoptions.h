@@ -5,13 +5,12 @@
 #include <QString>
 #include <QStringList>
 
-struct ShmArguments
+#include "common/commandline.h"
+
+struct ShmArguments : commandline::Parsed
 {
-    enum Status { Run, Help, Version, Error };
     enum Command { Send, Read, Log };
-    Status status = Run;
     Command command = Read;
-    QString message;  // the error for Error
 
     // send
     QByteArray bytes;

@@ -28,18 +28,8 @@ int main(int argc, char *argv[])
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    switch (arguments.status) {
-    case RecordsArguments::Help:
-        console::out(recordsUsage());
-        return 0;
-    case RecordsArguments::Version:
-        console::out(QStringLiteral("opacimeter-records " OPA_VERSION));
-        return 0;
-    case RecordsArguments::Error:
-        console::err(QStringLiteral("opacimeter-records: ") + arguments.message);
-        return 2;
-    case RecordsArguments::Run:
-        break;
-    }
+    const int early = commandline::finishEarly(arguments, QStringLiteral("opacimeter-records"), recordsUsage);
+    if (early >= 0)
+        return early;
     return runRecordsCommand(arguments);
 }

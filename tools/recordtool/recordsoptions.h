@@ -4,16 +4,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/commandline.h"
 #include "config/stationsettings.h"
 #include "records/recordstore.h"
 
-struct RecordsArguments
+struct RecordsArguments : commandline::Parsed
 {
-    enum Status { Run, Help, Version, Error };
     enum Command { List, Show, Export, Report, Verify, Sync };
-    Status status = Run;
     Command command = List;
-    QString message;  // the error for Error
 
     QString database = QStringLiteral("results/opacimeter.sqlite");
     RecordFilter filter;  // list, export

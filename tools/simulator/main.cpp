@@ -9,19 +9,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const SimArguments arguments = parseSimArguments(app.arguments());
-    switch (arguments.status) {
-    case SimArguments::Help:
-        console::out(simUsage());
-        return 0;
-    case SimArguments::Version:
-        console::out(QStringLiteral("opacimeter-sim " OPA_VERSION));
-        return 0;
-    case SimArguments::Error:
-        console::err(QStringLiteral("opacimeter-sim: ") + arguments.message);
-        return 2;
-    case SimArguments::Run:
-        break;
-    }
+    const int early = commandline::finishEarly(arguments, QStringLiteral("opacimeter-sim"), simUsage);
+    if (early >= 0)
+        return early;
     const SimOptions &options = arguments.options;
 
     QString error;

@@ -1,11 +1,8 @@
 #include "simulator/simoptions.h"
 
-#include <QCommandLineParser>
 #include <QRegularExpression>
-#include <QVector>
 
-#include <functional>
-
+#include "common/commandline.h"
 #include "common/console.h"
 #include "common/numbers.h"
 #include "simulator/meterserver.h"
@@ -16,17 +13,8 @@ const QStringList ScenarioNames = {QStringLiteral("steady"), QStringLiteral("smo
                                    QStringLiteral("step-up"), QStringLiteral("step-down"),
                                    QStringLiteral("file"), QStringLiteral("free-accel")};
 
-// Stores one value of an option; returns what was expected when the value
-// does not fit, or an empty string.
-using Store = std::function<QString(SimOptions &, const QString &)>;
-
-struct OptionRow
-{
-    QString name;
-    QString valueName;  // empty for a flag
-    QString description;
-    Store store;
-};
+using Option = commandline::Option<SimOptions>;
+using Store = decltype(Option::store);
 
 Store wholeNumber(qint64 min, qint64 max, const QString &expected,
                   const std::function<void(SimOptions &, qint64)> &set)
@@ -63,11 +51,10 @@ Store flag(bool SimOptions::*field)
     };
 }
 
-// Every option of the simulator; one more is one more row (and, if it only
-// makes sense with others, a line in checkCombination).
-const QVector<OptionRow> &optionTable()
+// Where it listens and what it plays.
+const QVector<Option> &servingOptions()
 {
-    static const QVector<OptionRow> table = {
+    static const QVector<Option> table = {
         {QStringLiteral("listen"), QStringLiteral("ADDRESS"),
          QStringLiteral("Address to listen on (default 127.0.0.1)."),
          [](SimOptions &o, const QString &v) {
@@ -89,6 +76,14 @@ const QVector<OptionRow> &optionTable()
              o.scenario = v;
              return QString();
          }},
+    };
+    return table;
+}
+
+// The values of the steady scenario.
+const QVector<Option> &steadyOptions()
+{
+    static const QVector<Option> table = {
         {QStringLiteral("n"), QStringLiteral("PERCENT"), QStringLiteral("steady: N (12.34)."),
          steadyHundredths(&RawMeasurement::n)},
         {QStringLiteral("ns"), QStringLiteral("PERCENT"), QStringLiteral("steady: Ns (1)."),
@@ -105,6 +100,14 @@ const QVector<OptionRow> &optionTable()
          QStringLiteral("steady: energy value (2048)."),
          wholeNumber(-32768, 32767, QStringLiteral("a whole number from -32768 to 32767"),
                      [](SimOptions &o, qint64 v) { o.steady.energy = qint16(v); })},
+    };
+    return table;
+}
+
+// The other scenarios' timing.
+const QVector<Option> &scenarioOptions()
+{
+    static const QVector<Option> table = {
         {QStringLiteral("tau"), QStringLiteral("MS"),
          QStringLiteral("Step scenarios: time constant (455, a 1-s rise)."),
          wholeNumber(1, 600000, QStringLiteral("milliseconds from 1 to 600000"),
@@ -130,6 +133,14 @@ const QVector<OptionRow> &optionTable()
          QStringLiteral("Delay of the calibration-done reply (2000)."),
          wholeNumber(0, 600000, QStringLiteral("milliseconds from 0 to 600000"),
                      [](SimOptions &o, qint64 v) { o.calibrationDelayMs = int(v); })},
+    };
+    return table;
+}
+
+// The faults it can put on the line.
+const QVector<Option> &faultOptions()
+{
+    static const QVector<Option> table = {
         {QStringLiteral("split"), QStringLiteral("N"),
          QStringLiteral("Write every reply in pieces of N bytes, 5 ms apart."),
          wholeNumber(1, 1000, QStringLiteral("a piece size from 1 to 1000 bytes"),
@@ -164,23 +175,25 @@ const QVector<OptionRow> &optionTable()
     return table;
 }
 
+// Every option of the simulator; one more is one more row (and, if it only
+// makes sense with others, a line in checkCombination).
+const QVector<Option> &optionTable()
+{
+    static const QVector<Option> table = servingOptions() + steadyOptions() + scenarioOptions() + faultOptions();
+    return table;
+}
+
 const QStringList SteadyOptions = {QStringLiteral("n"), QStringLiteral("ns"), QStringLiteral("k"),
                                    QStringLiteral("chamber"), QStringLiteral("smoke"),
                                    QStringLiteral("energy")};
 
+const QString Description = QStringLiteral(
+    "A smoke opacity meter behind its network server, for trying and testing the\n"
+    "host program without hardware. Serves one client at a time.");
+
 void addOptions(QCommandLineParser &parser)
 {
-    // "-port 1" reads as "--port 1", not as the letters p, o, r, t.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "A smoke opacity meter behind its network server, for trying and testing the\n"
-        "host program without hardware. Serves one client at a time."));
-    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
-                      QStringLiteral("Displays this help.")});
-    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")},
-                      QStringLiteral("Displays the version.")});
-    for (const OptionRow &option : optionTable())
-        parser.addOption({option.name, option.description, option.valueName});
+    commandline::addOptions(parser, Description, optionTable());
     parser.addPositionalArgument(QStringLiteral("CSV"),
                                  QStringLiteral("With --scenario file: one row of raw values "
                                                 "per reply."),
@@ -189,10 +202,7 @@ void addOptions(QCommandLineParser &parser)
 
 SimArguments failure(const QString &message)
 {
-    SimArguments result;
-    result.status = SimArguments::Error;
-    result.message = message;
-    return result;
+    return commandline::failure<SimArguments>(message);
 }
 
 // Options that only mean something together with certain others.
@@ -232,10 +242,8 @@ QString simUsage()
 {
     QCommandLineParser parser;
     addOptions(parser);
-    const QString generated = parser.helpText();
-    // Qt's usage line names the executable by its full path.
-    return QStringLiteral("Usage: opacimeter-sim [options] [--scenario file CSV]\n")
-           + generated.mid(generated.indexOf(QLatin1Char('\n')))
+    return QStringLiteral("Usage: opacimeter-sim [options] [--scenario file CSV]\n\n")
+           + commandline::optionsHelp(parser)
            + QStringLiteral(
                "\n"
                "Scenarios:\n"
@@ -258,31 +266,17 @@ SimArguments parseSimArguments(const QStringList &arguments)
     addOptions(parser);
     if (!parser.parse(arguments.isEmpty() ? QStringList{QStringLiteral("opacimeter-sim")}
                                           : arguments))
-        return failure(parser.errorText().replace(QLatin1Char('\n'), QLatin1String("\\n"))
-                       + QStringLiteral(" See --help."));
+        return failure(commandline::parseError(parser));
 
     SimArguments result;
-    if (parser.isSet(QStringLiteral("help"))) {
-        result.status = SimArguments::Help;
-        return result;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        result.status = SimArguments::Version;
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        result.status = parser.isSet(QStringLiteral("help")) ? SimArguments::Help : SimArguments::Version;
         return result;
     }
     SimOptions &o = result.options;
-    for (const OptionRow &option : optionTable()) {
-        // Every value is checked; the last one given counts.
-        QStringList values = parser.values(option.name);
-        if (option.valueName.isEmpty() && parser.isSet(option.name))
-            values = QStringList{QString()};
-        for (const QString &value : values) {
-            const QString expected = option.store(o, value);
-            if (!expected.isEmpty())
-                return failure(QStringLiteral("--%1: expected %2, got %3")
-                                   .arg(option.name, expected, console::quoted(value)));
-        }
-    }
+    const QString stored = commandline::storeValues(parser, optionTable(), o);
+    if (!stored.isEmpty())
+        return failure(stored);
 
     const QStringList positional = parser.positionalArguments();
     if (o.scenario == QLatin1String("file")) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include "common/commandline.h"
 #include "meter/measurementframe.h"
 
 // Everything opacimeter-sim can be told on its command line.
@@ -36,12 +37,9 @@ struct SimOptions
     bool quiet = false;   // no line per frame, only connection events
 };
 
-struct SimArguments
+struct SimArguments : commandline::Parsed
 {
-    enum Status { Run, Help, Version, Error };
-    Status status = Run;
     SimOptions options;
-    QString message;  // the error for Error
 };
 
 // 'arguments' as QCoreApplication::arguments() gives them, program first.
