@@ -9,7 +9,7 @@ include(GNUInstallDirs)
 install(TARGETS opacimeter-host RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/opacimeter-host)
 install(PROGRAMS packaging/launcher.sh DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME opacimeter-host)
 if(TARGET opacimeter-sim)
-    install(TARGETS opacimeter-sim opacimeter-shm RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS opacimeter-sim opacimeter-shm opacimeter-records RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES app/images/ang.png app/images/time.png DESTINATION ${CMAKE_INSTALL_DATADIR}/opacimeter-host)
 install(FILES packaging/opacimeter-host.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -37,11 +37,18 @@ It calibrates the meter, restores its factory settings, measures its rise
 and fall response times, and trades data with companion programs through
 two named shared-memory segments.
 
-Also holds a meter simulator (opacimeter-sim) and a shared-memory companion
-(opacimeter-shm) for trying and testing without hardware.")
+Every free-acceleration test is kept with its vehicle in a local SQLite
+database, optionally forwarded to the station's PostgreSQL server, and
+printed as a report; lane systems reach the program through a local
+WebSocket API.
+
+Also holds a meter simulator (opacimeter-sim), a shared-memory companion
+(opacimeter-shm) and the records tool (opacimeter-records).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's SQL drivers are plugins, which the library scan does not see.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite, libqt5sql5-psql")
 # The form's captions are drawn for this typeface (see app/textfit.h).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
