@@ -60,15 +60,7 @@ private slots:
         QVERIFY(a.session()->isRecording());
         QVERIFY(a.session()->startTest(FreeAccelMethod::r24()));
         // Idle, then four snaps in band: R24 counts all four, mean 1.44.
-        QVector<double> k(12, 0.10);
-        for (double peak : {1.50, 1.40, 1.45, 1.42}) {
-            for (int i = 1; i <= 5; ++i)
-                k << 0.10 + (peak - 0.10) * i / 5;
-            k << peak << peak;
-            for (int i = 1; i <= 8; ++i)
-                k << peak + (0.10 - peak) * i / 8;
-            k << QVector<double>(12, 0.10);
-        }
+        const QVector<double> k = testsupport::snapCurve({1.50, 1.40, 1.45, 1.42});
         for (double value : k) {
             a.seraildata(testsupport::measurementReply(qint16(qRound(value * 50)), 0,
                                                        qint16(qRound(value * 100)), 20, 21, 100));
