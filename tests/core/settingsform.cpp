@@ -70,7 +70,6 @@ void tst_SettingsForm::fields_data()
     };
     const QString noAddress = "不是 IPv4 或 IPv6 地址", noHost = "不是一台主机的地址";
     const QString control = "不能含换行或其他控制字符", port = "须在 1 到 65535 之间";
-    const QString badHost = "须为主机名、IP 地址或存放服务器套接字的文件夹";
     const QString kRange = "须大于 0 且小于 10 m⁻¹", badToken = "须为 16 到 64 位十六进制数字，请按“重新生成”";
     const QString badListen = "须为 IP 地址和 1 到 65535 的端口，如 127.0.0.1:8900 或 [::1]:8900";
 
@@ -79,14 +78,11 @@ void tst_SettingsForm::fields_data()
     row("server: IPv6", F::ServerAddress, "fd00::5", "");
     row("server: short IPv4 form", F::ServerAddress, "10.2", noAddress);
     row("server: octet 256", F::ServerAddress, "192.168.1.256", noAddress);
-    row("server: host name", F::ServerAddress, "meter.local", noAddress);
     row("server: with a port", F::ServerAddress, "192.168.1.5:8899", noAddress);
     row("server: any address", F::ServerAddress, "0.0.0.0", noHost);
-    row("server: broadcast", F::ServerAddress, "255.255.255.255", noHost);
     row("server: multicast", F::ServerAddress, "224.0.0.1", noHost);
     row("station: 32 characters", F::StationName, QString(32, QChar(0x7AD9)), "");
     row("station: 33 characters", F::StationName, QString(33, 'x'), "最多 32 个字符");
-    row("station: line break inside", F::StationName, "一号\n检测站", control);
     row("lane: trailing line break trimmed", F::LaneName, "3号线\r\n", "");
     row("lane: tab inside", F::LaneName, "3\t号线", control);
     row("database: default", F::DatabaseFile, "", "");
@@ -94,8 +90,7 @@ void tst_SettingsForm::fields_data()
     row("host: IP address", F::ServerHost, "10.0.0.5", "");
     row("host: socket folder", F::ServerHost, "$DIR", "");
     row("host: missing folder", F::ServerHost, "/no/such/folder", "文件夹 /no/such/folder 不存在");
-    row("host: blank inside", F::ServerHost, "db station", badHost);
-    row("host: leading hyphen", F::ServerHost, "-db", badHost);
+    row("host: blank inside", F::ServerHost, "db station", "须为主机名、IP 地址或存放服务器套接字的文件夹");
     row("port 1", F::ServerPort, "1", "");
     row("port 65535", F::ServerPort, "65535", "");
     row("port 0", F::ServerPort, "0", port);
@@ -127,7 +122,6 @@ void tst_SettingsForm::fields_data()
     row("turbo: 0", F::TurboK, "0", kRange);
     row("turbo: not a number", F::TurboK, "nan", kRange);
     row("recent: decimal comma", F::RecentK, "1,5", "不是数字");
-    row("recent: empty", F::RecentK, "", "不是数字");
     row("recent from: 29 February of a leap year", F::RecentFrom, "2024-02-29", "");
     row("recent from: 30 February", F::RecentFrom, "2008-02-30", "不是有效日期");
 }
@@ -176,11 +170,8 @@ void tst_SettingsForm::save_data()
     row("lane, trimmed", F::LaneName, " 4号线 ", "Station/Lane", "4号线", F::StationChange);
     row("station refused", F::StationName, "一号\n站", "Station/Name", "一号检测站", 0);
     row("database file", F::DatabaseFile, "lane4.sqlite", "Database/File", "lane4.sqlite", F::DatabaseChange);
-    row("server host", F::ServerHost, "10.0.0.5", "Database/ServerHost", "10.0.0.5", F::DatabaseChange);
-    row("sslmode refused", F::SslMode, "bogus", "Database/SslMode", "require", 0);
     row("password file refused", F::PasswordFile, "$DIR/shared.pw", "Database/PasswordFile", "", 0);
     row("listen", F::ApiListen, "[::1]:8901", "Api/Listen", "[::1]:8901", F::ApiChange);
-    row("listen refused", F::ApiListen, "::1:8901", "Api/Listen", "127.0.0.1:8900", 0);
     row("token", F::ApiToken, QString(16, 'b'), "Api/Token", QString(16, 'b'), F::ApiChange);
     row("token refused", F::ApiToken, "xyz", "Api/Token", QString(32, 'a'), 0);
     row("language", F::Language, "en", "UI/Language", "en", F::LanguageChange);

@@ -40,12 +40,9 @@ private slots:
         QCOMPARE(n->pointsVector().mid(0, 1), (QVector<QPointF>{{-60, 60}}));
         testsupport::ScopedWorkDir dir;
         QVERIFY(page->savePicture("trend.png") && QImage("trend.png").width() > 400);
-        // Paused, the view stands still; the page names the recording and its rows.
-        page->togglePause();
-        QVERIFY(page->isPaused() && page->findChild<QPushButton *>()->text() == "继续");
+        // Once stopped, the page names the recording and its rows.
         auto *status = page->findChild<QLabel *>("recordStatus");
         page->toggleRecording();
-        QVERIFY2(status->text().startsWith("记录中："), qPrintable(status->text()));
         a.seraildata(testsupport::measurementReply(100, 0, 20, 25, 30, 9));
         page->toggleRecording();
         QVERIFY2(status->text().startsWith("已记录：") && status->text().endsWith("1 行"),
