@@ -15,7 +15,6 @@
 #include "api/apibackend.h"
 #include "api/apiconvert.h"
 #include "api/apiserver.h"
-#include "app/lazytab.h"
 #include "app/historypage.h"
 #include "app/trendpage.h"
 #include "lane/testarchive.h"
@@ -309,13 +308,10 @@ void Bench::trend()
         return one.repeated(std::exchange(burst, 0));
     };
     QVERIFY(rig.show());
-    mainwindow &w = rig.w;
     MainWindowTestAccess &a = rig.a;
     std::printf("decoding a reply into the form: %.2f us\n",
                 microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
-    auto *trendTab = w.findChild<LazyTab *>("trendTab");
-    a.ui().tabWidget->setCurrentWidget(trendTab);
-    auto *page = qobject_cast<TrendPage *>(trendTab->page());
+    auto *page = a.showPage<TrendPage>("trendTab");
     LaneSession *session = a.session();
     LaneReading reading = session->lastReading();  // every value shown
     TrendBuffer trend;
@@ -351,7 +347,7 @@ void Bench::trend()
     // The read that brings the burst's last reply is counted only after the
     // client has handled it, hence the + 1.
     connect(session, &LaneSession::readingTaken, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
-    connect(w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
+    connect(rig.w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
     const auto absorbBurst = [&] {
         burst = count;
         return QTest::qWaitFor([&] { return !burst && received >= count; }, 60000);
