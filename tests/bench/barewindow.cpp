@@ -22,18 +22,15 @@ int main(int argc, char *argv[])
     QWidget window;
     window.setFixedSize(603, 465);
     auto *grid = new QGridLayout(&window);
-    const char *const captions[] = {"透射式烟度计", "数据显示", "响应时间测试", "实时曲线",
-                                    "自由加速", "瞬时值", "最大值", "气室温度(℃)",
-                                    "烟气温度(℃)", "能量值", "校准", "清除最大值", "恢复出厂"};
-    int i = 0;
-    for (const char *caption : captions) {
-        auto *label = new QLabel(QString::fromUtf8(caption), &window);
+    const QStringList captions = QString::fromUtf8("透射式烟度计 数据显示 响应时间测试 实时曲线 自由加速 瞬时值 最大值 "
+                                                   "气室温度(℃) 烟气温度(℃) 能量值 校准 清除最大值 恢复出厂").split(' ');
+    for (int i = 0; i < captions.size(); ++i) {
+        auto *label = new QLabel(captions.at(i), &window);
         QFont captionFont = label->font();
         captionFont.setPointSize(14);
         captionFont.setBold(i % 2 == 1);
         label->setFont(captionFont);
         grid->addWidget(label, i / 3, i % 3);
-        ++i;
     }
     window.show();
 

@@ -15,7 +15,6 @@
 #include "api/apibackend.h"
 #include "api/apiconvert.h"
 #include "api/apiserver.h"
-#include "app/lazytab.h"
 #include "app/historypage.h"
 #include "app/trendpage.h"
 #include "lane/testarchive.h"
@@ -66,8 +65,18 @@ void printSpread(const QString &what, QVector<double> ms, const char *unit = "ms
                     ms.at(ms.size() / 2), unit, ms.at(int(0.99 * (ms.size() - 1))), ms.first(), ms.last());
 }
 
-// The window polling a meter stand-in on 127.0.0.1:8899, and the gaps
-// between its polls from the clock's start on.
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
+const QByteArray Reply = testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048);
+
+// The window polling a meter stand-in on 127.0.0.1:8899 that answers each
+// poll with 'Reply', its sweeps kept on loopback, and the gaps between its
+// polls from the clock's start on.
 struct PolledWindow
 {
     meterrig::MeterStandIn meter;
@@ -78,30 +87,28 @@ struct PolledWindow
     QVector<double> periods;
     qint64 lastPoll = 0;
 
-    explicit PolledWindow(const QByteArray &reply = QByteArray())
+    PolledWindow()
     {
-        if (!reply.isEmpty())
-            meter.reply = [reply](const QByteArray &) { return reply; };
+        SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+        meter.reply = [](const QByteArray &) { return Reply; };
         clock.start();
         QObject::connect(a.pollTimer(), &QTimer::timeout, &w,
                          [this] { periods << double(clock.elapsed() - std::exchange(lastPoll, clock.elapsed())); });
     }
     bool show() { return listening && meterrig::showConnected(w, meter); }
-    // The poll periods of the next 'ms'.
-    void printPeriods(const QString &how, int ms = 20000)
+    // The poll periods of the next 'ms', and the share of a core the
+    // program's main thread used meanwhile.
+    double printPeriods(const QString &how, int ms = 20000)
     {
         periods.clear();
+        const double cpu = threadCpuMs();
+        QElapsedTimer wall;
+        wall.start();
         QTest::qWait(ms);
         printSpread(QStringLiteral("poll period, %1").arg(how), periods);
+        return 100.0 * (threadCpuMs() - cpu) / wall.elapsed();
     }
 };
-
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
-}
 
 // The lane as the API sees it, enough for a hello.
 class IdleLane : public ApiBackend
@@ -134,33 +141,32 @@ public:
     QAtomicInt received;
 };
 
-// What a fresh process costs: from its start to the first poll the meter
-// stand-in sees, its resident memory a second after that, and the font
-// files it maps by then.
-struct StartFigures {
-    qint64 pollMs = -1;
-    qint64 rssKb = -1;
-    QStringList fonts;
-};
-
 QList<QByteArray> procLines(qint64 pid, const char *file)
 {
     QFile f(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
     return f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
 }
 
-StartFigures startOnce(const QString &program, QTcpServer &meter)
+// What a fresh process costs: from its start to the first poll the meter
+// stand-in sees, its resident memory a second after that, and the font
+// files it maps by then.
+struct StartFigures {
+    QVector<double> pollMs, rssMb;
+    QStringList fonts;
+};
+
+void startOnce(const QString &program, QTcpServer &meter, StartFigures *figures)
 {
-    StartFigures f;
+    qint64 pollMs = -1;
     QElapsedTimer clock;
     QObject context;
     QObject::connect(&meter, &QTcpServer::newConnection, &context, [&] {
         // Gone with this run, so no late byte of it counts for the next one.
         while (QTcpSocket *s = meter.nextPendingConnection()) {
             s->setParent(&context);
-            QObject::connect(s, &QTcpSocket::readyRead, &context, [&f, &clock, s] {
-                if (s->readAll().contains(QByteArray::fromHex("213300AC")) && f.pollMs < 0)
-                    f.pollMs = clock.elapsed();
+            QObject::connect(s, &QTcpSocket::readyRead, &context, [&pollMs, &clock, s] {
+                if (s->readAll().contains(QByteArray::fromHex("213300AC")) && pollMs < 0)
+                    pollMs = clock.elapsed();
             });
         }
     });
@@ -169,21 +175,21 @@ StartFigures startOnce(const QString &program, QTcpServer &meter)
     p.setStandardErrorFile(QProcess::nullDevice());
     clock.start();
     p.start(program, QStringList());
-    if (QTest::qWaitFor([&] { return f.pollMs >= 0; }, 10000)) {
-        // Settled: a second of polling, as the operator first sees it.
-        QTest::qWait(1000);
-        for (const QByteArray &line : procLines(p.processId(), "status"))
-            if (line.startsWith("VmRSS:"))
-                f.rssKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        for (const QByteArray &line : procLines(p.processId(), "maps")) {
-            const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
-            if (line.contains("/fonts/") && !f.fonts.contains(path))
-                f.fonts << path;
-        }
+    QVERIFY2(QTest::qWaitFor([&] { return pollMs >= 0; }, 10000), qPrintable(program + " never polled"));
+    // Settled: a second of polling, as the operator first sees it.
+    QTest::qWait(1000);
+    figures->pollMs << double(pollMs);
+    for (const QByteArray &line : procLines(p.processId(), "status"))
+        if (line.startsWith("VmRSS:"))
+            figures->rssMb << line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024.0;
+    figures->fonts.clear();
+    for (const QByteArray &line : procLines(p.processId(), "maps")) {
+        const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
+        if (line.contains("/fonts/") && !figures->fonts.contains(path))
+            figures->fonts << path;
     }
     p.kill();
     p.waitForFinished();
-    return f;
 }
 
 // 100,000 records of full size for 20,000 vehicles, one every 4 minutes,
@@ -289,9 +295,7 @@ void Bench::hotPaths()
 // and recording.
 void Bench::trend()
 {
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
-    const QByteArray replies[] = {testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048),
-                                  testsupport::measurementReply(2345, 3000, 83, 26, 31, 2049)};
+    const QByteArray replies[] = {Reply, testsupport::measurementReply(2345, 3000, 83, 26, 31, 2049)};
     const int count = 20000;
     PolledWindow rig;
     meterrig::MeterStandIn &meter = rig.meter;
@@ -304,33 +308,22 @@ void Bench::trend()
         return one.repeated(std::exchange(burst, 0));
     };
     QVERIFY(rig.show());
-    mainwindow &w = rig.w;
     MainWindowTestAccess &a = rig.a;
     std::printf("decoding a reply into the form: %.2f us\n",
                 microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
-    auto *trendTab = w.findChild<LazyTab *>("trendTab");
-    a.ui().tabWidget->setCurrentWidget(trendTab);
-    auto *page = qobject_cast<TrendPage *>(trendTab->page());
+    auto *page = a.showPage<TrendPage>("trendTab");
     LaneSession *session = a.session();
-    const auto reading = [](qint64 ms, float n, float k) {
-        LaneReading r;
-        r.monotonicMs = ms;
-        r.time = QDateTime::currentDateTime();
-        r.n = n;
-        r.k = k;
-        r.chamberC = 25;
-        r.smokeC = 30;
-        r.energy = 2.1f;
-        r.shown = LaneReading::Values(0x3f);
-        return r;
-    };
+    LaneReading reading = session->lastReading();  // every value shown
     TrendBuffer trend;
-    const double trendOnly = microsPer(count, [&](int i) { trend.append(reading(i, float(i % 100), 0)); });
+    const double trendOnly = microsPer(count, [&](int i) {
+        reading.monotonicMs = i;
+        reading.n = float(i % 100);
+        trend.append(reading);
+    });
     QTemporaryDir scratch;
     Recorder recorder;
     QVERIFY(recorder.start(scratch.filePath(QStringLiteral("bench.csv"))));
-    const LaneReading recorded = reading(0, 12.3f, 0.5f);
-    const double row = microsPer(count, [&](int) { recorder.record(recorded); });
+    const double row = microsPer(count, [&](int) { recorder.record(reading); });
     recorder.stop();
     std::printf("per reply: the last minute %.2f us, recorded row %.2f us\n", trendOnly, row);
 
@@ -354,7 +347,7 @@ void Bench::trend()
     // The read that brings the burst's last reply is counted only after the
     // client has handled it, hence the + 1.
     connect(session, &LaneSession::readingTaken, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
-    connect(w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
+    connect(rig.w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
     const auto absorbBurst = [&] {
         burst = count;
         return QTest::qWaitFor([&] { return !burst && received >= count; }, 60000);
@@ -513,44 +506,31 @@ void Bench::records()
 // while another program holds the database's write lock for 5 s.
 void Bench::pollWhileStoring()
 {
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
-    meterrig::MeterStandIn meter;
-    meter.reply = [](const QByteArray &) { return testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048); };
-    QVERIFY(meter.listen());
-    mainwindow w;
-    MainWindowTestAccess a(w);
-    QVERIFY(meterrig::showConnected(w, meter));
-    auto *archive = w.findChild<TestArchive *>();
-    a.showPage<HistoryPage>("historyTab");
-    QElapsedTimer clock;
-    clock.start();
-    QVector<double> periods;
-    qint64 lastTick = 0;
-    connect(a.pollTimer(), &QTimer::timeout, this,
-            [&] { periods << double(clock.elapsed() - std::exchange(lastTick, clock.elapsed())); });
+    PolledWindow rig;
+    QVERIFY(rig.show());
+    auto *archive = rig.w.findChild<TestArchive *>();
+    rig.a.showPage<HistoryPage>("historyTab");
+    rig.periods.clear();
     int stored = 0;
     connect(archive->keeper(), &RecordKeeper::recordStored, this, [&] { ++stored; });
     QTimer every;
     int made = 0;
-    connect(&every, &QTimer::timeout, this, [&] {
-        archive->keeper()->keep(fixtures::record(QStringLiteral("京C%1").arg(made), made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60));
-        ++made;
-    });
+    const auto keep = [&](const QString &plate) {
+        archive->keeper()->keep(fixtures::record(plate, made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60));
+    };
+    connect(&every, &QTimer::timeout, this, [&] { keep(QStringLiteral("京C%1").arg(made++)); });
     every.start(1000);
     QTest::qWait(20000);
     every.stop();
     QVERIFY(QTest::qWaitFor([&] { return stored == made; }, 10000));
     printSpread(QStringLiteral("poll period, a record with a 60-s trace stored every second (%1 stored)").arg(stored),
-                periods);
+                rig.periods);
 
     fixtures::OtherConnection other(archive->databasePath());
     QVERIFY(other.holdWriteLock());
-    periods.clear();
-    archive->keeper()->keep(fixtures::record(QStringLiteral("京D1"), made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60));
-    QTest::qWait(5000);
+    keep(QStringLiteral("京D1"));
+    rig.printPeriods(QStringLiteral("the database locked by another program"), 5000);
     other.release();
-    printSpread(QStringLiteral("poll period, the database locked by another program"), periods);
-    SocketClient::overrideLocalAddress({});
 }
 
 // 1,000 queued records forwarded to a PostgreSQL of the benchmark's own,
@@ -602,7 +582,6 @@ void Bench::stationForward()
 // again every 200 ms, as a lane storing records would.
 void Bench::stationPolling()
 {
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
     QTemporaryDir dead, silentDir;
     QLocalServer silent;  // the kernel accepts for it; it never answers
     QVERIFY(silent.listen(silentDir.filePath(QStringLiteral(".s.PGSQL.5432"))));
@@ -613,21 +592,21 @@ void Bench::stationPolling()
             QVERIFY(store.store(fixtures::record(QStringLiteral("京B%1").arg(i), i)));
     }
     // Without a server first, for the same machine's figure to compare.
-    for (const QString &how : {QStringLiteral("none"), QStringLiteral("unreachable"), QStringLiteral("never answers")}) {
+    const QPair<QString, QString> hosts[] = {{"none", QString()}, {"unreachable", dead.path()},
+                                             {"never answers", silentDir.path()}};
+    for (const auto &host : hosts) {
         QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Database/ServerHost"), how == QLatin1String("none") ? QString()
-                                                            : how == QLatin1String("unreachable") ? dead.path()
-                                                                                                 : silentDir.path());
+        ini.setValue(QStringLiteral("Database/ServerHost"), host.second);
         ini.setValue(QStringLiteral("Database/ServerName"), QStringLiteral("station"));
         ini.sync();
-        PolledWindow rig(testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048));
+        PolledWindow rig;
         QVERIFY(rig.show());
         auto *link = rig.w.findChild<station::StationLink *>();
-        QVERIFY(link && link->isActive() == (how != QLatin1String("none")));
+        QVERIFY(link && link->isActive() == !host.second.isEmpty());
         QTimer asks;
         connect(&asks, &QTimer::timeout, link, &station::StationLink::tryNow);
         asks.start(200);
-        rig.printPeriods(QStringLiteral("station server %1").arg(how));
+        rig.printPeriods(QStringLiteral("station server %1").arg(host.first));
         std::printf("  header: %s\n", qPrintable(link->statusText()));
     }
 }
@@ -640,7 +619,7 @@ OPA_TEST_CLASS(Bench)
 // 10/s, and the poll period with a client that has stopped reading.
 void Bench::api()
 {
-    PolledWindow rig(testsupport::measurementReply(1234, 2000, 52, 25, 30, 2048));
+    PolledWindow rig;
     QVERIFY(rig.show());
     IdleLane lane;
     ApiServer server(&lane);
@@ -650,15 +629,7 @@ void Bench::api()
     QVERIFY(server.start(config));
     connect(rig.a.session(), &LaneSession::readingTaken, this,
             [&](const LaneReading &r) { server.publishReading(api::readingFrom(r)); });
-    const auto measure = [&](const char *what) {
-        const double cpu = threadCpuMs();
-        QElapsedTimer wall;
-        wall.start();
-        rig.periods.clear();
-        QTest::qWait(20000);
-        std::printf("%s: %.2f %% of a core\n", what, 100.0 * (threadCpuMs() - cpu) / wall.elapsed());
-        printSpread(QStringLiteral("poll period, %1").arg(QLatin1String(what)), rig.periods);
-    };
+    const auto measure = [&](const char *what) { std::printf("%s: %.2f %% of a core\n", what, rig.printPeriods(what)); };
     measure("no API client");
 
     qRegisterMetaType<QAbstractSocket::SocketState>();  // the clients' sockets signal across threads
@@ -702,21 +673,17 @@ void Bench::startUp()
     ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
     ini.sync();
     const QString programs[] = {QStringLiteral(OPA_HOST_PATH), QStringLiteral(OPA_BARE_PATH)};
-    QVector<double> pollMs[2], rssMb[2];
-    QStringList fonts[2];
-    for (int run = 0; run < 7; ++run) {
+    StartFigures figures[2];
+    for (int run = 0; run < 7; ++run)
         for (int i = 0; i < 2; ++i) {
-            const StartFigures f = startOnce(programs[i], meter);
-            QVERIFY2(f.pollMs >= 0, qPrintable(programs[i] + " never polled"));
-            pollMs[i] << double(f.pollMs);
-            rssMb[i] << f.rssKb / 1024.0;
-            fonts[i] = f.fonts;
+            startOnce(programs[i], meter, &figures[i]);
+            if (QTest::currentTestFailed())
+                return;
         }
-    }
     const char *names[] = {"program", "bare window"};
     for (int i = 0; i < 2; ++i) {
-        printSpread(QStringLiteral("%1, start to first poll").arg(names[i]), pollMs[i]);
-        printSpread(QStringLiteral("%1, resident memory").arg(names[i]), rssMb[i], "MB");
-        std::printf("%s maps: %s\n", names[i], qPrintable(fonts[i].join(QLatin1String(", "))));
+        printSpread(QStringLiteral("%1, start to first poll").arg(names[i]), figures[i].pollMs);
+        printSpread(QStringLiteral("%1, resident memory").arg(names[i]), figures[i].rssMb, "MB");
+        std::printf("%s maps: %s\n", names[i], qPrintable(figures[i].fonts.join(QLatin1String(", "))));
     }
 }

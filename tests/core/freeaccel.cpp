@@ -137,17 +137,13 @@ void tst_FreeAccel::series()
     QFETCH(QString, csvTail);
     QFETCH(TestSubject, subject);
 
-    Shape shape{{0.10, 12}};  // idle, then per snap up in 0.5 s and down in 0.8 s
-    for (double peak : peaks)
-        shape << qMakePair(peak, 5) << qMakePair(peak, 2) << qMakePair(0.10, 8) << qMakePair(0.10, 12);
-    const Peaks k = readings(shape);
     testsupport::ScopedWorkDir dir;
     LaneSession session;
     testsupport::ManualLaneClock clock;
     clock.drive(session);
     QSignalSpy finished(&session, &LaneSession::seriesFinished);
     QVERIFY(session.startTest(method, subject));
-    for (double value : k) {
+    for (double value : testsupport::snapCurve(peaks)) {
         session.takeFrame(testsupport::measurementReply(0, 0, qint16(qRound(value * 100)), 0, 0, 0));
         clock.ms += 100;
     }

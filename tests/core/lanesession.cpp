@@ -130,15 +130,7 @@ private slots:
         QVERIFY(!session.startTest(FreeAccelMethod::threeMean()));
 
         // Idle, then four snaps in band, one reply without K among the idle ones.
-        QVector<double> k(12, 0.10);
-        for (double peak : {1.50, 1.40, 1.45, 1.42}) {
-            for (int i = 1; i <= 5; ++i)
-                k << 0.10 + (peak - 0.10) * i / 5;
-            k << peak << peak;
-            for (int i = 1; i <= 8; ++i)
-                k << peak + (0.10 - peak) * i / 8;
-            k << QVector<double>(12, 0.10);
-        }
+        QVector<double> k = testsupport::snapCurve({1.50, 1.40, 1.45, 1.42});
         k[3] = -1;
         for (double value : k) {
             session.takeFrame(measurementReply(qint16(qRound(value * 50)), 0, qint16(qRound(value * 100)), 20, 21, 100));

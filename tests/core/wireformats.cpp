@@ -79,15 +79,6 @@ private slots:
         }
     }
 
-    // Only a strictly greater reading raises a maximum.
-    void raiseMaximum()
-    {
-        float maximum = 12.34f;
-        QVERIFY(!Measurement::raiseMaximum(maximum, 12.34f));
-        QVERIFY(Measurement::raiseMaximum(maximum, 12.35f));
-        QCOMPARE(maximum, 12.35f);
-    }
-
     void shmRecord_data()
     {
         QTest::addColumn<QByteArray>("segment");

@@ -16,14 +16,6 @@ LoopbackServer::LoopbackServer(QObject *parent) : QObject(parent)
     });
 }
 
-void LoopbackServer::close()
-{
-    tcp.close();
-    for (const auto &client : clients)
-        if (client)
-            client->abort();
-}
-
 void LoopbackServer::send(const QByteArray &data)
 {
     if (QTcpSocket *s = lastClient()) {

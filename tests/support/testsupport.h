@@ -16,8 +16,6 @@ class QMessageBox;
 
 namespace testsupport {
 
-constexpr quint16 ServerPort = 8899;
-
 // Runs the test inside a fresh, empty working folder so that "./set.ini"
 // and friends never touch the developer's files; restores the old one.
 class ScopedWorkDir
@@ -40,9 +38,8 @@ class LoopbackServer : public QObject
     Q_OBJECT
 public:
     explicit LoopbackServer(QObject *parent = nullptr);
-    bool listen(const QString &address = QStringLiteral("127.0.0.1"), quint16 port = ServerPort)
-    { return tcp.listen(QHostAddress(address), port); }
-    void close();
+    bool listen(const QString &address = QStringLiteral("127.0.0.1"))
+    { return tcp.listen(QHostAddress(address), 8899); }
     QTcpServer &server() { return tcp; }
     int clientCount() const { return clients.size(); }
     QTcpSocket *lastClient() const { return clients.isEmpty() ? nullptr : clients.last().data(); }

@@ -3,56 +3,30 @@
 #include "support/testrunner.h"
 
 #include <QAbstractItemView>
-#include <QComboBox>
 #include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTableView>
 
 #include "app/freeaccelpage.h"
-#include "app/lazytab.h"
-#include "lane/freeaccelcsv.h"
 #include "app/historymodel.h"
 #include "app/historypage.h"
 #include "app/recorddetail.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
-#include "lane/freeaccelcsv.h"
 #include "net/socketclient.h"
 #include "records/recordfixtures.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 
-// The operator's choices on the free-acceleration page: a preset, an edited
-// rule, a series stopped by hand; a vehicle on record picked by its plate,
+// A vehicle on record picked by its plate on the free-acceleration page,
 // its series run, and its record found in the history.
 class FreeAccelPageTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void choicesAreKeptAndAStopIsRecorded()
-    {
-        testsupport::ScopedWorkDir dir;
-        mainwindow w;
-        auto *page = qobject_cast<FreeAccelPage *>(w.findChild<LazyTab *>("freeAccelTab")->page());
-        auto *preset = page->findChild<QComboBox *>();
-        preset->setCurrentIndex(1);
-        emit preset->activated(1);
-        QCOMPARE(settings::storedFreeAccelMethod().name, FreeAccelMethod::threeMean().name);
-        page->findChild<QSpinBox *>()->setValue(2);  // two peaks are not a preset
-        QCOMPARE(settings::storedFreeAccelMethod().name, FreeAccelMethod::CustomName);
-
-        page->findChild<QPushButton *>("freeAccelStartButton")->click();
-        page->findChild<QPushButton *>("freeAccelStopButton")->click();
-        QCOMPARE(page->findChild<QLabel *>("freeAccelPrompt")->text(), QStringLiteral("测量已停止"));
-        QFile csv(QString::fromLatin1(FreeAccelCsv::DefaultPath));
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        QVERIFY(csv.readAll().split('\n').at(1).contains(",no,"));
-    }
-
     void plateToHistory()
     {
         testsupport::ScopedWorkDir dir;

@@ -5,11 +5,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "app/freeaccelpage.h"
 #include "app/language.h"
 #include "app/lazytab.h"
 #include "app/trendpage.h"
+#include "config/settings.h"
 #include "lane/freeaccelcsv.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
@@ -70,7 +72,8 @@ private slots:
 
     // What the program's state chose is said again in the new language: the
     // link, a running response test, a page built before and one after the
-    // switch, a method's name; the results file keeps its own words.
+    // switch, a method's name; the results file keeps its own words. The
+    // operator's preset and edited rule are kept in set.ini.
     void stateAndMachineTexts()
     {
         testsupport::ScopedWorkDir dir;
@@ -93,6 +96,7 @@ private slots:
         preset->setCurrentIndex(1);
         emit preset->activated(1);
         QCOMPARE(preset->currentText(), QStringLiteral("Mean of 3"));
+        QCOMPARE(settings::storedFreeAccelMethod().name, FreeAccelMethod::threeMean().name);
         page->startSeries();
         page->stopSeries();
         QCOMPARE(page->findChild<QLabel *>("freeAccelPrompt")->text(), QStringLiteral("Test stopped"));
@@ -100,12 +104,14 @@ private slots:
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
         QCOMPARE(lines.at(0), QByteArray(FreeAccelCsv::Header));
-        QVERIFY2(lines.at(1).contains(",三次平均,"), lines.at(1).constData());
+        QVERIFY2(lines.at(1).contains(",三次平均,") && lines.at(1).contains(",no,"), lines.at(1).constData());
 
         QVERIFY(Language::switchTo(QStringLiteral("zh")));
         QCOMPARE(preset->currentText(), QStringLiteral("三次平均"));
         QCOMPARE(ui.uptestButton->text(), QStringLiteral("正在测试"));
         QCOMPARE(page->findChild<QLabel *>("freeAccelPrompt")->text(), QStringLiteral("测量已停止"));
+        page->findChild<QSpinBox *>()->setValue(2);  // two peaks are not a preset
+        QCOMPARE(settings::storedFreeAccelMethod().name, FreeAccelMethod::CustomName);
     }
 };
 

@@ -25,28 +25,10 @@ private slots:
     void init() { SocketClient::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
     void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
 
-    // Neither page exists at start; a tab shown builds its own page only,
-    // and F5 builds the free-acceleration page, starts there and shows it.
-    void builtOnlyWhenShown()
-    {
-        testsupport::ScopedWorkDir dir;
-        mainwindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        auto *trend = w.findChild<LazyTab *>("trendTab");
-        auto *freeAccel = w.findChild<LazyTab *>("freeAccelTab");
-        QVERIFY(!trend->isBuilt() && !freeAccel->isBuilt() && !w.findChild<TrendPage *>());
-        QTabWidget *tabs = MainWindowTestAccess(w).ui().tabWidget;
-        tabs->setCurrentWidget(trend);
-        QVERIFY(trend->isBuilt() && !freeAccel->isBuilt());
-        QTest::keyClick(&w, Qt::Key_F5);
-        QVERIFY(freeAccel->isBuilt() && MainWindowTestAccess(w).session()->testRunning());
-        QCOMPARE(tabs->currentWidget(), freeAccel);
-    }
-
     // A series and a recording (Ctrl+R) run before either page existed:
     // the curve, the counted peaks, the snaps, the result and the recording
-    // are all there once the pages are built.
+    // are all there once the pages are built. A tab shown builds its own
+    // page only.
     void builtLateShowsWhatItMissed()
     {
         testsupport::ScopedWorkDir dir;
@@ -60,23 +42,19 @@ private slots:
         QVERIFY(a.session()->isRecording());
         QVERIFY(a.session()->startTest(FreeAccelMethod::r24()));
         // Idle, then four snaps in band: R24 counts all four, mean 1.44.
-        QVector<double> k(12, 0.10);
-        for (double peak : {1.50, 1.40, 1.45, 1.42}) {
-            for (int i = 1; i <= 5; ++i)
-                k << 0.10 + (peak - 0.10) * i / 5;
-            k << peak << peak;
-            for (int i = 1; i <= 8; ++i)
-                k << peak + (0.10 - peak) * i / 8;
-            k << QVector<double>(12, 0.10);
-        }
+        const QVector<double> k = testsupport::snapCurve({1.50, 1.40, 1.45, 1.42});
         for (double value : k) {
             a.seraildata(testsupport::measurementReply(qint16(qRound(value * 50)), 0,
                                                        qint16(qRound(value * 100)), 20, 21, 100));
             clock.ms += 100;
         }
         QVERIFY(!a.session()->testRunning());
-
+        auto *trendTab = w.findChild<LazyTab *>("trendTab");
         auto *freeAccel = w.findChild<LazyTab *>("freeAccelTab");
+        QVERIFY(!trendTab->isBuilt() && !freeAccel->isBuilt() && !w.findChild<TrendPage *>());
+        a.ui().tabWidget->setCurrentWidget(trendTab);
+        QVERIFY(trendTab->isBuilt() && !freeAccel->isBuilt());
+
         auto *snaps = freeAccel->page()->findChild<QTableWidget *>("freeAccelSnaps");
         QCOMPARE(snaps->rowCount(), 4);
         for (int row = 0; row < 4; ++row)
@@ -85,7 +63,7 @@ private slots:
         QCOMPARE(freeAccel->page()->findChild<QLabel *>("freeAccelPrompt")->text(), QStringLiteral("测量完成"));
         QVERIFY(freeAccel->page()->findChild<QLabel *>("freeAccelResult")->text().contains("1.44"));
 
-        auto *trend = qobject_cast<TrendPage *>(w.findChild<LazyTab *>("trendTab")->page());
+        auto *trend = qobject_cast<TrendPage *>(trendTab->page());
         trend->refresh();
         const QList<QtCharts::QAbstractSeries *> series = trend->chart()->series();
         QCOMPARE(static_cast<QtCharts::QXYSeries *>(series.at(0))->count(), k.size());
