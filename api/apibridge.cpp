@@ -107,11 +107,11 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     if (method.hasLimit)
         manualK = method.limitK;
     const TestSubject subject = TestSubject::of(vehicle, operatorName, settings::storedLimitsTable(), manualK);
-    QString whyNot;
-    if (session->startTest(method, subject, &whyNot))
-        return true;
-    *error = whyNot.isEmpty() ? QString(SeriesRunning) : whyNot;
-    return false;
+    // The reply's words do not follow the window's language.
+    *error = subject.fault(TestSubject::Words::Source);
+    if (error->isEmpty() && !session->startTest(method, subject))
+        *error = SeriesRunning;
+    return error->isEmpty();
 }
 
 // The method in use is the one the free-acceleration page stored last; a
