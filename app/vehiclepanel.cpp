@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QStringListModel>
@@ -166,7 +167,11 @@ bool VehiclePanel::confirmVin()
         return true;
     const QString text = tr("VIN %1 的校验位（第 9 位）应为 %2。仍按此 VIN 检测吗？")
                              .arg(v.vin, VehicleRules::vinCheckCharacter(v.vin));
-    return QMessageBox::question(this, tr("VIN 校验位"), text) == QMessageBox::Yes;
+    // Qt names its standard buttons in English; the window's words instead.
+    QMessageBox box(QMessageBox::Question, tr("VIN 校验位"), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(tr("是"));
+    box.button(QMessageBox::No)->setText(tr("否"));
+    return box.exec() == QMessageBox::Yes;
 }
 
 void VehiclePanel::offerVehicles(const QString &typed)

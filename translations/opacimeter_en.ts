@@ -1116,6 +1116,14 @@
         <source>VIN 校验位</source>
         <translation>VIN check digit</translation>
     </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
 </context>
 <context>
     <name>mainwindow</name>
