@@ -196,7 +196,7 @@ bool ApiBridge::openStore(QString *error)
     if (store->open(databaseFile, RecordStore::Mode::ReadOnly))
         return true;
     if (store->fault() != RecordStore::Fault::Missing)
-        *error = QStringLiteral("records database %1: %2").arg(databaseFile, store->errorString());
+        *error = QStringLiteral("records database %1: %2").arg(databaseFile, store->errorString(RecordStore::Words::Source));
     store.reset();
     return false;
 }
@@ -207,7 +207,7 @@ bool ApiBridge::record(const QString &id, QJsonObject *record, QString *error)
     if (!openStore(error) || !store->find(id, &found)) {
         if (error->isEmpty())
             *error = store && store->fault() != RecordStore::Fault::None
-                         ? QStringLiteral("records database: %1").arg(store->errorString())
+                         ? QStringLiteral("records database: %1").arg(store->errorString(RecordStore::Words::Source))
                          : QStringLiteral("no record %1").arg(id);
         return false;
     }
@@ -226,7 +226,7 @@ bool ApiBridge::listRecords(const api::RecordFilter &filter, QJsonArray *records
     f.limit = filter.limit;
     const QVector<RecordSummary> rows = store->query(f, true);
     if (store->fault() != RecordStore::Fault::None) {
-        *error = QStringLiteral("records database: %1").arg(store->errorString());
+        *error = QStringLiteral("records database: %1").arg(store->errorString(RecordStore::Words::Source));
         return false;
     }
     for (const RecordSummary &row : rows)
