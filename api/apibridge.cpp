@@ -107,11 +107,11 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     if (method.hasLimit)
         manualK = method.limitK;
     const TestSubject subject = TestSubject::of(vehicle, operatorName, settings::storedLimitsTable(), manualK);
-    QString whyNot;
-    if (session->startTest(method, subject, &whyNot))
-        return true;
-    *error = whyNot.isEmpty() ? QString(SeriesRunning) : whyNot;
-    return false;
+    // The reply's words do not follow the window's language.
+    *error = subject.fault(TestSubject::Words::Source);
+    if (error->isEmpty() && !session->startTest(method, subject))
+        *error = SeriesRunning;
+    return error->isEmpty();
 }
 
 // The method in use is the one the free-acceleration page stored last; a
@@ -196,7 +196,7 @@ bool ApiBridge::openStore(QString *error)
     if (store->open(databaseFile, RecordStore::Mode::ReadOnly))
         return true;
     if (store->fault() != RecordStore::Fault::Missing)
-        *error = QStringLiteral("records database %1: %2").arg(databaseFile, store->errorString());
+        *error = QStringLiteral("records database %1: %2").arg(databaseFile, store->errorString(RecordStore::Words::Source));
     store.reset();
     return false;
 }
@@ -207,7 +207,7 @@ bool ApiBridge::record(const QString &id, QJsonObject *record, QString *error)
     if (!openStore(error) || !store->find(id, &found)) {
         if (error->isEmpty())
             *error = store && store->fault() != RecordStore::Fault::None
-                         ? QStringLiteral("records database: %1").arg(store->errorString())
+                         ? QStringLiteral("records database: %1").arg(store->errorString(RecordStore::Words::Source))
                          : QStringLiteral("no record %1").arg(id);
         return false;
     }
@@ -226,7 +226,7 @@ bool ApiBridge::listRecords(const api::RecordFilter &filter, QJsonArray *records
     f.limit = filter.limit;
     const QVector<RecordSummary> rows = store->query(f, true);
     if (store->fault() != RecordStore::Fault::None) {
-        *error = QStringLiteral("records database: %1").arg(store->errorString());
+        *error = QStringLiteral("records database: %1").arg(store->errorString(RecordStore::Words::Source));
         return false;
     }
     for (const RecordSummary &row : rows)

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/retranslate.h"
 #include "app/vehiclepanel.h"
 #include "config/limitsettings.h"
 #include "config/recordsettings.h"
@@ -196,7 +197,7 @@ void FreeAccelPage::buildVehicle()
     vehicle = new VehiclePanel(reader, this);
     vehicleToggle = new QToolButton(this);
     vehicleToggle->setObjectName(QStringLiteral("freeAccelVehicleToggle"));
-    vehicleToggle->setText(tr("车辆"));
+    translated(vehicleToggle, QT_TR_NOOP("车辆"));
     vehicleToggle->setCheckable(true);
     vehicleToggle->setChecked(true);
     vehicleToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -274,7 +275,7 @@ void FreeAccelPage::follow(QWidget *window)
     connect(session, &LaneSession::seriesFinished, this, &FreeAccelPage::seriesEnded);
     connect(session, &LaneSession::seriesAbandoned, this, &FreeAccelPage::seriesEnded);
     connect(session, &LaneSession::resultsNotSaved, this, [this](const QString &reason) {
-        fileStatus->setText(tr("结果未保存：") + reason);
+        Retranslate::text(fileStatus, [reason] { return tr("结果未保存：") + reason; });
     });
 }
 
@@ -282,21 +283,22 @@ void FreeAccelPage::followArchive(TestArchive *archive)
 {
     connect(archive, &TestArchive::recordKept, this, [this](const QString &, bool stored) {
         if (stored)
-            recordStatus->setText(tr("记录已保存"));
+            Retranslate::text(recordStatus, [] { return tr("记录已保存"); });
         recordStatus->setStyleSheet(stored ? QString() : QStringLiteral("color: rgb(200, 0, 0);"));
     });
     connect(archive, &TestArchive::recordStored, this, [this] {
         if (!recordStatus->text().isEmpty())
-            recordStatus->setText(tr("记录已保存"));
+            Retranslate::text(recordStatus, [] { return tr("记录已保存"); });
         recordStatus->setStyleSheet(QString());
     });
     connect(archive, &TestArchive::storageProblem, this, [this](const QString &reason) {
-        recordStatus->setText(tr("记录未能存入数据库，已保留，稍后重试：%1").arg(reason));
+        Retranslate::text(recordStatus,
+                          [reason] { return tr("记录未能存入数据库，已保留，稍后重试：%1").arg(reason); });
         recordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
     });
     connect(archive, &TestArchive::databaseReplaced, this,
             [this](const QString &, const QString &message) {
-                recordStatus->setText(message);
+                Retranslate::text(recordStatus, [message] { return message; });
                 recordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
             });
 }
@@ -398,8 +400,13 @@ void FreeAccelPage::startSeries()
     if (session->testRunning() || !vehicle->confirmVin())
         return;
     QString whyNot;
-    if (!session->startTest(methodFromControls(), subjectFromControls(), &whyNot)) {
-        recordStatus->setText(whyNot);
+    const TestSubject subject = subjectFromControls();
+    if (!session->startTest(methodFromControls(), subject, &whyNot)) {
+        // Said again in a new language where the vehicle is at fault.
+        Retranslate::text(recordStatus, [subject, whyNot] {
+            const QString fault = subject.normalised().fault();
+            return fault.isEmpty() ? whyNot : fault;
+        });
         recordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
         return;
     }
@@ -421,8 +428,8 @@ void FreeAccelPage::seriesStarted()
         }
     }
     snapTable->setRowCount(0);
-    fileStatus->clear();
-    recordStatus->clear();
+    for (QLabel *status : {fileStatus, recordStatus})
+        Retranslate::text(status, [] { return QString(); });
     // The snaps need the room while the series runs.
     vehicleToggle->setChecked(false);
     showState();

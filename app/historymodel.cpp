@@ -1,5 +1,7 @@
 #include "app/historymodel.h"
 
+#include <QCoreApplication>
+
 void HistoryModel::setRows(const QVector<RecordSummary> &rows)
 {
     beginResetModel();
@@ -50,7 +52,8 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     case Vin:
         return r.vin;
     case Method:
-        return r.method;
+        // Stored in the program's own words; shown as the page names it.
+        return QCoreApplication::translate("FreeAccelPage", r.method.toUtf8().constData());
     case Result:
         return number(r.meanK);
     case Limit:

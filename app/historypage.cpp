@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/historymodel.h"
+#include "app/retranslate.h"
 #include "app/recorddetail.h"
 #include "lane/testarchive.h"
 #include "records/recordcsv.h"
@@ -49,16 +51,16 @@ void HistoryPage::build()
 {
     search = new QLineEdit(this);
     search->setObjectName(QStringLiteral("historySearch"));
-    search->setPlaceholderText(tr("号牌号码或VIN"));
+    Retranslate::follow(search, "placeholderText", [] { return tr("号牌号码或VIN"); });
     search->setClearButtonEnabled(true);
     search->setMaximumWidth(260);
     verdict = new QComboBox(this);
     verdict->setObjectName(QStringLiteral("historyVerdict"));
-    verdict->addItem(tr("全部判定"), QString());
-    verdict->addItem(tr("合格"), QStringLiteral("pass"));
-    verdict->addItem(tr("不合格"), QStringLiteral("fail"));
-    verdict->addItem(tr("无判定"), QStringLiteral("none"));
-    useDates = new QCheckBox(tr("日期"), this);
+    for (const QString &code : {QString(), QStringLiteral("pass"), QStringLiteral("fail"), QStringLiteral("none")})
+        verdict->addItem(QString(), code);
+    nameVerdicts();
+    useDates = new QCheckBox(this);
+    Retranslate::text(useDates, [] { return tr("日期"); });
     useDates->setObjectName(QStringLiteral("historyUseDates"));
     since = new QDateEdit(QDate::currentDate().addMonths(-1), this);
     until = new QDateEdit(QDate::currentDate(), this);
@@ -69,9 +71,12 @@ void HistoryPage::build()
     }
     since->setObjectName(QStringLiteral("historySince"));
     until->setObjectName(QStringLiteral("historyUntil"));
-    csvButton = new QPushButton(tr("导出CSV"), this);
-    pdfButton = new QPushButton(tr("导出PDF"), this);
-    printButton = new QPushButton(tr("打印"), this);
+    csvButton = new QPushButton(this);
+    Retranslate::text(csvButton, [] { return tr("导出CSV"); });
+    pdfButton = new QPushButton(this);
+    Retranslate::text(pdfButton, [] { return tr("导出PDF"); });
+    printButton = new QPushButton(this);
+    Retranslate::text(printButton, [] { return tr("打印"); });
     model = new HistoryModel(this);
     view = new QTableView(this);
     view->setObjectName(QStringLiteral("historyView"));
@@ -101,7 +106,9 @@ void HistoryPage::layOut()
     auto *second = new QHBoxLayout;
     second->addWidget(useDates);
     second->addWidget(since);
-    second->addWidget(new QLabel(tr("至"), this));
+    auto *to = new QLabel(this);
+    Retranslate::text(to, [] { return tr("至"); });
+    second->addWidget(to);
     second->addWidget(until);
     second->addStretch();
     second->addWidget(csvButton);
@@ -138,6 +145,27 @@ void HistoryPage::follow(TestArchive *archive)
     connect(csvButton, &QPushButton::clicked, this, &HistoryPage::askCsvPath);
     connect(pdfButton, &QPushButton::clicked, this, &HistoryPage::askPdfPath);
     connect(printButton, &QPushButton::clicked, this, &HistoryPage::print);
+}
+
+void HistoryPage::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        nameVerdicts();
+        // The headers and the verdicts in the rows are made when drawn.
+        emit model->headerDataChanged(Qt::Horizontal, 0, HistoryModel::ColumnCount - 1);
+        if (model->rowCount() > 0)
+            emit model->dataChanged(model->index(0, 0),
+                                    model->index(model->rowCount() - 1, HistoryModel::ColumnCount - 1));
+    }
+    QWidget::changeEvent(event);
+}
+
+void HistoryPage::nameVerdicts()
+{
+    const char *const names[] = {QT_TR_NOOP("全部判定"), QT_TR_NOOP("合格"), QT_TR_NOOP("不合格"),
+                                 QT_TR_NOOP("无判定")};
+    for (int i = 0; i < verdict->count(); ++i)
+        verdict->setItemText(i, tr(names[i]));
 }
 
 void HistoryPage::showEvent(QShowEvent *event)
@@ -178,10 +206,11 @@ void HistoryPage::refresh()
             for (int i = 0; i < rows.size(); ++i)
                 if (rows.at(i).id == keep)
                     view->selectRow(i);
+            const int count = rows.size();
             if (!error.isEmpty())
-                say(tr("无法读取检测记录：%1").arg(error), true);
+                say([error] { return tr("无法读取检测记录：%1").arg(error); }, true);
             else
-                say(tr("%n 条记录", nullptr, rows.size()), false);
+                say([count] { return tr("%n 条记录", nullptr, count); }, false);
             emit refreshed(rows.size());
         });
 }
@@ -200,9 +229,9 @@ void HistoryPage::exportCsv(const QString &path)
         },
         [this, path](const QString &writeError, const QString &readError) {
             const QString error = readError.isEmpty() ? writeError : readError;
-            say(error.isEmpty() ? tr("已导出 %1").arg(path)
-                                : tr("无法导出 %1：%2").arg(path, error),
-                !error.isEmpty());
+            say([path, error] {
+                return error.isEmpty() ? tr("已导出 %1").arg(path) : tr("无法导出 %1：%2").arg(path, error);
+            }, !error.isEmpty());
             emit exported(path, error);
         });
 }
@@ -219,7 +248,7 @@ void HistoryPage::withSelected(const std::function<void(const TestRecord &)> &us
         },
         [this, use](const TestRecord &record, const QString &error) {
             if (record.id.isEmpty())
-                say(tr("无法读取检测记录：%1").arg(error), true);
+                say([error] { return tr("无法读取检测记录：%1").arg(error); }, true);
             else
                 use(record);
         });
@@ -245,7 +274,7 @@ void HistoryPage::exportPdf(const QString &path)
     withSelected([this, path](const TestRecord &record) {
         QString error;
         const bool written = RecordReport(record).writePdf(path, &error);
-        say(written ? tr("已导出 %1").arg(path) : error, !written);
+        say([written, path, error] { return written ? tr("已导出 %1").arg(path) : error; }, !written);
         emit exported(path, written ? QString() : error);
     });
 }
@@ -282,8 +311,8 @@ void HistoryPage::print()
     });
 }
 
-void HistoryPage::say(const QString &text, bool fault)
+void HistoryPage::say(std::function<QString()> text, bool fault)
 {
-    status->setText(text);
+    Retranslate::text(status, std::move(text));
     status->setStyleSheet(fault ? QStringLiteral("color: rgb(200, 0, 0);") : QString());
 }

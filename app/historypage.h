@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include "records/recordstore.h"
 
 class HistoryModel;
@@ -50,6 +52,7 @@ signals:
     void exported(const QString &path, const QString &error);
 
 protected:
+    void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -62,7 +65,9 @@ private:
     void askCsvPath();
     void askPdfPath();
     void print();
-    void say(const QString &text, bool fault);
+    // The status line; 'text' makes it again after a language change.
+    void say(std::function<QString()> text, bool fault);
+    void nameVerdicts();
 
     RecordReader *reader;
     HistoryModel *model = nullptr;

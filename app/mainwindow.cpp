@@ -5,6 +5,7 @@
 #include <QPropertyAnimation>
 #include <QSharedMemory>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTimer>
 
 #include "api/apibridge.h"
@@ -142,6 +143,29 @@ void mainwindow::retranslate()
     showLinkText();
     showResponseCaptions();
     TextFit::growToFit(this);
+    fitTabs();
+    placeSettingsButton();
+    if (recordsLabel)
+        placeRecordsLabel();
+}
+
+// The English titles of the five tabs are wider than the window; rather
+// than hide the last behind the bar's scroll buttons, the titles are set
+// smaller until all of them show.
+void mainwindow::fitTabs()
+{
+    QTabBar *bar = ui.tabWidget->tabBar();
+    const QVariant formSize = bar->property("formPointSize");
+    if (!formSize.isValid())
+        bar->setProperty("formPointSize", bar->font().pointSizeF());
+    QFont font = bar->font();
+    font.setPointSizeF(bar->property("formPointSize").toReal());
+    bar->setFont(font);
+    const int room = qMin(ui.tabWidget->width(), width() - ui.tabWidget->x());
+    while (bar->sizeHint().width() > room && font.pointSizeF() > 8) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        bar->setFont(font);
+    }
 }
 
 void mainwindow::startApi()

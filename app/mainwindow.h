@@ -90,6 +90,8 @@ private:
     void showConnectionNotice();
     // The header's settings button and the shortcut that opens the dialog.
     void addSettingsAccess();
+    void placeSettingsButton();
+    void fitTabs();
     // The pages beside the form's own tab, each given the session and each
     // built when its tab is first shown; their keys work from every tab.
     void addPages();

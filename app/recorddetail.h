@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-struct TestRecord;
+#include "records/testrecord.h"
 
 // One stored record as its report shows it: the vehicle, the snaps with
 // the counted ones marked, the result and verdict, and the K curve.
@@ -15,7 +15,13 @@ public:
     RecordDetail(const TestRecord &record, QWidget *parent);
     QString text() const;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void showReport();
+
+    TestRecord record;
     class QTextBrowser *browser;
 };
 

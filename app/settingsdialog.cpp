@@ -1,9 +1,11 @@
 #include "app/settingsdialog.h"
 
+#include <QEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
 
+#include "app/retranslate.h"
 #include "config/apisettings.h"
 #include "ui_settingsdialog.h"
 
@@ -16,9 +18,9 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     // Each language's own name, whatever the window speaks.
     ui->languageCombo->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
     ui->languageCombo->addItem(QStringLiteral("English"), QStringLiteral("en"));
-    ui->buttonBox->button(QDialogButtonBox::Ok)->setText(tr("确定"));
-    ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
-    ui->buttonBox->button(QDialogButtonBox::Apply)->setText(tr("应用"));
+    Retranslate::text(ui->buttonBox->button(QDialogButtonBox::Ok), [] { return tr("确定"); });
+    Retranslate::text(ui->buttonBox->button(QDialogButtonBox::Cancel), [] { return tr("取消"); });
+    Retranslate::text(ui->buttonBox->button(QDialogButtonBox::Apply), [] { return tr("应用"); });
     ui->buttonBox->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancelButton"));
     ui->buttonBox->button(QDialogButtonBox::Apply)->setObjectName(QStringLiteral("applyButton"));
@@ -44,7 +46,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
             &SettingsDialog::apply);
     connect(ui->findServerButton, &QPushButton::clicked, this, [this] {
         findAsked = true;
-        ui->serverFoundLabel->setText(tr("正在查找仪表…"));
+        Retranslate::text(ui->serverFoundLabel, [] { return tr("正在查找仪表…"); });
         emit findServerRequested();
     });
     connect(ui->regenerateTokenButton, &QPushButton::clicked, this,
@@ -55,6 +57,13 @@ SettingsDialog::SettingsDialog(QWidget *parent)
 }
 
 SettingsDialog::~SettingsDialog() = default;
+
+void SettingsDialog::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+    QDialog::changeEvent(event);
+}
 
 void SettingsDialog::styleHelpLines()
 {
@@ -131,13 +140,18 @@ void SettingsDialog::markRefusals(const SettingsForm::Refusals &refused)
         widget->style()->unpolish(widget);
         widget->style()->polish(widget);
     }
-    for (auto it = refused.cbegin(); it != refused.cend(); ++it)
-        named << tr("%1：%2").arg(SettingsForm::fieldName(it.key()), it.value());
     if (refused.isEmpty()) {
-        ui->messageLabel->clear();
+        Retranslate::text(ui->messageLabel, [] { return QString(); });
         return;
     }
-    ui->messageLabel->setText(tr("未保存。%1").arg(named.join(tr("；"))));
+    // Said again in a new language: the same fields, checked again.
+    Retranslate::text(ui->messageLabel, [shown = form()] {
+        const SettingsForm::Refusals now = shown.validate();
+        QStringList named;
+        for (auto it = now.cbegin(); it != now.cend(); ++it)
+            named << tr("%1：%2").arg(SettingsForm::fieldName(it.key()), it.value());
+        return now.isEmpty() ? QString() : tr("未保存。%1").arg(named.join(tr("；")));
+    });
     // The first refused field in view, so the operator sees what to mend.
     QWidget *first = fieldWidgets.value(refused.firstKey());
     for (int i = 0; i < ui->settingsTabs->count(); ++i)
@@ -155,7 +169,7 @@ bool SettingsDialog::apply()
         return false;
     const QString error = f.save();
     if (!error.isEmpty()) {
-        ui->messageLabel->setText(tr("未保存：%1").arg(error));
+        Retranslate::text(ui->messageLabel, [error] { return tr("未保存：%1").arg(error); });
         return false;
     }
     const SettingsForm saved = SettingsForm::load();
@@ -194,10 +208,10 @@ void SettingsDialog::showSearchEnded(const QString &found)
         return;
     findAsked = false;
     if (found.isEmpty()) {
-        ui->serverFoundLabel->setText(tr("网络中没有找到仪表，程序会继续查找。"));
+        Retranslate::text(ui->serverFoundLabel, [] { return tr("网络中没有找到仪表，程序会继续查找。"); });
         return;
     }
-    ui->serverFoundLabel->setText(tr("找到仪表 %1，正在连接。").arg(found));
+    Retranslate::text(ui->serverFoundLabel, [found] { return tr("找到仪表 %1，正在连接。").arg(found); });
     // The window stores the address once connected; the form follows.
     ui->serverAddressEdit->setText(found);
     stored.serverAddress = found;

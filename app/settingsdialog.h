@@ -46,6 +46,9 @@ signals:
     void databaseChanged();
     void limitsChanged();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void showForm(const settings::SettingsForm &f);
     void markRefusals(const settings::SettingsForm::Refusals &refused);

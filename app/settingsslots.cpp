@@ -19,22 +19,16 @@ void mainwindow::addSettingsAccess()
     // The header strip has no free space at its right end: the button sits
     // over the right of the link label, whose text gives way by the same
     // width, so no widget of the form moves.
-    auto *button = new QPushButton(tr("设置"), ui.frame);
+    auto *button = new QPushButton(ui.frame);
     button->setObjectName(QStringLiteral("settingsButton"));
     button->setFocusPolicy(Qt::NoFocus);
     button->setStyleSheet(QStringLiteral(
         "QPushButton { background-color: white; border: 1px solid rgb(0, 120, 200);"
         " border-radius: 3px; padding: 2px 8px; }"
         "QPushButton:pressed { background-color: rgb(210, 235, 255); }"));
-    const QSize size = button->sizeHint();
-    const int right = width() - 6;
-    button->setGeometry(right - size.width(), (ui.frame->height() - size.height()) / 2, size.width(),
-                        size.height());
-    const QRect link = ui.label_link->geometry();
-    ui.label_link->setContentsMargins(0, 0, qMax(0, link.right() - button->x() + 8), 0);
     connect(button, &QPushButton::clicked, this, &mainwindow::openSettings);
 
-    auto *action = new QAction(tr("设置"), this);
+    auto *action = new QAction(this);
     action->setObjectName(QStringLiteral("settingsAction"));
     QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Preferences);
     const QKeySequence ctrlComma(Qt::CTRL | Qt::Key_Comma);
@@ -45,8 +39,24 @@ void mainwindow::addSettingsAccess()
     addAction(action);
     connect(action, &QAction::triggered, this, &mainwindow::openSettings);
 
+    placeSettingsButton();
     connect(this, &mainwindow::languageChosen, this, [](const QString &code) { Language::switchTo(code); });
     connect(this, &mainwindow::apiSettingsChanged, this, &mainwindow::restartApi);
+}
+
+// Its width follows the language's word, so it is placed again after a
+// language change, and the link's text makes room again.
+void mainwindow::placeSettingsButton()
+{
+    auto *button = ui.frame->findChild<QPushButton *>(QStringLiteral("settingsButton"));
+    button->setText(tr("设置"));
+    findChild<QAction *>(QStringLiteral("settingsAction"))->setText(tr("设置"));
+    const QSize size = button->sizeHint();
+    const int right = width() - 6;
+    button->setGeometry(right - size.width(), (ui.frame->height() - size.height()) / 2, size.width(),
+                        size.height());
+    const QRect link = ui.label_link->geometry();
+    ui.label_link->setContentsMargins(0, 0, qMax(0, link.right() - button->x() + 8), 0);
 }
 
 void mainwindow::restartApi()

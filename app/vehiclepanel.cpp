@@ -4,14 +4,17 @@
 #include <QCompleter>
 #include <QDateEdit>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QStringListModel>
 
+#include "app/retranslate.h"
 #include "config/recordsettings.h"
 #include "records/recordreader.h"
 
@@ -46,7 +49,7 @@ void VehiclePanel::build()
     plate = new QLineEdit(this);
     plate->setObjectName(QStringLiteral("vehiclePlate"));
     plate->setMaxLength(VehicleRules::MaxPlateLength);
-    plate->setPlaceholderText(tr("无车辆"));
+    Retranslate::follow(plate, "placeholderText", [] { return tr("无车辆"); });
     vin = new QLineEdit(this);
     vin->setObjectName(QStringLiteral("vehicleVin"));
     vin->setMaxLength(VehicleRules::VinLength);
@@ -55,13 +58,14 @@ void VehiclePanel::build()
     category = new QComboBox(this);
     category->setObjectName(QStringLiteral("vehicleCategory"));
     for (const QString &name : Vehicle::categories())
-        category->addItem(name == QLatin1String("other") ? tr("其他") : name, name);
+        category->addItem(name, name);
     category->setCurrentIndex(category->count() - 1);
     intake = new QComboBox(this);
     intake->setObjectName(QStringLiteral("vehicleIntake"));
     intake->addItem(QStringLiteral("—"), int(Vehicle::Intake::Unknown));
-    intake->addItem(tr("自然吸气"), int(Vehicle::Intake::Natural));
-    intake->addItem(tr("涡轮增压"), int(Vehicle::Intake::Turbo));
+    intake->addItem(QString(), int(Vehicle::Intake::Natural));
+    intake->addItem(QString(), int(Vehicle::Intake::Turbo));
+    nameChoices();
     registered = new QDateEdit(this);
     registered->setObjectName(QStringLiteral("vehicleRegistered"));
     registered->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -93,19 +97,35 @@ void VehiclePanel::layOut()
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(3);
-    const QList<QPair<QString, QWidget *>> fields = {
-        {tr("号牌号码"), plate},     {QStringLiteral("VIN"), vin},
-        {tr("车辆类别"), category},  {tr("进气方式"), intake},
-        {tr("初次登记"), registered}, {tr("里程(km)"), odometer},
-        {tr("铭牌值"), plateValue},  {tr("检测员"), operatorEdit}};
+    const QList<QPair<const char *, QWidget *>> fields = {
+        {QT_TR_NOOP("号牌号码"), plate},     {"VIN", vin},
+        {QT_TR_NOOP("车辆类别"), category},  {QT_TR_NOOP("进气方式"), intake},
+        {QT_TR_NOOP("初次登记"), registered}, {QT_TR_NOOP("里程(km)"), odometer},
+        {QT_TR_NOOP("铭牌值"), plateValue},  {QT_TR_NOOP("检测员"), operatorEdit}};
     for (int i = 0; i < fields.size(); ++i) {
-        auto *label = new QLabel(fields.at(i).first, this);
+        auto *label = new QLabel(this);
+        const char *source = fields.at(i).first;
+        Retranslate::text(label, [source] { return tr(source); });
         label->setBuddy(fields.at(i).second);
         grid->addWidget(label, i / 2, (i % 2) * 2);
         grid->addWidget(fields.at(i).second, i / 2, (i % 2) * 2 + 1);
     }
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
+}
+
+void VehiclePanel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        nameChoices();
+    QWidget::changeEvent(event);
+}
+
+void VehiclePanel::nameChoices()
+{
+    category->setItemText(category->findData(QStringLiteral("other")), tr("其他"));
+    intake->setItemText(intake->findData(int(Vehicle::Intake::Natural)), tr("自然吸气"));
+    intake->setItemText(intake->findData(int(Vehicle::Intake::Turbo)), tr("涡轮增压"));
 }
 
 Vehicle VehiclePanel::vehicle() const
@@ -147,7 +167,11 @@ bool VehiclePanel::confirmVin()
         return true;
     const QString text = tr("VIN %1 的校验位（第 9 位）应为 %2。仍按此 VIN 检测吗？")
                              .arg(v.vin, VehicleRules::vinCheckCharacter(v.vin));
-    return QMessageBox::question(this, tr("VIN 校验位"), text) == QMessageBox::Yes;
+    // Qt names its standard buttons in English; the window's words instead.
+    QMessageBox box(QMessageBox::Question, tr("VIN 校验位"), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(tr("是"));
+    box.button(QMessageBox::No)->setText(tr("否"));
+    return box.exec() == QMessageBox::Yes;
 }
 
 void VehiclePanel::offerVehicles(const QString &typed)

@@ -36,7 +36,12 @@ public:
 signals:
     void changed();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    // The choices whose names are words, in the language shown.
+    void nameChoices();
     void build();
     void layOut();
     void offerVehicles(const QString &typed);

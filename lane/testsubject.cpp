@@ -22,17 +22,20 @@ TestSubject TestSubject::normalised() const
     return subject;
 }
 
-QString TestSubject::fault() const
+QString TestSubject::fault(Words words) const
 {
+    const auto say = [words](const char *source) {
+        return words == Words::Shown ? QCoreApplication::translate("TestSubject", source)
+                                     : QString::fromUtf8(source);
+    };
     if (!VehicleRules::isValidPlate(vehicle.plate))
-        return QCoreApplication::translate("TestSubject", "号牌号码“%1”无效：最多 %2 个字母、数字或汉字")
+        return say(QT_TRANSLATE_NOOP("TestSubject", "号牌号码“%1”无效：最多 %2 个字母、数字或汉字"))
             .arg(vehicle.plate)
             .arg(VehicleRules::MaxPlateLength);
     if (VehicleRules::checkVin(vehicle.vin) == VehicleRules::VinCheck::Invalid)
-        return QCoreApplication::translate("TestSubject",
-                                           "VIN“%1”无效：应为 17 位数字或字母（不含 I、O、Q）")
+        return say(QT_TRANSLATE_NOOP("TestSubject", "VIN“%1”无效：应为 17 位数字或字母（不含 I、O、Q）"))
             .arg(vehicle.vin);
     if (limit.hasLimit() && !(limit.limitK > 0))
-        return QCoreApplication::translate("TestSubject", "限值必须大于 0");
+        return say(QT_TRANSLATE_NOOP("TestSubject", "限值必须大于 0"));
     return QString();
 }

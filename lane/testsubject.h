@@ -25,10 +25,13 @@ struct TestSubject {
 
     // The plate and VIN trimmed and upper-cased.
     TestSubject normalised() const;
-    // Why this subject cannot be tested (a plate or VIN against the rules),
-    // in the program's language; empty when it can. A VIN whose check digit
-    // disagrees passes: not every market uses it.
-    QString fault() const;
+    // Words::Shown is the language the window shows; Words::Source the
+    // program's own Chinese, for what a machine reads (the API's replies).
+    enum class Words { Shown, Source };
+    // Why this subject cannot be tested (a plate or VIN against the rules);
+    // empty when it can. A VIN whose check digit disagrees passes: not
+    // every market uses it.
+    QString fault(Words words = Words::Shown) const;
 };
 
 Q_DECLARE_METATYPE(TestSubject)

@@ -93,34 +93,41 @@ void RecordStore::close()
 bool RecordStore::fail(Fault fault, const QString &detail)
 {
     lastFault = fault;
-    switch (fault) {
+    lastDetail = detail;
+    lastError = errorText(Words::Shown);
+    return false;
+}
+
+QString RecordStore::errorString(Words words) const
+{
+    return words == Words::Shown || lastError.isEmpty() ? lastError : errorText(words);
+}
+
+QString RecordStore::errorText(Words words) const
+{
+    const auto say = [words](const char *source) {
+        return words == Words::Shown ? tr(source) : QString::fromUtf8(source);
+    };
+    switch (lastFault) {
     case Fault::Missing:
-        lastError = tr("数据库文件不存在：%1").arg(file);
-        break;
+        return say(QT_TR_NOOP("数据库文件不存在：%1")).arg(file);
     case Fault::Unwritable:
-        lastError = tr("数据库无法写入：%1（%2）").arg(file, detail);
-        break;
+        return say(QT_TR_NOOP("数据库无法写入：%1（%2）")).arg(file, lastDetail);
     case Fault::DiskFull:
-        lastError = tr("磁盘已满，数据库无法写入：%1").arg(file);
-        break;
+        return say(QT_TR_NOOP("磁盘已满，数据库无法写入：%1")).arg(file);
     case Fault::Locked:
-        lastError = tr("数据库被其他程序锁定：%1").arg(file);
-        break;
+        return say(QT_TR_NOOP("数据库被其他程序锁定：%1")).arg(file);
     case Fault::Corrupt:
-        lastError = tr("数据库文件已损坏：%1").arg(file);
-        break;
+        return say(QT_TR_NOOP("数据库文件已损坏：%1")).arg(file);
     case Fault::NewerSchema:
-        lastError = tr("数据库由更新版本的程序创建（版本 %1），本程序不写入：%2").arg(detail, file);
-        break;
+        return say(QT_TR_NOOP("数据库由更新版本的程序创建（版本 %1），本程序不写入：%2")).arg(lastDetail, file);
     case Fault::Conflict:
-        lastError = tr("数据库中已有编号相同而内容不同的记录：%1").arg(detail);
-        break;
+        return say(QT_TR_NOOP("数据库中已有编号相同而内容不同的记录：%1")).arg(lastDetail);
     case Fault::Other:
     case Fault::None:
-        lastError = tr("数据库错误：%1（%2）").arg(detail, file);
         break;
     }
-    return false;
+    return say(QT_TR_NOOP("数据库错误：%1（%2）")).arg(lastDetail, file);
 }
 
 bool RecordStore::failWith(const QSqlError &error)

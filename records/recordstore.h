@@ -90,7 +90,12 @@ public:
     int schemaVersion();
 
     Fault fault() const { return lastFault; }
-    QString errorString() const { return lastError; }
+    // Words::Shown: the language the window shows; Words::Source: the
+    // program's own Chinese, for what a machine reads (the API's replies).
+    // A detail the store names itself (a folder it cannot make) is said in
+    // the language shown either way.
+    enum class Words { Shown, Source };
+    QString errorString(Words words = Words::Shown) const;
     // Where the last read-write open or store moved a corrupt file; empty if
     // it did not.
     QString movedAside() const { return corruptCopy; }
@@ -120,6 +125,7 @@ private:
     bool exec(const QString &statement);
     bool failWith(const QSqlError &error);
     bool fail(Fault fault, const QString &detail);
+    QString errorText(Words words) const;
     bool insert(const TestRecord &record);
     bool storeOnce(const TestRecord &record);
 
@@ -129,6 +135,7 @@ private:
     Mode openMode = Mode::ReadWrite;
     Fault lastFault = Fault::None;
     QString lastError;
+    QString lastDetail;
     QString corruptCopy;
 };
 

@@ -1,6 +1,7 @@
 #include "report/recordreport.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QFile>
 #include <QPainter>
 #include <QPainterPath>
@@ -69,8 +70,10 @@ QString RecordReport::methodHtml() const
                               .arg(r.counted).arg(figure(r.band))
                               .arg(r.rejectDecreasing ? tr("，严格递减不计") : QString())
                               .arg(r.maxSnaps);
-    return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2%3</tr></table>")
-        .arg(esc(tr("检测方法")), row(tr("方法"), r.method), row(tr("规则"), rules));
+    // The method's name as the free-acceleration page shows it.
+    const QString method = QCoreApplication::translate("FreeAccelPage", r.method.toUtf8().constData());
+    return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2</tr><tr>%3</tr></table>")
+        .arg(esc(tr("检测方法")), row(tr("方法"), method), row(tr("规则"), rules));
 }
 
 QString RecordReport::snapsHtml() const
@@ -151,14 +154,17 @@ void RecordReport::drawCurveAxes(QPainter &p, const QRectF &plot, double top, qi
                    figure(k, 1));
     }
     const qint64 xStep = span <= 20000 ? 2000 : span <= 60000 ? 5000 : 10000;
-    // The last label would run into the axis title.
-    for (qint64 ms = 0; ms <= span - xStep * 6 / 10; ms += xStep) {
+    // A label that would run into the axis title, whose width differs with
+    // the language, is left out.
+    const double titleLeft = plot.right() - p.fontMetrics().horizontalAdvance(tr("时间 (s)"));
+    for (qint64 ms = 0; ms <= span; ms += xStep) {
         const double x = plot.left() + double(ms) / span * plot.width();
         p.setPen(QColor(0xdd, 0xdd, 0xdd));
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         p.setPen(Qt::black);
-        p.drawText(QRectF(x - 60, plot.bottom() + 4, 120, plot.top() + 20), Qt::AlignHCenter,
-                   QString::number(ms / 1000));
+        const QString label = QString::number(ms / 1000);
+        if (x + p.fontMetrics().horizontalAdvance(label) / 2.0 + p.fontMetrics().averageCharWidth() < titleLeft)
+            p.drawText(QRectF(x - 60, plot.bottom() + 4, 120, plot.top() + 20), Qt::AlignHCenter, label);
     }
     p.drawText(QRectF(0, 0, plot.left() + 200, plot.top()), Qt::AlignLeft | Qt::AlignVCenter,
                tr("K (m⁻¹)"));

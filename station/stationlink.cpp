@@ -24,10 +24,10 @@ StationLink::StationLink(const ForwardOptions &options, QObject *parent) : QObje
     if (!options.server.enabled())
         return;
     forwarder = std::make_unique<Forwarder>(options);
-    connect(forwarder.get(), &Forwarder::synced, this, [this] { show(Forwarder::syncedText()); });
-    connect(forwarder.get(), &Forwarder::pending, this, [this](int count) { show(Forwarder::pendingText(count)); });
+    connect(forwarder.get(), &Forwarder::synced, this, [this] { show(State::Synced, 0, QString()); });
+    connect(forwarder.get(), &Forwarder::pending, this, [this](int count) { show(State::Pending, count, QString()); });
     connect(forwarder.get(), &Forwarder::failed, this,
-            [this](const QString &reason) { show(Forwarder::failedText(reason)); });
+            [this](const QString &reason) { show(State::Failed, 0, reason); });
     forwarder->start();
 }
 
@@ -40,12 +40,29 @@ void StationLink::tryNow()
         forwarder->tryNow();
 }
 
-void StationLink::show(const QString &text)
+QString StationLink::statusText() const
 {
-    if (text == status)
+    switch (state) {
+    case State::Synced:
+        return Forwarder::syncedText();
+    case State::Pending:
+        return Forwarder::pendingText(pendingCount);
+    case State::Failed:
+        return Forwarder::failedText(failure);
+    case State::Unknown:
+        break;
+    }
+    return QString();
+}
+
+void StationLink::show(State now, int pending, const QString &reason)
+{
+    if (now == state && pending == pendingCount && reason == failure)
         return;
-    status = text;
-    emit statusChanged(status);
+    state = now;
+    pendingCount = pending;
+    failure = reason;
+    emit statusChanged(statusText());
 }
 
 } // namespace station

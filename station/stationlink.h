@@ -28,7 +28,8 @@ public:
     bool isActive() const { return forwarder != nullptr; }
     // "记录已同步", "待上传 N 条", "数据库连接失败：" and the reason; empty
     // before the first look at the queue and when there is no server.
-    QString statusText() const { return status; }
+    // Made when asked, so that it is in the language shown now.
+    QString statusText() const;
 
 public slots:
     // Another try at once, e.g. when a record was stored.
@@ -38,10 +39,13 @@ signals:
     void statusChanged(const QString &text);
 
 private:
-    void show(const QString &text);
+    enum class State { Unknown, Synced, Pending, Failed };
+    void show(State state, int pending, const QString &reason);
 
     std::unique_ptr<Forwarder> forwarder;
-    QString status;
+    State state = State::Unknown;
+    int pendingCount = 0;
+    QString failure;
 };
 
 } // namespace station

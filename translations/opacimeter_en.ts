@@ -63,10 +63,6 @@
         <translation>Falling peaks invalid</translation>
     </message>
     <message>
-        <source>限值</source>
-        <translation>Limit</translation>
-    </message>
-    <message>
         <source>开始 (F5)</source>
         <translation>Start (F5)</translation>
     </message>
@@ -130,6 +126,166 @@
         <source>结果 K = —&#x3000;无效</source>
         <translation>Result K = —  invalid</translation>
     </message>
+    <message>
+        <source>手动</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <source>车辆</source>
+        <translation>Vehicle</translation>
+    </message>
+    <message>
+        <source>记录已保存</source>
+        <translation>Record saved</translation>
+    </message>
+    <message>
+        <source>记录未能存入数据库，已保留，稍后重试：%1</source>
+        <translation>Record not stored in the database; kept, will retry: %1</translation>
+    </message>
+    <message>
+        <source>限值 %1 m⁻¹（%2）</source>
+        <translation>Limit %1 m⁻¹ (%2)</translation>
+    </message>
+    <message>
+        <source>无限值</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source>无车辆</source>
+        <translation>No vehicle</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryModel</name>
+    <message>
+        <source>合格</source>
+        <translation>Pass</translation>
+    </message>
+    <message>
+        <source>不合格</source>
+        <translation>Fail</translation>
+    </message>
+    <message>
+        <source>无效</source>
+        <translation>Invalid</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>无车辆</source>
+        <translation>No vehicle</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>号牌号码</source>
+        <translation>Plate</translation>
+    </message>
+    <message>
+        <source>方法</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>判定</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>检测员</source>
+        <translation>Operator</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryPage</name>
+    <message>
+        <source>检测记录</source>
+        <translation>Test records</translation>
+    </message>
+    <message>
+        <source>号牌号码或VIN</source>
+        <translation>Plate or VIN</translation>
+    </message>
+    <message>
+        <source>全部判定</source>
+        <translation>All verdicts</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>Pass</translation>
+    </message>
+    <message>
+        <source>不合格</source>
+        <translation>Fail</translation>
+    </message>
+    <message>
+        <source>无判定</source>
+        <translation>No verdict</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>导出PDF</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>打印</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>至</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>无法读取检测记录：%1</source>
+        <translation>Cannot read the test records: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 条记录</source>
+        <translation>
+            <numerusform>%n record</numerusform>
+            <numerusform>%n records</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>已导出 %1</source>
+        <translation>Exported %1</translation>
+    </message>
+    <message>
+        <source>无法导出 %1：%2</source>
+        <translation>Cannot export %1: %2</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+</context>
+<context>
+    <name>LaneSession</name>
+    <message>
+        <source>测量正在进行</source>
+        <translation>A test is running</translation>
+    </message>
 </context>
 <context>
     <name>LimitChoice</name>
@@ -144,6 +300,21 @@
     <message>
         <source>手动</source>
         <translation>manual</translation>
+    </message>
+</context>
+<context>
+    <name>RecordDetail</name>
+    <message>
+        <source>检测记录 %1</source>
+        <translation>Test record %1</translation>
+    </message>
+    <message>
+        <source>无车辆</source>
+        <translation>No vehicle</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -428,6 +599,423 @@
     </message>
 </context>
 <context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>仪表</source>
+        <translation>Meter</translation>
+    </message>
+    <message>
+        <source>仪表服务器地址</source>
+        <translation>Meter server address</translation>
+    </message>
+    <message>
+        <source>自动查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>IPv4 或 IPv6 地址（端口 8899）。留空则每次启动时在本机网络中查找。确定后立即连接此地址；“自动查找”立即在网络中查找。</source>
+        <translation>IPv4 or IPv6 address (port 8899). Empty: the program searches the local network at each start. OK connects to it at once; &quot;Find&quot; searches now.</translation>
+    </message>
+    <message>
+        <source>工位</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>检测站名称</source>
+        <translation>Station name</translation>
+    </message>
+    <message>
+        <source>印在每条记录和报告上，最多 32 个字符。</source>
+        <translation>Printed on every record and report; at most 32 characters.</translation>
+    </message>
+    <message>
+        <source>检测线名称</source>
+        <translation>Lane name</translation>
+    </message>
+    <message>
+        <source>本检测线的名称，记录和报告上与检测站名称并列，最多 32 个字符。</source>
+        <translation>This lane&apos;s name, shown beside the station&apos;s on records and reports; at most 32 characters.</translation>
+    </message>
+    <message>
+        <source>检测站和检测线名称在下次启动程序后生效。</source>
+        <translation>Station and lane names take effect at the next start.</translation>
+    </message>
+    <message>
+        <source>数据库</source>
+        <translation>Database</translation>
+    </message>
+    <message>
+        <source>数据库文件</source>
+        <translation>Database file</translation>
+    </message>
+    <message>
+        <source>本线的 SQLite 数据库；相对路径从程序的工作文件夹算起。</source>
+        <translation>This lane&apos;s SQLite database; a relative path starts at the program&apos;s working folder.</translation>
+    </message>
+    <message>
+        <source>服务器主机</source>
+        <translation>Server host</translation>
+    </message>
+    <message>
+        <source>检测站的 PostgreSQL 服务器：主机名、IP 地址或套接字所在的文件夹。留空则记录只存在本线。</source>
+        <translation>The station&apos;s PostgreSQL server: host name, IP address or the folder of its socket. Empty: records stay on this lane.</translation>
+    </message>
+    <message>
+        <source>服务器端口</source>
+        <translation>Server port</translation>
+    </message>
+    <message>
+        <source>1 到 65535，通常为 5432。</source>
+        <translation>1 to 65535, usually 5432.</translation>
+    </message>
+    <message>
+        <source>数据库名</source>
+        <translation>Database name</translation>
+    </message>
+    <message>
+        <source>服务器上的数据库。</source>
+        <translation>The database on the server.</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>登录服务器的角色。</source>
+        <translation>The role that logs in to the server.</translation>
+    </message>
+    <message>
+        <source>密码文件</source>
+        <translation>Password file</translation>
+    </message>
+    <message>
+        <source>首行为密码，只许所有者读写（chmod 600）。留空则使用 ~/.pgpass。</source>
+        <translation>The password on its first line, readable by its owner only (chmod 600). Empty: ~/.pgpass.</translation>
+    </message>
+    <message>
+        <source>SSL 模式</source>
+        <translation>SSL mode</translation>
+    </message>
+    <message>
+        <source>libpq 的 sslmode；留空为 libpq 的默认值。</source>
+        <translation>libpq&apos;s sslmode; empty for libpq&apos;s default.</translation>
+    </message>
+    <message>
+        <source>数据库设置在下次启动程序后生效。</source>
+        <translation>Database settings take effect at the next start.</translation>
+    </message>
+    <message>
+        <source>接口</source>
+        <translation>API</translation>
+    </message>
+    <message>
+        <source>WebSocket 接口</source>
+        <translation>WebSocket API</translation>
+    </message>
+    <message>
+        <source>开启</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>检测线系统经此接口读取读数、发起检测。</source>
+        <translation>The lane system reads values and starts tests through it.</translation>
+    </message>
+    <message>
+        <source>监听地址</source>
+        <translation>Listen address</translation>
+    </message>
+    <message>
+        <source>IP 地址和端口，如 127.0.0.1:8900 或 [::1]:8900。在本机以外监听时必须有令牌。</source>
+        <translation>IP address and port, e.g. 127.0.0.1:8900 or [::1]:8900. A token is required to listen beyond this computer.</translation>
+    </message>
+    <message>
+        <source>令牌</source>
+        <translation>Token</translation>
+    </message>
+    <message>
+        <source>重新生成</source>
+        <translation>Regenerate</translation>
+    </message>
+    <message>
+        <source>客户端须出示此令牌才能下达命令。重新生成后旧令牌作废。</source>
+        <translation>Clients must show this token to give commands. Regenerating voids the old one.</translation>
+    </message>
+    <message>
+        <source>接口设置确定后立即生效。</source>
+        <translation>API settings take effect at once.</translation>
+    </message>
+    <message>
+        <source>语言与限值</source>
+        <translation>Language and limits</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>界面的语言，确定后立即切换。</source>
+        <translation>The window&apos;s language; it changes at once.</translation>
+    </message>
+    <message>
+        <source>限值表（m⁻¹）</source>
+        <translation>Limits table (m⁻¹)</translation>
+    </message>
+    <message>
+        <source>自然吸气</source>
+        <translation>Naturally aspirated</translation>
+    </message>
+    <message>
+        <source>自然吸气发动机的 K 限值，大于 0 且小于 10。</source>
+        <translation>K limit for naturally aspirated engines, above 0 and below 10.</translation>
+    </message>
+    <message>
+        <source>增压</source>
+        <translation>Turbocharged</translation>
+    </message>
+    <message>
+        <source>增压发动机的 K 限值。</source>
+        <translation>K limit for turbocharged engines.</translation>
+    </message>
+    <message>
+        <source>新车起始日期</source>
+        <translation>New vehicles from</translation>
+    </message>
+    <message>
+        <source>在此日期及以后初次登记的车辆，不论进气方式，都用下面的限值。</source>
+        <translation>Vehicles first registered on or after this date use the limit below, whatever their intake.</translation>
+    </message>
+    <message>
+        <source>新车限值</source>
+        <translation>New vehicle limit</translation>
+    </message>
+    <message>
+        <source>上述车辆的 K 限值。</source>
+        <translation>K limit for those vehicles.</translation>
+    </message>
+    <message>
+        <source>限值表在下次启动程序后生效。</source>
+        <translation>The limits table takes effect at the next start.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>应用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>正在查找仪表…</source>
+        <translation>Looking for the meter…</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>未保存。%1</source>
+        <translation>Not saved. %1</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>未保存：%1</source>
+        <translation>Not saved: %1</translation>
+    </message>
+    <message>
+        <source>网络中没有找到仪表，程序会继续查找。</source>
+        <translation>No meter found on the network; the program keeps looking.</translation>
+    </message>
+    <message>
+        <source>找到仪表 %1，正在连接。</source>
+        <translation>Found the meter at %1; connecting.</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsForm</name>
+    <message>
+        <source>不是 IPv4 或 IPv6 地址</source>
+        <translation>not an IPv4 or IPv6 address</translation>
+    </message>
+    <message>
+        <source>不是一台主机的地址</source>
+        <translation>not the address of a host</translation>
+    </message>
+    <message>
+        <source>不能含换行或其他控制字符</source>
+        <translation>must not hold line breaks or other control characters</translation>
+    </message>
+    <message>
+        <source>最多 %1 个字符</source>
+        <translation>at most %1 characters</translation>
+    </message>
+    <message>
+        <source>是一个文件夹，不是文件</source>
+        <translation>is a folder, not a file</translation>
+    </message>
+    <message>
+        <source>文件夹 %1 不存在</source>
+        <translation>the folder %1 does not exist</translation>
+    </message>
+    <message>
+        <source>须为主机名、IP 地址或存放服务器套接字的文件夹</source>
+        <translation>must be a host name, an IP address or the folder of the server&apos;s socket</translation>
+    </message>
+    <message>
+        <source>最多 %1 个字节</source>
+        <translation>at most %1 bytes</translation>
+    </message>
+    <message>
+        <source>文件不存在</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>不是文件</source>
+        <translation>not a file</translation>
+    </message>
+    <message>
+        <source>除所有者外还有人可读写此文件（请执行 chmod 600）</source>
+        <translation>others than its owner may read or write it (chmod 600 it)</translation>
+    </message>
+    <message>
+        <source>无法读取此文件</source>
+        <translation>cannot read this file</translation>
+    </message>
+    <message>
+        <source>须在 1 到 65535 之间</source>
+        <translation>must be from 1 to 65535</translation>
+    </message>
+    <message>
+        <source>须为 %1 之一，或留空</source>
+        <translation>must be one of %1, or empty</translation>
+    </message>
+    <message>
+        <source>须为 IP 地址和 1 到 65535 的端口，如 127.0.0.1:8900 或 [::1]:8900</source>
+        <translation>must be an IP address and a port from 1 to 65535, e.g. 127.0.0.1:8900 or [::1]:8900</translation>
+    </message>
+    <message>
+        <source>须为 16 到 64 位十六进制数字，请按“重新生成”</source>
+        <translation>must be 16 to 64 hexadecimal digits; press &quot;Regenerate&quot;</translation>
+    </message>
+    <message>
+        <source>在本机以外监听时必须有令牌，请按“重新生成”</source>
+        <translation>a token is required to listen beyond this computer; press &quot;Regenerate&quot;</translation>
+    </message>
+    <message>
+        <source>不是数字</source>
+        <translation>not a number</translation>
+    </message>
+    <message>
+        <source>须大于 0 且小于 10 m⁻¹</source>
+        <translation>must be above 0 and below 10 m⁻¹</translation>
+    </message>
+    <message>
+        <source>须为 zh 或 en</source>
+        <translation>must be zh or en</translation>
+    </message>
+    <message>
+        <source>不是有效日期</source>
+        <translation>not a valid date</translation>
+    </message>
+    <message>
+        <source>无法写入 %1</source>
+        <translation>cannot write %1</translation>
+    </message>
+    <message>
+        <source>仪表服务器地址</source>
+        <translation>Meter server address</translation>
+    </message>
+    <message>
+        <source>检测站名称</source>
+        <translation>Station name</translation>
+    </message>
+    <message>
+        <source>检测线名称</source>
+        <translation>Lane name</translation>
+    </message>
+    <message>
+        <source>数据库文件</source>
+        <translation>Database file</translation>
+    </message>
+    <message>
+        <source>服务器主机</source>
+        <translation>Server host</translation>
+    </message>
+    <message>
+        <source>服务器端口</source>
+        <translation>Server port</translation>
+    </message>
+    <message>
+        <source>数据库名</source>
+        <translation>Database name</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>密码文件</source>
+        <translation>Password file</translation>
+    </message>
+    <message>
+        <source>SSL 模式</source>
+        <translation>SSL mode</translation>
+    </message>
+    <message>
+        <source>监听地址</source>
+        <translation>Listen address</translation>
+    </message>
+    <message>
+        <source>令牌</source>
+        <translation>Token</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>自然吸气限值</source>
+        <translation>Naturally aspirated limit</translation>
+    </message>
+    <message>
+        <source>增压限值</source>
+        <translation>Turbocharged limit</translation>
+    </message>
+    <message>
+        <source>新车起始日期</source>
+        <translation>New vehicles from</translation>
+    </message>
+    <message>
+        <source>新车限值</source>
+        <translation>New vehicle limit</translation>
+    </message>
+</context>
+<context>
+    <name>TestSubject</name>
+    <message>
+        <source>号牌号码“%1”无效：最多 %2 个字母、数字或汉字</source>
+        <translation>Plate &quot;%1&quot; is invalid: at most %2 letters, digits or Chinese characters</translation>
+    </message>
+    <message>
+        <source>VIN“%1”无效：应为 17 位数字或字母（不含 I、O、Q）</source>
+        <translation>VIN &quot;%1&quot; is invalid: it must be 17 digits or letters (no I, O or Q)</translation>
+    </message>
+    <message>
+        <source>限值必须大于 0</source>
+        <translation>The limit must be above 0</translation>
+    </message>
+</context>
+<context>
     <name>TrendPage</name>
     <message>
         <source>计入峰值</source>
@@ -475,6 +1063,69 @@
     </message>
 </context>
 <context>
+    <name>VehiclePanel</name>
+    <message>
+        <source>无车辆</source>
+        <translation>No vehicle</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <translation>other</translation>
+    </message>
+    <message>
+        <source>自然吸气</source>
+        <translation>Natural</translation>
+    </message>
+    <message>
+        <source>涡轮增压</source>
+        <translation>Turbo</translation>
+    </message>
+    <message>
+        <source>号牌号码</source>
+        <translation>Plate</translation>
+    </message>
+    <message>
+        <source>车辆类别</source>
+        <translation>Category</translation>
+    </message>
+    <message>
+        <source>进气方式</source>
+        <translation>Intake</translation>
+    </message>
+    <message>
+        <source>初次登记</source>
+        <translation>Registered</translation>
+    </message>
+    <message>
+        <source>里程(km)</source>
+        <translation>Odometer (km)</translation>
+    </message>
+    <message>
+        <source>铭牌值</source>
+        <translation>Plate value</translation>
+    </message>
+    <message>
+        <source>检测员</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>VIN %1 的校验位（第 9 位）应为 %2。仍按此 VIN 检测吗？</source>
+        <translation>The check digit (9th character) of VIN %1 should be %2. Test with this VIN anyway?</translation>
+    </message>
+    <message>
+        <source>VIN 校验位</source>
+        <translation>VIN check digit</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+</context>
+<context>
     <name>mainwindow</name>
     <message>
         <source>提示</source>
@@ -491,6 +1142,10 @@
     <message>
         <source>通信失败，建议检查连线，重开此程序！</source>
         <translation>No connection to the meter. Check the cabling and restart this program!</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 
 #include "app/freeaccelpage.h"
 #include "app/language.h"
@@ -39,6 +40,7 @@ private slots:
         row("tab_3", "响应时间测试", "Response time");
         row("trendTab", "实时曲线", "Live curve");
         row("freeAccelTab", "自由加速", "Free acceleration");
+        row("historyTab", "检测记录", "Test records");
         row("label_25", "瞬时值", "Current");
         row("label_26", "最大值", "Maximum");
         row("label_19", "气室温度(℃)", "Chamber temp. (°C)");
@@ -47,6 +49,7 @@ private slots:
         row("adjustButton", "校准", "Calibrate");
         row("clearButton", "清除最大值", "Clear maxima");
         row("refactButton", "恢复出厂", "Factory reset");
+        row("settingsButton", "设置", "Settings");
     }
     void formTexts()
     {
@@ -63,9 +66,12 @@ private slots:
         QCOMPARE(text(), zh);
         QVERIFY(Language::switchTo(QStringLiteral("en")));
         QCOMPARE(text(), en);
-        // Whole: the box holds the text's size hint.
+        // Whole: the box holds the text's size hint; no tab hides behind
+        // the bar's scroll buttons.
         if (tabs->indexOf(widget) < 0)
             QVERIFY(widget->width() >= widget->sizeHint().width() && widget->height() >= widget->sizeHint().height());
+        else
+            QVERIFY(tabs->tabBar()->tabRect(tabs->indexOf(widget)).right() < w.width());
         QVERIFY(Language::switchTo(QStringLiteral("zh")));
         QCOMPARE(text(), zh);
     }

@@ -3,7 +3,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "app/language.h"
 #include "common/console.h"
+#include "config/uisettings.h"
 #include "records/recordcsv.h"
 #include "report/recordreport.h"
 #include "station/forwarder.h"
@@ -219,6 +221,8 @@ int report(Source &source, const RecordsArguments &a)
     int status = 0;
     if (!findRecord(source, a, &record, &status))
         return status;
+    // The page speaks the lane's language; what the tool prints does not.
+    Language::switchTo(settings::storedLanguage());
     QString error;
     if (!RecordReport(record).writePdf(a.pdfPath, &error))
         return fail(QStringLiteral("cannot write %1").arg(a.pdfPath));
