@@ -140,8 +140,6 @@ void StationFaults::neverAnsweringServerLeavesTheLoopFree()
     QVERIFY(lane.add(laneRecord(QStringLiteral("冀A00001"))));
     settings::StationServer server;
     server.host = silentDir.path();
-    server.name = QStringLiteral("station");
-    server.user = QStringLiteral("lane");
 
     int ticks = 0;
     QTimer tick;
@@ -229,7 +227,6 @@ void StationFaults::retryPausesGrowToAMinute_data()
     QTest::addColumn<int>("firstMs");
     QTest::addColumn<int>("expected");
     QTest::newRow("first failure") << 1 << 1000 << 1000;
-    QTest::newRow("doubles") << 3 << 1000 << 4000;
     QTest::newRow("last below the cap") << 6 << 1000 << 32000;
     QTest::newRow("capped at a minute") << 7 << 1000 << 60000;
     QTest::newRow("a day of failures") << 1500 << 1000 << 60000;
@@ -257,7 +254,6 @@ void StationFaults::settingsFromIni_data()
                                        << "10.0.0.5|5432||||(none)|1";
     QTest::newRow("blank host: no server") << QByteArray("[Database]\nServerHost=  \nServerName=station\n")
                                            << "|5432|station|||(none)|0";
-    QTest::newRow("no section") << QByteArray("[Server]\nIP=192.168.1.50\n") << "|5432||||(none)|0";
 }
 
 void StationFaults::settingsFromIni()

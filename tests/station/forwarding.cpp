@@ -34,36 +34,29 @@ class StationForwarding : public QObject
     QString lanePath(const QString &name) const { return lanes.filePath(name + QStringLiteral(".sqlite")); }
     QStringList serverIds(const QString &db, const QString &order = QStringLiteral("id"))
     {
-        QStringList ids;
         const QString list = pg->scalar(QStringLiteral("SELECT string_agg(id, ',' ORDER BY %1) FROM records").arg(order), db).toString();
-        if (!list.isEmpty())
-            ids = list.split(QLatin1Char(','));
-        return ids;
+        return list.isEmpty() ? QStringList() : list.split(QLatin1Char(','));
     }
-    static QStringList sorted(QStringList ids) { ids.sort(); return ids; }
     static QStringList lines(const QVector<RecordSummary> &rows)
     {
         QStringList out;
         const auto number = [](const std::optional<double> &v) { return v ? QString::number(*v) : QStringLiteral("-"); };
         for (const RecordSummary &r : rows)
             out << QStringList{r.id, RecordTime::text(r.started), r.plate, r.vin, r.method, r.outcome, number(r.meanK),
-                               number(r.limitK), r.verdict, r.operatorName, r.json.isEmpty() ? "" : "json"}.join('|');
+                               number(r.limitK), r.verdict, r.operatorName,
+                               QJsonDocument::fromJson(r.json.toUtf8()).toJson(QJsonDocument::Compact)}.join('|');
         return out;
     }
 
 private slots:
     void initTestCase();
     void cleanup();
-
-    // basics
     void forwardsInOrderWithEveryFieldAndOnce();
     void stationReadsLikeTheLane_data();
     void stationReadsLikeTheLane();
-    // outages
     void serverAwayThenBack();
     void serverStoppedMidTransaction_data();
     void serverStoppedMidTransaction();
-    // together
     void twoLanesAtOnce();
 };
 
@@ -115,11 +108,7 @@ void StationForwarding::forwardsInOrderWithEveryFieldAndOnce()
     for (const TestRecord &sent : records) {
         QJsonObject doc;
         QVERIFY2(station.find(sent.id.toUpper(), &doc), qPrintable(station.errorString()));
-        TestRecord back;
-        QString error;
-        QVERIFY2(TestRecord::fromJson(doc, &back, &error), qPrintable(error));
-        QCOMPARE(back.toJson(), sent.toJson());
-        QVERIFY(back.hashMatches());
+        QCOMPARE(doc, sent.toJson());
     }
     QJsonObject none;
     QVERIFY(!station.find(QStringLiteral("0000"), &none));
@@ -130,8 +119,7 @@ void StationForwarding::forwardsInOrderWithEveryFieldAndOnce()
     QVERIFY(lane.unsend());
     const station::SyncResult again = station::syncOnce(lane.path(), pg->settings(db));
     QVERIFY2(again.error.isEmpty(), qPrintable(again.error));
-    QCOMPARE(again.sent, 5);
-    QCOMPARE(again.remaining, 0);
+    QCOMPARE((QPair<int, int>(again.sent, again.remaining)), (QPair<int, int>(5, 0)));
     QCOMPARE(pg->scalar(received, db).toString(), before);
 }
 
@@ -152,11 +140,8 @@ void StationForwarding::stationReadsLikeTheLane_data()
     QTest::newRow("no verdict") << f([](RecordFilter &r) { r.verdict = "none"; }) << false;
     QTest::newRow("by plate, rising") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Plate; r.descending = false; }) << false;
     QTest::newRow("by result, limit 2") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Result; r.limit = 2; }) << false;
-    QTest::newRow("no such plate") << f([](RecordFilter &r) { r.plate = "ZZZ"; }) << false;
 }
 
-// The station's history gives the rows the lane's own gives for the same
-// records, filter and order: the lane's page can show either.
 void StationForwarding::stationReadsLikeTheLane()
 {
     static QString db;
@@ -185,8 +170,6 @@ void StationForwarding::stationReadsLikeTheLane()
     const QVector<RecordSummary> rows = station.query(filter, withJson);
     QVERIFY2(station.errorString().isEmpty(), qPrintable(station.errorString()));
     QCOMPARE(lines(rows), lines(store.query(filter, withJson)));
-    for (int i = 0; withJson && i < rows.size(); ++i)
-        QCOMPARE(QJsonDocument::fromJson(rows.at(i).json.toUtf8()), QJsonDocument::fromJson(store.query(filter, true).at(i).json.toUtf8()));
 }
 
 // While the server is away the forwarder keeps trying and the lane keeps
@@ -279,7 +262,9 @@ void StationForwarding::twoLanesAtOnce()
     QVERIFY(one.addMany(QStringLiteral("京E%1"), 1, 99, QStringLiteral("1号线")));
     first.tryNow();
     QVERIFY(QTest::qWaitFor([&] { return firstLog.syncs >= 2; }, 10000));
-    QCOMPARE(serverIds(db), sorted(one.queuedIds() + two.queuedIds()));
+    QStringList both = one.queuedIds() + two.queuedIds();
+    both.sort();
+    QCOMPARE(serverIds(db), both);
     QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(lane || ':' || n, ',' ORDER BY lane) FROM"
                                        " (SELECT lane, count(*) AS n FROM records GROUP BY lane) AS per_lane"), db).toString(),
              QStringLiteral("1号线:51,2号线:50"));
