@@ -74,10 +74,7 @@ void tst_StoreFaults::unwritableFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("opacimeter.sqlite");
-    {
-        RecordStore store;
-        QVERIFY(store.open(path));
-    }
+    QVERIFY(RecordStore().open(path));
     // Root writes through file modes; the immutable attribute stops it too.
     const bool immutable = QProcess::execute("chattr", {"+i", path}) == 0;
     if (!immutable)
