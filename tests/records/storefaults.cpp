@@ -51,20 +51,24 @@ class tst_StoreFaults : public QObject
     Q_OBJECT
 
 private slots:
+    void init() { dir.reset(new QTemporaryDir); path = dir->filePath("opacimeter.sqlite"); }
     void unwritableFolder();
     void unwritableFile();
     void diskFull();
     void lockedByAnotherProgram();
     void keeperRetriesThenLeavesUnsavedForTheNextStart();
     void keeperMovesCorruptFileAside();
+
+private:
+    QScopedPointer<QTemporaryDir> dir;
+    QString path;
 };
 
 void tst_StoreFaults::unwritableFolder()
 {
-    QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("results"), ""));  // a file where the folder should be
+    QVERIFY(writeFile(dir->filePath("results"), ""));  // a file where the folder should be
     RecordStore store;
-    QVERIFY(!store.open(dir.filePath("results/opacimeter.sqlite")));
+    QVERIFY(!store.open(dir->filePath("results/opacimeter.sqlite")));
     QCOMPARE(store.fault(), RecordStore::Fault::Unwritable);
     QVERIFY2(store.errorString().startsWith(QStringLiteral("数据库无法写入")), qPrintable(store.errorString()));
     QVERIFY(!store.store(fixtures::record()));
@@ -72,8 +76,6 @@ void tst_StoreFaults::unwritableFolder()
 
 void tst_StoreFaults::unwritableFile()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("opacimeter.sqlite");
     QVERIFY(RecordStore().open(path));
     // Root writes through file modes; the immutable attribute stops it too.
     const bool immutable = QProcess::execute("chattr", {"+i", path}) == 0;
@@ -91,8 +93,7 @@ void tst_StoreFaults::unwritableFile()
 
 void tst_StoreFaults::diskFull()
 {
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("small");
+    const QString folder = dir->filePath("small");
     if (!smallFilesystem(folder, 160))
         QSKIP("cannot mount a small filesystem here");
     const QString path = folder + "/opacimeter.sqlite";
@@ -112,8 +113,6 @@ void tst_StoreFaults::diskFull()
 
 void tst_StoreFaults::lockedByAnotherProgram()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("opacimeter.sqlite");
     RecordStore store;
     QVERIFY(store.open(path));
     fixtures::OtherConnection other(path);
@@ -130,13 +129,11 @@ void tst_StoreFaults::lockedByAnotherProgram()
 // into the unsaved folder, and the next start takes it in.
 void tst_StoreFaults::keeperRetriesThenLeavesUnsavedForTheNextStart()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("opacimeter.sqlite");
     const TestRecord first = fixtures::record("京A1"), second = fixtures::record("京A2", 5);
     auto other = std::make_unique<fixtures::OtherConnection>(path);
     QVERIFY(other->lockExclusively());
     {
-        RecordKeeper keeper(path, unsavedFolder(dir));
+        RecordKeeper keeper(path, unsavedFolder(*dir));
         keeper.setRetryInterval(200);
         QSignalSpy refused(&keeper, &RecordKeeper::recordRefused);
         QSignalSpy stored(&keeper, &RecordKeeper::recordStored);
@@ -158,15 +155,15 @@ void tst_StoreFaults::keeperRetriesThenLeavesUnsavedForTheNextStart()
         QVERIFY(keeper.close());
     }
     other.reset();
-    QCOMPARE(QDir(unsavedFolder(dir)).entryList({"*.json"}), QStringList{second.id + ".json"});
+    QCOMPARE(QDir(unsavedFolder(*dir)).entryList({"*.json"}), QStringList{second.id + ".json"});
     QCOMPARE(storedCount(path), 1);
 
-    RecordKeeper keeper(path, unsavedFolder(dir));
+    RecordKeeper keeper(path, unsavedFolder(*dir));
     QSignalSpy stored(&keeper, &RecordKeeper::recordStored);
     keeper.start();
     QVERIFY(QTest::qWaitFor([&] { return stored.count() == 1; }, 10000));
     QVERIFY(keeper.close());
-    QCOMPARE(QDir(unsavedFolder(dir)).entryList({"*.json"}).size(), 0);
+    QCOMPARE(QDir(unsavedFolder(*dir)).entryList({"*.json"}).size(), 0);
     RecordStore store;
     QVERIFY(store.open(path, RecordStore::Mode::ReadOnly));
     TestRecord back;
@@ -177,11 +174,9 @@ void tst_StoreFaults::keeperRetriesThenLeavesUnsavedForTheNextStart()
 // The damaged file is kept, whole, beside the new database.
 void tst_StoreFaults::keeperMovesCorruptFileAside()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("opacimeter.sqlite");
     const QByteArray junk = QByteArray("no database at all ").repeated(500);
     QVERIFY(writeFile(path, junk));
-    RecordKeeper keeper(path, unsavedFolder(dir));
+    RecordKeeper keeper(path, unsavedFolder(*dir));
     QSignalSpy replaced(&keeper, &RecordKeeper::databaseReplaced);
     QSignalSpy stored(&keeper, &RecordKeeper::recordStored);
     keeper.start();

@@ -40,12 +40,8 @@ class StationFaults : public QObject
     }
     void needServer()
     {
-        const QString missing = testsupport::PgServer::unavailableReason();
-        if (!missing.isEmpty())
-            QSKIP(qPrintable(missing));
         if (!pg) {
-            pg.reset(new testsupport::PgServer);
-            QVERIFY2(pg->start(), qPrintable(pg->errorString()));
+            OPA_START_PGSERVER(pg);
             QVERIFY(pg->exec(QStringLiteral("CREATE ROLE keeper LOGIN PASSWORD 'right'")));
         }
     }

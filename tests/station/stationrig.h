@@ -8,6 +8,7 @@
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
 #include "station/forwarder.h"
+#include "support/pgserver.h"
 #include "station/serverdb.h"
 
 // A record of lane 'lane' made by the record builder; 'minutes' moves its
@@ -68,15 +69,25 @@ class StateLog : public QObject
 public:
     explicit StateLog(station::Forwarder *forwarder)
     {
-        connect(forwarder, &station::Forwarder::synced, this, [this] { state = QStringLiteral("synced"); ++syncs; });
+        connect(forwarder, &station::Forwarder::synced, this, [this] { state = QStringLiteral("synced"); });
         connect(forwarder, &station::Forwarder::pending, this, [this](int n) { state = QStringLiteral("pending"); count = n; });
         connect(forwarder, &station::Forwarder::failed, this, [this](const QString &why) { state = QStringLiteral("failed"); reason = why; });
     }
     bool waitFor(const QString &wanted) { return QTest::qWaitFor([&] { return state == wanted; }, 10000); }
 
     QString state, reason;
-    int count = -1, syncs = 0;
+    int count = -1;
 };
+
+// Skips where this machine cannot run PostgreSQL 15; else starts one in 'pg'.
+#define OPA_START_PGSERVER(pg) \
+    do { \
+        const QString missing = testsupport::PgServer::unavailableReason(); \
+        if (!missing.isEmpty()) \
+            QSKIP(qPrintable(missing)); \
+        (pg).reset(new testsupport::PgServer); \
+        QVERIFY2((pg)->start(), qPrintable((pg)->errorString())); \
+    } while (false)
 
 // Runs the station's migrations as a lane's start does; how many ran, or -1.
 inline int migrate(const settings::StationServer &server, QString *error)

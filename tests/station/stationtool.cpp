@@ -19,15 +19,14 @@ class StationTool : public QObject
     struct Run
     {
         int status = -1;
-        QString out;
-        QString err;
+        QString out, err;
     };
     Run tool(QStringList arguments)
     {
-        arguments.replaceInStrings(QStringLiteral("{host}"), pg->socketDir());
-        arguments.replaceInStrings(QStringLiteral("{lane}"), lanePath);
-        arguments.replaceInStrings(QStringLiteral("{id}"), firstId);
-        arguments.replaceInStrings(QStringLiteral("{csv}"), dir.filePath(QStringLiteral("out.csv")));
+        const QStringList from{"{host}", "{lane}", "{id}", "{csv}"};
+        const QStringList to{pg->socketDir(), lanePath, firstId, dir.filePath(QStringLiteral("out.csv"))};
+        for (int i = 0; i < from.size(); ++i)
+            arguments.replaceInStrings(from.at(i), to.at(i));
         QProcess p;
         p.setWorkingDirectory(dir.path());  // no set.ini there
         p.start(QStringLiteral(OPA_RECORDS_BINARY), arguments);
@@ -51,11 +50,7 @@ private slots:
 
 void StationTool::initTestCase()
 {
-    const QString missing = testsupport::PgServer::unavailableReason();
-    if (!missing.isEmpty())
-        QSKIP(qPrintable(missing));
-    pg.reset(new testsupport::PgServer);
-    QVERIFY2(pg->start(), qPrintable(pg->errorString()));
+    OPA_START_PGSERVER(pg);
     QVERIFY(pg->createDatabase(QStringLiteral("station")));
     lanePath = dir.filePath(QStringLiteral("lane.sqlite"));
     Lane lane(lanePath);
@@ -127,11 +122,9 @@ void StationTool::sync()
     QFETCH(QString, out);
     QFETCH(QString, err);
     QVERIFY(Lane(lanePath).unsend());
-    if (!serverUp)
-        QVERIFY2(pg->stop(), qPrintable(pg->errorString()));
+    QVERIFY2(serverUp || pg->stop(), qPrintable(pg->errorString()));
     const Run run = tool(arguments);
-    if (!serverUp)
-        QVERIFY2(pg->start(), qPrintable(pg->errorString()));
+    QVERIFY2(serverUp || pg->start(), qPrintable(pg->errorString()));
     QCOMPARE(run.status, status);
     QCOMPARE(run.out, out);
     QVERIFY2(run.err.contains(err), qPrintable(run.err));

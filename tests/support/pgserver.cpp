@@ -18,10 +18,7 @@ namespace {
 
 const QString BinDir = QStringLiteral("/usr/lib/postgresql/15/bin");
 
-bool asRoot()
-{
-    return geteuid() == 0;
-}
+bool asRoot() { return geteuid() == 0; }
 
 } // namespace
 
@@ -51,14 +48,10 @@ bool PgServer::tool(const QString &name, const QStringList &arguments)
     QProcess process;
     process.setWorkingDirectory(dir.path());  // the server's user may not enter ours
     process.setProcessChannelMode(QProcess::MergedChannels);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    process.setProcessEnvironment(env);
+    process.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("LC_ALL=C"));
     const QString program = BinDir + QLatin1Char('/') + name;
-    if (asRoot())
-        process.start(QStringLiteral("runuser"), QStringList{"-u", "postgres", "--", program} + arguments);
-    else
-        process.start(program, arguments);
+    const bool root = asRoot();
+    process.start(root ? QStringLiteral("runuser") : program, root ? QStringList{"-u", "postgres", "--", program} + arguments : arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         QFile log(dir.filePath(QStringLiteral("server.log")));
         log.open(QIODevice::ReadOnly);
