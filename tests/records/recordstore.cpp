@@ -133,32 +133,17 @@ void tst_RecordStore::history_data()
 {
     QTest::addColumn<RecordFilter>("filter");
     QTest::addColumn<QStringList>("plates");
-    RecordFilter f;
-    QTest::newRow("all, newest first") << f << QStringList{"沪D4", "", "京A12345", "京A123"};
-    f.plate = "a123";
-    QTest::newRow("plate text, any case") << f << QStringList{"京A12345", "京A123"};
-    f = RecordFilter();
-    f.vin = "LSVAM";
-    QTest::newRow("VIN text") << f << QStringList{"沪D4"};
-    f = RecordFilter();
-    f.text = "a1234";
-    QTest::newRow("plate or VIN text") << f << QStringList{"京A12345"};
-    f.text = "%";
-    QTest::newRow("percent sign is text") << f << QStringList{};
-    f = RecordFilter();
-    f.since = QDate(2026, 12, 8);
-    f.until = QDate(2026, 12, 8);
-    QTest::newRow("one day") << f << QStringList{"", "京A12345"};
-    f = RecordFilter();
-    f.verdict = "pass";
-    QTest::newRow("verdict pass") << f << QStringList{"沪D4", "京A123"};
-    f.verdict = "none";
-    QTest::newRow("no verdict") << f << QStringList{""};
-    f = RecordFilter();
-    f.sort = RecordFilter::Sort::Result;
-    f.descending = false;
-    f.limit = 2;
-    QTest::newRow("by result, two") << f << QStringList{"京A123", "沪D4"};
+    const auto f = [](std::function<void(RecordFilter &)> set) { RecordFilter r; set(r); return r; };
+    QTest::newRow("all, newest first") << RecordFilter() << QStringList{"沪D4", "", "京A12345", "京A123"};
+    QTest::newRow("plate text, any case") << f([](RecordFilter &r) { r.plate = "a123"; }) << QStringList{"京A12345", "京A123"};
+    QTest::newRow("VIN text") << f([](RecordFilter &r) { r.vin = "LSVAM"; }) << QStringList{"沪D4"};
+    QTest::newRow("plate or VIN text") << f([](RecordFilter &r) { r.text = "a1234"; }) << QStringList{"京A12345"};
+    QTest::newRow("percent sign is text") << f([](RecordFilter &r) { r.text = "%"; }) << QStringList{};
+    QTest::newRow("one day") << f([](RecordFilter &r) { r.since = r.until = QDate(2026, 12, 8); }) << QStringList{"", "京A12345"};
+    QTest::newRow("verdict pass") << f([](RecordFilter &r) { r.verdict = "pass"; }) << QStringList{"沪D4", "京A123"};
+    QTest::newRow("no verdict") << f([](RecordFilter &r) { r.verdict = "none"; }) << QStringList{""};
+    QTest::newRow("by result, two") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Result; r.descending = false; r.limit = 2; })
+                                    << QStringList{"京A123", "沪D4"};
 }
 
 void tst_RecordStore::history()
