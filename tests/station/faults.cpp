@@ -180,9 +180,8 @@ void StationFaults::migrationRunsOnce()
     for (int i = 0; i < starters; ++i)
         QVERIFY2(ran.at(i) >= 0, qPrintable(errors.at(i)));
     QCOMPARE(std::accumulate(ran.begin(), ran.end(), 0), 2);
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(version::text, ',' ORDER BY version) FROM schema_version"),
-                        server.name).toString(),
-             QStringLiteral("1,2"));
+    const QString versions = QStringLiteral("SELECT string_agg(version::text, ',' ORDER BY version) FROM schema_version");
+    QCOMPARE(pg->scalar(versions, server.name).toString(), QStringLiteral("1,2"));
     QString error;
     QCOMPARE(migrate(server, &error), 0);
 }
