@@ -40,12 +40,11 @@ inline SeriesParts series(const QVector<double> &peaks, TestRecord::Outcome outc
         s.traceK << (ms == s.startedMs + 300 ? NAN : k);
         s.traceN << 5 + 10 * k;
     }
-    const int n = s.method.counted;
-    for (int i = qMax(0, peaks.size() - n); i < peaks.size(); ++i)
-        s.countedIndexes << i;
     double sum = 0;
-    for (int i : s.countedIndexes)
+    for (int i = qMax(0, peaks.size() - s.method.counted); i < peaks.size(); ++i) {
+        s.countedIndexes << i;
         sum += peaks.at(i);
+    }
     s.result = s.countedIndexes.isEmpty() ? 0 : std::round(sum / s.countedIndexes.size() * 100) / 100;
     return s;
 }
@@ -86,17 +85,14 @@ inline TestRecord record(const QString &plate = QStringLiteral("京A12345"), int
 inline void makeVersionOne(QSqlDatabase &db)
 {
     QSqlQuery q(db);
-    for (const char *statement : {
-             "CREATE TABLE records (id TEXT PRIMARY KEY, started TEXT NOT NULL, ended TEXT, "
-             "plate TEXT, vin TEXT, verdict TEXT, operator TEXT, station TEXT, lane TEXT, "
-             "method TEXT, outcome TEXT, mean_k REAL, limit_k REAL, hash TEXT NOT NULL, "
-             "json TEXT NOT NULL)",
-             "CREATE INDEX records_plate ON records (plate)",
-             "CREATE INDEX records_vin ON records (vin)",
-             "CREATE INDEX records_started ON records (started)",
-             "CREATE TABLE meter_events (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, "
-             "at TEXT NOT NULL, meter_address TEXT)",
-             "PRAGMA user_version=1"})
+    for (const char *statement :
+         {"CREATE TABLE records (id TEXT PRIMARY KEY, started TEXT NOT NULL, ended TEXT, plate TEXT, vin TEXT, verdict TEXT, "
+          "operator TEXT, station TEXT, lane TEXT, method TEXT, outcome TEXT, mean_k REAL, limit_k REAL, "
+          "hash TEXT NOT NULL, json TEXT NOT NULL)",
+          "CREATE INDEX records_plate ON records (plate)", "CREATE INDEX records_vin ON records (vin)",
+          "CREATE INDEX records_started ON records (started)",
+          "CREATE TABLE meter_events (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, at TEXT NOT NULL, "
+          "meter_address TEXT)", "PRAGMA user_version=1"})
         q.exec(QLatin1String(statement));
 }
 
@@ -104,8 +100,7 @@ inline void makeVersionOne(QSqlDatabase &db)
 class OtherConnection
 {
 public:
-    explicit OtherConnection(const QString &path)
-        : name(QUuid::createUuid().toString())
+    explicit OtherConnection(const QString &path) : name(QUuid::createUuid().toString())
     {
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
@@ -124,22 +119,17 @@ public:
         return q.exec(sql) && q.next() ? q.value(0) : QVariant();
     }
     // Holds the file the way a program with an exclusive lock does.
-    bool lockExclusively()
-    {
-        return exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"))
-               && exec(QStringLiteral("BEGIN EXCLUSIVE"))
-               && exec(QStringLiteral("CREATE TABLE IF NOT EXISTS holder (x)"));
-    }
+    bool lockExclusively() { return exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")) && hold("EXCLUSIVE"); }
     // Holds the write lock, as a program in the middle of a long write does.
-    bool holdWriteLock()
-    {
-        return exec(QStringLiteral("BEGIN IMMEDIATE"))
-               && exec(QStringLiteral("CREATE TABLE IF NOT EXISTS holder (x)"));
-    }
+    bool holdWriteLock() { return hold("IMMEDIATE"); }
     void release() { exec(QStringLiteral("ROLLBACK")); db.close(); }
     QSqlDatabase db;
 
 private:
+    bool hold(const char *how)
+    {
+        return exec(QStringLiteral("BEGIN ") + QLatin1String(how)) && exec(QStringLiteral("CREATE TABLE IF NOT EXISTS holder (x)"));
+    }
     QString name;
 };
 

@@ -34,46 +34,34 @@ class StationForwarding : public QObject
     QString lanePath(const QString &name) const { return lanes.filePath(name + QStringLiteral(".sqlite")); }
     QStringList serverIds(const QString &db, const QString &order = QStringLiteral("id"))
     {
-        QStringList ids;
         const QString list = pg->scalar(QStringLiteral("SELECT string_agg(id, ',' ORDER BY %1) FROM records").arg(order), db).toString();
-        if (!list.isEmpty())
-            ids = list.split(QLatin1Char(','));
-        return ids;
+        return list.isEmpty() ? QStringList() : list.split(QLatin1Char(','));
     }
-    static QStringList sorted(QStringList ids) { ids.sort(); return ids; }
     static QStringList lines(const QVector<RecordSummary> &rows)
     {
         QStringList out;
         const auto number = [](const std::optional<double> &v) { return v ? QString::number(*v) : QStringLiteral("-"); };
         for (const RecordSummary &r : rows)
             out << QStringList{r.id, RecordTime::text(r.started), r.plate, r.vin, r.method, r.outcome, number(r.meanK),
-                               number(r.limitK), r.verdict, r.operatorName, r.json.isEmpty() ? "" : "json"}.join('|');
+                               number(r.limitK), r.verdict, r.operatorName,
+                               QJsonDocument::fromJson(r.json.toUtf8()).toJson(QJsonDocument::Compact)}.join('|');
         return out;
     }
 
 private slots:
     void initTestCase();
     void cleanup();
-
-    // basics
-    void forwardsInOrderWithEveryFieldAndOnce();
     void stationReadsLikeTheLane_data();
     void stationReadsLikeTheLane();
-    // outages
     void serverAwayThenBack();
     void serverStoppedMidTransaction_data();
     void serverStoppedMidTransaction();
-    // together
     void twoLanesAtOnce();
 };
 
 void StationForwarding::initTestCase()
 {
-    const QString missing = testsupport::PgServer::unavailableReason();
-    if (!missing.isEmpty())
-        QSKIP(qPrintable(missing));
-    pg.reset(new testsupport::PgServer);
-    QVERIFY2(pg->start(), qPrintable(pg->errorString()));
+    OPA_START_PGSERVER(pg);
 }
 
 void StationForwarding::cleanup()
@@ -83,80 +71,22 @@ void StationForwarding::cleanup()
         QVERIFY2(pg->start(), qPrintable(pg->errorString()));
 }
 
-// The server receives the queue in the queue's order, with its columns
-// taken from what the store wrote, and keeps the documents whole: each
-// reads back as the same record with a matching hash. A record whose
-// acknowledgement was lost goes out again; the server keeps its copy.
-void StationForwarding::forwardsInOrderWithEveryFieldAndOnce()
-{
-    const QString db = freshDatabase();
-    QVERIFY(!db.isEmpty());
-    Lane lane(lanePath(QStringLiteral("order")));
-    QList<TestRecord> records;
-    for (int i = 0; i < 5; ++i) {
-        // Started times run backwards, so only the queue can set the order of arrival.
-        records << laneRecord(QStringLiteral("京A1234%1").arg(i), -60 * i);
-        QVERIFY(lane.add(records.last()));
-    }
-    station::Forwarder forwarder(quickOptions(lane.path(), pg->settings(db)));
-    StateLog log(&forwarder);
-    forwarder.start();
-    QVERIFY2(log.waitFor(QStringLiteral("synced")), qPrintable(log.reason));
-    QCOMPARE(lane.pending(), 0);
-    QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
-
-    const TestRecord &first = records.first();
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT concat_ws('|', station, lane, operator, plate, vin, verdict, method, outcome,"
-                                       " mean_k, limit_k, hash, started = '%2'::timestamptz, ended = '%3'::timestamptz,"
-                                       " received > now() - interval '1 minute') FROM records WHERE id = '%1'")
-                            .arg(first.id, RecordTime::text(first.started), RecordTime::text(first.ended)), db).toString(),
-             QStringLiteral("顺义机动车检测站|2号线|王工|京A12340|1M8GDM9AXKP042788|fail|R24|valid|1.24|1.2|%1|t|t|t").arg(first.hash));
-    station::StationRecords station(pg->settings(db));
-    for (const TestRecord &sent : records) {
-        QJsonObject doc;
-        QVERIFY2(station.find(sent.id.toUpper(), &doc), qPrintable(station.errorString()));
-        TestRecord back;
-        QString error;
-        QVERIFY2(TestRecord::fromJson(doc, &back, &error), qPrintable(error));
-        QCOMPARE(back.toJson(), sent.toJson());
-        QVERIFY(back.hashMatches());
-    }
-    QJsonObject none;
-    QVERIFY(!station.find(QStringLiteral("0000"), &none));
-    QCOMPARE(station.errorString(), QString());
-
-    const QString received = QStringLiteral("SELECT string_agg(received::text, ',' ORDER BY id) FROM records");
-    const QString before = pg->scalar(received, db).toString();
-    QVERIFY(lane.unsend());
-    const station::SyncResult again = station::syncOnce(lane.path(), pg->settings(db));
-    QVERIFY2(again.error.isEmpty(), qPrintable(again.error));
-    QCOMPARE(again.sent, 5);
-    QCOMPARE(again.remaining, 0);
-    QCOMPARE(pg->scalar(received, db).toString(), before);
-}
-
 void StationForwarding::stationReadsLikeTheLane_data()
 {
     QTest::addColumn<RecordFilter>("filter");
     QTest::addColumn<bool>("withJson");
     const auto f = [](std::function<void(RecordFilter &)> set) { RecordFilter r; set(r); return r; };
     const QDate day = fixtures::record().started.date();
-    QTest::newRow("all, newest first") << RecordFilter() << false;
     QTest::newRow("with the documents") << RecordFilter() << true;
-    QTest::newRow("plate part, any case") << f([](RecordFilter &r) { r.plate = "a111"; }) << false;
-    QTest::newRow("VIN part") << f([](RecordFilter &r) { r.vin = "wdb"; }) << false;
+    QTest::newRow("plate and VIN parts, any case") << f([](RecordFilter &r) { r.plate = "a111"; r.vin = "wdb"; }) << false;
     QTest::newRow("plate or VIN text") << f([](RecordFilter &r) { r.text = "B2"; }) << false;
     QTest::newRow("since the next day") << f([&](RecordFilter &r) { r.since = day.addDays(1); }) << false;
     QTest::newRow("until the day, its last hour in") << f([&](RecordFilter &r) { r.until = day; }) << false;
-    QTest::newRow("verdict pass") << f([](RecordFilter &r) { r.verdict = "pass"; }) << false;
     QTest::newRow("no verdict") << f([](RecordFilter &r) { r.verdict = "none"; }) << false;
     QTest::newRow("by plate, rising") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Plate; r.descending = false; }) << false;
     QTest::newRow("by result, limit 2") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Result; r.limit = 2; }) << false;
-    QTest::newRow("no such plate") << f([](RecordFilter &r) { r.plate = "ZZZ"; }) << false;
 }
 
-// The station's history gives the rows the lane's own gives for the same
-// records, filter and order: the lane's page can show either.
 void StationForwarding::stationReadsLikeTheLane()
 {
     static QString db;
@@ -185,19 +115,24 @@ void StationForwarding::stationReadsLikeTheLane()
     const QVector<RecordSummary> rows = station.query(filter, withJson);
     QVERIFY2(station.errorString().isEmpty(), qPrintable(station.errorString()));
     QCOMPARE(lines(rows), lines(store.query(filter, withJson)));
-    for (int i = 0; withJson && i < rows.size(); ++i)
-        QCOMPARE(QJsonDocument::fromJson(rows.at(i).json.toUtf8()), QJsonDocument::fromJson(store.query(filter, true).at(i).json.toUtf8()));
 }
 
 // While the server is away the forwarder keeps trying and the lane keeps
 // queueing, and the header's texts say so; once it is back every record
-// arrives, each once.
+// arrives, each once, in the queue's order, its columns taken from what the
+// store wrote and its document whole. A record whose acknowledgement was
+// lost goes out again; the server keeps its copy.
 void StationForwarding::serverAwayThenBack()
 {
     QVERIFY(!station::StationLink(settings::StationServer(), lanePath(QStringLiteral("none"))).isActive());
     const QString db = freshDatabase();
     Lane lane(lanePath(QStringLiteral("away")));
-    QVERIFY(lane.addMany(QStringLiteral("京C0000%1"), 5));
+    QList<TestRecord> records;
+    for (int i = 0; i < 5; ++i) {
+        // Started times run backwards, so only the queue can set the order of arrival.
+        records << laneRecord(QStringLiteral("京A1234%1").arg(i), -60 * i);
+        QVERIFY(lane.add(records.last()));
+    }
     QVERIFY2(pg->stop(), qPrintable(pg->errorString()));
 
     station::StationLink link(quickOptions(lane.path(), pg->settings(db)));
@@ -215,6 +150,30 @@ void StationForwarding::serverAwayThenBack()
     QVERIFY(QTest::qWaitFor([&] { return link.statusText() == QStringLiteral("记录已同步"); }, 10000));
     QCOMPARE(lane.sentIds(), lane.queuedIds());
     QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
+
+    const TestRecord &first = records.first();
+    QCOMPARE(pg->scalar(QStringLiteral("SELECT concat_ws('|', station, lane, operator, plate, vin, verdict, method, outcome,"
+                                       " mean_k, limit_k, hash, started = '%2'::timestamptz, ended = '%3'::timestamptz,"
+                                       " received > now() - interval '1 minute') FROM records WHERE id = '%1'")
+                            .arg(first.id, RecordTime::text(first.started), RecordTime::text(first.ended)), db).toString(),
+             QStringLiteral("顺义机动车检测站|2号线|王工|京A12340|1M8GDM9AXKP042788|fail|R24|valid|1.24|1.2|%1|t|t|t").arg(first.hash));
+    station::StationRecords station(pg->settings(db));
+    for (const TestRecord &sent : records) {
+        QJsonObject doc;
+        QVERIFY2(station.find(sent.id.toUpper(), &doc), qPrintable(station.errorString()));
+        QCOMPARE(doc, sent.toJson());
+    }
+    QJsonObject none;
+    QVERIFY(!station.find(QStringLiteral("0000"), &none));
+    QCOMPARE(station.errorString(), QString());
+
+    const QString received = QStringLiteral("SELECT string_agg(received::text, ',' ORDER BY id) FROM records");
+    const QString before = pg->scalar(received, db).toString();
+    QVERIFY(lane.unsend());
+    const station::SyncResult again = station::syncOnce(lane.path(), pg->settings(db));
+    QVERIFY2(again.error.isEmpty(), qPrintable(again.error));
+    QCOMPARE((QPair<int, int>(again.sent, again.remaining)), (QPair<int, int>(10, 0)));
+    QCOMPARE(pg->scalar(received, db).toString(), before);
 }
 
 void StationForwarding::serverStoppedMidTransaction_data()
@@ -262,7 +221,7 @@ void StationForwarding::serverStoppedMidTransaction()
 }
 
 // Two lanes, each with its forwarder, migrate one new database together and
-// fill it; a record stored later goes out when asked.
+// fill it.
 void StationForwarding::twoLanesAtOnce()
 {
     const QString db = freshDatabase();
@@ -276,13 +235,12 @@ void StationForwarding::twoLanesAtOnce()
     QVERIFY2(firstLog.waitFor(QStringLiteral("synced")), qPrintable(firstLog.reason));
     QVERIFY2(secondLog.waitFor(QStringLiteral("synced")), qPrintable(secondLog.reason));
 
-    QVERIFY(one.addMany(QStringLiteral("京E%1"), 1, 99, QStringLiteral("1号线")));
-    first.tryNow();
-    QVERIFY(QTest::qWaitFor([&] { return firstLog.syncs >= 2; }, 10000));
-    QCOMPARE(serverIds(db), sorted(one.queuedIds() + two.queuedIds()));
+    QStringList both = one.queuedIds() + two.queuedIds();
+    both.sort();
+    QCOMPARE(serverIds(db), both);
     QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(lane || ':' || n, ',' ORDER BY lane) FROM"
                                        " (SELECT lane, count(*) AS n FROM records GROUP BY lane) AS per_lane"), db).toString(),
-             QStringLiteral("1号线:51,2号线:50"));
+             QStringLiteral("1号线:50,2号线:50"));
     QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM schema_version"), db).toInt(), 2);
 }
 

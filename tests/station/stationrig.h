@@ -8,6 +8,7 @@
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
 #include "station/forwarder.h"
+#include "support/pgserver.h"
 #include "station/serverdb.h"
 
 // A record of lane 'lane' made by the record builder; 'minutes' moves its
@@ -27,7 +28,7 @@ inline TestRecord laneRecord(const QString &plate, int minutes = 0, const QStrin
 class Lane
 {
 public:
-    explicit Lane(const QString &path) : file(path) { store.open(path); }
+    explicit Lane(const QString &path) : file(path), other(path) { store.open(path); }
     QString path() const { return file; }
     bool add(const TestRecord &record) { return store.store(record); }
     // 'count' records with plates 'plates' takes the number of, from 'first' on.
@@ -38,36 +39,26 @@ public:
             ok = add(laneRecord(plates.arg(i), i, lane)) && ok;
         return ok;
     }
-    bool unsend() { return exec(QStringLiteral("UPDATE forward_queue SET sent = NULL")); }
+    bool unsend() { return other.exec(QStringLiteral("UPDATE forward_queue SET sent = NULL")); }
     int pending() { return ids(QStringLiteral("sent IS NULL")).size(); }
     QStringList queuedIds() { return ids(QStringLiteral("TRUE")); }
     QStringList sentIds() { return ids(QStringLiteral("sent IS NOT NULL")); }
     QString lastError(const QString &id)
     {
-        return other().value(QStringLiteral("SELECT last_error FROM forward_queue WHERE record_id = '%1'").arg(id)).toString();
+        return other.value(QStringLiteral("SELECT last_error FROM forward_queue WHERE record_id = '%1'").arg(id)).toString();
     }
-    bool exec(const QString &sql) { return other().exec(sql); }
 
 private:
-    fixtures::OtherConnection &other()
-    {
-        if (!connection)
-            connection.reset(new fixtures::OtherConnection(file));
-        return *connection;
-    }
     QStringList ids(const QString &where)
     {
-        QStringList out;
-        QSqlQuery q(other().db);
-        q.exec(QStringLiteral("SELECT record_id FROM forward_queue WHERE %1 ORDER BY seq").arg(where));
-        while (q.next())
-            out << q.value(0).toString();
-        return out;
+        const QString list = other.value(QStringLiteral("SELECT group_concat(record_id) FROM (SELECT record_id FROM "
+                                                        "forward_queue WHERE %1 ORDER BY seq)").arg(where)).toString();
+        return list.isEmpty() ? QStringList() : list.split(QLatin1Char(','));
     }
 
     QString file;
     RecordStore store;
-    std::unique_ptr<fixtures::OtherConnection> connection;
+    fixtures::OtherConnection other;
 };
 
 // What a forwarder last reported, heard on the test's thread (the forwarder
@@ -78,23 +69,25 @@ class StateLog : public QObject
 public:
     explicit StateLog(station::Forwarder *forwarder)
     {
-        connect(forwarder, &station::Forwarder::synced, this, [this] { state = QStringLiteral("synced"); ++syncs; });
+        connect(forwarder, &station::Forwarder::synced, this, [this] { state = QStringLiteral("synced"); });
         connect(forwarder, &station::Forwarder::pending, this, [this](int n) { state = QStringLiteral("pending"); count = n; });
-        connect(forwarder, &station::Forwarder::failed, this, [this](const QString &why) {
-            state = QStringLiteral("failed");
-            reason = why;
-        });
+        connect(forwarder, &station::Forwarder::failed, this, [this](const QString &why) { state = QStringLiteral("failed"); reason = why; });
     }
-    bool waitFor(const QString &wanted, int timeoutMs = 10000)
-    {
-        return QTest::qWaitFor([&] { return state == wanted; }, timeoutMs);
-    }
+    bool waitFor(const QString &wanted) { return QTest::qWaitFor([&] { return state == wanted; }, 10000); }
 
-    QString state;
-    QString reason;
+    QString state, reason;
     int count = -1;
-    int syncs = 0;
 };
+
+// Skips where this machine cannot run PostgreSQL 15; else starts one in 'pg'.
+#define OPA_START_PGSERVER(pg) \
+    do { \
+        const QString missing = testsupport::PgServer::unavailableReason(); \
+        if (!missing.isEmpty()) \
+            QSKIP(qPrintable(missing)); \
+        (pg).reset(new testsupport::PgServer); \
+        QVERIFY2((pg)->start(), qPrintable((pg)->errorString())); \
+    } while (false)
 
 // Runs the station's migrations as a lane's start does; how many ran, or -1.
 inline int migrate(const settings::StationServer &server, QString *error)

@@ -19,15 +19,14 @@ class StationTool : public QObject
     struct Run
     {
         int status = -1;
-        QString out;
-        QString err;
+        QString out, err;
     };
     Run tool(QStringList arguments)
     {
-        arguments.replaceInStrings(QStringLiteral("{host}"), pg->socketDir());
-        arguments.replaceInStrings(QStringLiteral("{lane}"), lanePath);
-        arguments.replaceInStrings(QStringLiteral("{id}"), firstId);
-        arguments.replaceInStrings(QStringLiteral("{csv}"), dir.filePath(QStringLiteral("out.csv")));
+        const QStringList from{"{host}", "{lane}", "{id}", "{csv}"};
+        const QStringList to{pg->socketDir(), lanePath, firstId, dir.filePath(QStringLiteral("out.csv"))};
+        for (int i = 0; i < from.size(); ++i)
+            arguments.replaceInStrings(from.at(i), to.at(i));
         QProcess p;
         p.setWorkingDirectory(dir.path());  // no set.ini there
         p.start(QStringLiteral(OPA_RECORDS_BINARY), arguments);
@@ -51,11 +50,7 @@ private slots:
 
 void StationTool::initTestCase()
 {
-    const QString missing = testsupport::PgServer::unavailableReason();
-    if (!missing.isEmpty())
-        QSKIP(qPrintable(missing));
-    pg.reset(new testsupport::PgServer);
-    QVERIFY2(pg->start(), qPrintable(pg->errorString()));
+    OPA_START_PGSERVER(pg);
     QVERIFY(pg->createDatabase(QStringLiteral("station")));
     lanePath = dir.filePath(QStringLiteral("lane.sqlite"));
     Lane lane(lanePath);
@@ -64,6 +59,7 @@ void StationTool::initTestCase()
     for (const TestRecord &r : {first, laneRecord(QStringLiteral("沪D4"), 24 * 60, QStringLiteral("1号线"), true),
                                 laneRecord(QString(), 25 * 60)})
         QVERIFY(lane.add(r));
+    QCOMPARE(station::syncOnce(lanePath, pg->settings(QStringLiteral("station"))).sent, 3);
 }
 
 void StationTool::readsTheStationAsTheLane_data()
@@ -81,12 +77,6 @@ void StationTool::readsTheStationAsTheLane_data()
 void StationTool::readsTheStationAsTheLane()
 {
     QFETCH(QStringList, arguments);
-    static bool sent = false;
-    if (!sent) {
-        Run sync = tool({"sync", "--db", "{lane}", "--server-host", "{host}", "--server-name", "station", "--server-user", "lane"});
-        QVERIFY2(sync.status == 0, qPrintable(sync.err));
-        sent = true;
-    }
     const Run lane = tool(arguments + QStringList{"--db", "{lane}"});
     Run station = tool(arguments + QStringList{"--server-host", "{host}", "--server-name", "station", "--server-user", "lane"});
     QCOMPARE(station.status, lane.status);
@@ -127,11 +117,9 @@ void StationTool::sync()
     QFETCH(QString, out);
     QFETCH(QString, err);
     QVERIFY(Lane(lanePath).unsend());
-    if (!serverUp)
-        QVERIFY2(pg->stop(), qPrintable(pg->errorString()));
+    QVERIFY2(serverUp || pg->stop(), qPrintable(pg->errorString()));
     const Run run = tool(arguments);
-    if (!serverUp)
-        QVERIFY2(pg->start(), qPrintable(pg->errorString()));
+    QVERIFY2(serverUp || pg->start(), qPrintable(pg->errorString()));
     QCOMPARE(run.status, status);
     QCOMPARE(run.out, out);
     QVERIFY2(run.err.contains(err), qPrintable(run.err));

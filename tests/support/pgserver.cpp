@@ -18,10 +18,7 @@ namespace {
 
 const QString BinDir = QStringLiteral("/usr/lib/postgresql/15/bin");
 
-bool asRoot()
-{
-    return geteuid() == 0;
-}
+bool asRoot() { return geteuid() == 0; }
 
 } // namespace
 
@@ -51,15 +48,10 @@ bool PgServer::tool(const QString &name, const QStringList &arguments)
     QProcess process;
     process.setWorkingDirectory(dir.path());  // the server's user may not enter ours
     process.setProcessChannelMode(QProcess::MergedChannels);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    process.setProcessEnvironment(env);
+    process.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("LC_ALL=C"));
     const QString program = BinDir + QLatin1Char('/') + name;
-    if (asRoot())
-        process.start(QStringLiteral("runuser"),
-                      QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), program} + arguments);
-    else
-        process.start(program, arguments);
+    const bool root = asRoot();
+    process.start(root ? QStringLiteral("runuser") : program, root ? QStringList{"-u", "postgres", "--", program} + arguments : arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         QFile log(dir.filePath(QStringLiteral("server.log")));
         log.open(QIODevice::ReadOnly);
@@ -80,9 +72,7 @@ bool PgServer::makeCluster()
         return false;
     }
     const QString data = dir.filePath(QStringLiteral("data"));
-    if (!tool(QStringLiteral("initdb"), {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"),
-                                        QStringLiteral("--auth-local=trust"), QStringLiteral("--no-locale"),
-                                        QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--no-sync")}))
+    if (!tool(QStringLiteral("initdb"), {"-D", data, "-U", "postgres", "--auth-local=trust", "--no-locale", "-E", "UTF8", "--no-sync"}))
         return false;
     QFile conf(data + QStringLiteral("/postgresql.conf"));
     QFile hba(data + QStringLiteral("/pg_hba.conf"));
@@ -90,15 +80,10 @@ bool PgServer::makeCluster()
         error = QStringLiteral("cannot write the server's configuration in %1").arg(data);
         return false;
     }
-    QTextStream(&conf) << "listen_addresses = ''\n"
-                       << "unix_socket_directories = '" << dir.path() << "'\n"
-                       << "port = " << Port << "\n"
-                       << "max_connections = 40\n"
-                       << "fsync = " << (durable ? "on" : "off") << "\n"
-                       << "full_page_writes = " << (durable ? "on" : "off") << "\n";
-    QTextStream(&hba) << "local all postgres trust\n"
-                      << "local all lane trust\n"
-                      << "local all all scram-sha-256\n";
+    const char *sync = durable ? "on" : "off";
+    QTextStream(&conf) << "listen_addresses = ''\nunix_socket_directories = '" << dir.path() << "'\nport = " << Port
+                       << "\nmax_connections = 40\nfsync = " << sync << "\nfull_page_writes = " << sync << "\n";
+    QTextStream(&hba) << "local all postgres trust\nlocal all lane trust\nlocal all all scram-sha-256\n";
     return true;
 }
 
@@ -110,10 +95,7 @@ bool PgServer::start()
     }
     if (!made && !(made = makeCluster()))
         return false;
-    if (!tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")),
-                                         QStringLiteral("-l"), dir.filePath(QStringLiteral("server.log")),
-                                         QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("30"),
-                                         QStringLiteral("start")}))
+    if (!tool(QStringLiteral("pg_ctl"), {"-D", dir.filePath("data"), "-l", dir.filePath("server.log"), "-w", "-t", "30", "start"}))
         return false;
     running = true;
     return scalar(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = 'lane'")).toInt() == 1
@@ -122,9 +104,7 @@ bool PgServer::start()
 
 bool PgServer::stop(const QString &mode)
 {
-    const bool ok = tool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")),
-                                                    QStringLiteral("-m"), mode, QStringLiteral("-w"),
-                                                    QStringLiteral("stop")});
+    const bool ok = tool(QStringLiteral("pg_ctl"), {"-D", dir.filePath("data"), "-m", mode, "-w", "stop"});
     running = !ok;
     return ok;
 }
@@ -151,10 +131,8 @@ QVariant PgServer::scalar(const QString &sql, const QString &database)
         db.setDatabaseName(database);
         db.setUserName(QStringLiteral("postgres"));
         QSqlQuery query(db);
-        if (!db.open())
-            error = db.lastError().text();
-        else if (!query.exec(sql))
-            error = query.lastError().text();
+        if (!db.open() || !query.exec(sql))
+            error = db.isOpen() ? query.lastError().text() : db.lastError().text();
         else
             value = query.next() ? query.value(0) : QVariant(true);
     }
