@@ -25,9 +25,8 @@ QString field(const QJsonObject &m, const char *key)
 QJsonObject startCommand(const QString &method = QString())
 {
     QJsonObject c = cmd("startTest", {{QStringLiteral("token"), apirig::Token}, {QStringLiteral("operator"), QStringLiteral("李四")},
-                                      {QStringLiteral("vehicle"), QJsonObject{{QStringLiteral("plate"), QStringLiteral(" 京a12345 ")},
-                                                                              {QStringLiteral("category"), QStringLiteral("N2")},
-                                                                              {QStringLiteral("intake"), QStringLiteral("turbo")}}}});
+        {QStringLiteral("vehicle"), QJsonObject{{QStringLiteral("plate"), QStringLiteral(" 京a12345 ")},
+            {QStringLiteral("category"), QStringLiteral("N2")}, {QStringLiteral("intake"), QStringLiteral("turbo")}}}});
     if (!method.isEmpty())
         c.insert(QStringLiteral("method"), method);
     return c;
@@ -46,15 +45,13 @@ struct Lane {
         clock.drive(session);
         bridge.start(apirig::onLoopback());
     }
-    void reply(double k, double n = 10)
+    void reply(double k)
     {
-        session.takeFrame(measurementReply(qint16(qRound(n * 100)), 0, qint16(qRound(k * 100)), 20, 21, 100));
+        session.takeFrame(measurementReply(1000, 0, qint16(qRound(k * 100)), 20, 21, 100));
         clock.ms += 100;
     }
     void connectMeter() { emit session.linkChanged(LinkKeeper::State::Connected, QStringLiteral("127.0.0.1")); }
 };
-
-bool isHello(const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("hello"); }
 
 } // namespace
 
@@ -73,7 +70,7 @@ private slots:
         Lane lane;
         lane.connectMeter();
         Peer peer(*lane.bridge.server());
-        const QJsonObject hello = peer.waitFor(isHello);
+        const QJsonObject hello = peer.waitType("hello");
         QCOMPARE(hello.value(QStringLiteral("link")).toObject(),
                  (QJsonObject{{QStringLiteral("state"), QStringLiteral("connected")}, {QStringLiteral("address"), QStringLiteral("127.0.0.1")}}));
         QCOMPARE(field(hello.value(QStringLiteral("series")).toObject(), "state"), QStringLiteral("idle"));
@@ -83,15 +80,13 @@ private slots:
         lane.session.takeFrame(measurementReply(1234, 5, -1, 25, 31, 2048));
         emit lane.session.linkChanged(LinkKeeper::State::Retrying, QStringLiteral("127.0.0.1"));
         lane.session.takeFrame(testsupport::hex("063900C1"));
-        QVERIFY(!peer.waitFor([](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("meter"); }).isEmpty());
+        QVERIFY(!peer.waitType("meter").isEmpty());
 
         const QList<QJsonObject> readings = peer.ofType("reading");
         QCOMPARE(readings.size(), 2);
-        QCOMPARE(field(readings.at(0), "time"), QStringLiteral("2026-05-01T08:30:00.000"));
-        QCOMPARE(readings.at(0).value(QStringLiteral("N")), QJsonValue(12.34));
-        QCOMPARE(readings.at(0).value(QStringLiteral("K")), QJsonValue(0.3));
-        QCOMPARE(readings.at(0).value(QStringLiteral("smoke_C")), QJsonValue(31));
-        QVERIFY(readings.at(0).value(QStringLiteral("energy")).isNull());  // above what the meter can measure
+        QCOMPARE(readings.at(0), (QJsonObject{{QStringLiteral("type"), QStringLiteral("reading")},  // energy above the meter's range
+            {QStringLiteral("time"), QStringLiteral("2026-05-01T08:30:00.000")}, {QStringLiteral("N"), 12.34}, {QStringLiteral("Ns"), 0.05},
+            {QStringLiteral("K"), 0.3}, {QStringLiteral("chamber_C"), 25}, {QStringLiteral("smoke_C"), 31}, {QStringLiteral("energy"), QJsonValue()}}));
         QCOMPARE(field(readings.at(1), "time"), QStringLiteral("2026-05-01T08:30:01.500"));
         QVERIFY(readings.at(1).value(QStringLiteral("K")).isNull() && readings.at(1).value(QStringLiteral("smoke_C")).isNull());
         QCOMPARE(field(peer.ofType("link").value(0), "state"), QStringLiteral("retrying"));
@@ -150,19 +145,10 @@ private slots:
         QCOMPARE(lane.session.subject().vehicle.intake, Vehicle::Intake::Turbo);
         QCOMPARE(lane.session.subject().operatorName, QStringLiteral("李四"));
 
-        for (int i = 0; i < 12; ++i)
-            lane.reply(0.10);
-        for (double peak : {1.50, 1.40, 1.45, 1.42}) {
-            for (int i = 1; i <= 5; ++i)
-                lane.reply(0.10 + (peak - 0.10) * i / 5);
-            lane.reply(peak);
-            for (int i = 1; i <= 8; ++i)
-                lane.reply(peak + (0.10 - peak) * i / 8);
-            for (int i = 0; i < 12; ++i)
-                lane.reply(0.10);
-        }
+        for (double k : testsupport::snapCurve({1.50, 1.40, 1.45, 1.42}))
+            lane.reply(k);
         lane.bridge.recordKept(QStringLiteral("5f0c2a1e-8e1b-4c1a-9d2e-0a1b2c3d4e5f"), false);
-        QVERIFY(!peer.waitFor([](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("record"); }).isEmpty());
+        QVERIFY(!peer.waitType("record").isEmpty());
 
         const QList<QJsonObject> series = peer.ofType("series");
         QCOMPARE(series.size(), 6);  // started, four snaps, finished
@@ -223,6 +209,17 @@ private slots:
         QCOMPARE(ids({{QStringLiteral("plate"), QStringLiteral("京a12341")}}), QStringList{stored.at(1).id});
         const QJsonObject line = peer.ask(cmd("listRecords", {{QStringLiteral("limit"), 1}})).value(QStringLiteral("records")).toArray().first().toObject();
         QCOMPARE(line, RecordCsv::listObject(stored.at(2).toJson()));
+    }
+
+    // A series that is not valid has no mean, whatever the session left in it.
+    void finishedInvalid()
+    {
+        api::SeriesOutcome o;
+        o.snaps = 10;
+        o.meanK = 1.234;
+        const QJsonObject m = api::seriesFinishedMessage(o);
+        QVERIFY(m.value(QStringLiteral("mean_K")).isNull() && m.value(QStringLiteral("verdict")).isNull());
+        QCOMPARE(m.value(QStringLiteral("valid")), QJsonValue(false));
     }
 
     // clearMaxima reaches the form's hook; without one it is refused.

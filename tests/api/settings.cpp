@@ -42,9 +42,8 @@ private slots:
         quint16 p = 0;
         QString error;
         QCOMPARE(settings::parseApiListen(text, &a, &p, &error), !address.isEmpty());
-        QCOMPARE(a.toString(), address);
-        QCOMPARE(int(p), port);
-        QCOMPARE(error.isEmpty(), !address.isEmpty());
+        QCOMPARE(a.toString() + ':' + QString::number(p) + (error.isEmpty() ? "" : " refused"),
+                 address + ':' + QString::number(port) + (address.isEmpty() ? " refused" : ""));
     }
 
     // An empty token is replaced once by a stored random one, with the
@@ -56,15 +55,11 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(first.token).hasMatch());
         QCOMPARE(settings::storedApiSettings().token, first.token);
         QSettings file(QStringLiteral("./set.ini"), QSettings::IniFormat);
-        QCOMPARE(file.value(QStringLiteral("Api/Listen")).toString(), QStringLiteral("127.0.0.1:8900"));
-        QCOMPARE(file.value(QStringLiteral("Api/Enabled")).toBool(), true);
+        QVERIFY(file.value(QStringLiteral("Api/Listen")) == QStringLiteral("127.0.0.1:8900") && file.value(QStringLiteral("Api/Enabled")).toBool());
         QVERIFY(settings::newApiToken() != settings::newApiToken());
-    }
-
-    void badListenKeepsApiOff()
-    {
-        testsupport::ScopedWorkDir dir;
-        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Api/Listen"), QStringLiteral("lane3:8900"));
+        // A Listen the program cannot use keeps the API off, quoting it.
+        file.setValue(QStringLiteral("Api/Listen"), QStringLiteral("lane3:8900"));
+        file.sync();
         QVERIFY(settings::storedApiSettings().listenError.contains(QLatin1String("\"lane3:8900\"")));
     }
 
