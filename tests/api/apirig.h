@@ -3,8 +3,7 @@
 
 #include <QtTest>
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
 #include <QWebSocket>
 
 #include "api/apibackend.h"
@@ -63,34 +62,25 @@ public:
     bool waitConnected() { return QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::ConnectedState; }, 5000); }
     bool waitClosed() { return QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::UnconnectedState; }, 5000); }
 
-    void send(const QJsonObject &command) { ws.sendTextMessage(QJsonDocument(command).toJson(QJsonDocument::Compact)); }
-
-    // Sends a command and waits for its reply; an invalid object if none came.
+    // Sends a command and waits for its reply; an invalid object if none
+    // came. getRecord's id is the record's.
     QJsonObject ask(QJsonObject command)
     {
-        const QString id = QStringLiteral("q%1").arg(++asked);
         if (!command.contains(QStringLiteral("id")))
-            command.insert(QStringLiteral("id"), id);
-        const QJsonValue expected = command.value(QStringLiteral("id"));
+            command.insert(QStringLiteral("id"), QStringLiteral("q%1").arg(++asked));
+        const QJsonValue id = command.value(QStringLiteral("id"));
         if (!waitConnected())
             return QJsonObject();
-        send(command);
-        return waitFor([&](const QJsonObject &m) {
-            return m.value(QStringLiteral("type")) == QLatin1String("reply") && m.value(QStringLiteral("id")) == expected;
-        });
+        ws.sendTextMessage(QJsonDocument(command).toJson(QJsonDocument::Compact));
+        return waitFor([&](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("reply") && m.value(QStringLiteral("id")) == id; });
     }
 
     QJsonObject waitFor(const std::function<bool(const QJsonObject &)> &match)
     {
-        int seen = 0;
         QJsonObject found;
         (void)QTest::qWaitFor([&] {
-            for (; seen < messages.size(); ++seen)
-                if (match(messages.at(seen))) {
-                    found = messages.at(seen);
-                    return true;
-                }
-            return false;
+            const auto at = std::find_if(messages.cbegin(), messages.cend(), match);
+            return at != messages.cend() && !(found = *at).isEmpty();
         }, 5000);
         return found;
     }
@@ -103,9 +93,8 @@ public:
     QList<QJsonObject> ofType(const char *type) const
     {
         QList<QJsonObject> list;
-        for (const QJsonObject &m : messages)
-            if (m.value(QStringLiteral("type")) == QLatin1String(type))
-                list.append(m);
+        std::copy_if(messages.cbegin(), messages.cend(), std::back_inserter(list),
+                     [type](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String(type); });
         return list;
     }
 

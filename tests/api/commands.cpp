@@ -17,7 +17,6 @@ private slots:
         QTest::addColumn<QString>("error");
 
         const QByteArray start = R"({"cmd":"startTest","id":1,"token":"t","operator":"Li",)";
-        QTest::newRow("not JSON") << QByteArray("{\"cmd\":") << "invalid JSON";
         QTest::newRow("an array") << QByteArray("[1]") << "must be a JSON object";
         QTest::newRow("no id") << QByteArray(R"({"cmd":"stopTest","token":"t"})") << "id: missing";
         QTest::newRow("id past 2^53") << QByteArray(R"({"cmd":"stopTest","id":9007199254740993,"token":"t"})") << "id: must be";
@@ -64,13 +63,9 @@ private slots:
             "firstRegistration":"2019-05-01","odometerKm":120000,"plateValueK":1.2}})");
         QVERIFY2(p.ok, qPrintable(p.error));
         const api::Vehicle &v = p.command.vehicle;
-        QCOMPARE(v.plate, QStringLiteral("京A12345"));
-        QCOMPARE(v.vin, QStringLiteral("1M8GDM9A1KP042788"));
-        QCOMPARE(v.firstRegistration, QDate(2019, 5, 1));
-        QCOMPARE(v.odometerKm.value_or(-1), 120000.0);
-        QCOMPARE(p.command.operatorName, QStringLiteral("Li"));
-        QCOMPARE(p.command.warnings.size(), 1);
-        QVERIFY(p.command.warnings.first().contains(QLatin1String("'X'")));
+        QCOMPARE((QStringList{v.plate, v.vin, v.firstRegistration.toString(Qt::ISODate), QString::number(v.odometerKm.value_or(-1)), p.command.operatorName}),
+                 (QStringList{"京A12345", "1M8GDM9A1KP042788", "2019-05-01", "120000", "Li"}));
+        QVERIFY(p.command.warnings.size() == 1 && p.command.warnings.first().contains(QLatin1String("'X'")));
     }
 
     void subscribeAndList()

@@ -149,62 +149,44 @@ private slots:
     void badInput_data()
     {
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("binary");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("invalid JSON") << QByteArray("{\"cmd\":\"subscribe\",") << false << "invalid JSON";
-        QTest::newRow("unknown command") << QByteArray(R"({"cmd":"format","id":1})") << false << "unknown command";
-        QTest::newRow("wrong type") << QByteArray(R"({"cmd":"listRecords","id":1,"limit":"10"})") << false << "limit: must be";
-        QTest::newRow("binary frame") << QByteArray(R"({"cmd":"listRecords","id":1})") << true << "JSON text frames";
+        QTest::addColumn<int>("frameSize");  // 0: as text, 1: as one binary frame
+        QTest::addColumn<QString>("error");  // "closed": closed as too big
+        const auto sized = [](int size) {
+            const QByteArray head = "{\"cmd\":\"listRecords\",\"id\":1,\"plate\":\"";
+            return head + QByteArray(size - head.size() - 2, 'A') + "\"}";
+        };
+        QTest::newRow("invalid JSON") << QByteArray("{\"cmd\":\"subscribe\",") << 0 << "invalid JSON";
+        QTest::newRow("unknown command") << QByteArray(R"({"cmd":"format","id":1})") << 0 << "unknown command";
+        QTest::newRow("wrong type") << QByteArray(R"({"cmd":"listRecords","id":1,"limit":"10"})") << 0 << "limit: must be";
+        QTest::newRow("binary frame") << QByteArray(R"({"cmd":"listRecords","id":1})") << 1 << "JSON text frames";
+        QTest::newRow("64 KiB in one frame: read") << sized(64 * 1024) << 512 * 1024 << "at most 16";
+        QTest::newRow("a byte more") << sized(64 * 1024 + 1) << 512 * 1024 << "closed";
+        QTest::newRow("100 KiB in small frames") << sized(100 * 1024) << 16 * 1024 << "closed";
     }
 
-    // Each gets an error reply, and the connection goes on serving.
+    // Each gets an error reply, and the connection goes on serving; past
+    // 64 KiB the client is closed with the reason, whatever its frames.
     void badInput()
     {
         QFETCH(QByteArray, text);
-        QFETCH(bool, binary);
+        QFETCH(int, frameSize);
         QFETCH(QString, error);
         Served s;
         QVERIFY(s.start());
         Peer peer(s.server);
         QVERIFY(peer.waitConnected());
-        binary ? peer.ws.sendBinaryMessage(text) : peer.ws.sendTextMessage(QString::fromUtf8(text));
+        if (frameSize > 1)
+            peer.ws.setOutgoingFrameSize(quint64(frameSize));
+        frameSize == 1 ? peer.ws.sendBinaryMessage(text) : peer.ws.sendTextMessage(QString::fromUtf8(text));
+        if (error == QLatin1String("closed")) {
+            QVERIFY(peer.waitClosed());
+            QVERIFY(peer.ws.closeCode() == QWebSocketProtocol::CloseCodeTooMuchData && !peer.ws.closeReason().isEmpty());
+            return;
+        }
         const QJsonObject answer = peer.waitFor([](const QJsonObject &m) { return m.contains(QStringLiteral("ok")); });
         QCOMPARE(answer.value(QStringLiteral("ok")), QJsonValue(false));
         QVERIFY2(answer.value(QStringLiteral("error")).toString().contains(error), qPrintable(answer.value(QStringLiteral("error")).toString()));
         QVERIFY(peer.ask(cmd("listRecords")).value(QStringLiteral("ok")).toBool());
-    }
-
-    void messageSize_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("frameSize");
-        QTest::addColumn<bool>("closed");
-        QTest::newRow("64 KiB in one frame") << 64 * 1024 << 512 * 1024 << false;
-        QTest::newRow("a byte more") << 64 * 1024 + 1 << 512 * 1024 << true;
-        QTest::newRow("100 KiB in small frames") << 100 * 1024 << 16 * 1024 << true;
-    }
-
-    // Up to 64 KiB is read (and here refused as a command); beyond that the
-    // client is closed with the reason, whatever its frames.
-    void messageSize()
-    {
-        QFETCH(int, size);
-        QFETCH(int, frameSize);
-        QFETCH(bool, closed);
-        Served s;
-        QVERIFY(s.start());
-        Peer peer(s.server);
-        QVERIFY(peer.waitConnected());
-        peer.ws.setOutgoingFrameSize(quint64(frameSize));
-        const QByteArray head = "{\"cmd\":\"listRecords\",\"id\":1,\"plate\":\"";
-        peer.ws.sendTextMessage(QString::fromLatin1(head + QByteArray(size - head.size() - 2, 'A') + "\"}"));
-        if (closed) {
-            QVERIFY(peer.waitClosed());
-            QVERIFY(peer.ws.closeCode() == QWebSocketProtocol::CloseCodeTooMuchData && !peer.ws.closeReason().isEmpty());
-        } else {
-            QVERIFY(peer.waitFor([](const QJsonObject &m) { return m.contains(QStringLiteral("error")); })
-                        .value(QStringLiteral("error")).toString().contains(QLatin1String("at most 16")));
-        }
     }
 
     // The seventeenth client is closed with the reason; once one leaves,
@@ -272,42 +254,34 @@ private slots:
 
     void startRefused_data()
     {
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("token");
-        QTest::addColumn<QString>("listenError");
-        QTest::addColumn<bool>("portTaken");
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("status");
-        QTest::newRow("switched off") << false << "127.0.0.1" << "t" << "" << false << "Enabled=false";
-        QTest::newRow("Listen refused") << true << "127.0.0.1" << "t" << "Listen must be" << false << "Listen must be";
-        QTest::newRow("other address, no token") << true << "10.1.2.3" << "" << "" << false << "needs a token";
-        QTest::newRow("port taken") << true << "127.0.0.1" << "t" << "" << true << "cannot listen on port";
+        QTest::newRow("switched off") << "off" << "Enabled=false";
+        QTest::newRow("Listen refused") << "listen" << "Listen must be";
+        QTest::newRow("other address, no token") << "address" << "needs a token";
+        QTest::newRow("port taken") << "port" << "cannot listen on port";
     }
 
     // The API stays off with one status line saying why; the program goes
     // on, and a later start with good settings listens.
     void startRefused()
     {
-        QFETCH(bool, enabled);
-        QFETCH(QString, address);
-        QFETCH(QString, token);
-        QFETCH(QString, listenError);
-        QFETCH(bool, portTaken);
+        QFETCH(QString, fault);
         QFETCH(QString, status);
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::LocalHost));
-        settings::ApiSettings s = apirig::onLoopback(token);
-        s.enabled = enabled;
-        s.address = QHostAddress(address);
-        s.listenError = listenError;
-        s.port = portTaken ? holder.serverPort() : 0;
+        settings::ApiSettings s = apirig::onLoopback(fault == QLatin1String("address") ? QString() : apirig::Token);
+        s.enabled = fault != QLatin1String("off");
+        s.listenError = fault == QLatin1String("listen") ? QStringLiteral("Listen must be an address and a port") : QString();
+        s.address = QHostAddress(fault == QLatin1String("address") ? "10.1.2.3" : "127.0.0.1");
+        s.port = fault == QLatin1String("port") ? holder.serverPort() : 0;
         apirig::LaneStandIn lane;
         ApiServer server(&lane);
         QSignalSpy told(&server, &ApiServer::statusChanged);
         QVERIFY(!server.start(s) && !server.listening());
         QCOMPARE(told.size(), 1);
         QVERIFY2(server.statusText().contains(status), qPrintable(server.statusText()));
-        if (portTaken)
+        if (fault == QLatin1String("port"))
             QVERIFY(server.statusText().contains(QString::number(holder.serverPort())));
         QVERIFY(server.start(apirig::onLoopback()));
         QVERIFY(server.statusText().contains(QStringLiteral("ws://127.0.0.1:%1/").arg(server.port())));
