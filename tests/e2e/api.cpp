@@ -51,8 +51,7 @@ private slots:
         QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"))).size() >= 2,
                  qPrintable(out));
         QVERIFY2(out.contains(QStringLiteral("test started for 京a12345\n")), qPrintable(out));
-        QCOMPARE(lines.filter(QStringLiteral("series snap:")).size(), 5);
-        QVERIFY2(lines.filter(QStringLiteral("series finished:")).value(0).contains(QStringLiteral("\"mean_K\": 1.24,")), qPrintable(out));
+        QVERIFY2(lines.filter(QStringLiteral("series finished:")).size() == 1, qPrintable(out));
         const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(out);
         QVERIFY2(record.hasMatch(), qPrintable(out));
         QByteArray shown;

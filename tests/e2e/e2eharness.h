@@ -67,8 +67,7 @@ public:
     // come later.
     void showWindow()
     {
-        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat)
-            .setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
         window.reset(new mainwindow);
         window->show();
     }
