@@ -48,8 +48,7 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QString, error);
         const api::ParsedCommand p = api::parseCommand(text);
-        QVERIFY(!p.ok);
-        QVERIFY2(p.error.contains(error), qPrintable(p.error));
+        QVERIFY2(!p.ok && p.error.contains(error), qPrintable(p.error));
         if (text.contains("\"id\":1"))
             QCOMPARE(p.id, QJsonValue(1));
     }

@@ -20,9 +20,7 @@ class tst_ApiEndToEnd : public QObject
 private slots:
     void exampleClientStartsTest()
     {
-        QProcess probe;
-        probe.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import websockets")});
-        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
+        if (e2e::runTool(QStringLiteral("/usr/bin/python3"), {"-c", "import websockets"}) != 0)
             QSKIP("python3-websockets is not installed (scripts/install-deps.sh installs it)");
 
         e2e::Session s;
@@ -48,10 +46,9 @@ private slots:
 
         const QStringList lines = out.split(QLatin1Char('\n'));
         QCOMPARE(lines.first(), QStringLiteral("connected: program 1.0, link connected, series idle"));
-        QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"))).size() >= 2,
-                 qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("test started for 京a12345\n")), qPrintable(out));
-        QVERIFY2(lines.filter(QStringLiteral("series finished:")).size() == 1, qPrintable(out));
+        const QRegularExpression reading(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"));
+        QVERIFY2(lines.filter(reading).size() >= 2, qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("test started for 京a12345\n")) && lines.filter(QStringLiteral("series finished:")).size() == 1, qPrintable(out));
         const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(out);
         QVERIFY2(record.hasMatch(), qPrintable(out));
         QByteArray shown;

@@ -1,7 +1,5 @@
 #include <QtTest>
 
-#include <QSettings>
-
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
 #include "support/pgserver.h"
@@ -27,12 +25,10 @@ private slots:
         QProcess programs[2];
         QStringList ids;
         for (int i = 0; i < 2; ++i) {
-            QSettings ini(dirs[i].filePath(QStringLiteral("set.ini")), QSettings::IniFormat);
-            ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
-            ini.setValue(QStringLiteral("Database/ServerHost"), pg.socketDir());
-            ini.setValue(QStringLiteral("Database/ServerName"), QStringLiteral("station"));
-            ini.setValue(QStringLiteral("Database/ServerUser"), QStringLiteral("lane"));
-            ini.sync();
+            QFile ini(dirs[i].filePath(QStringLiteral("set.ini")));
+            QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(QStringLiteral("[Server]\nIP=127.0.0.1\n[Database]\nServerHost=%1\n"
+                "ServerName=station\nServerUser=lane\n").arg(pg.socketDir()).toUtf8()) > 0);
+            ini.close();
             RecordStore store;
             QVERIFY(store.open(dirs[i].filePath(QStringLiteral("results/opacimeter.sqlite"))));
             for (int n = 0; n < 3; ++n) {
@@ -43,16 +39,12 @@ private slots:
                 ids << r.id;
             }
             programs[i].setWorkingDirectory(dirs[i].path());
-            programs[i].setStandardOutputFile(QProcess::nullDevice());
-            programs[i].setStandardErrorFile(QProcess::nullDevice());
             programs[i].start(QStringLiteral(OPA_HOST_PATH), QStringList());
             QVERIFY(programs[i].waitForStarted());
         }
         ids.sort();
-        const auto onServer = [&] {
-            return pg.scalar(QStringLiteral("SELECT string_agg(id, ',' ORDER BY id) FROM records"), QStringLiteral("station"))
-                .toString().split(QLatin1Char(','));
-        };
+        const QString query = QStringLiteral("SELECT string_agg(id, ',' ORDER BY id) FROM records");
+        const auto onServer = [&] { return pg.scalar(query, QStringLiteral("station")).toString().split(QLatin1Char(',')); };
         QVERIFY(QTest::qWaitFor([&] { return onServer().size() >= ids.size(); }, 20000));
         QCOMPARE(onServer(), ids);  // each once: no more, no fewer
         for (QProcess &p : programs) {
