@@ -3,8 +3,7 @@
 
 #include <QtTest>
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
 #include <QWebSocket>
 
 #include "api/apibackend.h"
@@ -18,39 +17,14 @@ const QString Token = QStringLiteral("0123456789abcdef0123456789abcdef");
 class LaneStandIn : public ApiBackend
 {
 public:
-    api::State now{QStringLiteral("1.0"), {QStringLiteral("connected"), QStringLiteral("127.0.0.1")}, {}};
-    QString refusal;  // startTest/stopTest fail with this when set
     QList<api::Vehicle> started;
-    QStringList operators;
-    int stops = 0;
-    std::function<void()> onStart;
 
-    api::State state() const override { return now; }
-    bool startTest(const api::Vehicle &v, const QString &op, const QString &, QString *error) override
-    {
-        *error = refusal;
-        if (refusal.isEmpty()) {
-            started.append(v);
-            operators.append(op);
-            if (onStart)
-                onStart();
-        }
-        return refusal.isEmpty();
-    }
-    bool stopTest(QString *error) override { *error = refusal; stops += refusal.isEmpty(); return refusal.isEmpty(); }
+    api::State state() const override { return {QStringLiteral("1.0"), {QStringLiteral("connected"), QStringLiteral("127.0.0.1")}, {}}; }
+    bool startTest(const api::Vehicle &v, const QString &, const QString &, QString *) override { started.append(v); return true; }
+    bool stopTest(QString *) override { return true; }
     bool clearMaxima(QString *) override { return true; }
-    bool record(const QString &id, QJsonObject *record, QString *error) override
-    {
-        *record = {{QStringLiteral("id"), id}, {QStringLiteral("plate"), QStringLiteral("京A12345")}};
-        *error = QStringLiteral("no record %1").arg(id);
-        return id.startsWith(QLatin1String("known"));
-    }
-    bool listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *) override
-    {
-        for (int i = 0; i < filter.limit; ++i)
-            records->append(QJsonObject{{QStringLiteral("plate"), filter.plate}});
-        return true;
-    }
+    bool record(const QString &, QJsonObject *, QString *) override { return false; }
+    bool listRecords(const api::RecordFilter &, QJsonArray *, QString *) override { return true; }
 };
 
 inline settings::ApiSettings onLoopback(const QString &token = Token)
@@ -60,6 +34,18 @@ inline settings::ApiSettings onLoopback(const QString &token = Token)
     s.token = token;
     return s;
 }
+
+// The stand-in and its server; start() listens on 127.0.0.1, as if on
+// another address when asked.
+struct Served {
+    LaneStandIn lane;
+    ApiServer server{&lane};
+    bool start(bool otherAddress = false)
+    {
+        server.overrideReadingNeedsToken(otherAddress);
+        return server.start(onLoopback());
+    }
+};
 
 // A WebSocket client that keeps every message it gets.
 class Peer
@@ -76,44 +62,39 @@ public:
     bool waitConnected() { return QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::ConnectedState; }, 5000); }
     bool waitClosed() { return QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::UnconnectedState; }, 5000); }
 
-    void send(const QJsonObject &command) { ws.sendTextMessage(QJsonDocument(command).toJson(QJsonDocument::Compact)); }
-
-    // Sends a command and waits for its reply; an invalid object if none came.
+    // Sends a command and waits for its reply; an invalid object if none
+    // came. getRecord's id is the record's.
     QJsonObject ask(QJsonObject command)
     {
-        const QString id = QStringLiteral("q%1").arg(++asked);
         if (!command.contains(QStringLiteral("id")))
-            command.insert(QStringLiteral("id"), id);
-        const QJsonValue expected = command.value(QStringLiteral("id"));
+            command.insert(QStringLiteral("id"), QStringLiteral("q%1").arg(++asked));
+        const QJsonValue id = command.value(QStringLiteral("id"));
         if (!waitConnected())
             return QJsonObject();
-        send(command);
-        return waitFor([&](const QJsonObject &m) {
-            return m.value(QStringLiteral("type")) == QLatin1String("reply") && m.value(QStringLiteral("id")) == expected;
-        });
+        ws.sendTextMessage(QJsonDocument(command).toJson(QJsonDocument::Compact));
+        return waitFor([&](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("reply") && m.value(QStringLiteral("id")) == id; });
     }
 
     QJsonObject waitFor(const std::function<bool(const QJsonObject &)> &match)
     {
-        int seen = 0;
         QJsonObject found;
         (void)QTest::qWaitFor([&] {
-            for (; seen < messages.size(); ++seen)
-                if (match(messages.at(seen))) {
-                    found = messages.at(seen);
-                    return true;
-                }
-            return false;
+            const auto at = std::find_if(messages.cbegin(), messages.cend(), match);
+            return at != messages.cend() && !(found = *at).isEmpty();
         }, 5000);
         return found;
+    }
+
+    QJsonObject waitType(const char *type)
+    {
+        return waitFor([type](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String(type); });
     }
 
     QList<QJsonObject> ofType(const char *type) const
     {
         QList<QJsonObject> list;
-        for (const QJsonObject &m : messages)
-            if (m.value(QStringLiteral("type")) == QLatin1String(type))
-                list.append(m);
+        std::copy_if(messages.cbegin(), messages.cend(), std::back_inserter(list),
+                     [type](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String(type); });
         return list;
     }
 

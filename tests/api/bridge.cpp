@@ -25,9 +25,8 @@ QString field(const QJsonObject &m, const char *key)
 QJsonObject startCommand(const QString &method = QString())
 {
     QJsonObject c = cmd("startTest", {{QStringLiteral("token"), apirig::Token}, {QStringLiteral("operator"), QStringLiteral("李四")},
-                                      {QStringLiteral("vehicle"), QJsonObject{{QStringLiteral("plate"), QStringLiteral(" 京a12345 ")},
-                                                                              {QStringLiteral("category"), QStringLiteral("N2")},
-                                                                              {QStringLiteral("intake"), QStringLiteral("turbo")}}}});
+        {QStringLiteral("vehicle"), QJsonObject{{QStringLiteral("plate"), QStringLiteral(" 京a12345 ")},
+            {QStringLiteral("category"), QStringLiteral("N2")}, {QStringLiteral("intake"), QStringLiteral("turbo")}}}});
     if (!method.isEmpty())
         c.insert(QStringLiteral("method"), method);
     return c;
@@ -46,15 +45,8 @@ struct Lane {
         clock.drive(session);
         bridge.start(apirig::onLoopback());
     }
-    void reply(double k, double n = 10)
-    {
-        session.takeFrame(measurementReply(qint16(qRound(n * 100)), 0, qint16(qRound(k * 100)), 20, 21, 100));
-        clock.ms += 100;
-    }
     void connectMeter() { emit session.linkChanged(LinkKeeper::State::Connected, QStringLiteral("127.0.0.1")); }
 };
-
-bool isHello(const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("hello"); }
 
 } // namespace
 
@@ -73,66 +65,32 @@ private slots:
         Lane lane;
         lane.connectMeter();
         Peer peer(*lane.bridge.server());
-        const QJsonObject hello = peer.waitFor(isHello);
-        QCOMPARE(hello.value(QStringLiteral("link")).toObject(),
-                 (QJsonObject{{QStringLiteral("state"), QStringLiteral("connected")}, {QStringLiteral("address"), QStringLiteral("127.0.0.1")}}));
-        QCOMPARE(field(hello.value(QStringLiteral("series")).toObject(), "state"), QStringLiteral("idle"));
+        const QJsonObject hello = peer.waitType("hello");
+        QCOMPARE(field(hello.value(QStringLiteral("link")).toObject(), "state") + ' ' + field(hello.value(QStringLiteral("link")).toObject(), "address")
+                     + ' ' + field(hello.value(QStringLiteral("series")).toObject(), "state"), QStringLiteral("connected 127.0.0.1 idle"));
 
         lane.session.takeFrame(measurementReply(1234, 5, 30, 25, 31, 4097));
         lane.clock.ms = 1500;
         lane.session.takeFrame(measurementReply(1234, 5, -1, 25, 31, 2048));
         emit lane.session.linkChanged(LinkKeeper::State::Retrying, QStringLiteral("127.0.0.1"));
         lane.session.takeFrame(testsupport::hex("063900C1"));
-        QVERIFY(!peer.waitFor([](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("meter"); }).isEmpty());
+        QVERIFY(!peer.waitType("meter").isEmpty());
 
         const QList<QJsonObject> readings = peer.ofType("reading");
         QCOMPARE(readings.size(), 2);
-        QCOMPARE(field(readings.at(0), "time"), QStringLiteral("2026-05-01T08:30:00.000"));
-        QCOMPARE(readings.at(0).value(QStringLiteral("N")), QJsonValue(12.34));
-        QCOMPARE(readings.at(0).value(QStringLiteral("K")), QJsonValue(0.3));
-        QCOMPARE(readings.at(0).value(QStringLiteral("smoke_C")), QJsonValue(31));
-        QVERIFY(readings.at(0).value(QStringLiteral("energy")).isNull());  // above what the meter can measure
+        QCOMPARE(readings.at(0), (QJsonObject{{QStringLiteral("type"), QStringLiteral("reading")},  // energy above the meter's range
+            {QStringLiteral("time"), QStringLiteral("2026-05-01T08:30:00.000")}, {QStringLiteral("N"), 12.34}, {QStringLiteral("Ns"), 0.05},
+            {QStringLiteral("K"), 0.3}, {QStringLiteral("chamber_C"), 25}, {QStringLiteral("smoke_C"), 31}, {QStringLiteral("energy"), QJsonValue()}}));
         QCOMPARE(field(readings.at(1), "time"), QStringLiteral("2026-05-01T08:30:01.500"));
         QVERIFY(readings.at(1).value(QStringLiteral("K")).isNull() && readings.at(1).value(QStringLiteral("smoke_C")).isNull());
-        QCOMPARE(field(peer.ofType("link").value(0), "state"), QStringLiteral("retrying"));
-        QCOMPARE(field(peer.ofType("meter").value(0), "event"), QStringLiteral("calibrated"));
-        QCOMPARE(field(peer.ofType("meter").value(0), "time"), QStringLiteral("2026-05-01T08:30:01.500"));
-    }
-
-    void startTestRefused_data()
-    {
-        QTest::addColumn<bool>("connected");
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("meter not connected") << false << false << "" << "refused: the meter is not connected";
-        QTest::newRow("a series running") << true << true << "" << "refused: a series is running";
-        QTest::newRow("unknown method") << true << false << "R99" << "no method 'R99': one of R24, ";
-    }
-
-    // Refused with the reason, and the session left as it was.
-    void startTestRefused()
-    {
-        QFETCH(bool, connected);
-        QFETCH(bool, running);
-        QFETCH(QString, method);
-        QFETCH(QString, error);
-        Lane lane;
-        if (connected)
-            lane.connectMeter();
-        if (running)
-            QVERIFY(lane.session.startTest(FreeAccelMethod::threeMean()));
-        QSignalSpy started(&lane.session, &LaneSession::seriesStarted);
-        Peer peer(*lane.bridge.server());
-        const QJsonObject reply = peer.ask(startCommand(method));
-        QCOMPARE(reply.value(QStringLiteral("ok")), QJsonValue(false));
-        QVERIFY2(field(reply, "error").startsWith(error), qPrintable(field(reply, "error")));
-        QVERIFY(started.isEmpty());
+        QCOMPARE(field(peer.ofType("link").value(0), "state") + ' ' + field(peer.ofType("meter").value(0), "event") + ' '
+                     + field(peer.ofType("meter").value(0), "time"), QStringLiteral("retrying calibrated 2026-05-01T08:30:01.500"));
     }
 
     // A test started through the API runs in the session with the method in
     // use; its snaps, with local times and durations, and its result reach
-    // the client, and the record follows once it is kept.
+    // the client, and the record follows once it is kept. Refused starts
+    // say why and leave the session as it was.
     void startedSeriesReachesClient()
     {
         Lane lane;
@@ -140,39 +98,37 @@ private slots:
         inUse.hasLimit = true;
         inUse.limitK = 1.43;
         settings::storeFreeAccelMethod(inUse);
-        lane.connectMeter();
         QVector<qint64> settledAt;
         connect(&lane.session, &LaneSession::snapFound, [&] { settledAt << lane.session.lastReading().monotonicMs; });
+        QSignalSpy started(&lane.session, &LaneSession::seriesStarted);
         Peer peer(*lane.bridge.server());
+        QString said;
+        const auto refused = [&](const QString &method, const char *error) {
+            return (said = field(peer.ask(startCommand(method)), "error")).startsWith(QLatin1String(error));
+        };
+        QVERIFY2(refused({}, "refused: the meter is not connected"), qPrintable(said));
+        lane.connectMeter();
+        QVERIFY2(refused(QStringLiteral("R99"), "no method 'R99': one of R24, "), qPrintable(said));
         QVERIFY(peer.ask(startCommand()).value(QStringLiteral("ok")).toBool());
-        QVERIFY(lane.session.testRunning());
-        QCOMPARE(lane.session.subject().vehicle.plate, QStringLiteral("京A12345"));
-        QCOMPARE(lane.session.subject().vehicle.intake, Vehicle::Intake::Turbo);
-        QCOMPARE(lane.session.subject().operatorName, QStringLiteral("李四"));
+        QVERIFY2(refused({}, "refused: a series is running"), qPrintable(said));
+        QCOMPARE(started.size(), 1);
+        QVERIFY(lane.session.testRunning() && lane.session.subject().vehicle.intake == Vehicle::Intake::Turbo);
+        QCOMPARE(lane.session.subject().vehicle.plate + ' ' + lane.session.subject().operatorName, QStringLiteral("京A12345 李四"));
 
-        for (int i = 0; i < 12; ++i)
-            lane.reply(0.10);
-        for (double peak : {1.50, 1.40, 1.45, 1.42}) {
-            for (int i = 1; i <= 5; ++i)
-                lane.reply(0.10 + (peak - 0.10) * i / 5);
-            lane.reply(peak);
-            for (int i = 1; i <= 8; ++i)
-                lane.reply(peak + (0.10 - peak) * i / 8);
-            for (int i = 0; i < 12; ++i)
-                lane.reply(0.10);
+        for (double k : testsupport::snapCurve({1.50, 1.40, 1.45, 1.42})) {
+            lane.session.takeFrame(measurementReply(1000, 0, qint16(qRound(k * 100)), 20, 21, 100));
+            lane.clock.ms += 100;
         }
         lane.bridge.recordKept(QStringLiteral("5f0c2a1e-8e1b-4c1a-9d2e-0a1b2c3d4e5f"), false);
-        QVERIFY(!peer.waitFor([](const QJsonObject &m) { return m.value(QStringLiteral("type")) == QLatin1String("record"); }).isEmpty());
+        QVERIFY(!peer.waitType("record").isEmpty());
 
         const QList<QJsonObject> series = peer.ofType("series");
         QCOMPARE(series.size(), 6);  // started, four snaps, finished
         QCOMPARE(field(series.at(0).value(QStringLiteral("method")).toObject(), "limit_K"), QStringLiteral("1.43"));
         for (int i = 0; i < 4; ++i) {
-            const QJsonObject snap = series.at(1 + i);
             const Snap &s = lane.session.series().snaps().at(i);
-            QCOMPARE(snap.value(QStringLiteral("index")).toInt(), i);
-            QCOMPARE(field(snap, "time"), api::isoTime(lane.clock.start.addMSecs(s.startMs)));
-            QCOMPARE(qint64(snap.value(QStringLiteral("duration_ms")).toDouble()), settledAt.at(i) - s.startMs);
+            QCOMPARE(field(series.at(1 + i), "index") + ' ' + field(series.at(1 + i), "time") + ' ' + field(series.at(1 + i), "duration_ms"),
+                     QStringLiteral("%1 %2 %3").arg(i).arg(api::isoTime(lane.clock.start.addMSecs(s.startMs))).arg(settledAt.at(i) - s.startMs));
         }
         QCOMPARE(series.at(5), (QJsonObject{{QStringLiteral("type"), QStringLiteral("series")}, {QStringLiteral("event"), QStringLiteral("finished")},
             {QStringLiteral("snaps"), 4}, {QStringLiteral("peaks_K"), QJsonArray{1.5, 1.4, 1.45, 1.42}}, {QStringLiteral("mean_K"), 1.44},
@@ -197,32 +153,40 @@ private slots:
         Peer peer(*lane.bridge.server());
         QCOMPARE(peer.ask(cmd("listRecords")).value(QStringLiteral("records")), QJsonValue(QJsonArray()));
         QVector<TestRecord> stored;
+        QStringList ids;
         {
             RecordStore writer;
             QVERIFY(writer.open(QStringLiteral("records.sqlite")));
-            for (int minutes : {0, 10, 20}) {
-                stored << fixtures::record(QStringLiteral("京A1234%1").arg(minutes / 10), minutes);
+            for (int i : {0, 1, 2}) {
+                stored << fixtures::record(QStringLiteral("京A1234%1").arg(i), i * 10);
+                ids << stored.last().id;
                 QVERIFY(writer.store(stored.last()));
             }
         }
-        const QJsonObject one = peer.ask(cmd("getRecord", {{QStringLiteral("id"), stored.at(1).id}}));
-        QCOMPARE(one.value(QStringLiteral("record")).toObject(), stored.at(1).toJson());
+        QCOMPARE(peer.ask(cmd("getRecord", {{QStringLiteral("id"), ids.at(1)}})).value(QStringLiteral("record")).toObject(), stored.at(1).toJson());
         QCOMPARE(field(peer.ask(cmd("getRecord", {{QStringLiteral("id"), QStringLiteral("nope")}})), "error"), QStringLiteral("no record nope"));
-
-        const auto ids = [&](const QJsonObject &command) {
-            QStringList found;
-            for (const QJsonValue &r : peer.ask(cmd("listRecords", command)).value(QStringLiteral("records")).toArray())
-                found << r.toObject().value(QStringLiteral("id")).toString();
+        QCOMPARE(peer.ask(cmd("listRecords", {{QStringLiteral("limit"), 1}})).value(QStringLiteral("records")),
+                 QJsonValue(QJsonArray{RecordCsv::listObject(stored.at(2).toJson())}));
+        const auto order = [&](const char *key, const QString &value) {
+            QString found;
+            for (const QJsonValue &r : peer.ask(cmd("listRecords", {{QLatin1String(key), value}})).value(QStringLiteral("records")).toArray())
+                found += QString::number(ids.indexOf(r.toObject().value(QStringLiteral("id")).toString()));
             return found;
         };
-        QCOMPARE(ids({}), (QStringList{stored.at(2).id, stored.at(1).id, stored.at(0).id}));
-        QCOMPARE(ids({{QStringLiteral("limit"), 1}}), QStringList{stored.at(2).id});
         const QString from = api::isoTime(stored.at(1).started);
-        QCOMPARE(ids({{QStringLiteral("since"), from}}), (QStringList{stored.at(2).id, stored.at(1).id}));
-        QCOMPARE(ids({{QStringLiteral("until"), from}}), (QStringList{stored.at(1).id, stored.at(0).id}));
-        QCOMPARE(ids({{QStringLiteral("plate"), QStringLiteral("京a12341")}}), QStringList{stored.at(1).id});
-        const QJsonObject line = peer.ask(cmd("listRecords", {{QStringLiteral("limit"), 1}})).value(QStringLiteral("records")).toArray().first().toObject();
-        QCOMPARE(line, RecordCsv::listObject(stored.at(2).toJson()));
+        QCOMPARE(order("since", from) + ' ' + order("until", from) + ' ' + order("plate", QStringLiteral("京a12341")), QStringLiteral("21 10 1"));
+        QCOMPARE(order("since", QStringLiteral("2000-01-01")), QStringLiteral("210"));
+    }
+
+    // A series that is not valid has no mean, whatever the session left in it.
+    void finishedInvalid()
+    {
+        api::SeriesOutcome o;
+        o.snaps = 10;
+        o.meanK = 1.234;
+        const QJsonObject m = api::seriesFinishedMessage(o);
+        QVERIFY(m.value(QStringLiteral("mean_K")).isNull() && m.value(QStringLiteral("verdict")).isNull());
+        QCOMPARE(m.value(QStringLiteral("valid")), QJsonValue(false));
     }
 
     // clearMaxima reaches the form's hook; without one it is refused.
@@ -234,8 +198,7 @@ private slots:
         QCOMPARE(field(peer.ask(clear), "error"), QStringLiteral("this program has no maxima to clear"));
         int cleared = 0;
         lane.bridge.setClearMaxima([&] { ++cleared; });
-        QVERIFY(peer.ask(clear).value(QStringLiteral("ok")).toBool());
-        QCOMPARE(cleared, 1);
+        QVERIFY(peer.ask(clear).value(QStringLiteral("ok")).toBool() && cleared == 1);
     }
 };
 

@@ -4,7 +4,8 @@
 #include "support/testrunner.h"
 
 // The command parser: what is taken, and the error a client gets for what is
-// not. The vehicle rules themselves are the records' (tst_records).
+// not. The vehicle rules themselves are the records' (tst_records); one
+// stands here for all, to show its error names the field.
 class tst_ApiCommands : public QObject
 {
     Q_OBJECT
@@ -16,10 +17,8 @@ private slots:
         QTest::addColumn<QString>("error");
 
         const QByteArray start = R"({"cmd":"startTest","id":1,"token":"t","operator":"Li",)";
-        QTest::newRow("not JSON") << QByteArray("{\"cmd\":") << "invalid JSON";
         QTest::newRow("an array") << QByteArray("[1]") << "must be a JSON object";
         QTest::newRow("no id") << QByteArray(R"({"cmd":"stopTest","token":"t"})") << "id: missing";
-        QTest::newRow("id an object") << QByteArray(R"({"cmd":"stopTest","id":{},"token":"t"})") << "id: must be";
         QTest::newRow("id past 2^53") << QByteArray(R"({"cmd":"stopTest","id":9007199254740993,"token":"t"})") << "id: must be";
         QTest::newRow("id a fraction") << QByteArray(R"({"cmd":"stopTest","id":0.5,"token":"t"})") << "id: must be";
         QTest::newRow("cmd a number") << QByteArray(R"({"cmd":3,"id":1})") << "cmd: must be a string";
@@ -39,13 +38,6 @@ private slots:
         QTest::newRow("operator blank") << QByteArray(R"({"cmd":"startTest","id":1,"token":"t","operator":"  ","vehicle":{"plate":"A1","category":"N1"}})") << "operator: must not be empty";
         QTest::newRow("plate a number") << start + R"("vehicle":{"plate":12,"category":"N1"}})" << "vehicle.plate: must be a string";
         QTest::newRow("plate 17 long") << start + R"("vehicle":{"plate":"ABCDEFGHIJKLMNOPQ","category":"N1"}})" << "vehicle.plate: at most 16";
-        QTest::newRow("plate with a dot") << start + R"("vehicle":{"plate":"京A·12345","category":"N1"}})" << "vehicle.plate: only";
-        QTest::newRow("VIN with an O") << start + R"("vehicle":{"plate":"A1","vin":"1M8GDM9AXKP04278O","category":"N1"}})" << "vehicle.vin: 17 characters";
-        QTest::newRow("category M4") << start + R"("vehicle":{"plate":"A1","category":"M4"}})" << "vehicle.category";
-        QTest::newRow("intake diesel") << start + R"("vehicle":{"plate":"A1","category":"N1","intake":"diesel"}})" << "vehicle.intake";
-        QTest::newRow("31 February") << start + R"("vehicle":{"plate":"A1","category":"N1","firstRegistration":"2020-02-31"}})" << "vehicle.firstRegistration";
-        QTest::newRow("odometer negative") << start + R"("vehicle":{"plate":"A1","category":"N1","odometerKm":-1}})" << "vehicle.odometerKm";
-        QTest::newRow("plate value 0") << start + R"("vehicle":{"plate":"A1","category":"N1","plateValueK":0}})" << "vehicle.plateValueK";
         QTest::newRow("vehicle field unknown") << start + R"("vehicle":{"plate":"A1","category":"N1","colour":"red"}})" << "vehicle.colour: unknown field";
     }
 
@@ -56,45 +48,28 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QString, error);
         const api::ParsedCommand p = api::parseCommand(text);
-        QVERIFY(!p.ok);
-        QVERIFY2(p.error.contains(error), qPrintable(p.error));
+        QVERIFY2(!p.ok && p.error.contains(error), qPrintable(p.error));
         if (text.contains("\"id\":1"))
             QCOMPARE(p.id, QJsonValue(1));
     }
 
     // A full startTest is read into its typed fields, normalised as the
     // vehicle panel does, with a wrong VIN check digit only a warning.
-    void startTestRead()
+    void accepted()
     {
         const api::ParsedCommand p = api::parseCommand(R"({"cmd":"startTest","id":"a","token":"t","operator":" Li ",
             "method":"R24","vehicle":{"plate":" 京a12345 ","vin":"1m8gdm9a1kp042788","category":"N2","intake":"turbo",
             "firstRegistration":"2019-05-01","odometerKm":120000,"plateValueK":1.2}})");
         QVERIFY2(p.ok, qPrintable(p.error));
         const api::Vehicle &v = p.command.vehicle;
-        QCOMPARE(v.plate, QStringLiteral("京A12345"));
-        QCOMPARE(v.vin, QStringLiteral("1M8GDM9A1KP042788"));
-        QCOMPARE(v.firstRegistration, QDate(2019, 5, 1));
-        QCOMPARE(v.odometerKm.value_or(-1), 120000.0);
-        QCOMPARE(p.command.operatorName, QStringLiteral("Li"));
-        QCOMPARE(p.command.warnings.size(), 1);
-        QVERIFY(p.command.warnings.first().contains(QLatin1String("'X'")));
-    }
-
-    void subscribeAndList()
-    {
-        api::ParsedCommand p = api::parseCommand(R"({"cmd":"subscribe","id":2,"topics":["record","link"],"rate":5})");
-        QVERIFY(p.ok);
-        QCOMPARE(p.command.topics, int(api::Topic::Record) | int(api::Topic::Link));
-        QCOMPARE(p.command.rate, 5);
-        p = api::parseCommand(R"({"cmd":"listRecords","id":3,"plate":"a1","since":"2026-12-01","limit":500})");
-        QVERIFY(p.ok);
-        QCOMPARE(p.command.filter.plate, QStringLiteral("A1"));
-        QCOMPARE(p.command.filter.since, QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
-        QCOMPARE(p.command.filter.until, QDateTime());
-        QCOMPARE(p.command.filter.limit, 500);
-        // A day as the upper bound holds the whole day.
-        p = api::parseCommand(R"({"cmd":"listRecords","id":4,"until":"2026-12-07"})");
-        QCOMPARE(p.command.filter.until, QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59, 999)));
+        QCOMPARE((QStringList{v.plate, v.vin, v.firstRegistration.toString(Qt::ISODate), QString::number(v.odometerKm.value_or(-1)), p.command.operatorName}),
+                 (QStringList{"京A12345", "1M8GDM9A1KP042788", "2019-05-01", "120000", "Li"}));
+        QVERIFY(p.command.warnings.size() == 1 && p.command.warnings.first().contains(QLatin1String("'X'")));
+        // A day as the lower bound starts at its midnight; as the upper, it holds the whole day.
+        const api::ParsedCommand list = api::parseCommand(R"({"cmd":"listRecords","id":4,"since":"2026-12-01","until":"2026-12-07"})");
+        QVERIFY2(list.ok, qPrintable(list.error));
+        QCOMPARE(list.command.filter.since, QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
+        QCOMPARE(list.command.filter.until, QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59, 999)));
     }
 };
 

@@ -2,11 +2,8 @@
 
 #include "support/testrunner.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include "e2eharness.h"
-#include "lane/lanesession.h"
 
 #ifndef OPA_SOURCE_DIR
 #error "OPA_SOURCE_DIR names the source folder"
@@ -15,7 +12,7 @@
 // A lane system's view: the program with its API on, as set.ini turns it on,
 // against the simulated engine, and the example client of docs/ run as the
 // station would run it. The namespace is the test's own, so the API's fixed
-// port is free.
+// port is free. The series' events in detail are tst_ApiBridge's.
 class tst_ApiEndToEnd : public QObject
 {
     Q_OBJECT
@@ -23,23 +20,16 @@ class tst_ApiEndToEnd : public QObject
 private slots:
     void exampleClientStartsTest()
     {
-        QProcess probe;
-        probe.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import websockets")});
-        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
+        if (e2e::runTool(QStringLiteral("/usr/bin/python3"), {"-c", "import websockets"}) != 0)
             QSKIP("python3-websockets is not installed (scripts/install-deps.sh installs it)");
 
         e2e::Session s;
         QVERIFY(s.startSimulator({"--scenario", "free-accel", "--peaks", "1.50,1.30,1.22,1.20,1.25",
                                   "--period", "3500", "--quiet"}));
-        QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
-        ini.setValue(QStringLiteral("Api/Listen"), QStringLiteral("127.0.0.1:8900"));
-        ini.sync();
-        s.window.reset(new mainwindow);
+        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Api/Listen"), QStringLiteral("127.0.0.1:8900"));
+        s.showWindow();
         s.window->startApi();
-        s.window->show();
         QVERIFY(QTest::qWaitFor([&] { return s.access().serverConnected(); }, 5000));
-        QSignalSpy finished(s.access().session(), &LaneSession::seriesFinished);
 
         QProcess client;
         client.start(QStringLiteral("/usr/bin/python3"),
@@ -52,32 +42,18 @@ private slots:
             return client.state() == QProcess::NotRunning;
         }, 60000), qPrintable(out));
         out += QString::fromUtf8(client.readAllStandardOutput());
-        QVERIFY2(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0,
-                 qPrintable(out + client.readAllStandardError()));
+        QVERIFY2(client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0, qPrintable(out + client.readAllStandardError()));
 
         const QStringList lines = out.split(QLatin1Char('\n'));
         QCOMPARE(lines.first(), QStringLiteral("connected: program 1.0, link connected, series idle"));
-        QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"))).size() >= 2,
-                 qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("test started for 京a12345\n")), qPrintable(out));
-        const QStringList started = lines.filter(QStringLiteral("series started:"));
-        QVERIFY2(started.size() == 1 && started.first().contains(QStringLiteral("\"name\": \"R24\"")), qPrintable(out));
-        QCOMPARE(lines.filter(QStringLiteral("series snap:")).size(), 5);
-        const QStringList finishedLines = lines.filter(QStringLiteral("series finished:"));
-        const QString result = finishedLines.value(0);
-        QVERIFY2(finishedLines.size() == 1 && result.contains(QStringLiteral("\"mean_K\": 1.24,"))
-                     && result.contains(QStringLiteral("\"peaks_K\": [1.3, 1.22, 1.2, 1.25],"))
-                     && result.contains(QStringLiteral("\"valid\": true")),
-                 qPrintable(out));
-        QCOMPARE(finished.size(), 1);
-
-        const QRegularExpressionMatch record =
-            QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(out);
+        const QRegularExpression reading(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"));
+        QVERIFY2(lines.filter(reading).size() >= 2, qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("test started for 京a12345\n")) && lines.filter(QStringLiteral("series finished:")).size() == 1, qPrintable(out));
+        const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(out);
         QVERIFY2(record.hasMatch(), qPrintable(out));
         QByteArray shown;
         QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"show", record.captured(1), "--json"}, &shown), 0);
-        QCOMPARE(QJsonDocument::fromJson(shown).object().value(QStringLiteral("plate")).toString(),
-                 QStringLiteral("京A12345"));
+        QCOMPARE(QJsonDocument::fromJson(shown).object().value(QStringLiteral("plate")).toString(), QStringLiteral("京A12345"));
     }
 };
 

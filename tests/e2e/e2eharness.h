@@ -54,10 +54,7 @@ public:
     // says otherwise (boxes.setClosing(false)).
     bool start(const QStringList &args)
     {
-        if (!startSimulator(args))
-            return false;
-        showWindow();
-        return QTest::qWaitFor([&] { return access().serverConnected(); }, 5000);
+        return startSimulator(args) && (showWindow(), QTest::qWaitFor([&] { return access().serverConnected(); }, 5000));
     }
     bool startSimulator(const QStringList &args)
     {
@@ -70,15 +67,13 @@ public:
     // come later.
     void showWindow()
     {
-        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat)
-            .setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
         window.reset(new mainwindow);
         window->show();
     }
 
     MainWindowTestAccess access() { return MainWindowTestAccess(*window); }
     Ui::mainwindowClass &ui() { return access().ui(); }
-
     // Everything the simulator has printed so far.
     QByteArray log() { return output += sim.readAll(); }
 
@@ -103,10 +98,7 @@ public:
     {
         const QByteArray all = log();
         const int end = all.indexOf(" recv " + hex.toLatin1());
-        if (end < 0)
-            return QTime();
-        return QTime::fromString(QString::fromLatin1(all.mid(all.lastIndexOf('\n', end) + 1, 12)),
-                                 QStringLiteral("hh:mm:ss.zzz"));
+        return end < 0 ? QTime() : QTime::fromString(QString::fromLatin1(all.mid(all.lastIndexOf('\n', end) + 1, 12)), "hh:mm:ss.zzz");
     }
 
     testsupport::ScopedWorkDir dir;

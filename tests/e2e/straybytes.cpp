@@ -7,7 +7,7 @@
 
 // The program against a simulated meter that puts a stray 0x06 before every
 // 7th reply: no measurement reply may be lost, and a calibration-done reply
-// behind a stray byte must still end the calibration.
+// behind a stray byte must still end the calibration and reach the companion.
 class tst_StrayBytesEndToEnd : public QObject
 {
     Q_OBJECT
@@ -37,6 +37,9 @@ private slots:
         QVERIFY(s.access().pollTimer()->isActive());
         QCOMPARE(s.boxes.seen().first().text, QStringLiteral("校准完成"));
         QCOMPARE(sent("sent 063900C1 (after stray bytes 06)"), 1);
+        QByteArray out;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_SHM_PATH), {"read"}, &out), 0);
+        QVERIFY2(out.toUpper().contains("063900C1"), out.constData());
     }
 };
 
