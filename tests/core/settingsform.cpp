@@ -92,8 +92,8 @@ private slots:
 
     void fields()
     {
-        QFETCH(SettingsForm::Field, field); QFETCH(QString, value); QFETCH(QString, refusal);
-        QFETCH(QString, listen);
+        QFETCH(SettingsForm::Field, field); QFETCH(QString, value);
+        QFETCH(QString, refusal); QFETCH(QString, listen);
         // A form every rule takes; the row changes one field.
         SettingsForm f;
         const QStringList valid{"192.168.1.50", "一号检测站", "3号线", "results/opacimeter.sqlite", "db.station.local",
@@ -138,8 +138,8 @@ private slots:
 
     void save()
     {
-        QFETCH(SettingsForm::Field, field); QFETCH(QString, value); QFETCH(QString, key); QFETCH(QString, stored);
-        QFETCH(int, changes);
+        QFETCH(SettingsForm::Field, field); QFETCH(QString, value); QFETCH(QString, key);
+        QFETCH(QString, stored); QFETCH(int, changes);
         testsupport::ScopedWorkDir work;
         QSettings file("./set.ini", QSettings::IniFormat);
         file.setIniCodec("UTF-8");

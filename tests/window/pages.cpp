@@ -223,8 +223,14 @@ private slots:
         if (sortColumn >= 0)
             view->horizontalHeader()->setSortIndicator(sortColumn, Qt::AscendingOrder);
         page.refresh();
-        if (!QTest::qWaitFor([&] { return shownPlates(view) == plates; }, 5000))
-            QCOMPARE(shownPlates(view), plates);
+        const auto shownPlates = [view] {
+            QStringList shown;
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                shown << view->model()->index(row, HistoryModel::Plate).data().toString();
+            return shown;
+        };
+        if (!QTest::qWaitFor([&] { return shownPlates() == plates; }, 5000))
+            QCOMPARE(shownPlates(), plates);
 
         QSignalSpy exported(&page, &HistoryPage::exported);
         page.exportCsv(QStringLiteral("list.csv"));
@@ -242,13 +248,6 @@ private slots:
     }
 
 private:
-    static QStringList shownPlates(QTableView *view)
-    {
-        QStringList plates;
-        for (int row = 0; row < view->model()->rowCount(); ++row)
-            plates << view->model()->index(row, HistoryModel::Plate).data().toString();
-        return plates;
-    }
     testsupport::ScopedWorkDir dir;
 };
 
