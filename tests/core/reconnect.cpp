@@ -41,20 +41,66 @@ class tst_Reconnect : public QObject
             keeper.startLooking(stored);
         }
         bool reaches(State s) { return QTest::qWaitFor([&] { return keeper.state() == s; }, 5000); }
-        void tick(int times)
-        {
-            for (int i = 0; i < times; ++i)
-                keeper.onTick();
-        }
-        bool sweepsDone(int count)
-        {
-            return QTest::qWaitFor([&] { return sweepsEnded >= count && !client.isSweeping(); }, 5000);
-        }
+        void tick(int times) { while (times-- > 0) keeper.onTick(); }
+        bool sweepsDone(int n) { return QTest::qWaitFor([&] { return sweepsEnded >= n && !client.isSweeping(); }, 5000); }
     };
 
 private slots:
-    void sweepSchedule_data();
-    void sweepSchedule();
+    void sweepSchedule_data()
+    {
+        QTest::addColumn<QString>("events");  // "TICK:EVENT ...", right after that tick
+        QTest::addColumn<int>("sweepTicks");  // how long each sweep takes
+        QTest::addColumn<QList<int>>("sweeps");  // the ticks at which sweeps start, up to 200
+
+        // s: the first discovery step sweeps; l: the link is lost; c: a connection.
+        QTest::newRow("before any link") << "0:s" << 1 << QList<int>{0, 5, 15, 35, 95, 155};
+        QTest::newRow("after a lost link") << "0:l" << 1 << QList<int>{5, 15, 35, 95, 155};
+        QTest::newRow("a connection resets the backoff")
+            << "0:s 100:c 110:l" << 1 << QList<int>{0, 5, 15, 35, 95, 115, 125, 145};
+        QTest::newRow("pauses count from a slow sweep's end")
+            << "0:s" << 3 << QList<int>{0, 7, 19, 41, 103, 165};
+    }
+
+    // The schedule as the keeper drives it: ticks only while looking, a sweep's
+    // end heard only while looking.
+    void sweepSchedule()
+    {
+        QFETCH(QString, events); QFETCH(int, sweepTicks); QFETCH(QList<int>, sweeps);
+        QMap<int, QChar> at;
+        for (const QString &event : events.split(QLatin1Char(' ')))
+            at[event.section(QLatin1Char(':'), 0, 0).toInt()] = event.section(QLatin1Char(':'), 1).at(0);
+
+        SweepSchedule schedule;
+        bool looking = false;
+        int sweepEndsAt = -1;
+        QList<int> started;
+        const auto sweep = [&](int tick) {
+            started << tick;
+            sweepEndsAt = tick + sweepTicks;
+        };
+        for (int tick = 0; tick <= 200; ++tick) {
+            if (tick == sweepEndsAt && looking)
+                schedule.startPause();
+            const bool sweeping = tick < sweepEndsAt;
+            if (looking && schedule.tick(sweeping))
+                sweep(tick);
+            switch (at.value(tick, QLatin1Char('-')).toLatin1()) {
+            case 's':
+                looking = true;
+                sweep(tick);
+                break;
+            case 'l':
+                looking = true;
+                schedule.startPause();
+                break;
+            case 'c':
+                looking = false;
+                schedule.reset();
+                break;
+            }
+        }
+        QCOMPARE(started, sweeps);
+    }
 
     void init() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
     void cleanup()
@@ -130,64 +176,6 @@ private slots:
         QCOMPARE(rig.keeper.state(), State::Looking);
     }
 };
-
-void tst_Reconnect::sweepSchedule_data()
-{
-    QTest::addColumn<QString>("events");  // "TICK:EVENT ...", right after that tick
-    QTest::addColumn<int>("sweepTicks");  // how long each sweep takes
-    QTest::addColumn<QList<int>>("sweeps");  // the ticks at which sweeps start, up to 200
-
-    // s: the first discovery step sweeps; l: the link is lost; c: a connection.
-    QTest::newRow("before any link") << "0:s" << 1 << QList<int>{0, 5, 15, 35, 95, 155};
-    QTest::newRow("after a lost link") << "0:l" << 1 << QList<int>{5, 15, 35, 95, 155};
-    QTest::newRow("a connection resets the backoff")
-        << "0:s 100:c 110:l" << 1 << QList<int>{0, 5, 15, 35, 95, 115, 125, 145};
-    QTest::newRow("pauses count from a slow sweep's end")
-        << "0:s" << 3 << QList<int>{0, 7, 19, 41, 103, 165};
-}
-
-// The schedule as the keeper drives it: ticks only while looking, a sweep's
-// end heard only while looking.
-void tst_Reconnect::sweepSchedule()
-{
-    QFETCH(QString, events);
-    QFETCH(int, sweepTicks);
-    QFETCH(QList<int>, sweeps);
-    QMap<int, QChar> at;
-    for (const QString &event : events.split(QLatin1Char(' ')))
-        at[event.section(QLatin1Char(':'), 0, 0).toInt()] = event.section(QLatin1Char(':'), 1).at(0);
-
-    SweepSchedule schedule;
-    bool looking = false;
-    int sweepEndsAt = -1;
-    QList<int> started;
-    const auto sweep = [&](int tick) {
-        started << tick;
-        sweepEndsAt = tick + sweepTicks;
-    };
-    for (int tick = 0; tick <= 200; ++tick) {
-        if (tick == sweepEndsAt && looking)
-            schedule.startPause();
-        const bool sweeping = tick < sweepEndsAt;
-        if (looking && schedule.tick(sweeping))
-            sweep(tick);
-        switch (at.value(tick, QLatin1Char('-')).toLatin1()) {
-        case 's':
-            looking = true;
-            sweep(tick);
-            break;
-        case 'l':
-            looking = true;
-            schedule.startPause();
-            break;
-        case 'c':
-            looking = false;
-            schedule.reset();
-            break;
-        }
-    }
-    QCOMPARE(started, sweeps);
-}
 
 OPA_TEST_CLASS(tst_Reconnect)
 #include "reconnect.moc"

@@ -45,8 +45,7 @@ private slots:
 
     void run()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, shown);
+        QFETCH(QString, script); QFETCH(QString, shown);
         FakeClock clock;
         ResponseTest test(clock);
         const QMap<QString, std::function<void()>> buttons{{"rise", [&] { test.armRise(); }},

@@ -63,8 +63,7 @@ private slots:
     // and leaves nothing behind.
     void meterStream()
     {
-        QFETCH(QByteArray, stream);
-        QFETCH(QString, frames);
+        QFETCH(QByteArray, stream); QFETCH(QString, frames);
         for (int split = 0; split <= stream.size(); ++split) {
             FrameCutter cutter;
             QStringList got;
@@ -97,9 +96,7 @@ private slots:
 
     void shmRecord()
     {
-        QFETCH(QByteArray, segment);
-        QFETCH(bool, whole);
-        QFETCH(QByteArray, array);
+        QFETCH(QByteArray, segment); QFETCH(bool, whole); QFETCH(QByteArray, array);
         // Exactly the segment's bytes on the heap: AddressSanitizer sees a
         // read past the end.
         const std::vector<char> bytes(segment.begin(), segment.end());

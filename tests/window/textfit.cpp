@@ -31,8 +31,7 @@ private slots:
     }
     void mapping()
     {
-        QFETCH(QStringList, known);
-        QFETCH(QStringList, mapped);
+        QFETCH(QStringList, known); QFETCH(QStringList, mapped);
         QFont::removeSubstitutions(TextFit::formFamily());
         QCOMPARE(TextFit::mapFormFamily(known), mapped);
         QCOMPARE(QFont::substitutes(TextFit::formFamily()).join('|'), mapped.join('|').toLower());

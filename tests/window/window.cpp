@@ -1,7 +1,8 @@
 #include <QtTest>
 
-#include <QTcpServer>
+#include <QtWidgets>
 
+#include "app/settingsdialog.h"
 #include "config/apisettings.h"
 #include "net/socketclient.h"
 #include "support/discoveryhelpers.h"
@@ -17,7 +18,8 @@ using testsupport::measurementReply;
 // replies, what the form shows of each reply, the exchange with a companion
 // in a second process (the shmpeer stand-in), and discovery as the window
 // runs it after a show (its own address being 127.0.0.7) with the notice
-// when it found no server, and the API's start as the program makes it.
+// when it found no server, the API's start as the program makes it, and the
+// settings dialog.
 class tst_Window : public QObject
 {
     Q_OBJECT
@@ -25,262 +27,282 @@ class tst_Window : public QObject
 private slots:
     void init() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
     void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
-    void sequences_data();
-    void sequences();
-    void responseTime_data();
-    void responseTime();
-    void display_data();
-    void display();
-    void companion();
-    void discovery_data();
-    void discovery();
-    void closedMidSweep();
-    void apiPortTaken();
+
+    // Each frame the window sends from the click up to its first poll after
+    // the box, with the calibration button's caption at that moment: the
+    // calibration, then the factory reset on the same window.
+    void sequences()
+    {
+        const QList<QPair<QStringList, QString>> runs{
+            {{"213800A7 正在校准", "213900A6 正在校准", "213300AC 校准"}, "提示 校准完成"},
+            {{"214A01A2F2 校准", "213800A7 校准", "213900A6 校准", "213300AC 校准"}, "提示 恢复出厂完成"}};
+        meterrig::MeterStandIn meter;
+        mainwindow w;
+        QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
+        auto &ui = MainWindowTestAccess(w).ui();
+        // The meter accepts a reset at once and reports a calibration done after its second step.
+        meter.reply = [](const QByteArray &c) {
+            return c == Frames::factoryReset() ? Frames::factoryResetAccepted()
+                   : c == Frames::calibrateStep2() ? Frames::calibrationDone() : QByteArray();
+        };
+        QStringList log;
+        QList<qint64> atMs;
+        QObject context;
+        connect(&w, &mainwindow::writecmd, &context, [&](const QByteArray &f) {
+            log << QString::fromLatin1(f.toHex().toUpper()) + ' ' + ui.adjustButton->text()
+                       + (QApplication::activeModalWidget() ? " with the box open" : "");
+            atMs << QDateTime::currentMSecsSinceEpoch();
+        });
+        testsupport::MessageBoxCloser boxes;
+        boxes.setClosing(false);  // the box must close by itself
+        for (int run = 0; run < runs.size(); ++run) {
+            const QStringList &sent = runs.at(run).first;
+            // The calibration click returns only after its second step; the test waits outside it.
+            int first = -1;
+            QPushButton *button = run ? ui.refactButton : ui.adjustButton;
+            QTimer::singleShot(0, &context, [&] { first = log.size(); button->click(); });
+            QVERIFY(QTest::qWaitFor([&] { return first >= 0 && log.size() >= first + sent.size(); }, 15000));
+            QCOMPARE(log.mid(first), sent);
+            QCOMPARE(boxes.count(), run + 1);
+            const auto &box = boxes.seen().at(run);
+            QCOMPARE(box.title + ' ' + box.text, runs.at(run).second);
+            QVERIFY2(box.closedAtMs - box.openedAtMs >= 1400 && box.closedAtMs - box.openedAtMs < 3000,
+                     qPrintable(QString::number(box.closedAtMs - box.openedAtMs)));
+            // The calibration's two steps lie about 3 s apart; the reset's pacing is
+            // not looked at here.
+            const qint64 stepsMs = atMs.at(first + 1) - atMs.at(first);
+            QVERIFY2(run || (stepsMs >= 2900 && stepsMs < 4500), qPrintable(QString::number(stepsMs)));
+        }
+    }
+
+    // Ns moves evenly between 0 and 100 % over 2 s: 1600 ms from 10 to 90 % or
+    // back. Rise, then fall on the same window; the clear button empties both.
+    void responseTime()
+    {
+        meterrig::MeterStandIn meter;
+        mainwindow w;
+        QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
+        auto &ui = MainWindowTestAccess(w).ui();
+        QElapsedTimer ramp;
+        for (const bool rise : {true, false}) {
+            QPushButton *button = rise ? ui.uptestButton : ui.downtestButton;
+            const QString caption = button->text();
+            meter.reply = [rise](const QByteArray &) { return nsReply(rise ? 0 : 100); };
+            QVERIFY(QTest::qWaitFor([&] { return ui.label_resNs->text() == (rise ? "0" : "100"); }, 5000));
+            button->click();
+            QCOMPARE(button->text(), QStringLiteral("正在测试"));
+            ramp.start();
+            meter.reply = [&ramp, rise](const QByteArray &) {
+                const float part = float(qMin(ramp.elapsed(), qint64(2000))) / 2000;
+                return nsReply(100 * (rise ? part : 1 - part));
+            };
+            QVERIFY(QTest::qWaitFor([&] { return button->isEnabled() && button->text() == caption; }, 10000));
+            // Start and end are each seen up to one poll late.
+            const QString result = (rise ? ui.label_uptime : ui.label_downtime)->text();
+            const QTime shown = QTime::fromString(result, QStringLiteral("mm:ss:zzz"));
+            QVERIFY2(shown.isValid() && qAbs(shown.msecsSinceStartOfDay() - 1600) <= 150, qPrintable(result));
+        }
+        ui.clearResButton->click();
+        for (QLabel *label : {ui.label_uptime, ui.label_downtime, ui.label_resNs})
+            QCOMPARE(label->text(), QStringLiteral("0"));
+    }
+
+    void display_data()
+    {
+        QTest::addColumn<QByteArrayList>("frames");  // an empty one is a click on the clear button
+        QTest::addColumn<QString>("shown");          // N Nmax Ns Nsmax K Kmax chamber smoke energy
+        const QByteArray r = measurementReply(1234, 100, 300, 25, 30, 2048);
+        auto row = [](const char *name, const QByteArrayList &frames, const char *shown) {
+            QTest::newRow(name) << frames << QString::fromLatin1(shown);
+        };
+        row("reply", {r}, "12.34|12.34|1|1|3|3|25|30|2048");
+        row("lower values keep the maxima", {r, measurementReply(1000, 50, 200, 20, 21, 7)}, "10|12.34|0.5|1|2|3|20|21|7");
+        row("first values below zero are no maxima", {measurementReply(-1000, -5, 0, 0, 0, -1)}, "-10||-0.05||0||0|0|-1");
+        row("energy 4097: the last good one", {r, measurementReply(1234, 100, 300, 26, 31, 4097)}, "12.34|12.34|1|1|3|3|26|31|2048");
+        row("first energy above 4096 shows 0", {measurementReply(0, 0, 0, 20, 20, 5000)}, "0||0||0||20|20|0");
+        row("cleared, then above 0 again", {r, {}, measurementReply(500, 0, 150, 25, 30, 2048)}, "5|5|0|0|1.5|1.5|25|30|2048");
+    }
+
+    void display()
+    {
+        QFETCH(QByteArrayList, frames); QFETCH(QString, shown);
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        auto &ui = a.ui();
+        for (const QByteArray &f : frames)
+            f.isEmpty() ? ui.clearButton->click() : a.seraildata(f);
+        QStringList texts;
+        for (QLabel *l : {ui.label_Nt, ui.label_Nmax, ui.label_Nst, ui.label_Nsmax, ui.label_Kt, ui.label_Kmax,
+                          ui.label_airroomt, ui.label_smoket, ui.label_Ad})
+            texts << l->text();
+        QCOMPARE(texts.join('|'), shown);
+    }
+
+    void companion()
+    {
+        meterrig::MeterStandIn meter;
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        QProcess peer;
+        peer.start(QStringLiteral(SHMPEER_PATH), QStringList());
+        const auto ask = [&peer](const QByteArray &request) {
+            peer.write(request + '\n');
+            return QTest::qWaitFor([&] { return peer.canReadLine(); }, 5000) ? peer.readLine().trimmed() : "no answer";
+        };
+
+        // Asked with the poll command, the window publishes its last measurement
+        // as received and sends nothing; the request is wiped.
+        const QByteArray reply = measurementReply(1234, 100, -1, 25, 30, 5000);
+        a.seraildata(reply);
+        QCOMPARE(ask("place 00000004213300AC"), QByteArray("ok"));
+        QSignalSpy sent(&w, &mainwindow::writecmd);
+        a.loadmem();
+        QCOMPARE(sent.count(), 0);
+        QCOMPARE(ask("read-data"), "0000000E" + reply.toHex().toUpper());
+        QVERIFY(ask("read-cmd").startsWith("0000000100"));
+
+        // A short reply is published as it arrives, into the segment the
+        // companion now holds; a measurement is not.
+        a.seraildata(QByteArray::fromHex("063800C2"));
+        a.seraildata(reply);
+        QVERIFY(ask("read-data").startsWith("00000004063800C2"));
+
+        // While polling, any other 4-byte command reaches the meter; others are only wiped.
+        QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
+        QCOMPARE(ask("place 00000005214A01A2F2"), QByteArray("ok"));
+        QVERIFY(QTest::qWaitFor([&] { return ask("read-cmd").startsWith("0000000100"); }, 5000));
+        QCOMPARE(ask("place 0000000421390000"), QByteArray("ok"));
+        QVERIFY(QTest::qWaitFor([&] { return meter.commands.contains(QByteArray::fromHex("21390000")); }, 5000));
+        QVERIFY(!meter.commands.contains(Frames::factoryReset()));
+        peer.closeWriteChannel();
+        QVERIFY(peer.waitForFinished(5000));
+    }
+
+    void discovery_data()
+    {
+        QTest::addColumn<QString>("stored");   // empty: none
+        QTest::addColumn<int>("connections");  // the meter on 127.0.0.42 sees a sweep's probe, then the data connection
+        QTest::newRow("stored address answers") << loopback(42) << 1;
+        QTest::newRow("stored address refuses") << loopback(50) << 2;
+        QTest::newRow("none stored") << QString() << 2;
+        QTest::newRow("no meter") << QString() << 0;
+    }
+
+    void discovery()
+    {
+        QFETCH(QString, stored); QFETCH(int, connections);
+        testsupport::ScopedWorkDir dir;
+        testsupport::MessageBoxCloser boxes;
+        QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), stored);
+        testsupport::LoopbackServer meter;
+        QVERIFY(!connections || meter.listen(loopback(42)));
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        a.setNoticeDelay(connections ? 600000 : 1000);
+        w.show();
+        if (!connections) {
+            QVERIFY(QTest::qWaitFor([&] { return boxes.count() > 0; }, 20000));
+            QCOMPARE(boxes.seen().at(0).text, QStringLiteral("通信失败，建议检查连线，重开此程序！"));
+            return;
+        }
+        QVERIFY(QTest::qWaitFor([&] { return a.pollTimer()->isActive(); }, 20000));
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
+        QVERIFY(meter.waitForClients(connections) && !meter.server().waitForNewConnection(0));
+        QCOMPARE(meter.clientCount(), connections);
+        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(42));
+
+        // Once connected, a show's notice stays away.
+        a.setNoticeDelay(0);
+        w.hide();
+        w.show();
+        QVERIFY(!QTest::qWaitFor([&] { return boxes.count() > 0; }, 500));
+    }
+
+    void closedMidSweep()
+    {
+        // Every probe waits its full time: the sweep would take 10 s.
+        testsupport::ScopedWorkDir dir;
+        discoverytest::SilentHost everywhere;
+        QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
+        SocketClient::overrideProbeWait(10000);
+        std::unique_ptr<mainwindow> w(new mainwindow);
+        w->show();
+        QVERIFY(QTest::qWaitFor([] { return QThreadPool::globalInstance()->activeThreadCount() > 0; }, 5000));
+        w.reset();
+        const bool stopped = QThreadPool::globalInstance()->waitForDone(2000);
+        SocketClient::overrideProbeWait(0);
+        QVERIFY2(stopped, "the sweep went on after the window closed");
+    }
+
+    // A taken API port costs the API only: the window runs on and says why in
+    // the link label's tooltip.
+    void apiPortTaken()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost));
+        QSettings ini(QStringLiteral("set.ini"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Api/Listen"), QStringLiteral("127.0.0.1:%1").arg(holder.serverPort()));
+        ini.sync();
+        meterrig::MeterStandIn meter;
+        mainwindow w;
+        w.startApi();
+        const QString tip = MainWindowTestAccess(w).ui().label_link->toolTip();
+        QVERIFY2(tip.contains(QStringLiteral("cannot listen on port %1").arg(holder.serverPort())), qPrintable(tip));
+        QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
+        ini.sync();
+        QCOMPARE(ini.value(QStringLiteral("Api/Token")).toString().size(), settings::ApiTokenLength);
+    }
+
+    // The settings dialog in the window: Ctrl+, opens it, a refused value keeps
+    // it open and names the field, and a new server address and lane name
+    // reach set.ini, the address being connected to at once.
+    void changeServerAndLane()
+    {
+        testsupport::ScopedWorkDir work;
+        // With nothing stored the window sweeps and takes the lowest server, the
+        // old one; the sweep's find must not win set.ini back afterwards.
+        testsupport::LoopbackServer oldMeter;
+        testsupport::LoopbackServer newMeter;
+        QVERIFY(oldMeter.listen(loopback(1)) && newMeter.listen(loopback(2)));
+        mainwindow w;
+        w.show();
+        QVERIFY(oldMeter.waitForReceived(1, 15000));
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+
+        QTest::keyClick(&w, Qt::Key_Comma, Qt::ControlModifier);
+        QPointer<SettingsDialog> dialog = w.findChild<SettingsDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        auto *address = dialog->findChild<QLineEdit *>("serverAddressEdit");
+        auto *lane = dialog->findChild<QLineEdit *>("laneNameEdit");
+        auto *ok = dialog->findChild<QPushButton *>("okButton");
+        auto *message = dialog->findChild<QLabel *>("messageLabel");
+        QVERIFY(address && lane && ok && message);
+        QCOMPARE(address->text(), loopback(1));
+
+        address->setText("127.0.0.256");
+        lane->setText(" 3号线 ");
+        ok->click();
+        QVERIFY(dialog->isVisible());
+        QVERIFY2(message->text().contains("仪表服务器地址"), qPrintable(message->text()));
+        QCOMPARE(address->property("refused").toBool(), true);
+        QCOMPARE(QSettings("./set.ini", QSettings::IniFormat).value("Station/Lane").toString(), QString());
+
+        address->setText(loopback(2));
+        ok->click();
+        QVERIFY(QTest::qWaitFor([&] { return dialog.isNull(); }, 2000));
+        QVERIFY(newMeter.waitForReceived(Frames::readMeasurement().size() * 3, 5000));
+        QCOMPARE(MainWindowTestAccess(w).ui().label_link->text(), "已连接 " + loopback(2));
+        QSettings file("./set.ini", QSettings::IniFormat);
+        file.setIniCodec("UTF-8");
+        QCOMPARE(file.value("Server/IP").toString(), loopback(2));
+        QCOMPARE(file.value("Station/Lane").toString(), QStringLiteral("3号线"));
+    }
 
 private:
     static QByteArray nsReply(float ns) { return measurementReply(0, qint16(qRound(ns * 100)), 0, 0, 0, 0); }
     testsupport::ScopedWorkDir workDir;
 };
-
-void tst_Window::sequences_data()
-{
-    // Each frame the window sends from the click up to its first poll after
-    // the box, with the calibration button's caption at that moment.
-    QTest::addColumn<QStringList>("sent");
-    QTest::addColumn<QString>("box");  // title and text
-    QTest::newRow("calibration") << QStringList{"213800A7 正在校准", "213900A6 正在校准", "213300AC 校准"}
-                                 << QStringLiteral("提示 校准完成");
-    QTest::newRow("factory reset") << QStringList{"214A01A2F2 校准", "213800A7 校准", "213900A6 校准", "213300AC 校准"}
-                                   << QStringLiteral("提示 恢复出厂完成");
-}
-
-void tst_Window::sequences()
-{
-    QFETCH(QStringList, sent);
-    QFETCH(QString, box);
-    meterrig::MeterStandIn meter;
-    mainwindow w;
-    QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
-    auto &ui = MainWindowTestAccess(w).ui();
-    // The meter accepts a reset at once and reports a calibration done after its second step.
-    meter.reply = [](const QByteArray &c) {
-        return c == Frames::factoryReset() ? Frames::factoryResetAccepted()
-               : c == Frames::calibrateStep2() ? Frames::calibrationDone() : QByteArray();
-    };
-    QStringList log;
-    QList<qint64> atMs;
-    QObject context;
-    connect(&w, &mainwindow::writecmd, &context, [&](const QByteArray &f) {
-        log << QString::fromLatin1(f.toHex().toUpper()) + ' ' + ui.adjustButton->text()
-                   + (QApplication::activeModalWidget() ? " with the box open" : "");
-        atMs << QDateTime::currentMSecsSinceEpoch();
-    });
-    testsupport::MessageBoxCloser boxes;
-    boxes.setClosing(false);  // the box must close by itself
-
-    // The calibration click returns only after its second step; the test waits outside it.
-    int first = -1;
-    QPushButton *button = sent.size() == 3 ? ui.adjustButton : ui.refactButton;
-    QTimer::singleShot(0, &context, [&] { first = log.size(); button->click(); });
-    QVERIFY(QTest::qWaitFor([&] { return first >= 0 && log.size() >= first + sent.size(); }, 15000));
-    QCOMPARE(log.mid(first), sent);
-    QCOMPARE(MainWindowTestAccess(w).pollTimer()->interval(), 100);
-    QCOMPARE(boxes.count(), 1);
-    QCOMPARE(boxes.seen().at(0).title + ' ' + boxes.seen().at(0).text, box);
-    const qint64 shownMs = boxes.seen().at(0).closedAtMs - boxes.seen().at(0).openedAtMs;
-    QVERIFY2(shownMs >= 1400 && shownMs < 3000, qPrintable(QString::number(shownMs)));
-    // The calibration's two steps lie about 3 s apart; the reset's pacing is
-    // not looked at here.
-    const qint64 stepsMs = atMs.at(first + 1) - atMs.at(first);
-    QVERIFY2(sent.size() == 4 || (stepsMs >= 2900 && stepsMs < 4500), qPrintable(QString::number(stepsMs)));
-}
-
-void tst_Window::responseTime_data()
-{
-    QTest::addColumn<bool>("rise");
-    QTest::newRow("rise") << true;
-    QTest::newRow("fall") << false;
-}
-
-void tst_Window::responseTime()
-{
-    // Ns moves evenly between 0 and 100 % over 2 s: 1600 ms from 10 to 90 % or back.
-    QFETCH(bool, rise);
-    meterrig::MeterStandIn meter;
-    mainwindow w;
-    QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
-    auto &ui = MainWindowTestAccess(w).ui();
-    QPushButton *button = rise ? ui.uptestButton : ui.downtestButton;
-    const QString caption = button->text();
-    meter.reply = [rise](const QByteArray &) { return nsReply(rise ? 0 : 100); };
-    QVERIFY(QTest::qWaitFor([&] { return ui.label_resNs->text() == (rise ? "0" : "100"); }, 5000));
-
-    button->click();
-    QCOMPARE(button->text(), QStringLiteral("正在测试"));
-    QElapsedTimer ramp;
-    ramp.start();
-    meter.reply = [&ramp, rise](const QByteArray &) {
-        const float part = float(qMin(ramp.elapsed(), qint64(2000))) / 2000;
-        return nsReply(100 * (rise ? part : 1 - part));
-    };
-    QVERIFY(QTest::qWaitFor([&] { return button->isEnabled() && button->text() == caption; }, 10000));
-    // Start and end are each seen up to one poll late.
-    const QString result = (rise ? ui.label_uptime : ui.label_downtime)->text();
-    const QTime shown = QTime::fromString(result, QStringLiteral("mm:ss:zzz"));
-    QVERIFY2(shown.isValid() && qAbs(shown.msecsSinceStartOfDay() - 1600) <= 150, qPrintable(result));
-
-    ui.clearResButton->click();
-    for (QLabel *label : {ui.label_uptime, ui.label_downtime, ui.label_resNs})
-        QCOMPARE(label->text(), QStringLiteral("0"));
-}
-
-void tst_Window::display_data()
-{
-    QTest::addColumn<QByteArrayList>("frames");  // an empty one is a click on the clear button
-    QTest::addColumn<QString>("shown");          // N Nmax Ns Nsmax K Kmax chamber smoke energy
-    const QByteArray r = measurementReply(1234, 100, 300, 25, 30, 2048);
-    auto row = [](const char *name, const QByteArrayList &frames, const char *shown) {
-        QTest::newRow(name) << frames << QString::fromLatin1(shown);
-    };
-    row("reply", {r}, "12.34|12.34|1|1|3|3|25|30|2048");
-    row("lower values keep the maxima", {r, measurementReply(1000, 50, 200, 20, 21, 7)}, "10|12.34|0.5|1|2|3|20|21|7");
-    row("first values below zero are no maxima", {measurementReply(-1000, -5, 0, 0, 0, -1)}, "-10||-0.05||0||0|0|-1");
-    row("energy 4097: the last good one", {r, measurementReply(1234, 100, 300, 26, 31, 4097)}, "12.34|12.34|1|1|3|3|26|31|2048");
-    row("first energy above 4096 shows 0", {measurementReply(0, 0, 0, 20, 20, 5000)}, "0||0||0||20|20|0");
-    row("cleared, then above 0 again", {r, {}, measurementReply(500, 0, 150, 25, 30, 2048)}, "5|5|0|0|1.5|1.5|25|30|2048");
-}
-
-void tst_Window::display()
-{
-    QFETCH(QByteArrayList, frames);
-    QFETCH(QString, shown);
-    mainwindow w;
-    MainWindowTestAccess a(w);
-    auto &ui = a.ui();
-    for (const QByteArray &f : frames)
-        f.isEmpty() ? ui.clearButton->click() : a.seraildata(f);
-    QStringList texts;
-    for (QLabel *l : {ui.label_Nt, ui.label_Nmax, ui.label_Nst, ui.label_Nsmax, ui.label_Kt, ui.label_Kmax,
-                      ui.label_airroomt, ui.label_smoket, ui.label_Ad})
-        texts << l->text();
-    QCOMPARE(texts.join('|'), shown);
-}
-
-void tst_Window::companion()
-{
-    meterrig::MeterStandIn meter;
-    mainwindow w;
-    MainWindowTestAccess a(w);
-    QProcess peer;
-    peer.start(QStringLiteral(SHMPEER_PATH), QStringList());
-    const auto ask = [&peer](const QByteArray &request) {
-        peer.write(request + '\n');
-        return QTest::qWaitFor([&] { return peer.canReadLine(); }, 5000) ? peer.readLine().trimmed() : "no answer";
-    };
-
-    // Asked with the poll command, the window publishes its last measurement
-    // as received and sends nothing; the request is wiped.
-    const QByteArray reply = measurementReply(1234, 100, -1, 25, 30, 5000);
-    a.seraildata(reply);
-    QCOMPARE(ask("place 00000004213300AC"), QByteArray("ok"));
-    QSignalSpy sent(&w, &mainwindow::writecmd);
-    a.loadmem();
-    QCOMPARE(sent.count(), 0);
-    QCOMPARE(ask("read-data"), "0000000E" + reply.toHex().toUpper());
-    QVERIFY(ask("read-cmd").startsWith("0000000100"));
-
-    // A short reply is published as it arrives, into the segment the
-    // companion now holds; a measurement is not.
-    a.seraildata(QByteArray::fromHex("063800C2"));
-    a.seraildata(reply);
-    QVERIFY(ask("read-data").startsWith("00000004063800C2"));
-
-    // While polling, any other 4-byte command reaches the meter; others are only wiped.
-    QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
-    QCOMPARE(ask("place 00000005214A01A2F2"), QByteArray("ok"));
-    QVERIFY(QTest::qWaitFor([&] { return ask("read-cmd").startsWith("0000000100"); }, 5000));
-    QCOMPARE(ask("place 0000000421390000"), QByteArray("ok"));
-    QVERIFY(QTest::qWaitFor([&] { return meter.commands.contains(QByteArray::fromHex("21390000")); }, 5000));
-    QVERIFY(!meter.commands.contains(Frames::factoryReset()));
-    peer.closeWriteChannel();
-    QVERIFY(peer.waitForFinished(5000));
-}
-
-void tst_Window::discovery_data()
-{
-    QTest::addColumn<QString>("stored");   // empty: none
-    QTest::addColumn<int>("connections");  // the meter on 127.0.0.42 sees a sweep's probe, then the data connection
-    QTest::newRow("stored address answers") << loopback(42) << 1;
-    QTest::newRow("stored address refuses") << loopback(50) << 2;
-    QTest::newRow("none stored") << QString() << 2;
-    QTest::newRow("no meter") << QString() << 0;
-}
-
-void tst_Window::discovery()
-{
-    QFETCH(QString, stored);
-    QFETCH(int, connections);
-    testsupport::ScopedWorkDir dir;
-    testsupport::MessageBoxCloser boxes;
-    QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), stored);
-    testsupport::LoopbackServer meter;
-    QVERIFY(!connections || meter.listen(loopback(42)));
-    mainwindow w;
-    MainWindowTestAccess a(w);
-    a.setNoticeDelay(connections ? 600000 : 1000);
-    w.show();
-    if (!connections) {
-        QVERIFY(QTest::qWaitFor([&] { return boxes.count() > 0; }, 20000));
-        QCOMPARE(boxes.seen().at(0).text, QStringLiteral("通信失败，建议检查连线，重开此程序！"));
-        return;
-    }
-    QVERIFY(QTest::qWaitFor([&] { return a.pollTimer()->isActive(); }, 20000));
-    QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
-    QVERIFY(meter.waitForClients(connections) && !meter.server().waitForNewConnection(0));
-    QCOMPARE(meter.clientCount(), connections);
-    QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(42));
-
-    // Once connected, a show's notice stays away.
-    a.setNoticeDelay(0);
-    w.hide();
-    w.show();
-    QVERIFY(!QTest::qWaitFor([&] { return boxes.count() > 0; }, 500));
-}
-
-void tst_Window::closedMidSweep()
-{
-    // Every probe waits its full time: the sweep would take 10 s.
-    testsupport::ScopedWorkDir dir;
-    discoverytest::SilentHost everywhere;
-    QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
-    SocketClient::overrideProbeWait(10000);
-    std::unique_ptr<mainwindow> w(new mainwindow);
-    w->show();
-    QVERIFY(QTest::qWaitFor([] { return QThreadPool::globalInstance()->activeThreadCount() > 0; }, 5000));
-    w.reset();
-    const bool stopped = QThreadPool::globalInstance()->waitForDone(2000);
-    SocketClient::overrideProbeWait(0);
-    QVERIFY2(stopped, "the sweep went on after the window closed");
-}
-
-// A taken API port costs the API only: the window runs on and says why in
-// the link label's tooltip.
-void tst_Window::apiPortTaken()
-{
-    QTcpServer holder;
-    QVERIFY(holder.listen(QHostAddress::LocalHost));
-    QSettings ini(QStringLiteral("set.ini"), QSettings::IniFormat);
-    ini.setValue(QStringLiteral("Api/Listen"), QStringLiteral("127.0.0.1:%1").arg(holder.serverPort()));
-    ini.sync();
-    meterrig::MeterStandIn meter;
-    mainwindow w;
-    w.startApi();
-    const QString tip = MainWindowTestAccess(w).ui().label_link->toolTip();
-    QVERIFY2(tip.contains(QStringLiteral("cannot listen on port %1").arg(holder.serverPort())), qPrintable(tip));
-    QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
-    ini.sync();
-    QCOMPARE(ini.value(QStringLiteral("Api/Token")).toString().size(), settings::ApiTokenLength);
-}
 
 OPA_TEST_CLASS(tst_Window)
 #include "window.moc"
