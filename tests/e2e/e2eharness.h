@@ -23,12 +23,12 @@ namespace e2e {
 
 // Runs one of our tools to its end while the test's event loop (and so the
 // program's) keeps running; its exit code, or -1 when it did not end in time.
-inline int runTool(const QString &path, const QStringList &args, QByteArray *output = nullptr)
+inline int runTool(const QString &path, const QStringList &args, QByteArray *output = nullptr, int timeoutMs = 15000)
 {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(path, args);
-    const bool ended = QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 15000);
+    const bool ended = QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, timeoutMs);
     if (output)
         *output = tool.readAll();
     return ended && tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;

@@ -45,10 +45,7 @@ bool SilentHost::open(const QString &address)
 bool SilentHost::releaseFiller()
 {
     const int taken = ::accept(listener, nullptr, nullptr);
-    if (taken < 0)
-        return false;
-    ::close(taken);
-    return true;
+    return taken >= 0 && ::close(taken) == 0;
 }
 
 } // namespace discoverytest
