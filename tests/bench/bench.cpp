@@ -184,9 +184,8 @@ void fillHistory(const QString &path, const TestRecord &sample)
     fixtures::OtherConnection bulk(path);
     bulk.exec("BEGIN");
     QSqlQuery q(bulk.db);
-    q.prepare("INSERT INTO records (id, started, plate, vin, verdict, operator, method, outcome, "
-              "mean_k, limit_k, hash, json) VALUES (?, ?, ?, ?, 'pass', '王工', 'R24', 'valid', "
-              "1.24, 2.5, ?, ?)");
+    q.prepare("INSERT INTO records (id, started, plate, vin, verdict, operator, method, outcome, mean_k, limit_k, hash, json) "
+              "VALUES (?, ?, ?, ?, 'pass', '王工', 'R24', 'valid', 1.24, 2.5, ?, ?)");
     const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
     for (int i = 0; i < 100000; ++i) {
         for (const QVariant &v : {QVariant(QUuid::createUuid().toString(QUuid::WithoutBraces)), QVariant(RecordTime::text(start.addSecs(i * 240))),
@@ -352,10 +351,7 @@ private slots:
             auto client = std::make_unique<SocketClient>();
             client->findServer();
             QThread::msleep(20);  // the probes start
-            stops << timedMs(1, [&](int) {
-                client.reset();
-                QThreadPool::globalInstance()->waitForDone();
-            });
+            stops << timedMs(1, [&](int) { client.reset(), QThreadPool::globalInstance()->waitForDone(); });
         }
         printSpread("sweep stopped after its client was destroyed", stops);
         SocketClient::overrideProbeWait(0);

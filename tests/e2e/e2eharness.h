@@ -81,12 +81,8 @@ public:
     QStringList commands()
     {
         QStringList found;
-        for (const QByteArray &line : log().split('\n')) {
-            const QList<QByteArray> words = line.simplified().split(' ');
-            const int at = words.indexOf("recv");
-            if (at >= 0 && at + 1 < words.size())
-                found << QString::fromLatin1(words.at(at + 1)).toUpper();
-        }
+        for (auto at = QRegularExpression(QStringLiteral(" recv +(\\S+)")).globalMatch(QString::fromLatin1(log())); at.hasNext();)
+            found << at.next().captured(1).toUpper();
         return found;
     }
     bool waitForCommand(const QString &hex, int times = 1)

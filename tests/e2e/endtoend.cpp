@@ -100,7 +100,6 @@ private slots:
         QVERIFY(s.startSimulator({"--scenario", "steady"}));
         QVERIFY(s.waitForCommand("213300AC"));
         const int afterMs = switchedOn.msecsTo(s.commandTime("213300AC"));
-        qInfo("first poll %d ms after the simulator's start", afterMs);
         QVERIFY2(afterMs >= 0 && afterMs <= 2000, qPrintable(QString::number(afterMs)));
         QCOMPARE(s.ui().label_link->text(), QStringLiteral("已连接 127.0.0.1"));
     }
@@ -178,9 +177,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
 
         auto *page = static_cast<FreeAccelPage *>(s.window->findChild<LazyTab *>(QStringLiteral("freeAccelTab"))->page());
-        page->findChild<QLineEdit *>(QStringLiteral("vehiclePlate"))->setText(QStringLiteral("京A12345"));
-        page->findChild<QLineEdit *>(QStringLiteral("vehicleVin"))->setText(QStringLiteral("1M8GDM9AXKP042788"));
-        page->findChild<QLineEdit *>(QStringLiteral("vehicleOperator"))->setText(QStringLiteral("王工"));
+        for (const auto &field : {std::pair("vehiclePlate", "京A12345"), {"vehicleVin", "1M8GDM9AXKP042788"}, {"vehicleOperator", "王工"}})
+            page->findChild<QLineEdit *>(QLatin1String(field.first))->setText(QString::fromUtf8(field.second));
         page->findChild<QDoubleSpinBox *>(QStringLiteral("vehiclePlateValue"))->setValue(1.20);
         QSignalSpy finished(s.access().session(), &LaneSession::seriesFinished);
         QSignalSpy kept(s.window->findChild<TestArchive *>(), &TestArchive::recordKept);

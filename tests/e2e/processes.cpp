@@ -20,9 +20,8 @@ private slots:
     void closesInOrder_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            QTest::addRow("SIG%s", sigabbrev_np(signal)) << signal;
     }
     void closesInOrder()
     {
