@@ -1,11 +1,9 @@
 #include <QtTest>
 
-#include <QJsonDocument>
 #include <QLocalServer>
 #include <QNetworkInterface>
 #include <QSharedMemory>
 #include <QSqlError>
-#include <QThreadPool>
 #include <QWebSocket>
 #include <QtCharts/QChartView>
 
@@ -116,9 +114,8 @@ public:
         for (int i = 0; i < count; ++i) {
             auto *ws = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
             connect(ws, &QWebSocket::textMessageReceived, this, [this] { received.fetchAndAddRelaxed(1); });
-            connect(ws, &QWebSocket::connected, this, [ws] {
-                ws->sendTextMessage(QStringLiteral(R"({"cmd":"subscribe","id":1,"topics":["reading"],"rate":10})"));
-            });
+            connect(ws, &QWebSocket::connected, this,
+                    [ws] { ws->sendTextMessage(QStringLiteral(R"({"cmd":"subscribe","id":1,"topics":["reading"],"rate":10})")); });
             ws->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
         }
     }
@@ -167,11 +164,10 @@ void startOnce(const QString &program, QTcpServer &meter, StartFigures *figures)
         if (line.startsWith("VmRSS:"))
             figures->rssMb << line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024.0;
     figures->fonts.clear();
-    for (const QByteArray &line : procLines(p.processId(), "maps")) {
-        const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
-        if (line.contains("/fonts/") && !figures->fonts.contains(path))
-            figures->fonts << path;
-    }
+    for (const QByteArray &line : procLines(p.processId(), "maps"))
+        if (line.contains("/fonts/"))
+            figures->fonts << QString::fromUtf8(line.mid(line.indexOf('/')));
+    figures->fonts.removeDuplicates();
     p.kill();
     p.waitForFinished();
 }
@@ -229,11 +225,8 @@ private slots:
     void hotPaths()
     {
         SocketClient::overrideLocalAddress([] { return QString(); });
-        std::printf("start-up: %.1f ms\n", microsPer(10, [](int) {
-            mainwindow w;
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-        }) / 1000);
+        const double startUpUs = microsPer(10, [](int) { mainwindow w; w.show(); QVERIFY(QTest::qWaitForWindowExposed(&w)); });
+        std::printf("start-up: %.1f ms\n", startUpUs / 1000);
         mainwindow w;
         MainWindowTestAccess a(w);
         QSharedMemory cmd(QStringLiteral("VRKT_516_Shared_cmd"));
@@ -277,8 +270,7 @@ private slots:
         };
         QVERIFY(rig.show());
         MainWindowTestAccess &a = rig.a;
-        std::printf("decoding a reply into the form: %.2f us\n",
-                    microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
+        std::printf("decoding a reply into the form: %.2f us\n", microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
         auto *page = a.showPage<TrendPage>("trendTab");
         LaneSession *session = a.session();
         LaneReading reading = session->lastReading();  // every value shown
@@ -316,10 +308,7 @@ private slots:
         // client has handled it, hence the + 1.
         connect(session, &LaneSession::readingTaken, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
         connect(rig.w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
-        const auto absorbBurst = [&] {
-            burst = count;
-            return QTest::qWaitFor([&] { return !burst && received >= count; }, 60000);
-        };
+        const auto absorbBurst = [&] { burst = count; return QTest::qWaitFor([&] { return !burst && received >= count; }, 60000); };
         for (int warmUp = 0; warmUp < 5 && burstReads != 1; ++warmUp)
             QVERIFY(absorbBurst());
         for (bool inView : {false, true}) {
@@ -440,8 +429,7 @@ private slots:
         QVERIFY(store.open(path));
         const TestRecord sample = fixtures::record("京A00000", 0, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
         const QByteArray json = QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact);
-        std::printf("a record with a 60-s trace: %d bytes of JSON, %d readings\n", json.size(),
-                    sample.trace.tMs.size());
+        std::printf("a record with a 60-s trace: %d bytes of JSON, %d readings\n", json.size(), sample.trace.tMs.size());
         QVector<TestRecord> fresh;
         for (int i = 0; i < 200; ++i)
             fresh << fixtures::record(QStringLiteral("京B%1").arg(i), i, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
@@ -451,8 +439,7 @@ private slots:
         printSpread("storing a record with a 60-s trace", storing);
 
         fillHistory(path, sample);
-        std::printf("database with %d records: %.0f MB\n", store.query(RecordFilter()).size(),
-                    QFileInfo(path).size() / 1e6);
+        std::printf("database with %d records: %.0f MB\n", store.query(RecordFilter()).size(), QFileInfo(path).size() / 1e6);
         const auto timeFilter = [&](const QString &what, const std::function<void(RecordFilter &)> &set) {
             RecordFilter filter;
             set(filter);
@@ -480,9 +467,7 @@ private slots:
         connect(archive->keeper(), &RecordKeeper::recordStored, this, [&] { ++stored; });
         QTimer every;
         int made = 0;
-        const auto keep = [&](const QString &plate) {
-            archive->keeper()->keep(fixtures::record(plate, made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60));
-        };
+        const auto keep = [&](const QString &plate) { archive->keeper()->keep(fixtures::record(plate, made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60)); };
         connect(&every, &QTimer::timeout, this, [&] { keep(QStringLiteral("京C%1").arg(made++)); });
         every.start(1000);
         QTest::qWait(20000);
@@ -534,8 +519,7 @@ private slots:
             const station::SyncResult again = station::syncOnce(lane, options.server);
             const qint64 againMs = clock.elapsed();
             QCOMPARE(again.sent, 1000);
-            std::printf("station, fsync %s: 1000 records forwarded in %lld ms (%.2f ms each); "
-                        "sent again (already there) in %lld ms\n",
+            std::printf("station, fsync %s: 1000 records forwarded in %lld ms (%.2f ms each); sent again (already there) in %lld ms\n",
                         durable ? "on" : "off", forwardMs, forwardMs / 1000.0, againMs);
         }
     }
@@ -562,13 +546,8 @@ private slots:
         thread.start();
         QMetaObject::invokeMethod(&clients, [&] { clients.open(ApiServer::MaxClients - 1, server.port()); });
         QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients - 1; }, 10000));
-        QTcpSocket stalled;  // takes the handshake's answer, then reads nothing
-        stalled.setReadBufferSize(1);
-        stalled.connectToHost(QHostAddress::LocalHost, server.port());
-        QVERIFY(stalled.waitForConnected(5000));
-        stalled.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-        stalled.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                      "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+        QTcpSocket stalled;
+        QVERIFY(apirig::openStalled(stalled, server.port()));
         QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients; }, 5000));
         const int before = clients.received;
         measure("16 clients at 10/s, one of them stalled");
@@ -578,8 +557,8 @@ private slots:
         const qint64 now = rig.clock.elapsed();
         for (int i = 0; i < 5000 && server.clients().last().dropped == 0; ++i)
             server.publishReading({QDateTime::currentDateTime(), now, 1, 1, {}, {}, {}, {}});
-        std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n",
-                    server.clients().last().backlog, server.clients().last().dropped);
+        const auto last = server.clients().last();
+        std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n", last.backlog, last.dropped);
         measure("16 clients, the stalled one dropping readings");
         thread.quit();
         thread.wait();

@@ -10,9 +10,6 @@
 
 #include <QtTest>
 
-#include <QProcess>
-#include <QSettings>
-
 #include <memory>
 
 #include "net/socketclient.h"

@@ -70,8 +70,9 @@ private slots:
             QVERIFY(programs[i].waitForStarted());
         }
         ids.sort();
-        const QString query = QStringLiteral("SELECT string_agg(id, ',' ORDER BY id) FROM records");
-        const auto onServer = [&] { return pg.scalar(query, QStringLiteral("station")).toString().split(QLatin1Char(',')); };
+        const auto onServer = [&] {
+            return pg.scalar(QStringLiteral("SELECT string_agg(id, ',' ORDER BY id) FROM records"), QStringLiteral("station")).toString().split(',');
+        };
         QVERIFY(QTest::qWaitFor([&] { return onServer().size() >= ids.size(); }, 20000));
         QCOMPARE(onServer(), ids);  // each once: no more, no fewer
         for (QProcess &p : programs) {

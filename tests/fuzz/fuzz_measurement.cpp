@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (Measurement::decode(frame, &reading) != (kind == Measurement::FrameKind::Measurement))
         abort();
     if (kind == Measurement::FrameKind::ShortReply
-        && (frame.isEmpty() || frame.size() > Measurement::ShortReplyMaxSize
-            || frame.at(0) != Frames::MeterStart))
+        && (frame.isEmpty() || frame.size() > Measurement::ShortReplyMaxSize || frame.at(0) != Frames::MeterStart))
         abort();
     return 0;
 }
