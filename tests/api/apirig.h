@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <QTcpSocket>
 #include <QWebSocket>
 
 #include "api/apibackend.h"
@@ -103,11 +104,22 @@ public:
     int asked = 0;
 };
 
-inline QJsonObject cmd(const char *name, const QJsonObject &fields = QJsonObject())
+// A client that takes the handshake's answer, then reads nothing.
+inline bool openStalled(QTcpSocket &s, quint16 port)
 {
-    QJsonObject c = fields;
-    c.insert(QStringLiteral("cmd"), QLatin1String(name));
-    return c;
+    s.setReadBufferSize(1);
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (!s.waitForConnected(5000))
+        return false;
+    s.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    return s.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n") > 0;
+}
+
+inline QJsonObject cmd(const char *name, QJsonObject fields = QJsonObject())
+{
+    fields.insert(QStringLiteral("cmd"), QLatin1String(name));
+    return fields;
 }
 
 } // namespace apirig

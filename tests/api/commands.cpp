@@ -1,11 +1,15 @@
 #include <QtTest>
 
+#include "api/apiaccess.h"
 #include "api/apicommand.h"
+#include "config/apisettings.h"
 #include "support/testrunner.h"
+#include "support/testsupport.h"
 
 // The command parser: what is taken, and the error a client gets for what is
-// not. The vehicle rules themselves are the records' (tst_records); one
-// stands here for all, to show its error names the field.
+// not; the [Api] section and the access rules that follow from it. The
+// vehicle rules themselves are the records' (tst_records); one stands here
+// for all, to show its error names the field.
 class tst_ApiCommands : public QObject
 {
     Q_OBJECT
@@ -70,6 +74,78 @@ private slots:
         QVERIFY2(list.ok, qPrintable(list.error));
         QCOMPARE(list.command.filter.since, QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
         QCOMPARE(list.command.filter.until, QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59, 999)));
+    }
+
+    void listen_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("outcome");  // address, port, and who may read; or "unusable"
+
+        QTest::newRow("default") << "127.0.0.1:8900" << "" << "127.0.0.1 8900 anyone";
+        QTest::newRow("127.0.0.2 is loopback") << "127.0.0.2:1" << "" << "127.0.0.2 1 anyone";
+        QTest::newRow("IPv6 loopback in brackets") << "[::1]:65535" << "" << "::1 65535 anyone";
+        QTest::newRow("lane network, token") << "192.168.1.5:8900" << "t" << "192.168.1.5 8900 with the token";
+        QTest::newRow("lane network, no token") << "192.168.1.5:8900" << "" << "192.168.1.5 8900 refused";
+        QTest::newRow("every address, no token") << "0.0.0.0:8900" << "" << "0.0.0.0 8900 refused";
+        for (const char *bad : {"localhost:8900", "127.0.0.1", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1 :8900",
+                                "127.0.0.1:8900\n", "127.1:8900", "127.0.0.256:8900", "::1:8900"})
+            QTest::newRow(bad) << bad << "t" << "unusable";
+    }
+
+    // What [Api] Listen may say, and what the address means for access: on
+    // loopback anyone may read, elsewhere only with the token, and without
+    // a token the API does not listen there at all.
+    void listen()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, token);
+        QFETCH(QString, outcome);
+        QHostAddress a;
+        quint16 p = 0;
+        QString error;
+        const bool parsed = settings::parseApiListen(text, &a, &p, &error);
+        QCOMPARE(error.isEmpty(), parsed);
+        const QString access = !api::listenRefusal(a, token).isEmpty() ? "refused" : api::readingNeedsToken(a) ? "with the token" : "anyone";
+        QCOMPARE(parsed ? QStringLiteral("%1 %2 %3").arg(a.toString()).arg(p).arg(access) : QStringLiteral("unusable"), outcome);
+    }
+
+    // An empty token is replaced once by a stored random one, with the
+    // other keys written out so that a user finds them; a set token stays.
+    void tokenMadeOnce()
+    {
+        testsupport::ScopedWorkDir dir;
+        const settings::ApiSettings first = settings::storedApiSettings();
+        QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(first.token).hasMatch());
+        QCOMPARE(settings::storedApiSettings().token, first.token);
+        QSettings file(QStringLiteral("./set.ini"), QSettings::IniFormat);
+        QVERIFY(file.value(QStringLiteral("Api/Listen")) == QStringLiteral("127.0.0.1:8900") && file.value(QStringLiteral("Api/Enabled")).toBool());
+        QVERIFY(settings::newApiToken() != settings::newApiToken());
+        // A Listen the program cannot use keeps the API off, quoting it.
+        file.setValue(QStringLiteral("Api/Listen"), QStringLiteral("lane3:8900"));
+        file.sync();
+        QVERIFY(settings::storedApiSettings().listenError.contains(QLatin1String("\"lane3:8900\"")));
+    }
+
+    void tokenMatches_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("same") << "abc123" << "abc123" << true;
+        QTest::newRow("last differs") << "abc124" << "abc123" << false;
+        QTest::newRow("prefix") << "abc" << "abc123" << false;
+        QTest::newRow("longer") << "abc1234" << "abc123" << false;
+        QTest::newRow("both empty") << "" << "" << false;
+        QTest::newRow("case") << "ABC123" << "abc123" << false;
+    }
+
+    void tokenMatches()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, expected);
+        QFETCH(bool, matches);
+        QCOMPARE(api::tokenMatches(given, expected), matches);
     }
 };
 

@@ -1,20 +1,16 @@
 #include <QtTest>
 
-#include <QJsonDocument>
 #include <QLocalServer>
 #include <QNetworkInterface>
 #include <QSharedMemory>
 #include <QSqlError>
-#include <QThreadPool>
 #include <QWebSocket>
 #include <QtCharts/QChartView>
 
 #include <ctime>
 #include <memory>
 
-#include "api/apibackend.h"
 #include "api/apiconvert.h"
-#include "api/apiserver.h"
 #include "app/historypage.h"
 #include "app/trendpage.h"
 #include "lane/testarchive.h"
@@ -32,17 +28,9 @@
 #include "support/meterrig.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
+#include "tests/api/apirig.h"
 
 namespace {
-
-double microsPer(int count, const std::function<void(int)> &work)
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < count; ++i)
-        work(i);
-    return clock.nsecsElapsed() / 1000.0 / count;
-}
 
 // Each of 'count' runs of 'work' on its own, in ms.
 QVector<double> timedMs(int count, const std::function<void(int)> &work)
@@ -55,6 +43,12 @@ QVector<double> timedMs(int count, const std::function<void(int)> &work)
         ms << clock.nsecsElapsed() / 1e6;
     }
     return ms;
+}
+
+// All 'count' runs of 'work' at once, in µs per run.
+double microsPer(int count, const std::function<void(int)> &work)
+{
+    return timedMs(1, [&](int) { for (int i = 0; i < count; ++i) work(i); }).first() * 1000 / count;
 }
 
 void printSpread(const QString &what, QVector<double> ms, const char *unit = "ms")
@@ -110,18 +104,6 @@ struct PolledWindow
     }
 };
 
-// The lane as the API sees it, enough for a hello.
-class IdleLane : public ApiBackend
-{
-public:
-    api::State state() const override { return {QStringLiteral("1.0"), {QStringLiteral("connected"), {}}, {}}; }
-    bool startTest(const api::Vehicle &, const QString &, const QString &, QString *) override { return false; }
-    bool stopTest(QString *) override { return false; }
-    bool clearMaxima(QString *) override { return false; }
-    bool record(const QString &, QJsonObject *, QString *) override { return false; }
-    bool listRecords(const api::RecordFilter &, QJsonArray *, QString *) override { return false; }
-};
-
 // WebSocket clients on a thread of their own, so that their cost does not
 // count as the program's.
 class ApiClients : public QObject
@@ -132,9 +114,8 @@ public:
         for (int i = 0; i < count; ++i) {
             auto *ws = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
             connect(ws, &QWebSocket::textMessageReceived, this, [this] { received.fetchAndAddRelaxed(1); });
-            connect(ws, &QWebSocket::connected, this, [ws] {
-                ws->sendTextMessage(QStringLiteral(R"({"cmd":"subscribe","id":1,"topics":["reading"],"rate":10})"));
-            });
+            connect(ws, &QWebSocket::connected, this,
+                    [ws] { ws->sendTextMessage(QStringLiteral(R"({"cmd":"subscribe","id":1,"topics":["reading"],"rate":10})")); });
             ws->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
         }
     }
@@ -183,11 +164,10 @@ void startOnce(const QString &program, QTcpServer &meter, StartFigures *figures)
         if (line.startsWith("VmRSS:"))
             figures->rssMb << line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024.0;
     figures->fonts.clear();
-    for (const QByteArray &line : procLines(p.processId(), "maps")) {
-        const QString path = QString::fromUtf8(line.mid(line.indexOf('/')));
-        if (line.contains("/fonts/") && !figures->fonts.contains(path))
-            figures->fonts << path;
-    }
+    for (const QByteArray &line : procLines(p.processId(), "maps"))
+        if (line.contains("/fonts/"))
+            figures->fonts << QString::fromUtf8(line.mid(line.indexOf('/')));
+    figures->fonts.removeDuplicates();
     p.kill();
     p.waitForFinished();
 }
@@ -200,17 +180,14 @@ void fillHistory(const QString &path, const TestRecord &sample)
     fixtures::OtherConnection bulk(path);
     bulk.exec("BEGIN");
     QSqlQuery q(bulk.db);
-    q.prepare("INSERT INTO records (id, started, plate, vin, verdict, operator, method, outcome, "
-              "mean_k, limit_k, hash, json) VALUES (?, ?, ?, ?, 'pass', '王工', 'R24', 'valid', "
-              "1.24, 2.5, ?, ?)");
+    q.prepare("INSERT INTO records (id, started, plate, vin, verdict, operator, method, outcome, mean_k, limit_k, hash, json) "
+              "VALUES (?, ?, ?, ?, 'pass', '王工', 'R24', 'valid', 1.24, 2.5, ?, ?)");
     const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
     for (int i = 0; i < 100000; ++i) {
-        q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
-        q.addBindValue(RecordTime::text(start.addSecs(i * 240)));
-        q.addBindValue(QStringLiteral("京A%1").arg(i % 20000, 5, 10, QLatin1Char('0')));
-        q.addBindValue(QStringLiteral("LSVAM4187C%1").arg(i % 20000, 7, 10, QLatin1Char('0')));
-        q.addBindValue(sample.hash);
-        q.addBindValue(json);
+        for (const QVariant &v : {QVariant(QUuid::createUuid().toString(QUuid::WithoutBraces)), QVariant(RecordTime::text(start.addSecs(i * 240))),
+                                  QVariant(QStringLiteral("京A%1").arg(i % 20000, 5, 10, QLatin1Char('0'))),
+                                  QVariant(QStringLiteral("LSVAM4187C%1").arg(i % 20000, 7, 10, QLatin1Char('0'))), QVariant(sample.hash), QVariant(json)})
+            q.addBindValue(v);
         if (!q.exec())
             qWarning("cannot fill the history: %s", qPrintable(q.lastError().text()));
     }
@@ -230,460 +207,423 @@ class Bench : public QObject
     testsupport::ScopedWorkDir workDir;
 
 private slots:
-    void initTestCase();
-    void hotPaths();
-    void trend();
-    void sweep();
-    void outage();
-    void records();
-    void pollWhileStoring();
-    void stationForward();
-    void api();
-    void stationPolling();
-    void startUp();
-};
+    void initTestCase()
+    {
+        for (const QNetworkInterface &iface : QNetworkInterface::allInterfaces())
+            if (!(iface.flags() & QNetworkInterface::IsLoopBack))
+                QSKIP("run me in a fresh network namespace: unshare -n -i");
+        // Only the printing of the per-frame debug line is dropped, not its cost;
+        // and the offscreen platform's note on every stale look.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
+            if (type != QtDebugMsg && !msg.contains(QLatin1String("window opacity")))
+                std::fprintf(stderr, "%s\n", qPrintable(msg));
+        });
+    }
 
-void Bench::initTestCase()
-{
-    for (const QNetworkInterface &iface : QNetworkInterface::allInterfaces())
-        if (!(iface.flags() & QNetworkInterface::IsLoopBack))
-            QSKIP("run me in a fresh network namespace: unshare -n -i");
-    // Only the printing of the per-frame debug line is dropped, not its cost;
-    // and the offscreen platform's note on every stale look.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-        if (type != QtDebugMsg && !msg.contains(QLatin1String("window opacity")))
-            std::fprintf(stderr, "%s\n", qPrintable(msg));
-    });
-}
-
-// Start-up, one polling tick's look at the command segment, cutting a
-// received stream into frames by read size.
-void Bench::hotPaths()
-{
-    SocketClient::overrideLocalAddress([] { return QString(); });
-    std::printf("start-up: %.1f ms\n", microsPer(10, [](int) {
+    // Start-up, one polling tick's look at the command segment, cutting a
+    // received stream into frames by read size.
+    void hotPaths()
+    {
+        SocketClient::overrideLocalAddress([] { return QString(); });
+        const double startUpUs = microsPer(10, [](int) { mainwindow w; w.show(); QVERIFY(QTest::qWaitForWindowExposed(&w)); });
+        std::printf("start-up: %.1f ms\n", startUpUs / 1000);
         mainwindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-    }) / 1000);
-    mainwindow w;
-    MainWindowTestAccess a(w);
-    QSharedMemory cmd(QStringLiteral("VRKT_516_Shared_cmd"));
-    for (const char *companion : {"no companion", "companion, no command"}) {
-        std::printf("shared-memory tick, %s: %.2f us\n", companion, microsPer(10000, [&](int) { a.loadmem(); }));
-        QVERIFY(cmd.isAttached() || cmd.create(64) || cmd.attach());
+        MainWindowTestAccess a(w);
+        QSharedMemory cmd(QStringLiteral("VRKT_516_Shared_cmd"));
+        for (const char *companion : {"no companion", "companion, no command"}) {
+            std::printf("shared-memory tick, %s: %.2f us\n", companion, microsPer(10000, [&](int) { a.loadmem(); }));
+            QVERIFY(cmd.isAttached() || cmd.create(64) || cmd.attach());
+        }
+        QByteArray stream;
+        for (int i = 0; i < 10000; ++i)
+            stream += QByteArray::fromHex(i % 10 == 9 ? "063900C1" : "06330AD20464002C01191E000817");
+        for (int readSize : {1, 14, 1460}) {
+            std::printf("cutting 10,000 frames in %d-byte reads: %.2f ms\n", readSize, microsPer(10, [&](int) {
+                FrameCutter cutter;
+                QByteArray frame;
+                for (int at = 0; at < stream.size(); at += readSize) {
+                    cutter.append(QByteArray::fromRawData(stream.constData() + at, qMin(readSize, stream.size() - at)));
+                    while (cutter.next(&frame))
+                        continue;
+                }
+            }) / 1000);
+        }
     }
-    QByteArray stream;
-    for (int i = 0; i < 10000; ++i)
-        stream += QByteArray::fromHex(i % 10 == 9 ? "063900C1" : "06330AD20464002C01191E000817");
-    for (int readSize : {1, 14, 1460}) {
-        std::printf("cutting 10,000 frames in %d-byte reads: %.2f ms\n", readSize, microsPer(10, [&](int) {
-            FrameCutter cutter;
-            QByteArray frame;
-            for (int at = 0; at < stream.size(); at += readSize) {
-                cutter.append(QByteArray::fromRawData(stream.constData() + at, qMin(readSize, stream.size() - at)));
-                while (cutter.next(&frame))
-                    continue;
-            }
-        }) / 1000);
-    }
-}
 
-// Decoding a reply into the form; per reply, per redraw, the poll period,
-// and the longest gap between polls while a burst of 20,000 replies is
-// absorbed, first with the data page in front, then with the curve in view
-// and recording.
-void Bench::trend()
-{
-    const QByteArray replies[] = {Reply, testsupport::measurementReply(2345, 3000, 83, 26, 31, 2049)};
-    const int count = 20000;
-    PolledWindow rig;
-    meterrig::MeterStandIn &meter = rig.meter;
-    int burst = 0, received = 0, reads = 0, burstReads = 0;
-    meter.reply = [&](const QByteArray &) {
-        const QByteArray one = replies[meter.commands.size() & 1];
-        if (!burst)
-            return one;
-        received = reads = 0;
-        return one.repeated(std::exchange(burst, 0));
-    };
-    QVERIFY(rig.show());
-    MainWindowTestAccess &a = rig.a;
-    std::printf("decoding a reply into the form: %.2f us\n",
-                microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
-    auto *page = a.showPage<TrendPage>("trendTab");
-    LaneSession *session = a.session();
-    LaneReading reading = session->lastReading();  // every value shown
-    TrendBuffer trend;
-    const double trendOnly = microsPer(count, [&](int i) {
-        reading.monotonicMs = i;
-        reading.n = float(i % 100);
-        trend.append(reading);
-    });
-    QTemporaryDir scratch;
-    Recorder recorder;
-    QVERIFY(recorder.start(scratch.filePath(QStringLiteral("bench.csv"))));
-    const double row = microsPer(count, [&](int) { recorder.record(reading); });
-    recorder.stop();
-    std::printf("per reply: the last minute %.2f us, recorded row %.2f us\n", trendOnly, row);
-
-    // Per redraw: the whole buffer to the series, then the chart drawn; a
-    // minute at ten replies a second, then the full ring.
-    auto *view = page->findChild<QtCharts::QChartView *>();
-    for (int points : {600, TrendBuffer::Capacity}) {
-        qint64 fake = qint64(points) * 1000000;  // far past every earlier point
-        session->setClock([&] { return LaneStamp{fake, QDateTime()}; });
-        for (int i = 0; i < points; ++i, fake += TrendBuffer::SpanMs / points)
-            session->takeFrame(testsupport::measurementReply(qint16(i % 100 * 100), 0, qint16(i % 7 * 100), 25, 30, 2));
-        std::printf("per redraw, %d points: %.2f ms\n", a.session()->trend().size(), microsPer(50, [&](int) {
-            page->refresh();
-            view->viewport()->repaint();
-        }) / 1000.0);
-    }
-    session->setClock({});
-
-    // A burst read in pieces lets polls in between, so warm-up bursts first
-    // grow the loopback receive window until one arrives in one read.
-    // The read that brings the burst's last reply is counted only after the
-    // client has handled it, hence the + 1.
-    connect(session, &LaneSession::readingTaken, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
-    connect(rig.w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
-    const auto absorbBurst = [&] {
-        burst = count;
-        return QTest::qWaitFor([&] { return !burst && received >= count; }, 60000);
-    };
-    for (int warmUp = 0; warmUp < 5 && burstReads != 1; ++warmUp)
-        QVERIFY(absorbBurst());
-    for (bool inView : {false, true}) {
-        a.ui().tabWidget->setCurrentIndex(inView ? 2 : 0);
-        if (inView)
-            page->toggleRecording();
-        const QString how = inView ? "curve in view, recording" : "data page in front";
-        rig.printPeriods(how);
-        rig.periods.clear();
-        QVERIFY(absorbBurst());
-        QTest::qWait(1000);
-        printSpread(QStringLiteral("poll period around a 20,000-reply burst in %1 read(s), %2").arg(burstReads).arg(how),
-                    rig.periods);
-    }
-}
-
-// How soon a sweep stops once its client is destroyed; how long one takes
-// to find a server at host 42 or 250, or to give up on an empty subnet.
-void Bench::sweep()
-{
-    const auto run = [](const QString &command) { return QProcess::execute("sh", {"-c", command}) == 0; };
-    // On loopback, where every probe would wait 10 s for an answer.
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
-    SocketClient::overrideProbeWait(10000);
-    QVector<double> stops;
-    for (int i = 0; i < 5; ++i) {
-        discoverytest::SilentHost everywhere;
-        QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
-        auto client = std::make_unique<SocketClient>();
-        client->findServer();
-        QThread::msleep(20);  // the probes start
-        stops << timedMs(1, [&](int) {
-            client.reset();
-            QThreadPool::globalInstance()->waitForDone();
+    // Decoding a reply into the form; per reply, per redraw, the poll period,
+    // and the longest gap between polls while a burst of 20,000 replies is
+    // absorbed, first with the data page in front, then with the curve in view
+    // and recording.
+    void trend()
+    {
+        const QByteArray replies[] = {Reply, testsupport::measurementReply(2345, 3000, 83, 26, 31, 2049)};
+        const int count = 20000;
+        PolledWindow rig;
+        meterrig::MeterStandIn &meter = rig.meter;
+        int burst = 0, received = 0, reads = 0, burstReads = 0;
+        meter.reply = [&](const QByteArray &) {
+            const QByteArray one = replies[meter.commands.size() & 1];
+            if (!burst)
+                return one;
+            received = reads = 0;
+            return one.repeated(std::exchange(burst, 0));
+        };
+        QVERIFY(rig.show());
+        MainWindowTestAccess &a = rig.a;
+        std::printf("decoding a reply into the form: %.2f us\n", microsPer(count, [&](int i) { a.seraildata(replies[i & 1]); }));
+        auto *page = a.showPage<TrendPage>("trendTab");
+        LaneSession *session = a.session();
+        LaneReading reading = session->lastReading();  // every value shown
+        TrendBuffer trend;
+        const double trendOnly = microsPer(count, [&](int i) {
+            reading.monotonicMs = i;
+            reading.n = float(i % 100);
+            trend.append(reading);
         });
-    }
-    printSpread("sweep stopped after its client was destroyed", stops);
-    SocketClient::overrideProbeWait(0);
+        QTemporaryDir scratch;
+        Recorder recorder;
+        QVERIFY(recorder.start(scratch.filePath(QStringLiteral("bench.csv"))));
+        const double row = microsPer(count, [&](int) { recorder.record(reading); });
+        recorder.stop();
+        std::printf("per reply: the last minute %.2f us, recorded row %.2f us\n", trendOnly, row);
 
-    QProcess peer;  // holds the far namespace: 10.77.0.1 here, 10.77.0.H there
-    peer.start("unshare", {"-n", "sh", "-c", "echo; exec sleep 3600"});
-    QVERIFY(peer.waitForReadyRead(5000));
-    const QString pid = QString::number(peer.processId()), there = "nsenter -t " + pid + " -n ";
-    QVERIFY(run(QStringLiteral("ip link add va type veth peer name vb netns %1 && ip addr add 10.77.0.1/24 dev va"
-                               " && ip link set va up && %2 ip link set vb up").arg(pid, there)));
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("10.77.0.1"); });
-    for (int host : {42, 250, 0}) {
-        const QString address = QStringLiteral("10.77.0.%1").arg(host);
+        // Per redraw: the whole buffer to the series, then the chart drawn; a
+        // minute at ten replies a second, then the full ring.
+        auto *view = page->findChild<QtCharts::QChartView *>();
+        for (int points : {600, TrendBuffer::Capacity}) {
+            qint64 fake = qint64(points) * 1000000;  // far past every earlier point
+            session->setClock([&] { return LaneStamp{fake, QDateTime()}; });
+            for (int i = 0; i < points; ++i, fake += TrendBuffer::SpanMs / points)
+                session->takeFrame(testsupport::measurementReply(qint16(i % 100 * 100), 0, qint16(i % 7 * 100), 25, 30, 2));
+            std::printf("per redraw, %d points: %.2f ms\n", a.session()->trend().size(), microsPer(50, [&](int) {
+                page->refresh();
+                view->viewport()->repaint();
+            }) / 1000.0);
+        }
+        session->setClock({});
+
+        // A burst read in pieces lets polls in between, so warm-up bursts first
+        // grow the loopback receive window until one arrives in one read.
+        // The read that brings the burst's last reply is counted only after the
+        // client has handled it, hence the + 1.
+        connect(session, &LaneSession::readingTaken, this, [&] { burstReads = ++received == count ? reads + 1 : burstReads; });
+        connect(rig.w.findChild<SocketClient *>()->findChild<QTcpSocket *>(), &QTcpSocket::readyRead, this, [&] { ++reads; });
+        const auto absorbBurst = [&] { burst = count; return QTest::qWaitFor([&] { return !burst && received >= count; }, 60000); };
+        for (int warmUp = 0; warmUp < 5 && burstReads != 1; ++warmUp)
+            QVERIFY(absorbBurst());
+        for (bool inView : {false, true}) {
+            a.ui().tabWidget->setCurrentIndex(inView ? 2 : 0);
+            if (inView)
+                page->toggleRecording();
+            const QString how = inView ? "curve in view, recording" : "data page in front";
+            rig.printPeriods(how);
+            rig.periods.clear();
+            QVERIFY(absorbBurst());
+            QTest::qWait(1000);
+            printSpread(QStringLiteral("poll period around a 20,000-reply burst in %1 read(s), %2").arg(burstReads).arg(how),
+                        rig.periods);
+        }
+    }
+
+    // How soon a sweep stops once its client is destroyed; how long one takes
+    // to find a server at host 42 or 250, or to give up on an empty subnet.
+    void sweep()
+    {
+        const auto run = [](const QString &command) { return QProcess::execute("sh", {"-c", command}) == 0; };
+        // On loopback, where every probe would wait 10 s for an answer.
+        SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+        SocketClient::overrideProbeWait(10000);
+        QVector<double> stops;
+        for (int i = 0; i < 5; ++i) {
+            discoverytest::SilentHost everywhere;
+            QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
+            auto client = std::make_unique<SocketClient>();
+            client->findServer();
+            QThread::msleep(20);  // the probes start
+            stops << timedMs(1, [&](int) { client.reset(), QThreadPool::globalInstance()->waitForDone(); });
+        }
+        printSpread("sweep stopped after its client was destroyed", stops);
+        SocketClient::overrideProbeWait(0);
+
+        QProcess peer;  // holds the far namespace: 10.77.0.1 here, 10.77.0.H there
+        peer.start("unshare", {"-n", "sh", "-c", "echo; exec sleep 3600"});
+        QVERIFY(peer.waitForReadyRead(5000));
+        const QString pid = QString::number(peer.processId()), there = "nsenter -t " + pid + " -n ";
+        QVERIFY(run(QStringLiteral("ip link add va type veth peer name vb netns %1 && ip addr add 10.77.0.1/24 dev va"
+                                   " && ip link set va up && %2 ip link set vb up").arg(pid, there)));
+        SocketClient::overrideLocalAddress([] { return QStringLiteral("10.77.0.1"); });
+        for (int host : {42, 250, 0}) {
+            const QString address = QStringLiteral("10.77.0.%1").arg(host);
+            QProcess sim;
+            QVERIFY(run(there + "ip addr flush dev vb" + (host ? " && " + there + "ip addr add " + address + "/24 dev vb" : "")));
+            if (host) {
+                sim.start("nsenter", {"-t", pid, "-n", OPA_SIM_PATH, "--quiet", "--listen", address});
+                QVERIFY(sim.waitForReadyRead(5000));
+            }
+            QThread::msleep(200);  // the link settles (carrier up, no stale neighbours)
+            QString found;
+            const QVector<double> ms = timedMs(7, [&](int) {
+                SocketClient client;
+                QSignalSpy heard(&client, &SocketClient::beforeConnect);
+                QSignalSpy ended(&client, &SocketClient::sweepEnded);
+                client.findServer();
+                ended.wait(30000);
+                found = heard.isEmpty() ? QStringLiteral("nothing") : heard.at(0).at(0).toString();
+            });
+            printSpread(QStringLiteral("sweep, server at %1: found %2").arg(host ? address : "no host", found), ms);
+            sim.close();
+        }
+        peer.close();
+    }
+
+    // The time from the simulator's return after an outage to the next
+    // measurement on the form, and the CPU used while it is away: 8 s, so the
+    // link runs its five tries and one sweep; then 3 s up.
+    void outage()
+    {
+        QSettings("./set.ini", QSettings::IniFormat).setValue("Server/IP", "127.0.0.1");
+        SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
         QProcess sim;
-        QVERIFY(run(there + "ip addr flush dev vb" + (host ? " && " + there + "ip addr add " + address + "/24 dev vb" : "")));
-        if (host) {
-            sim.start("nsenter", {"-t", pid, "-n", OPA_SIM_PATH, "--quiet", "--listen", address});
-            QVERIFY(sim.waitForReadyRead(5000));
-        }
-        QThread::msleep(200);  // the link settles (carrier up, no stale neighbours)
-        QString found;
-        const QVector<double> ms = timedMs(7, [&](int) {
-            SocketClient client;
-            QSignalSpy heard(&client, &SocketClient::beforeConnect);
-            QSignalSpy ended(&client, &SocketClient::sweepEnded);
-            client.findServer();
-            ended.wait(30000);
-            found = heard.isEmpty() ? QStringLiteral("nothing") : heard.at(0).at(0).toString();
-        });
-        printSpread(QStringLiteral("sweep, server at %1: found %2").arg(host ? address : "no host", found), ms);
-        sim.close();
-    }
-    peer.close();
-}
-
-// The time from the simulator's return after an outage to the next
-// measurement on the form, and the CPU used while it is away: 8 s, so the
-// link runs its five tries and one sweep; then 3 s up.
-void Bench::outage()
-{
-    QSettings("./set.ini", QSettings::IniFormat).setValue("Server/IP", "127.0.0.1");
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
-    QProcess sim;
-    sim.start(OPA_SIM_PATH, {"--quiet", "--outage", "3000:8000"});
-    QVERIFY(sim.waitForStarted());
-    mainwindow w;
-    MainWindowTestAccess(w).setNoticeDelay(3600000);
-    w.show();
-    QElapsedTimer clock;
-    clock.start();
-    double awayFrom = 0, cpuFrom = 0, away = 0, cpu = 0;
-    qint64 backAt = -1;
-    QVector<double> back;
-    connect(&sim, &QProcess::readyRead, this, [&] {
-        while (sim.canReadLine()) {
-            const QByteArray line = sim.readLine();
-            const double now = clock.nsecsElapsed() / 1e9, cpuNow = double(std::clock()) / CLOCKS_PER_SEC;
-            if (line.contains("outage over")) {
-                backAt = clock.elapsed();
-                away += now - awayFrom;
-                cpu += cpuNow - cpuFrom;
-            } else if (line.contains("outage:")) {
-                awayFrom = now;
-                cpuFrom = cpuNow;
-            }
-        }
-    });
-    connect(MainWindowTestAccess(w).session(), &LaneSession::readingTaken, this, [&] {
-        if (backAt >= 0)
-            back << double(clock.elapsed() - std::exchange(backAt, -1));
-    });
-    QVERIFY(QTest::qWaitFor([&] { return back.size() == 4; }, 80000));
-    printSpread("server back -> measurement shown", back);
-    std::printf("CPU while the server was away: %.2f %% of a core\n", 100 * cpu / away);
-    sim.close();
-}
-
-// Storing a record with a 60-s trace, each in its own transaction as the
-// program does; the history filtered by plate over 100,000 records of full
-// size (20,000 vehicles, five tests each), laid down in one transaction.
-void Bench::records()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("opacimeter.sqlite");
-    RecordStore store;
-    QVERIFY(store.open(path));
-    const TestRecord sample = fixtures::record("京A00000", 0, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
-    const QByteArray json = QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact);
-    std::printf("a record with a 60-s trace: %d bytes of JSON, %d readings\n", json.size(),
-                sample.trace.tMs.size());
-    QVector<TestRecord> fresh;
-    for (int i = 0; i < 200; ++i)
-        fresh << fixtures::record(QStringLiteral("京B%1").arg(i), i, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
-    bool stored = true;
-    const QVector<double> storing = timedMs(200, [&](int i) { stored = store.store(fresh.at(i)) && stored; });
-    QVERIFY(stored);
-    printSpread("storing a record with a 60-s trace", storing);
-
-    fillHistory(path, sample);
-    std::printf("database with %d records: %.0f MB\n", store.query(RecordFilter()).size(),
-                QFileInfo(path).size() / 1e6);
-    const auto timeFilter = [&](const QString &what, const std::function<void(RecordFilter &)> &set) {
-        RecordFilter filter;
-        set(filter);
-        int rows = 0;
-        const QVector<double> ms = timedMs(20, [&](int) { rows = store.query(filter).size(); });
-        printSpread(QStringLiteral("%1 (%2 rows)").arg(what).arg(rows), ms);
-    };
-    timeFilter("history by plate text 'A12345'", [](RecordFilter &f) { f.plate = "A12345"; });
-    timeFilter("history by plate text '京A1', newest 1000", [](RecordFilter &f) { f.plate = "京A1"; f.limit = 1000; });
-    timeFilter("history by plate or VIN text '12345'", [](RecordFilter &f) { f.text = "12345"; });
-    timeFilter("history unfiltered, newest 1000", [](RecordFilter &f) { f.limit = 1000; });
-}
-
-// The poll period while the window's archive stores a record with a 60-s
-// trace every second and the history in front reads each one back; then
-// while another program holds the database's write lock for 5 s.
-void Bench::pollWhileStoring()
-{
-    PolledWindow rig;
-    QVERIFY(rig.show());
-    auto *archive = rig.w.findChild<TestArchive *>();
-    rig.a.showPage<HistoryPage>("historyTab");
-    rig.periods.clear();
-    int stored = 0;
-    connect(archive->keeper(), &RecordKeeper::recordStored, this, [&] { ++stored; });
-    QTimer every;
-    int made = 0;
-    const auto keep = [&](const QString &plate) {
-        archive->keeper()->keep(fixtures::record(plate, made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60));
-    };
-    connect(&every, &QTimer::timeout, this, [&] { keep(QStringLiteral("京C%1").arg(made++)); });
-    every.start(1000);
-    QTest::qWait(20000);
-    every.stop();
-    QVERIFY(QTest::qWaitFor([&] { return stored == made; }, 10000));
-    printSpread(QStringLiteral("poll period, a record with a 60-s trace stored every second (%1 stored)").arg(stored),
-                rig.periods);
-
-    fixtures::OtherConnection other(archive->databasePath());
-    QVERIFY(other.holdWriteLock());
-    keep(QStringLiteral("京D1"));
-    rig.printPeriods(QStringLiteral("the database locked by another program"), 5000);
-    other.release();
-}
-
-// 1,000 queued records forwarded to a PostgreSQL of the benchmark's own,
-// once with its fsync on (as a station runs it) and once without: through
-// the forwarder on its thread, and again (the queue reset) through the
-// shutdown script's one-shot sync, which finds every record there already.
-void Bench::stationForward()
-{
-    const QString missing = testsupport::PgServer::unavailableReason();
-    if (!missing.isEmpty())
-        QSKIP(qPrintable(missing));
-    for (bool durable : {true, false}) {
-        testsupport::PgServer pg(durable);
-        QVERIFY2(pg.start(), qPrintable(pg.errorString()));
-        QVERIFY(pg.createDatabase("bench"));
-        const QString lane = workDir.filePath(QStringLiteral("lane-%1.sqlite").arg(durable));
-        {
-            RecordStore store;
-            QVERIFY(store.open(lane));
-            for (int i = 0; i < 1000; ++i)
-                QVERIFY(store.store(fixtures::record(QStringLiteral("京A%1").arg(i, 5, 10, QLatin1Char('0')), i)));
-        }
-        station::ForwardOptions options;
-        options.laneDb = lane;
-        options.server = pg.settings("bench");
-        station::Forwarder forwarder(options);
-        bool synced = false;
-        connect(&forwarder, &station::Forwarder::synced, this, [&] { synced = true; });
+        sim.start(OPA_SIM_PATH, {"--quiet", "--outage", "3000:8000"});
+        QVERIFY(sim.waitForStarted());
+        mainwindow w;
+        MainWindowTestAccess(w).setNoticeDelay(3600000);
+        w.show();
         QElapsedTimer clock;
         clock.start();
-        forwarder.start();
-        QVERIFY(QTest::qWaitFor([&] { return synced; }, 60000));
-        const qint64 forwardMs = clock.elapsed();
-        QVERIFY(fixtures::OtherConnection(lane).exec("UPDATE forward_queue SET sent = NULL"));
-        clock.restart();
-        const station::SyncResult again = station::syncOnce(lane, options.server);
-        const qint64 againMs = clock.elapsed();
-        QCOMPARE(again.sent, 1000);
-        std::printf("station, fsync %s: 1000 records forwarded in %lld ms (%.2f ms each); "
-                    "sent again (already there) in %lld ms\n",
-                    durable ? "on" : "off", forwardMs, forwardMs / 1000.0, againMs);
+        double awayFrom = 0, cpuFrom = 0, away = 0, cpu = 0;
+        qint64 backAt = -1;
+        QVector<double> back;
+        connect(&sim, &QProcess::readyRead, this, [&] {
+            while (sim.canReadLine()) {
+                const QByteArray line = sim.readLine();
+                const double now = clock.nsecsElapsed() / 1e9, cpuNow = double(std::clock()) / CLOCKS_PER_SEC;
+                if (line.contains("outage over")) {
+                    backAt = clock.elapsed();
+                    away += now - awayFrom;
+                    cpu += cpuNow - cpuFrom;
+                } else if (line.contains("outage:")) {
+                    awayFrom = now;
+                    cpuFrom = cpuNow;
+                }
+            }
+        });
+        connect(MainWindowTestAccess(w).session(), &LaneSession::readingTaken, this, [&] {
+            if (backAt >= 0)
+                back << double(clock.elapsed() - std::exchange(backAt, -1));
+        });
+        QVERIFY(QTest::qWaitFor([&] { return back.size() == 4; }, 80000));
+        printSpread("server back -> measurement shown", back);
+        std::printf("CPU while the server was away: %.2f %% of a core\n", 100 * cpu / away);
+        sim.close();
     }
-}
 
-// The poll period while the station's server is away: refused at once (no
-// socket in its folder) and taking the connection without a word; and with
-// no server set, as the machine's own figure to compare them with. The
-// window's own link forwards five queued records and is asked to try
-// again every 200 ms, as a lane storing records would.
-void Bench::stationPolling()
-{
-    QTemporaryDir dead, silentDir;
-    QLocalServer silent;  // the kernel accepts for it; it never answers
-    QVERIFY(silent.listen(silentDir.filePath(QStringLiteral(".s.PGSQL.5432"))));
+    // Storing a record with a 60-s trace, each in its own transaction as the
+    // program does; the history filtered by plate over 100,000 records of full
+    // size (20,000 vehicles, five tests each), laid down in one transaction.
+    void records()
     {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("opacimeter.sqlite");
         RecordStore store;
-        QVERIFY(store.open(settings::databaseFile()));
-        for (int i = 0; i < 5; ++i)
-            QVERIFY(store.store(fixtures::record(QStringLiteral("京B%1").arg(i), i)));
+        QVERIFY(store.open(path));
+        const TestRecord sample = fixtures::record("京A00000", 0, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
+        const QByteArray json = QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact);
+        std::printf("a record with a 60-s trace: %d bytes of JSON, %d readings\n", json.size(), sample.trace.tMs.size());
+        QVector<TestRecord> fresh;
+        for (int i = 0; i < 200; ++i)
+            fresh << fixtures::record(QStringLiteral("京B%1").arg(i), i, {1.5, 1.3, 1.22, 1.2, 1.25}, 60);
+        bool stored = true;
+        const QVector<double> storing = timedMs(200, [&](int i) { stored = store.store(fresh.at(i)) && stored; });
+        QVERIFY(stored);
+        printSpread("storing a record with a 60-s trace", storing);
+
+        fillHistory(path, sample);
+        std::printf("database with %d records: %.0f MB\n", store.query(RecordFilter()).size(), QFileInfo(path).size() / 1e6);
+        const auto timeFilter = [&](const QString &what, const std::function<void(RecordFilter &)> &set) {
+            RecordFilter filter;
+            set(filter);
+            int rows = 0;
+            const QVector<double> ms = timedMs(20, [&](int) { rows = store.query(filter).size(); });
+            printSpread(QStringLiteral("%1 (%2 rows)").arg(what).arg(rows), ms);
+        };
+        timeFilter("history by plate text 'A12345'", [](RecordFilter &f) { f.plate = "A12345"; });
+        timeFilter("history by plate text '京A1', newest 1000", [](RecordFilter &f) { f.plate = "京A1"; f.limit = 1000; });
+        timeFilter("history by plate or VIN text '12345'", [](RecordFilter &f) { f.text = "12345"; });
+        timeFilter("history unfiltered, newest 1000", [](RecordFilter &f) { f.limit = 1000; });
     }
-    // Without a server first, for the same machine's figure to compare.
-    const QPair<QString, QString> hosts[] = {{"none", QString()}, {"unreachable", dead.path()},
-                                             {"never answers", silentDir.path()}};
-    for (const auto &host : hosts) {
-        QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Database/ServerHost"), host.second);
-        ini.setValue(QStringLiteral("Database/ServerName"), QStringLiteral("station"));
-        ini.sync();
+
+    // The poll period while the window's archive stores a record with a 60-s
+    // trace every second and the history in front reads each one back; then
+    // while another program holds the database's write lock for 5 s.
+    void pollWhileStoring()
+    {
         PolledWindow rig;
         QVERIFY(rig.show());
-        auto *link = rig.w.findChild<station::StationLink *>();
-        QVERIFY(link && link->isActive() == !host.second.isEmpty());
-        QTimer asks;
-        connect(&asks, &QTimer::timeout, link, &station::StationLink::tryNow);
-        asks.start(200);
-        rig.printPeriods(QStringLiteral("station server %1").arg(host.first));
-        std::printf("  header: %s\n", qPrintable(link->statusText()));
+        auto *archive = rig.w.findChild<TestArchive *>();
+        rig.a.showPage<HistoryPage>("historyTab");
+        rig.periods.clear();
+        int stored = 0;
+        connect(archive->keeper(), &RecordKeeper::recordStored, this, [&] { ++stored; });
+        QTimer every;
+        int made = 0;
+        const auto keep = [&](const QString &plate) { archive->keeper()->keep(fixtures::record(plate, made, {1.5, 1.3, 1.22, 1.2, 1.25}, 60)); };
+        connect(&every, &QTimer::timeout, this, [&] { keep(QStringLiteral("京C%1").arg(made++)); });
+        every.start(1000);
+        QTest::qWait(20000);
+        every.stop();
+        QVERIFY(QTest::qWaitFor([&] { return stored == made; }, 10000));
+        printSpread(QStringLiteral("poll period, a record with a 60-s trace stored every second (%1 stored)").arg(stored),
+                    rig.periods);
+
+        fixtures::OtherConnection other(archive->databasePath());
+        QVERIFY(other.holdWriteLock());
+        keep(QStringLiteral("京D1"));
+        rig.printPeriods(QStringLiteral("the database locked by another program"), 5000);
+        other.release();
     }
-}
+
+    // 1,000 queued records forwarded to a PostgreSQL of the benchmark's own,
+    // once with its fsync on (as a station runs it) and once without: through
+    // the forwarder on its thread, and again (the queue reset) through the
+    // shutdown script's one-shot sync, which finds every record there already.
+    void stationForward()
+    {
+        const QString missing = testsupport::PgServer::unavailableReason();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        for (bool durable : {true, false}) {
+            testsupport::PgServer pg(durable);
+            QVERIFY2(pg.start(), qPrintable(pg.errorString()));
+            QVERIFY(pg.createDatabase("bench"));
+            const QString lane = workDir.filePath(QStringLiteral("lane-%1.sqlite").arg(durable));
+            {
+                RecordStore store;
+                QVERIFY(store.open(lane));
+                for (int i = 0; i < 1000; ++i)
+                    QVERIFY(store.store(fixtures::record(QStringLiteral("京A%1").arg(i, 5, 10, QLatin1Char('0')), i)));
+            }
+            station::ForwardOptions options;
+            options.laneDb = lane;
+            options.server = pg.settings("bench");
+            station::Forwarder forwarder(options);
+            bool synced = false;
+            connect(&forwarder, &station::Forwarder::synced, this, [&] { synced = true; });
+            QElapsedTimer clock;
+            clock.start();
+            forwarder.start();
+            QVERIFY(QTest::qWaitFor([&] { return synced; }, 60000));
+            const qint64 forwardMs = clock.elapsed();
+            QVERIFY(fixtures::OtherConnection(lane).exec("UPDATE forward_queue SET sent = NULL"));
+            clock.restart();
+            const station::SyncResult again = station::syncOnce(lane, options.server);
+            const qint64 againMs = clock.elapsed();
+            QCOMPARE(again.sent, 1000);
+            std::printf("station, fsync %s: 1000 records forwarded in %lld ms (%.2f ms each); sent again (already there) in %lld ms\n",
+                        durable ? "on" : "off", forwardMs, forwardMs / 1000.0, againMs);
+        }
+    }
+
+    // The WebSocket API fed from the window's own polling: the program's CPU
+    // (its main thread) with no client, with 16 clients taking readings at
+    // 10/s, and the poll period with a client that has stopped reading.
+    void api()
+    {
+        PolledWindow rig;
+        QVERIFY(rig.show());
+        apirig::Served served;
+        ApiServer &server = served.server;
+        QVERIFY(served.start());
+        connect(rig.a.session(), &LaneSession::readingTaken, this,
+                [&](const LaneReading &r) { server.publishReading(api::readingFrom(r)); });
+        const auto measure = [&](const char *what) { std::printf("%s: %.2f %% of a core\n", what, rig.printPeriods(what)); };
+        measure("no API client");
+
+        qRegisterMetaType<QAbstractSocket::SocketState>();  // the clients' sockets signal across threads
+        QThread thread;
+        ApiClients clients;
+        clients.moveToThread(&thread);
+        thread.start();
+        QMetaObject::invokeMethod(&clients, [&] { clients.open(ApiServer::MaxClients - 1, server.port()); });
+        QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients - 1; }, 10000));
+        QTcpSocket stalled;
+        QVERIFY(apirig::openStalled(stalled, server.port()));
+        QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients; }, 5000));
+        const int before = clients.received;
+        measure("16 clients at 10/s, one of them stalled");
+        std::printf("readings per client and second: %.1f\n", (clients.received - before) / 15.0 / 20.0);
+        // Drive the stalled one into dropping, then measure again. Readings of
+        // one moment reach only the clients without a rate, the stalled one.
+        const qint64 now = rig.clock.elapsed();
+        for (int i = 0; i < 5000 && server.clients().last().dropped == 0; ++i)
+            server.publishReading({QDateTime::currentDateTime(), now, 1, 1, {}, {}, {}, {}});
+        const auto last = server.clients().last();
+        std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n", last.backlog, last.dropped);
+        measure("16 clients, the stalled one dropping readings");
+        thread.quit();
+        thread.wait();
+    }
+
+    // The poll period while the station's server is away: refused at once (no
+    // socket in its folder) and taking the connection without a word; and with
+    // no server set, as the machine's own figure to compare them with. The
+    // window's own link forwards five queued records and is asked to try
+    // again every 200 ms, as a lane storing records would.
+    void stationPolling()
+    {
+        QTemporaryDir dead, silentDir;
+        QLocalServer silent;  // the kernel accepts for it; it never answers
+        QVERIFY(silent.listen(silentDir.filePath(QStringLiteral(".s.PGSQL.5432"))));
+        {
+            RecordStore store;
+            QVERIFY(store.open(settings::databaseFile()));
+            for (int i = 0; i < 5; ++i)
+                QVERIFY(store.store(fixtures::record(QStringLiteral("京B%1").arg(i), i)));
+        }
+        // Without a server first, for the same machine's figure to compare.
+        const QPair<QString, QString> hosts[] = {{"none", QString()}, {"unreachable", dead.path()},
+                                                 {"never answers", silentDir.path()}};
+        for (const auto &host : hosts) {
+            QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("Database/ServerHost"), host.second);
+            ini.setValue(QStringLiteral("Database/ServerName"), QStringLiteral("station"));
+            ini.sync();
+            PolledWindow rig;
+            QVERIFY(rig.show());
+            auto *link = rig.w.findChild<station::StationLink *>();
+            QVERIFY(link && link->isActive() == !host.second.isEmpty());
+            QTimer asks;
+            connect(&asks, &QTimer::timeout, link, &station::StationLink::tryNow);
+            asks.start(200);
+            rig.printPeriods(QStringLiteral("station server %1").arg(host.first));
+            std::printf("  header: %s\n", qPrintable(link->statusText()));
+        }
+    }
+
+    // The program against a bare Qt window with the same captions in the same
+    // family and the program's pacing to its first poll (tests/bench/barewindow.cpp),
+    // each a fresh process, in turns, against a meter stand-in on 127.0.0.1.
+    void startUp()
+    {
+        QTcpServer meter;
+        QVERIFY(meter.listen(QHostAddress::LocalHost, 8899));
+        QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        const QString programs[] = {QStringLiteral(OPA_HOST_PATH), QStringLiteral(OPA_BARE_PATH)};
+        StartFigures figures[2];
+        for (int run = 0; run < 7; ++run)
+            for (int i = 0; i < 2; ++i) {
+                startOnce(programs[i], meter, &figures[i]);
+                if (QTest::currentTestFailed())
+                    return;
+            }
+        const char *names[] = {"program", "bare window"};
+        for (int i = 0; i < 2; ++i) {
+            printSpread(QStringLiteral("%1, start to first poll").arg(names[i]), figures[i].pollMs);
+            printSpread(QStringLiteral("%1, resident memory").arg(names[i]), figures[i].rssMb, "MB");
+            std::printf("%s maps: %s\n", names[i], qPrintable(figures[i].fonts.join(QLatin1String(", "))));
+        }
+    }
+};
 
 OPA_TEST_CLASS(Bench)
 #include "bench.moc"
-
-// The WebSocket API fed from the window's own polling: the program's CPU
-// (its main thread) with no client, with 16 clients taking readings at
-// 10/s, and the poll period with a client that has stopped reading.
-void Bench::api()
-{
-    PolledWindow rig;
-    QVERIFY(rig.show());
-    IdleLane lane;
-    ApiServer server(&lane);
-    settings::ApiSettings config;
-    config.port = 0;
-    config.token = QStringLiteral("t");
-    QVERIFY(server.start(config));
-    connect(rig.a.session(), &LaneSession::readingTaken, this,
-            [&](const LaneReading &r) { server.publishReading(api::readingFrom(r)); });
-    const auto measure = [&](const char *what) { std::printf("%s: %.2f %% of a core\n", what, rig.printPeriods(what)); };
-    measure("no API client");
-
-    qRegisterMetaType<QAbstractSocket::SocketState>();  // the clients' sockets signal across threads
-    QThread thread;
-    ApiClients clients;
-    clients.moveToThread(&thread);
-    thread.start();
-    QMetaObject::invokeMethod(&clients, [&] { clients.open(ApiServer::MaxClients - 1, server.port()); });
-    QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients - 1; }, 10000));
-    QTcpSocket stalled;  // takes the handshake's answer, then reads nothing
-    stalled.setReadBufferSize(1);
-    stalled.connectToHost(QHostAddress::LocalHost, server.port());
-    QVERIFY(stalled.waitForConnected(5000));
-    stalled.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-    stalled.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
-    QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == ApiServer::MaxClients; }, 5000));
-    const int before = clients.received;
-    measure("16 clients at 10/s, one of them stalled");
-    std::printf("readings per client and second: %.1f\n", (clients.received - before) / 15.0 / 20.0);
-    // Drive the stalled one into dropping, then measure again. Readings of
-    // one moment reach only the clients without a rate, the stalled one.
-    const qint64 now = rig.clock.elapsed();
-    for (int i = 0; i < 5000 && server.clients().last().dropped == 0; ++i)
-        server.publishReading({QDateTime::currentDateTime(), now, 1, 1, {}, {}, {}, {}});
-    std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n",
-                server.clients().last().backlog, server.clients().last().dropped);
-    measure("16 clients, the stalled one dropping readings");
-    thread.quit();
-    thread.wait();
-}
-
-// The program against a bare Qt window with the same captions in the same
-// family and the program's pacing to its first poll (tests/bench/barewindow.cpp),
-// each a fresh process, in turns, against a meter stand-in on 127.0.0.1.
-void Bench::startUp()
-{
-    QTcpServer meter;
-    QVERIFY(meter.listen(QHostAddress::LocalHost, 8899));
-    QSettings ini(QStringLiteral("set.ini"), QSettings::IniFormat);
-    ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
-    ini.sync();
-    const QString programs[] = {QStringLiteral(OPA_HOST_PATH), QStringLiteral(OPA_BARE_PATH)};
-    StartFigures figures[2];
-    for (int run = 0; run < 7; ++run)
-        for (int i = 0; i < 2; ++i) {
-            startOnce(programs[i], meter, &figures[i]);
-            if (QTest::currentTestFailed())
-                return;
-        }
-    const char *names[] = {"program", "bare window"};
-    for (int i = 0; i < 2; ++i) {
-        printSpread(QStringLiteral("%1, start to first poll").arg(names[i]), figures[i].pollMs);
-        printSpread(QStringLiteral("%1, resident memory").arg(names[i]), figures[i].rssMb, "MB");
-        std::printf("%s maps: %s\n", names[i], qPrintable(figures[i].fonts.join(QLatin1String(", "))));
-    }
-}

@@ -10,9 +10,6 @@
 
 #include <QtTest>
 
-#include <QProcess>
-#include <QSettings>
-
 #include <memory>
 
 #include "net/socketclient.h"
@@ -23,12 +20,12 @@ namespace e2e {
 
 // Runs one of our tools to its end while the test's event loop (and so the
 // program's) keeps running; its exit code, or -1 when it did not end in time.
-inline int runTool(const QString &path, const QStringList &args, QByteArray *output = nullptr)
+inline int runTool(const QString &path, const QStringList &args, QByteArray *output = nullptr, int timeoutMs = 15000)
 {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(path, args);
-    const bool ended = QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, 15000);
+    const bool ended = QTest::qWaitFor([&] { return tool.state() == QProcess::NotRunning; }, timeoutMs);
     if (output)
         *output = tool.readAll();
     return ended && tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
@@ -81,12 +78,8 @@ public:
     QStringList commands()
     {
         QStringList found;
-        for (const QByteArray &line : log().split('\n')) {
-            const QList<QByteArray> words = line.simplified().split(' ');
-            const int at = words.indexOf("recv");
-            if (at >= 0 && at + 1 < words.size())
-                found << QString::fromLatin1(words.at(at + 1)).toUpper();
-        }
+        for (auto at = QRegularExpression(QStringLiteral(" recv +(\\S+)")).globalMatch(QString::fromLatin1(log())); at.hasNext();)
+            found << at.next().captured(1).toUpper();
         return found;
     }
     bool waitForCommand(const QString &hex, int times = 1)

@@ -1,11 +1,22 @@
 #include <QtTest>
 
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "app/freeaccelpage.h"
 #include "e2e/e2eharness.h"
+#include "lane/lanesession.h"
+#include "lane/testarchive.h"
 #include "support/testrunner.h"
 
 // The program against the simulated meter and the companion tool, each a
 // process of its own; the program runs in the test so that its form can be
-// read. A calibration against the simulator is tst_StrayBytesEndToEnd's.
+// read: values and polling through split, garbled and stray bytes, the
+// companion, the link lost and found, recording, an operator's series from
+// F5 to the record opacimeter-records shows, and the example API client of
+// docs/ run as a station would run it (the API's fixed port is free in the
+// test's own namespace; the series' events in detail are tst_ApiServer's).
 class tst_EndToEnd : public QObject
 {
     Q_OBJECT
@@ -50,6 +61,172 @@ private slots:
         // Any other 4-byte command is forwarded unchanged, wrong checksum and all.
         QCOMPARE(e2e::runTool(QStringLiteral(OPA_SHM_PATH), {"send", "21AB0000"}), 0);
         QVERIFY(s.waitForCommand("21AB0000"));
+    }
+
+    // The server goes away and comes back: the values grey out, the header
+    // says so, and live values return without a hand on the program.
+    void valuesLiveAgainAfterOutage()
+    {
+        e2e::Session s;
+        QVERIFY(s.start({"--quiet", "--outage", "1500:2500"}));
+        QLabel *value = s.ui().label_Nt;
+        QVERIFY(QTest::qWaitFor([&] { return value->text() == "12.34" && value->isEnabled(); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return !value->isEnabled(); }, 5000));
+        QCOMPARE(s.ui().label_link->text(), QStringLiteral("连接中断，正在重连"));
+        QVERIFY(QTest::qWaitFor([&] { return value->isEnabled(); }, 8000));
+        QCOMPARE(s.ui().label_link->text(), QStringLiteral("已连接 127.0.0.1"));
+    }
+
+    // The window blocks between the factory reset's two calibration commands;
+    // the meter must still get them a second apart.
+    void resetCommandsReachMeterApart()
+    {
+        e2e::Session s;
+        QVERIFY(s.start({}));
+        s.access().seraildata(QByteArray::fromHex("064A00B0"));
+        QVERIFY(s.waitForCommand("213900A6"));
+        const int apartMs = s.commandTime("213800A7").msecsTo(s.commandTime("213900A6"));
+        QVERIFY2(apartMs >= 900, qPrintable(QString::number(apartMs)));
+    }
+
+    // The meter switched on after the program, its address stored: the
+    // program, looking by itself, polls it within 2 s of its start.
+    void meterSwitchedOnLater()
+    {
+        e2e::Session s;
+        s.showWindow();
+        QVERIFY(QTest::qWaitFor([&] { return s.ui().label_link->text() == QStringLiteral("正在查找仪表"); }, 5000));
+        const QTime switchedOn = QTime::currentTime();
+        QVERIFY(s.startSimulator({"--scenario", "steady"}));
+        QVERIFY(s.waitForCommand("213300AC"));
+        const int afterMs = switchedOn.msecsTo(s.commandTime("213300AC"));
+        QVERIFY2(afterMs >= 0 && afterMs <= 2000, qPrintable(QString::number(afterMs)));
+        QCOMPARE(s.ui().label_link->text(), QStringLiteral("已连接 127.0.0.1"));
+    }
+
+    // A stray 0x06 before every 7th reply: no measurement reply is lost, and
+    // a calibration-done reply behind a stray byte still ends the calibration
+    // and reaches the companion.
+    void everyReplyArrives()
+    {
+        e2e::Session s;
+        const auto sent = [&](const char *frame) { return s.log().count(frame); };
+        QVERIFY(s.start({"--port", "8899", "--stray", "7", "--calibration-delay", "100"}));
+        int decoded = 0;
+        connect(s.access().session(), &LaneSession::readingTaken, [&] { ++decoded; });
+        const int before = sent("sent 06330A");  // those before the counting began
+        QVERIFY(QTest::qWaitFor([&] { return sent("sent 06330A") >= before + 30; }, 20000));
+        s.access().pollTimer()->stop();
+        // Every measurement reply the simulator sent was decoded, those behind a stray byte too.
+        QVERIFY(QTest::qWaitFor([&] { return decoded == sent("sent 06330A") - before; }, 5000));
+
+        // One poll at a time up to reply 7k - 2, so that the calibration-done reply is reply 7k.
+        for (int n = sent("sent "); n % 7 != 5; n = sent("sent ")) {
+            s.access().autosend();
+            QVERIFY(QTest::qWaitFor([&] { return sent("sent ") > n; }, 5000));
+        }
+        s.ui().adjustButton->click();
+        // The box closes before polling comes back.
+        QVERIFY(QTest::qWaitFor([&] { return s.boxes.count() == 1; }, 15000));
+        QVERIFY(s.access().pollTimer()->isActive());
+        QCOMPARE(s.boxes.seen().first().text, QStringLiteral("校准完成"));
+        QCOMPARE(sent("sent 063900C1 (after stray bytes 06)"), 1);
+        QByteArray out;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_SHM_PATH), {"read"}, &out), 0);
+        QVERIFY2(out.toUpper().contains("063900C1"), out.constData());
+    }
+
+    // Ctrl+R on the data page: one row per reply, in order.
+    void ctrlRRecordsEveryReply()
+    {
+        e2e::Session s;
+        // The meter answers these in turn: all shown, K below zero, energy too high.
+        QFile replies(QStringLiteral("replies.csv"));
+        QVERIFY(replies.open(QIODevice::WriteOnly) && replies.write("1234,100,300,25,30,2048\n-500,5,-1,40,50,100\n250,300,20,26,31,5000\n") > 0
+                && replies.flush());
+        const QStringList shown{"12.34,1,3,25,30,2048", "-5,0.05,,,,", "2.5,3,0.2,26,31,"};
+        QVERIFY(s.start({"--scenario", "file", "replies.csv", "--quiet"}));
+        int received = 0;
+        LaneSession *session = s.access().session();
+        connect(session, &LaneSession::readingTaken, this, [&] { ++received; });
+        QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+        const Recorder &recorder = session->recorder();
+        QTest::keyClick(s.window.get(), Qt::Key_R, Qt::ControlModifier);
+        const int before = received;
+        QVERIFY(QTest::qWaitFor([&] { return recorder.rowCount() >= 12; }, 5000));
+        QTest::keyClick(s.window.get(), Qt::Key_R, Qt::ControlModifier);
+
+        QFile csv(recorder.fileName());
+        QVERIFY(csv.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList rows = QString::fromUtf8(csv.readAll()).trimmed().split('\n');
+        QCOMPARE(rows.size(), received - before + 1);
+        QCOMPARE(rows.at(0), Recorder::header());
+        const int first = shown.indexOf(rows.at(1).section(',', 1));  // the reply of the Ctrl+R
+        for (int i = 1; i < rows.size(); ++i)
+            QCOMPARE(rows.at(i).section(',', 1), shown.value((first + i - 1) % 3));
+    }
+
+    // A plate typed, F5, the snaps, then the result on the page and in the
+    // database as opacimeter-records shows it.
+    void seriesFromF5EndsWithR24Result()
+    {
+        e2e::Session s;
+        QVERIFY(s.start({"--scenario", "free-accel", "--peaks", "1.50,1.30,1.22,1.20,1.25",
+                         "--period", "3500", "--quiet"}));
+        QApplication::setActiveWindow(s.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+
+        auto *page = static_cast<FreeAccelPage *>(s.window->findChild<LazyTab *>(QStringLiteral("freeAccelTab"))->page());
+        for (const auto &field : {std::pair("vehiclePlate", "京A12345"), {"vehicleVin", "1M8GDM9AXKP042788"}, {"vehicleOperator", "王工"}})
+            page->findChild<QLineEdit *>(QLatin1String(field.first))->setText(QString::fromUtf8(field.second));
+        page->findChild<QDoubleSpinBox *>(QStringLiteral("vehiclePlateValue"))->setValue(1.20);
+        QSignalSpy finished(s.access().session(), &LaneSession::seriesFinished);
+        QSignalSpy kept(s.window->findChild<TestArchive *>(), &TestArchive::recordKept);
+        QTest::keyClick(s.window.get(), Qt::Key_F5);
+        QVERIFY(page->isVisible());
+        QVERIFY(finished.wait(40000));
+        QVERIFY(page->findChild<QLabel *>(QStringLiteral("freeAccelResult"))->text().contains("1.24"));
+
+        QVERIFY(kept.count() || kept.wait(5000));
+        QCOMPARE(kept.at(0).at(1).toBool(), true);
+        QByteArray shown;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"show", kept.at(0).at(0).toString(), "--json"}, &shown), 0);
+        const QJsonObject r = QJsonDocument::fromJson(shown).object();
+        QCOMPARE(QStringList({r["plate"].toString(), r["vin"].toString(), r["operator"].toString(), QString::number(r["mean_K"].toDouble()),
+                              r["outcome"].toString(), r["limit_source"].toString(), r["verdict"].toString(), r["meter_address"].toString()}),
+                 QStringList({"京A12345", "1M8GDM9AXKP042788", "王工", "1.24", "valid", "plate", "fail", "127.0.0.1"}));
+        QVERIFY(r["snaps"].toArray().size() == 5 && r["peaks_K"].toArray() == QJsonArray({1.30, 1.22, 1.20, 1.25}));
+    }
+
+    // The example client, its API turned on by set.ini, gets its record id.
+    void exampleClientStartsTest()
+    {
+        if (e2e::runTool(QStringLiteral("/usr/bin/python3"), {"-c", "import websockets"}) != 0)
+            QSKIP("python3-websockets is not installed (scripts/install-deps.sh installs it)");
+
+        e2e::Session s;
+        QVERIFY(s.startSimulator({"--scenario", "free-accel", "--peaks", "1.50,1.30,1.22,1.20,1.25",
+                                  "--period", "3500", "--quiet"}));
+        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Api/Listen"), QStringLiteral("127.0.0.1:8900"));
+        s.showWindow();
+        s.window->startApi();
+        QVERIFY(QTest::qWaitFor([&] { return s.access().serverConnected(); }, 5000));
+
+        // The client ends once it has the record of its test.
+        QByteArray said;
+        const int code = e2e::runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral(OPA_SOURCE_DIR "/docs/api-client.py"),
+            QStringLiteral("京a12345"), QStringLiteral("--settings"), QDir::current().filePath(QStringLiteral("set.ini"))}, &said, 60000);
+        const QString out = QString::fromUtf8(said);
+        const QStringList lines = out.split(QLatin1Char('\n'));
+        QVERIFY2(code == 0 && lines.contains(QStringLiteral("connected: program 1.0, link connected, series idle")), qPrintable(out));
+        const QRegularExpression reading(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"));
+        QVERIFY2(lines.filter(reading).size() >= 2, qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("test started for 京a12345\n")) && lines.filter(QStringLiteral("series finished:")).size() == 1, qPrintable(out));
+        const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(out);
+        QVERIFY2(record.hasMatch(), qPrintable(out));
+        QByteArray shown;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"show", record.captured(1), "--json"}, &shown), 0);
+        QCOMPARE(QJsonDocument::fromJson(shown).object().value(QStringLiteral("plate")).toString(), QStringLiteral("京A12345"));
     }
 };
 

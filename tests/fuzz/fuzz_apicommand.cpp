@@ -12,9 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray text = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
     const api::ParsedCommand p = api::parseCommand(text);
-    if (p.ok != p.error.isEmpty())
-        abort();
-    if (!p.id.isNull() && !p.id.isString() && !p.id.isDouble())
+    if (p.ok != p.error.isEmpty() || (!p.id.isNull() && !p.id.isString() && !p.id.isDouble()))
         abort();
     // The reply must always be something a client can read back.
     const QJsonObject reply = p.ok ? api::okReply(p.id) : api::errorReply(p.id, p.error);
@@ -23,10 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!p.ok)
         return 0;
     const api::Command &c = p.command;
-    const int rate = c.rate;
-    if (!(rate == 0 || rate == 1 || rate == 2 || rate == 5 || rate == 10) || c.topics < 0 || c.topics > api::AllTopics)
-        abort();
-    if (c.filter.limit < 1 || c.filter.limit > api::MaxListLimit)
+    if (!QList<int>{0, 1, 2, 5, 10}.contains(c.rate) || c.topics < 0 || c.topics > api::AllTopics
+        || c.filter.limit < 1 || c.filter.limit > api::MaxListLimit)
         abort();
     if (c.kind == api::CommandKind::StartTest) {
         const api::Vehicle &v = c.vehicle;

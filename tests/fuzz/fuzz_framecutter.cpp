@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const size_t sizeCount = size ? std::min<size_t>(data[0] % 8, size - 1) : 0;
     const int head = size ? int(1 + sizeCount) : 0;
-    const QByteArray stream = QByteArray::fromRawData(reinterpret_cast<const char *>(data) + head,
-                                                      int(size) - head);
+    const QByteArray stream = QByteArray::fromRawData(reinterpret_cast<const char *>(data) + head, int(size) - head);
     FrameCutter cutter;
     QByteArray out, frame, skipped;
     for (int at = 0, i = 0; at < stream.size(); ++i) {

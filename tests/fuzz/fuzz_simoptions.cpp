@@ -13,9 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const SimOptions &o = parsed.options;
     if (parsed.status == SimArguments::Error && parsed.message.isEmpty())
         abort();
-    static const QStringList numberOptions = {"port", "n", "ns", "k", "chamber", "smoke", "energy",
-                                              "tau", "period", "calibration-delay", "split",
-                                              "stray", "drop-after"};
+    static const QStringList numberOptions = {"port", "n", "ns", "k", "chamber", "smoke", "energy", "tau",
+                                              "period", "calibration-delay", "split", "stray", "drop-after"};
     if (parsed.status == SimArguments::Run
         && (numberWithLineBreak(arguments, numberOptions) || o.splitBytes < 0 || o.dropAfter < 0
             || o.calibrationDelayMs < 0 || (o.scenario != QLatin1String("file") && !o.csvPath.isEmpty())))

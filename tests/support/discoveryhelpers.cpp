@@ -8,9 +8,7 @@
 
 namespace discoverytest {
 
-namespace {
-
-sockaddr_in serverEndpoint(const QString &address)
+static sockaddr_in serverEndpoint(const QString &address)
 {
     sockaddr_in where = {};
     where.sin_family = AF_INET;
@@ -18,8 +16,6 @@ sockaddr_in serverEndpoint(const QString &address)
     inet_pton(AF_INET, address.toLatin1().constData(), &where.sin_addr);
     return where;
 }
-
-} // namespace
 
 SilentHost::~SilentHost()
 {
@@ -45,10 +41,7 @@ bool SilentHost::open(const QString &address)
 bool SilentHost::releaseFiller()
 {
     const int taken = ::accept(listener, nullptr, nullptr);
-    if (taken < 0)
-        return false;
-    ::close(taken);
-    return true;
+    return taken >= 0 && ::close(taken) == 0;
 }
 
 } // namespace discoverytest

@@ -32,12 +32,8 @@ int runTestClasses(int argc, char **argv)
         only = args[2];
         args.erase(args.begin() + 1, args.begin() + 3);
     }
-    if (!only.empty() && !registry().count(only)) {
-        qWarning("no test class named %s", only.c_str());
-        return 2;
-    }
-    if (registry().empty()) {
-        qWarning("no test class registered");
+    if (registry().empty() || (!only.empty() && !registry().count(only))) {
+        qWarning("no test class %s", only.empty() ? "registered" : ("named " + only).c_str());
         return 2;
     }
 

@@ -38,16 +38,13 @@ class LoopbackServer : public QObject
     Q_OBJECT
 public:
     explicit LoopbackServer(QObject *parent = nullptr);
-    bool listen(const QString &address = QStringLiteral("127.0.0.1"))
-    { return tcp.listen(QHostAddress(address), 8899); }
+    bool listen(const QString &address = QStringLiteral("127.0.0.1")) { return tcp.listen(QHostAddress(address), 8899); }
     QTcpServer &server() { return tcp; }
     int clientCount() const { return clients.size(); }
     QTcpSocket *lastClient() const { return clients.isEmpty() ? nullptr : clients.last().data(); }
-    bool waitForClients(int count, int timeoutMs = 5000)
-    { return QTest::qWaitFor([&] { return clients.size() >= count; }, timeoutMs); }
+    bool waitForClients(int count, int timeoutMs = 5000) { return QTest::qWaitFor([&] { return clients.size() >= count; }, timeoutMs); }
     QByteArray received() const { return bytes; }
-    bool waitForReceived(int size, int timeoutMs = 5000)
-    { return QTest::qWaitFor([&] { return bytes.size() >= size; }, timeoutMs); }
+    bool waitForReceived(int size, int timeoutMs = 5000) { return QTest::qWaitFor([&] { return bytes.size() >= size; }, timeoutMs); }
     void send(const QByteArray &data);
 
 private:
@@ -80,8 +77,7 @@ private:
 inline QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
 
 // A measurement reply as the meter sends it, with a correct checksum.
-inline QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke,
-                                   qint16 energy)
+inline QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke, qint16 energy)
 {
     return MeasurementFrame::encode({n, ns, k, chamber, smoke, energy});
 }

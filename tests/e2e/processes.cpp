@@ -1,18 +1,45 @@
 #include <QtTest>
 
+#include <csignal>
+
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
 #include "support/pgserver.h"
 #include "support/testrunner.h"
+#include "support/testsupport.h"
 
-// Two lanes, each the program in a working folder of its own, forward to
-// one station server, and every record arrives once. An outage and the
-// records tool on the station are tst_station's.
-class StationLanesEndToEnd : public QObject
+// The program as a process of its own, in a working folder of its own.
+class tst_Processes : public QObject
 {
     Q_OBJECT
 
 private slots:
+    // Asked to end by the signals a session's end, a service stop or Ctrl+C
+    // send, it closes as its window does and exits 0, where the default
+    // action would kill it with its records unkept.
+    void closesInOrder_data()
+    {
+        QTest::addColumn<int>("signal");
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            QTest::addRow("SIG%s", sigabbrev_np(signal)) << signal;
+    }
+    void closesInOrder()
+    {
+        QFETCH(int, signal);
+        testsupport::ScopedWorkDir dir;
+        QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(OPA_HOST_PATH), QStringList());
+        // The database made at start says the program is up.
+        QVERIFY(QTest::qWaitFor([] { return QFile::exists("results/opacimeter.sqlite"); }, 20000));
+        ::kill(pid_t(program.processId()), signal);
+        QVERIFY(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
+        QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0, qPrintable(QString::number(program.exitCode())));
+    }
+
+    // Two lanes forward to one station server, and every record arrives
+    // once. An outage and the records tool on the station are tst_station's.
     void everyRecordArrivesOnce()
     {
         const QString missing = testsupport::PgServer::unavailableReason();
@@ -43,8 +70,9 @@ private slots:
             QVERIFY(programs[i].waitForStarted());
         }
         ids.sort();
-        const QString query = QStringLiteral("SELECT string_agg(id, ',' ORDER BY id) FROM records");
-        const auto onServer = [&] { return pg.scalar(query, QStringLiteral("station")).toString().split(QLatin1Char(',')); };
+        const auto onServer = [&] {
+            return pg.scalar(QStringLiteral("SELECT string_agg(id, ',' ORDER BY id) FROM records"), QStringLiteral("station")).toString().split(',');
+        };
         QVERIFY(QTest::qWaitFor([&] { return onServer().size() >= ids.size(); }, 20000));
         QCOMPARE(onServer(), ids);  // each once: no more, no fewer
         for (QProcess &p : programs) {
@@ -54,5 +82,5 @@ private slots:
     }
 };
 
-OPA_TEST_CLASS(StationLanesEndToEnd)
-#include "stationlanes.moc"
+OPA_TEST_CLASS(tst_Processes)
+#include "processes.moc"
