@@ -63,16 +63,10 @@ inline TestRecord record(const QString &plate = QStringLiteral("京A12345"), int
     SeriesParts s = series(peaks, TestRecord::Outcome::Valid, traceSeconds);
     s.started = s.started.addSecs(minutesLater * 60);
     s.ended = s.ended.addSecs(minutesLater * 60);
-    RecordContext c;
-    c.station = QStringLiteral("顺义机动车检测站");
-    c.lane = QStringLiteral("2号线");
-    c.operatorName = QStringLiteral("王工");
-    c.software = QStringLiteral("1.0");
-    c.meterAddress = QStringLiteral("192.168.1.50");
-    c.lastCalibration = QDateTime(QDate(2026, 12, 7), QTime(8, 2, 11));
-    c.vehicle = vehicle(plate);
-    c.limit = {LimitSource::PlateValue, 1.20};
-    return buildRecord(s, c);
+    // Station, lane, operator, software, meter, its last calibration, vehicle, limit.
+    return buildRecord(s, {QStringLiteral("顺义机动车检测站"), QStringLiteral("2号线"), QStringLiteral("王工"), QStringLiteral("1.0"),
+                           QStringLiteral("192.168.1.50"), QDateTime(QDate(2026, 12, 7), QTime(8, 2, 11)), vehicle(plate),
+                           {LimitSource::PlateValue, 1.20}});
 }
 
 // The schema as the program's first database version made it.

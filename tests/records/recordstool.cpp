@@ -12,7 +12,7 @@ namespace {
 
 struct Run {
     int status = -1;
-    QByteArray out, err;
+    QString out, err;
 };
 
 Run runTool(const QStringList &arguments)
@@ -21,7 +21,7 @@ Run runTool(const QStringList &arguments)
     tool.start(QStringLiteral(OPA_RECORDS_BINARY), arguments);
     if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit)
         return Run();
-    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()), QString::fromUtf8(tool.readAllStandardError())};
 }
 
 } // namespace
@@ -106,12 +106,11 @@ void tst_RecordsTool::exitStatus()
     QFETCH(QString, stderrHas);
     QFETCH(QString, stdoutHas);
     const Run run = runTool(arguments);
-    QVERIFY(QString::fromUtf8(run.out).contains(stdoutHas));
+    QVERIFY(run.out.contains(stdoutHas));
     QCOMPARE(run.status, status);
-    const QString err = QString::fromUtf8(run.err);
-    QVERIFY2(err.contains(stderrHas), qPrintable(err));
+    QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
     if (status != 0)
-        QCOMPARE(err.count('\n'), 1);
+        QCOMPARE(run.err.count('\n'), 1);
     QCOMPARE(QDir(dir.filePath("corrupt")).entryList(QDir::Files), QStringList{"opacimeter.sqlite"});
     QCOMPARE(fixtures::OtherConnection(dir.filePath("old.sqlite")).value("PRAGMA user_version").toInt(), 1);
 }
@@ -120,7 +119,7 @@ void tst_RecordsTool::listJsonFields()
 {
     const Run run = runTool({"list", "--json", "--db", db, "--plate", "京a"});
     QCOMPARE(run.status, 0);
-    const QJsonArray rows = QJsonDocument::fromJson(run.out).array();
+    const QJsonArray rows = QJsonDocument::fromJson(run.out.toUtf8()).array();
     QCOMPARE(rows.size(), 1);
     const QJsonObject row = rows.first().toObject();
     QCOMPARE(QStringList({row.value("id").toString(), QString::number(row.value("peaks_K").toArray().size()),

@@ -40,8 +40,7 @@ void tst_RecordStore::migrationFromEmpty()
     QCOMPARE(other.value("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
                          "('records_plate', 'records_vin', 'records_started')").toInt(), 3);
     store.close();
-    QVERIFY(store.open(path));
-    QCOMPARE(store.schemaVersion(), 2);
+    QVERIFY(store.open(path) && store.schemaVersion() == 2);
     store.close();
     QVERIFY(other.exec("PRAGMA user_version=7"));
     QVERIFY(!store.open(path));
@@ -74,8 +73,7 @@ void tst_RecordStore::migrationFromVersionOne()
     QCOMPARE(other.value("SELECT group_concat(record_id) FROM (SELECT record_id FROM forward_queue "
                          "WHERE sent IS NULL AND julianday(queued) IS NOT NULL ORDER BY seq)").toString(), earlier.id + ',' + later.id);
     TestRecord back;
-    QVERIFY(store.find(later.id, &back));
-    QCOMPARE(back.hash, later.hash);
+    QVERIFY(store.find(later.id, &back) && back.hash == later.hash);
     QVERIFY(store.store(fixtures::record(QStringLiteral("京B3"))));
 }
 
@@ -135,8 +133,6 @@ void tst_RecordStore::history()
     QFETCH(QStringList, plates);
     RecordStore store;
     QVERIFY(store.open(path));
-    TestRecord a = fixtures::record("京A123", 0, {1.0, 1.02, 1.01, 1.03});
-    TestRecord b = fixtures::record("京A12345", 24 * 60);
     TestRecord service = fixtures::record("", 24 * 60 + 5);
     service.vehicle = Vehicle();
     service.limit = LimitChoice();
@@ -145,7 +141,7 @@ void tst_RecordStore::history()
     TestRecord c = fixtures::record("沪D4", 48 * 60, {1.1, 1.12, 1.1, 1.11});
     c.vehicle.vin = "LSVAM4187C2184847";
     c.seal();
-    for (const TestRecord &r : {a, b, service, c})
+    for (const TestRecord &r : {fixtures::record("京A123", 0, {1.0, 1.02, 1.01, 1.03}), fixtures::record("京A12345", 24 * 60), service, c})
         QVERIFY(store.store(r));
     QStringList found;
     for (const RecordSummary &row : store.query(filter))
