@@ -109,6 +109,7 @@ public:
     bool lockExclusively() { return exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")) && hold("EXCLUSIVE"); }
     // Holds the write lock, as a program in the middle of a long write does.
     bool holdWriteLock() { return hold("IMMEDIATE"); }
+    void release() { exec(QStringLiteral("ROLLBACK")); db.close(); }
     QSqlDatabase db;
 
 private:
