@@ -13,8 +13,7 @@ namespace fixtures {
 
 // An R24 series on the series clock from 10 s: idle 0.2, a snap every 6 s
 // peaking at 'peaks', readings every 100 ms (K missing at one reading).
-inline SeriesParts series(const QVector<double> &peaks, TestRecord::Outcome outcome,
-                          qint64 traceSeconds = 0)
+inline SeriesParts series(const QVector<double> &peaks, TestRecord::Outcome outcome, qint64 traceSeconds = 0)
 {
     SeriesParts s;
     s.method = FreeAccelMethod::r24();
@@ -22,12 +21,8 @@ inline SeriesParts series(const QVector<double> &peaks, TestRecord::Outcome outc
     s.startedMs = 10000;
     s.started = QDateTime(QDate(2026, 12, 7), QTime(10, 15, 30, 123));
     for (int i = 0; i < peaks.size(); ++i) {
-        Snap snap;
-        snap.startMs = s.startedMs + 2000 + i * 6000;
-        snap.peakMs = snap.startMs + 800;
-        snap.peakK = peaks.at(i);
-        snap.peakN = 20 + 10 * peaks.at(i);
-        s.snaps << snap;
+        const qint64 start = s.startedMs + 2000 + i * 6000;
+        s.snaps << Snap{start, start + 800, peaks.at(i), 20 + 10 * peaks.at(i), false};
     }
     s.endedMs = s.startedMs + qMax<qint64>(traceSeconds * 1000, 2000 + peaks.size() * 6000);
     s.ended = s.started.addMSecs(s.endedMs - s.startedMs);
@@ -63,22 +58,15 @@ inline Vehicle vehicle(const QString &plate = QStringLiteral("京A12345"))
 
 // A sealed record; 'minutesLater' moves its times on.
 inline TestRecord record(const QString &plate = QStringLiteral("京A12345"), int minutesLater = 0,
-                         const QVector<double> &peaks = {1.50, 1.30, 1.22, 1.20, 1.25},
-                         qint64 traceSeconds = 0)
+                         const QVector<double> &peaks = {1.50, 1.30, 1.22, 1.20, 1.25}, qint64 traceSeconds = 0)
 {
     SeriesParts s = series(peaks, TestRecord::Outcome::Valid, traceSeconds);
     s.started = s.started.addSecs(minutesLater * 60);
     s.ended = s.ended.addSecs(minutesLater * 60);
-    RecordContext c;
-    c.station = QStringLiteral("顺义机动车检测站");
-    c.lane = QStringLiteral("2号线");
-    c.operatorName = QStringLiteral("王工");
-    c.software = QStringLiteral("1.0");
-    c.meterAddress = QStringLiteral("192.168.1.50");
-    c.lastCalibration = QDateTime(QDate(2026, 12, 7), QTime(8, 2, 11));
-    c.vehicle = vehicle(plate);
-    c.limit = {LimitSource::PlateValue, 1.20};
-    return buildRecord(s, c);
+    // Station, lane, operator, software, meter, its last calibration, vehicle, limit.
+    return buildRecord(s, {QStringLiteral("顺义机动车检测站"), QStringLiteral("2号线"), QStringLiteral("王工"), QStringLiteral("1.0"),
+                           QStringLiteral("192.168.1.50"), QDateTime(QDate(2026, 12, 7), QTime(8, 2, 11)), vehicle(plate),
+                           {LimitSource::PlateValue, 1.20}});
 }
 
 // The schema as the program's first database version made it.
@@ -87,8 +75,7 @@ inline void makeVersionOne(QSqlDatabase &db)
     QSqlQuery q(db);
     for (const char *statement :
          {"CREATE TABLE records (id TEXT PRIMARY KEY, started TEXT NOT NULL, ended TEXT, plate TEXT, vin TEXT, verdict TEXT, "
-          "operator TEXT, station TEXT, lane TEXT, method TEXT, outcome TEXT, mean_k REAL, limit_k REAL, "
-          "hash TEXT NOT NULL, json TEXT NOT NULL)",
+          "operator TEXT, station TEXT, lane TEXT, method TEXT, outcome TEXT, mean_k REAL, limit_k REAL, hash TEXT NOT NULL, json TEXT NOT NULL)",
           "CREATE INDEX records_plate ON records (plate)", "CREATE INDEX records_vin ON records (vin)",
           "CREATE INDEX records_started ON records (started)",
           "CREATE TABLE meter_events (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, at TEXT NOT NULL, "

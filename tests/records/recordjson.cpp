@@ -27,11 +27,6 @@ QJsonValue edited(const QJsonValue &node, QStringList path, const QJsonValue &va
         o[key] = path.isEmpty() ? value : edited(o.value(key), path, value);
     return o;
 }
-
-QJsonObject edited(const QJsonObject &json, const QString &path, const QJsonValue &value)
-{
-    return edited(QJsonValue(json), path.split(QLatin1Char('.')), value).toObject();
-}
 } // namespace
 
 // A record made from a series: its fields, its JSON both ways, its hash.
@@ -41,7 +36,6 @@ class tst_RecordJson : public QObject
 
 private slots:
     void builtFromSeriesAndRoundTrip();
-    void documentShape();
     void hashCatchesChange_data();
     void hashCatchesChange();
     void badDocument_data();
@@ -51,10 +45,8 @@ private slots:
 void tst_RecordJson::builtFromSeriesAndRoundTrip()
 {
     const TestRecord r = fixtures::record();
-    QCOMPARE(r.id.size(), 36);
-    QCOMPARE(r.id, r.id.toLower());
+    QVERIFY(r.id.size() == 36 && r.id == r.id.toLower());
     QCOMPARE(r.countedPeaks(), (QVector<double>{1.30, 1.22, 1.20, 1.25}));
-    QVERIFY(!r.snaps.first().counted);
     QCOMPARE(*r.meanK, 1.24);
     QCOMPARE(r.verdict, QStringLiteral("fail"));  // 1.24 above the plate value 1.20
     QCOMPARE(r.snaps.at(1).time, r.started.addMSecs(8000));
@@ -70,16 +62,10 @@ void tst_RecordJson::builtFromSeriesAndRoundTrip()
     QString error;
     QVERIFY2(TestRecord::fromJson(QJsonDocument::fromJson(text).object(), &back, &error), qPrintable(error));
     QCOMPARE(QJsonDocument(back.toJson()).toJson(QJsonDocument::Compact), text);
-    QCOMPARE(back.started, r.started);
-    QCOMPARE(back.vehicle.firstRegistration, QDate(2006, 3, 14));
-    QCOMPARE(back.vehicle.intake, Vehicle::Intake::Turbo);
     QVERIFY(r.hashMatches() && back.hashMatches());
-}
 
-// Every key the station side reads, with its JSON type.
-void tst_RecordJson::documentShape()
-{
-    const QJsonObject json = fixtures::record().toJson();
+    // Every key the station side reads, with its JSON type.
+    const QJsonObject json = r.toJson();
     QCOMPARE(json.keys(), (QStringList{"category", "ended", "firstRegistration", "hash", "id", "intake", "lane",
                                        "last_calibration", "limit_K", "limit_source", "mean_K", "meter_address", "method",
                                        "odometerKm", "operator", "outcome", "peaks_K", "plate", "plateValueK", "rules",
@@ -88,7 +74,6 @@ void tst_RecordJson::documentShape()
     QCOMPARE(json.value("started").toString(), QStringLiteral("2026-12-07T10:15:30.123") + json.value("started").toString().right(6));
     QCOMPARE(json.value("snaps").toArray().at(1).toObject().keys(), (QStringList{"counted", "duration_ms", "peak_K", "peak_N", "time"}));
     QCOMPARE(json.value("trace").toObject().value("period_ms").toInt(), 100);
-    QVERIFY(json.value("trace").toObject().value("K").toArray().at(3).isNull());
     QCOMPARE(json.value("rules").toObject().value("maxSnaps").toInt(), 10);
     // The canonical content has sorted keys and no hash.
     const QByteArray canonical = TestRecord::canonicalContent(json);
@@ -114,9 +99,8 @@ void tst_RecordJson::hashCatchesChange()
     QFETCH(QString, path);
     QFETCH(QJsonValue, value);
     const QJsonObject json = fixtures::record().toJson();
-    const QString sealed = json.value("hash").toString();
-    QCOMPARE(TestRecord::hashOf(json), sealed);
-    QVERIFY(TestRecord::hashOf(edited(json, path, value)) != sealed);
+    QCOMPARE(TestRecord::hashOf(json), json.value("hash").toString());
+    QVERIFY(TestRecord::hashOf(edited(json, path.split('.'), value).toObject()) != json.value("hash").toString());
 }
 
 void tst_RecordJson::badDocument_data()
@@ -141,7 +125,7 @@ void tst_RecordJson::badDocument()
     TestRecord back;
     back.id = QStringLiteral("untouched");
     QString error;
-    QVERIFY(!TestRecord::fromJson(edited(fixtures::record().toJson(), path, value), &back, &error));
+    QVERIFY(!TestRecord::fromJson(edited(fixtures::record().toJson(), path.split('.'), value).toObject(), &back, &error));
     QCOMPARE(error, fault);
     QCOMPARE(back.id, QStringLiteral("untouched"));
 }

@@ -19,12 +19,9 @@ private slots:
     void init()
     {
         dir = std::make_unique<testsupport::ScopedWorkDir>();
-        QSettings ini(QStringLiteral("set.ini"), QSettings::IniFormat);
-        ini.setIniCodec("UTF-8");
-        ini.setValue(QStringLiteral("Station/Name"), QStringLiteral("顺义站"));
-        ini.setValue(QStringLiteral("Station/Lane"), QStringLiteral("2"));
+        QFile ini(QStringLiteral("set.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Station]\nName=顺义站\nLane=2\n") > 0);
     }
-    void cleanup() { dir.reset(); }
     void seriesBecomesRecord_data();
     void seriesBecomesRecord();
 
@@ -51,8 +48,7 @@ void tst_TestArchive::seriesBecomesRecord()
     QFETCH(bool, abandoned);
     QFETCH(bool, writable);
     QFETCH(QString, verdict);
-    if (!writable)
-        QFile(QStringLiteral("db")).open(QIODevice::WriteOnly);
+    QVERIFY(writable || QFile(QStringLiteral("db")).open(QIODevice::WriteOnly));
     const QString database = QStringLiteral("db/opacimeter.sqlite");
 
     LaneSession session;
@@ -80,6 +76,7 @@ void tst_TestArchive::seriesBecomesRecord()
     const QString id = kept.at(0).at(0).toString();
     QCOMPARE(kept.at(0).at(1).toBool(), writable);
     QCOMPARE(problems.isEmpty(), writable);
+    QVERIFY(writable || problems.first().first().toString().startsWith(QStringLiteral("数据库无法写入")));
 
     QVERIFY(archive->close());
     delete archive;
@@ -92,11 +89,9 @@ void tst_TestArchive::seriesBecomesRecord()
         QVERIFY(store.open(database, RecordStore::Mode::ReadOnly) && store.find(id, &r) && store.lastCalibration() == clock.start);
     else
         QVERIFY(unsaved.open(QIODevice::ReadOnly) && TestRecord::fromJson(QJsonDocument::fromJson(unsaved.readAll()).object(), &r, &error));
-    QCOMPARE(r.id, id);
-    QVERIFY(r.hashMatches());
-    QCOMPARE(r.vehicle.plate, plate);
-    QCOMPARE(r.operatorName, QStringLiteral("王工"));
-    QCOMPARE(QStringList({r.station, r.lane, r.meterAddress, r.software}), QStringList({"顺义站", "2", "127.0.0.9", "1.0"}));
+    QVERIFY(r.id == id && r.hashMatches());
+    QCOMPARE(QStringList({r.vehicle.plate, r.operatorName, r.station, r.lane, r.meterAddress, r.software}),
+             QStringList({plate, "王工", "顺义站", "2", "127.0.0.9", "1.0"}));
     QCOMPARE(r.lastCalibration, clock.start);  // heard from the session, and kept as a meter event
     QCOMPARE(r.limit.source, plate.isEmpty() ? LimitSource::None : LimitSource::PlateValue);
     QCOMPARE(r.verdict, verdict);

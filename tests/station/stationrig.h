@@ -13,11 +13,9 @@
 
 // A record of lane 'lane' made by the record builder; 'minutes' moves its
 // times, 'pass' picks peaks under the vehicle's plate value.
-inline TestRecord laneRecord(const QString &plate, int minutes = 0, const QString &lane = QStringLiteral("2号线"),
-                             bool pass = false)
+inline TestRecord laneRecord(const QString &plate, int minutes = 0, const QString &lane = QStringLiteral("2号线"), bool pass = false)
 {
-    TestRecord r = fixtures::record(plate, minutes, pass ? QVector<double>{1.0, 0.9, 0.92, 0.9, 0.95}
-                                                         : QVector<double>{1.50, 1.30, 1.22, 1.20, 1.25});
+    TestRecord r = fixtures::record(plate, minutes, pass ? QVector<double>{1.0, 0.9, 0.92, 0.9, 0.95} : QVector<double>{1.50, 1.30, 1.22, 1.20, 1.25});
     r.lane = lane;
     r.seal();
     return r;
@@ -42,7 +40,6 @@ public:
     bool unsend() { return other.exec(QStringLiteral("UPDATE forward_queue SET sent = NULL")); }
     int pending() { return ids(QStringLiteral("sent IS NULL")).size(); }
     QStringList queuedIds() { return ids(QStringLiteral("TRUE")); }
-    QStringList sentIds() { return ids(QStringLiteral("sent IS NOT NULL")); }
     QString lastError(const QString &id)
     {
         return other.value(QStringLiteral("SELECT last_error FROM forward_queue WHERE record_id = '%1'").arg(id)).toString();
@@ -51,9 +48,8 @@ public:
 private:
     QStringList ids(const QString &where)
     {
-        const QString list = other.value(QStringLiteral("SELECT group_concat(record_id) FROM (SELECT record_id FROM "
-                                                        "forward_queue WHERE %1 ORDER BY seq)").arg(where)).toString();
-        return list.isEmpty() ? QStringList() : list.split(QLatin1Char(','));
+        return other.value(QStringLiteral("SELECT group_concat(record_id) FROM (SELECT record_id FROM forward_queue WHERE %1 ORDER BY seq)")
+                               .arg(where)).toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
     }
 
     QString file;
@@ -70,21 +66,19 @@ public:
     explicit StateLog(station::Forwarder *forwarder)
     {
         connect(forwarder, &station::Forwarder::synced, this, [this] { state = QStringLiteral("synced"); });
-        connect(forwarder, &station::Forwarder::pending, this, [this](int n) { state = QStringLiteral("pending"); count = n; });
+        connect(forwarder, &station::Forwarder::pending, this, [this] { state = QStringLiteral("pending"); });
         connect(forwarder, &station::Forwarder::failed, this, [this](const QString &why) { state = QStringLiteral("failed"); reason = why; });
     }
     bool waitFor(const QString &wanted) { return QTest::qWaitFor([&] { return state == wanted; }, 10000); }
 
     QString state, reason;
-    int count = -1;
 };
 
 // Skips where this machine cannot run PostgreSQL 15; else starts one in 'pg'.
 #define OPA_START_PGSERVER(pg) \
     do { \
-        const QString missing = testsupport::PgServer::unavailableReason(); \
-        if (!missing.isEmpty()) \
-            QSKIP(qPrintable(missing)); \
+        if (!testsupport::PgServer::unavailableReason().isEmpty()) \
+            QSKIP(qPrintable(testsupport::PgServer::unavailableReason())); \
         (pg).reset(new testsupport::PgServer); \
         QVERIFY2((pg)->start(), qPrintable((pg)->errorString())); \
     } while (false)
@@ -101,8 +95,7 @@ inline int migrate(const settings::StationServer &server, QString *error)
 }
 
 // Forwarding options that retry soon, so outages in tests stay short.
-inline station::ForwardOptions quickOptions(const QString &laneDb, const settings::StationServer &server,
-                                            int firstRetryMs = 100)
+inline station::ForwardOptions quickOptions(const QString &laneDb, const settings::StationServer &server, int firstRetryMs = 100)
 {
     station::ForwardOptions o;
     o.laneDb = laneDb;

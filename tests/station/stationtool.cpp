@@ -13,20 +13,13 @@ class StationTool : public QObject
     Q_OBJECT
     QTemporaryDir dir;
     std::unique_ptr<testsupport::PgServer> pg;
-    QString lanePath;
-    QString firstId;
+    QString lanePath, firstId;
 
-    struct Run
-    {
-        int status = -1;
-        QString out, err;
-    };
+    struct Run { int status = -1; QString out, err; };
     Run tool(QStringList arguments)
     {
-        const QStringList from{"{host}", "{lane}", "{id}", "{csv}"};
-        const QStringList to{pg->socketDir(), lanePath, firstId, dir.filePath(QStringLiteral("out.csv"))};
-        for (int i = 0; i < from.size(); ++i)
-            arguments.replaceInStrings(from.at(i), to.at(i));
+        arguments.replaceInStrings("{host}", pg->socketDir()).replaceInStrings("{lane}", lanePath)
+            .replaceInStrings("{id}", firstId).replaceInStrings("{csv}", dir.filePath(QStringLiteral("out.csv")));
         QProcess p;
         p.setWorkingDirectory(dir.path());  // no set.ini there
         p.start(QStringLiteral(OPA_RECORDS_BINARY), arguments);
@@ -56,8 +49,7 @@ void StationTool::initTestCase()
     Lane lane(lanePath);
     const TestRecord first = laneRecord(QStringLiteral("京A12345"));
     firstId = first.id;
-    for (const TestRecord &r : {first, laneRecord(QStringLiteral("沪D4"), 24 * 60, QStringLiteral("1号线"), true),
-                                laneRecord(QString(), 25 * 60)})
+    for (const TestRecord &r : {first, laneRecord(QStringLiteral("沪D4"), 24 * 60, QStringLiteral("1号线"), true), laneRecord(QString(), 25 * 60)})
         QVERIFY(lane.add(r));
     QCOMPARE(station::syncOnce(lanePath, pg->settings(QStringLiteral("station"))).sent, 3);
 }
@@ -97,14 +89,11 @@ void StationTool::sync_data()
     QTest::newRow("queue sent") << QStringList{"sync", "--db", "{lane}"} + server << true << 0 << "sent 3, remaining 0\n" << "";
     QTest::newRow("server down") << QStringList{"sync", "--db", "{lane}"} + server << false << 1 << "sent 0, remaining 3\n"
                                  << "opacimeter-records: 3 records remain queued: connection to server on socket";
-    QTest::newRow("no lane database") << QStringList{"sync", "--db", "none.sqlite"} + server << true << 1 << ""
-                                      << "opacimeter-records: none.sqlite: lane database none.sqlite does not exist";
-    QTest::newRow("no server set") << QStringList{"sync", "--db", "{lane}"} << true << 2 << ""
-                                   << "opacimeter-records: sync: no station server: give --server-host";
+    QTest::newRow("no lane database") << QStringList{"sync", "--db", "none.sqlite"} + server << true << 1 << "" << "lane database none.sqlite does not exist";
+    QTest::newRow("no server set") << QStringList{"sync", "--db", "{lane}"} << true << 2 << "" << "sync: no station server: give --server-host";
     QTest::newRow("bad port") << QStringList{"sync", "--server-host", "{host}", "--server-port", "5432x"} << true << 2 << ""
                               << "sync: --server-port: expected a port number from 1 to 65535, got '5432x'";
-    QTest::newRow("server option of verify") << QStringList{"verify", "--server-host", "{host}"} << true << 2 << ""
-                                             << "verify: Unknown option 'server-host'";
+    QTest::newRow("server option of verify") << QStringList{"verify", "--server-host", "{host}"} << true << 2 << "" << "verify: Unknown option 'server-host'";
 }
 
 // What a shutdown script sees: the counts, and the status that says

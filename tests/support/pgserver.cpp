@@ -22,8 +22,6 @@ bool asRoot() { return geteuid() == 0; }
 
 } // namespace
 
-PgServer::PgServer(bool durable) : durable(durable) {}
-
 PgServer::~PgServer()
 {
     if (running || QFile::exists(dir.filePath(QStringLiteral("data/postmaster.pid"))))
@@ -34,8 +32,7 @@ QString PgServer::unavailableReason()
 {
     for (const char *name : {"initdb", "pg_ctl"})
         if (!QFileInfo(BinDir + QLatin1Char('/') + QLatin1String(name)).isExecutable())
-            return QStringLiteral("PostgreSQL 15 is not installed (no %1/%2; Debian package postgresql)")
-                .arg(BinDir, QLatin1String(name));
+            return QStringLiteral("PostgreSQL 15 is not installed (no %1/%2; Debian package postgresql)").arg(BinDir, QLatin1String(name));
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         return QStringLiteral("Qt's PostgreSQL driver is missing (Debian package libqt5sql5-psql)");
     if (asRoot() && !getpwnam("postgres"))
@@ -50,14 +47,12 @@ bool PgServer::tool(const QString &name, const QStringList &arguments)
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("LC_ALL=C"));
     const QString program = BinDir + QLatin1Char('/') + name;
-    const bool root = asRoot();
-    process.start(root ? QStringLiteral("runuser") : program, root ? QStringList{"-u", "postgres", "--", program} + arguments : arguments);
+    process.start(asRoot() ? QStringLiteral("runuser") : program, asRoot() ? QStringList{"-u", "postgres", "--", program} + arguments : arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         QFile log(dir.filePath(QStringLiteral("server.log")));
         log.open(QIODevice::ReadOnly);
-        error = QStringLiteral("%1 %2 failed: %3 %4\nserver log:\n%5")
-                    .arg(name, arguments.join(QLatin1Char(' ')), process.errorString(),
-                         QString::fromLocal8Bit(process.readAll()), QString::fromLocal8Bit(log.readAll().right(2000)));
+        error = QStringLiteral("%1 %2 failed: %3 %4\nserver log:\n%5").arg(name, arguments.join(QLatin1Char(' ')), process.errorString(),
+                     QString::fromLocal8Bit(process.readAll()), QString::fromLocal8Bit(log.readAll().right(2000)));
         return false;
     }
     return true;
@@ -74,8 +69,7 @@ bool PgServer::makeCluster()
     const QString data = dir.filePath(QStringLiteral("data"));
     if (!tool(QStringLiteral("initdb"), {"-D", data, "-U", "postgres", "--auth-local=trust", "--no-locale", "-E", "UTF8", "--no-sync"}))
         return false;
-    QFile conf(data + QStringLiteral("/postgresql.conf"));
-    QFile hba(data + QStringLiteral("/pg_hba.conf"));
+    QFile conf(data + QStringLiteral("/postgresql.conf")), hba(data + QStringLiteral("/pg_hba.conf"));
     if (!conf.open(QIODevice::Append) || !hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         error = QStringLiteral("cannot write the server's configuration in %1").arg(data);
         return false;
@@ -89,13 +83,10 @@ bool PgServer::makeCluster()
 
 bool PgServer::start()
 {
-    if (!dir.isValid()) {
+    if (!dir.isValid())
         error = QStringLiteral("no temporary folder: %1").arg(dir.errorString());
-        return false;
-    }
-    if (!made && !(made = makeCluster()))
-        return false;
-    if (!tool(QStringLiteral("pg_ctl"), {"-D", dir.filePath("data"), "-l", dir.filePath("server.log"), "-w", "-t", "30", "start"}))
+    if (!dir.isValid() || (!made && !(made = makeCluster()))
+        || !tool(QStringLiteral("pg_ctl"), {"-D", dir.filePath("data"), "-l", dir.filePath("server.log"), "-w", "-t", "30", "start"}))
         return false;
     running = true;
     return scalar(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = 'lane'")).toInt() == 1
@@ -104,19 +95,13 @@ bool PgServer::start()
 
 bool PgServer::stop(const QString &mode)
 {
-    const bool ok = tool(QStringLiteral("pg_ctl"), {"-D", dir.filePath("data"), "-m", mode, "-w", "stop"});
-    running = !ok;
-    return ok;
+    running = !tool(QStringLiteral("pg_ctl"), {"-D", dir.filePath("data"), "-m", mode, "-w", "stop"});
+    return !running;
 }
 
 settings::StationServer PgServer::settings(const QString &name, const QString &user) const
 {
-    settings::StationServer s;
-    s.host = dir.path();
-    s.port = Port;
-    s.name = name;
-    s.user = user;
-    return s;
+    return {dir.path(), Port, name, user, QString(), QString()};
 }
 
 QVariant PgServer::scalar(const QString &sql, const QString &database)
@@ -126,10 +111,7 @@ QVariant PgServer::scalar(const QString &sql, const QString &database)
     QVariant value;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(dir.path());
-        db.setPort(Port);
-        db.setDatabaseName(database);
-        db.setUserName(QStringLiteral("postgres"));
+        db.setConnectOptions(QStringLiteral("host=%1;port=%2;dbname=%3;user=postgres").arg(dir.path()).arg(Port).arg(database));
         QSqlQuery query(db);
         if (!db.open() || !query.exec(sql))
             error = db.isOpen() ? query.lastError().text() : db.lastError().text();
@@ -138,11 +120,6 @@ QVariant PgServer::scalar(const QString &sql, const QString &database)
     }
     QSqlDatabase::removeDatabase(name);
     return value;
-}
-
-bool PgServer::exec(const QString &sql, const QString &database)
-{
-    return scalar(sql, database).isValid();
 }
 
 bool PgServer::createDatabase(const QString &name, const QString &owner)

@@ -22,10 +22,8 @@ public:
 
     // 'durable' keeps fsync on, for figures worth printing; tests go
     // without it.
-    explicit PgServer(bool durable = false);
+    explicit PgServer(bool durable = false) : durable(durable) {}
     ~PgServer();
-    PgServer(const PgServer &) = delete;
-    PgServer &operator=(const PgServer &) = delete;
 
     // Why this machine cannot run one, for QSKIP; empty when it can.
     static QString unavailableReason();
@@ -42,8 +40,8 @@ public:
     settings::StationServer settings(const QString &name, const QString &user = QStringLiteral("lane")) const;
 
     // As the superuser, through a connection opened for this call.
-    bool exec(const QString &sql, const QString &database = QStringLiteral("postgres"));
     QVariant scalar(const QString &sql, const QString &database = QStringLiteral("postgres"));
+    bool exec(const QString &sql, const QString &database = QStringLiteral("postgres")) { return scalar(sql, database).isValid(); }
     // A fresh database owned by 'owner'.
     bool createDatabase(const QString &name, const QString &owner = QStringLiteral("lane"));
 
@@ -52,9 +50,7 @@ private:
     bool makeCluster();
 
     QTemporaryDir dir;
-    bool durable;
-    bool made = false;
-    bool running = false;
+    bool durable, made = false, running = false;
     QString error;
 };
 
