@@ -10,7 +10,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -67,8 +66,8 @@ QString FreeAccelPage::title()
     return tr("自由加速");
 }
 
-FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *window)
-    : QWidget(window), session(session), reader(new RecordReader(archive->databasePath(), this))
+FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *parent)
+    : QWidget(parent), session(session), reader(new RecordReader(archive->databasePath(), this))
 {
     setObjectName(QStringLiteral("freeAccelPage"));
     // The tab's 12-pt face leaves too little room for the parameters and
@@ -81,7 +80,7 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget
     buildOutcome();
     buildVehicle();
     layOut();
-    follow(window);
+    follow();
     followArchive(archive);
     showMethod(settings::storedFreeAccelMethod());
     showState();
@@ -246,13 +245,8 @@ void FreeAccelPage::layOut()
     page->addWidget(recordStatus);
 }
 
-void FreeAccelPage::follow(QWidget *window)
+void FreeAccelPage::follow()
 {
-    // On the top-level window, not on the page's tab holder, so that F5
-    // works from every tab: a shortcut on a hidden widget never fires.
-    auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), window->window());
-    f5->setContext(Qt::WindowShortcut);
-    connect(f5, &QShortcut::activated, this, &FreeAccelPage::startSeries);
     connect(startButton, &QPushButton::clicked, this, &FreeAccelPage::startSeries);
     connect(stopButton, &QPushButton::clicked, this, &FreeAccelPage::stopSeries);
     connect(preset, QOverload<int>::of(&QComboBox::activated), this, &FreeAccelPage::choosePreset);

@@ -31,8 +31,8 @@ class FreeAccelPage : public QWidget
     Q_OBJECT
 
 public:
-    // F5 is bound on 'window', so it starts a series from any page.
-    FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *window);
+    // The window binds F5 to startSeries(), so it works from any page.
+    FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *parent);
 
     static QString title();
 
@@ -51,7 +51,7 @@ private:
     void buildOutcome();
     void buildVehicle();
     void layOut();
-    void follow(QWidget *window);
+    void follow();
     void followArchive(TestArchive *archive);
     TestSubject subjectFromControls() const;
     void showSubject();

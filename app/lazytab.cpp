@@ -15,7 +15,6 @@ QWidget *LazyTab::page()
     built = make(this);
     make = nullptr;  // what it captured is not needed again
     layout()->addWidget(built);
-    emit pageBuilt(built);
     return built;
 }
 

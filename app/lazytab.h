@@ -24,9 +24,6 @@ public:
     QWidget *page();
     bool isBuilt() const { return built != nullptr; }
 
-signals:
-    void pageBuilt(QWidget *page);
-
 protected:
     void showEvent(QShowEvent *event) override;
 

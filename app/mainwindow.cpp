@@ -112,17 +112,11 @@ void mainwindow::bindPageKeys()
         else
             session->startRecording();
     });
-    // The free-acceleration page binds F5 itself once built; until then
-    // this stand-in builds it and starts the series there.
+    // On the window, so that F5 works from every tab: a shortcut on a
+    // hidden page never fires. The page is built on the first press.
     auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
-    connect(f5, &QShortcut::activated, this, [this, f5] {
-        f5->setEnabled(false);
-        f5->deleteLater();
+    connect(f5, &QShortcut::activated, this, [this] {
         static_cast<FreeAccelPage *>(freeAccelTab->page())->startSeries();
-    });
-    connect(freeAccelTab, &LazyTab::pageBuilt, f5, [f5] {
-        f5->setEnabled(false);
-        f5->deleteLater();
     });
 }
 
