@@ -24,7 +24,6 @@ public:
     // One record in the data segment, made when missing.
     void publish(const QByteArray &record);
     void rememberMeasurement(const QByteArray &frame) { last = frame; }
-    QByteArray lastMeasurement() const { return last; }
     // Reads and wipes the command segment. A request for the last
     // measurement is answered here; any other 4-byte command is returned
     // for the meter. Empty when there is nothing to send.
