@@ -167,7 +167,7 @@ void LaneSession::endSeries(const LaneStamp &at)
 
 QDateTime LaneSession::timeAt(qint64 monotonicMs) const
 {
-    return seriesStart.addMSecs(monotonicMs - run.startedMs());
+    return SeriesOutcome::timeAt(seriesStart, run.startedMs(), monotonicMs);
 }
 
 bool LaneSession::startRecording(const QString &path)

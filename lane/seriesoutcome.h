@@ -39,7 +39,12 @@ struct SeriesOutcome {
 
     bool valid() const { return ending == Ending::Valid; }
     // The local time of a monotonic stamp of this series (a snap's peakMs).
-    QDateTime timeAt(qint64 monotonicMs) const { return started.addMSecs(monotonicMs - startedMs); }
+    QDateTime timeAt(qint64 monotonicMs) const { return timeAt(started, startedMs, monotonicMs); }
+    // The same for a series that started at 'start', 'startMs' on the monotonic clock.
+    static QDateTime timeAt(const QDateTime &start, qint64 startMs, qint64 monotonicMs)
+    {
+        return start.addMSecs(monotonicMs - startMs);
+    }
 
     // 'series' just ended at 'end'; it was started on 'subject' at 'start'.
     static SeriesOutcome of(const FreeAccelSeries &series, const TestSubject &subject,
