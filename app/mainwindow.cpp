@@ -106,12 +106,7 @@ void mainwindow::bindPageKeys()
 {
     // Recording runs in the session, so Ctrl+R needs no page.
     auto *record = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
-    connect(record, &QShortcut::activated, this, [this] {
-        if (session->isRecording())
-            session->stopRecording();
-        else
-            session->startRecording();
-    });
+    connect(record, &QShortcut::activated, session, &LaneSession::toggleRecording);
     // On the window, so that F5 works from every tab: a shortcut on a
     // hidden page never fires. The page is built on the first press.
     auto *f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);

@@ -171,10 +171,7 @@ qint64 TrendPage::nowMs() const
 
 void TrendPage::toggleRecording()
 {
-    if (session->isRecording())
-        session->stopRecording();
-    else
-        session->startRecording();
+    session->toggleRecording();
 }
 
 void TrendPage::togglePause()

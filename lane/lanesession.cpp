@@ -183,3 +183,11 @@ void LaneSession::stopRecording()
 {
     rec.stop();
 }
+
+void LaneSession::toggleRecording()
+{
+    if (rec.isRecording())
+        rec.stop();
+    else
+        startRecording();
+}

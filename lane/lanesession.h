@@ -59,6 +59,8 @@ public:
     // False, after recordingFailed, when the file cannot be made.
     bool startRecording(const QString &path = QString());
     void stopRecording();
+    // Stops a running recording, else starts one named by the time.
+    void toggleRecording();
 
     const FreeAccelSeries &series() const { return run; }
     // The running or last series' subject.
