@@ -179,14 +179,10 @@ QString reasonOf(const QSqlError &error)
 QString connectOptions(const settings::StationServer &server, const ServerTimeouts &timeouts,
                        QString *error)
 {
-    static const QStringList sslModes = {
-        QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
-        QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full"),
-    };
     // The text goes into libpq's connect string as it is, so only its own
     // words may pass.
-    if (!server.sslMode.isEmpty() && !sslModes.contains(server.sslMode)) {
-        *error = tr("SslMode: unknown value '%1' (one of %2)").arg(server.sslMode, sslModes.join(QLatin1String(", ")));
+    if (!server.sslMode.isEmpty() && !settings::sslModes().contains(server.sslMode)) {
+        *error = tr("SslMode: unknown value '%1' (one of %2)").arg(server.sslMode, settings::sslModes().join(QLatin1String(", ")));
         return QString();
     }
     QStringList options = {
