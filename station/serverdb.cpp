@@ -96,7 +96,7 @@ QVariant text(const QJsonObject &doc, const char *key)
 
 QVariant time(const QJsonObject &doc, const char *key)
 {
-    const QDateTime t = QDateTime::fromString(doc.value(QLatin1String(key)).toString(), Qt::ISODateWithMs);
+    const QDateTime t = RecordTime::parse(doc.value(QLatin1String(key)).toString());
     return t.isValid() ? QVariant(t) : QVariant(QVariant::DateTime);
 }
 
