@@ -176,6 +176,10 @@ QString reasonOf(const QSqlError &error)
     return reason.replace(QLatin1Char('\n'), QLatin1String("; ")).simplified();
 }
 
+namespace {
+
+// libpq's connect options for QSqlDatabase::setConnectOptions, or empty text
+// with the reason in 'error' when a setting cannot be passed on.
 QString connectOptions(const settings::StationServer &server, const ServerTimeouts &timeouts,
                        QString *error)
 {
@@ -200,6 +204,8 @@ QString connectOptions(const settings::StationServer &server, const ServerTimeou
         options << QStringLiteral("sslmode=%1").arg(server.sslMode);
     return options.join(QLatin1Char(';'));
 }
+
+} // namespace
 
 bool openServer(const settings::StationServer &server, const QString &connectionName,
                 const ServerTimeouts &timeouts, QString *error)
@@ -294,6 +300,12 @@ bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error)
     return true;
 }
 
+namespace {
+
+// The station's records that pass 'filter', in the shape and order the
+// lane's own history gives (RecordStore::query): the same text, day and
+// verdict filters, sort and limit; 'json' is the document the lane sent,
+// filled only when asked for.
 bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool withJson,
                         QVector<RecordSummary> *rows, QString *error)
 {
@@ -324,6 +336,7 @@ bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool with
     return true;
 }
 
+// One record's document; false with 'error' empty when the station has none.
 bool findServerRecord(QSqlDatabase db, const QString &id, QJsonObject *doc, QString *error)
 {
     QSqlQuery query(db);
@@ -338,6 +351,8 @@ bool findServerRecord(QSqlDatabase db, const QString &id, QJsonObject *doc, QStr
     *doc = QJsonDocument::fromJson(query.value(0).toString().toUtf8()).object();
     return true;
 }
+
+} // namespace
 
 StationRecords::StationRecords(const settings::StationServer &server, const ServerTimeouts &timeouts)
     : server(server), timeouts(timeouts)
