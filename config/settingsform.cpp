@@ -108,17 +108,14 @@ void checkPasswordFile(const QString &path, Refusals *refused)
 
 void checkStationServer(const StationServer &s, Refusals *refused)
 {
-    static const QStringList sslModes = {
-        QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
-        QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
     checkServerHost(s.host, refused);
     if (s.port < 1 || s.port > 65535)
         refused->insert(Field::ServerPort, SettingsForm::tr("须在 1 到 65535 之间"));
     checkServerIdentity(Field::ServerName, s.name, refused);
     checkServerIdentity(Field::ServerUser, s.user, refused);
     checkPasswordFile(s.passwordFile, refused);
-    if (!s.sslMode.isEmpty() && !sslModes.contains(s.sslMode))
-        refused->insert(Field::SslMode, SettingsForm::tr("须为 %1 之一，或留空").arg(sslModes.join(QLatin1Char(' '))));
+    if (!s.sslMode.isEmpty() && !sslModes().contains(s.sslMode))
+        refused->insert(Field::SslMode, SettingsForm::tr("须为 %1 之一，或留空").arg(sslModes().join(QLatin1Char(' '))));
 }
 
 void checkApi(const QString &listen, const QString &token, Refusals *refused)

@@ -47,6 +47,14 @@ void storeStationServer(const StationServer &server)
         qWarning() << "cannot write" << file.fileName();
 }
 
+const QStringList &sslModes()
+{
+    static const QStringList modes = {
+        QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
+        QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    return modes;
+}
+
 bool ownerOnly(const QString &path)
 {
     const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup

@@ -2,6 +2,7 @@
 #define CONFIG_STATIONSETTINGS_H
 
 #include <QString>
+#include <QStringList>
 
 // The station's PostgreSQL server, section [Database] of "./set.ini".
 namespace settings {
@@ -19,6 +20,9 @@ struct StationServer
 
     bool enabled() const { return !host.trimmed().isEmpty(); }
 };
+
+// The words libpq takes for sslmode; no other text may reach its connect string.
+const QStringList &sslModes();
 
 StationServer storedStationServer();
 StationServer stationServerFrom(const QString &iniFile);

@@ -68,14 +68,6 @@ void RecordKeeper::setRetryInterval(int ms)
     retry.setInterval(ms);
 }
 
-QStringList RecordKeeper::pendingIds() const
-{
-    QStringList ids;
-    for (const TestRecord &r : pending)
-        ids << r.id;
-    return ids;
-}
-
 void RecordKeeper::start()
 {
     if (thread)

@@ -40,7 +40,6 @@ public:
     QDateTime lastCalibration() const { return calibration; }
 
     int pendingCount() const { return pending.size(); }
-    QStringList pendingIds() const;
     // The last refusal's reason, empty once everything is stored.
     QString problem() const { return lastProblem; }
 

@@ -124,11 +124,6 @@ QByteArray TestRecord::canonicalContent(QJsonObject json)
     return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 
-QByteArray TestRecord::canonicalContent() const
-{
-    return canonicalContent(toJson());
-}
-
 QString TestRecord::hashOf(const QJsonObject &json)
 {
     return QString::fromLatin1(

@@ -71,7 +71,6 @@ struct TestRecord {
     static bool fromJson(const QJsonObject &json, TestRecord *record, QString *error);
 
     // The JSON without its hash, keys sorted, compact, UTF-8.
-    QByteArray canonicalContent() const;
     static QByteArray canonicalContent(QJsonObject json);
     // Lower-case hex SHA-256 of the canonical content.
     static QString hashOf(const QJsonObject &json);

@@ -8,18 +8,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "records/testrecord.h"
+
 namespace station {
 
 namespace {
 
 constexpr int BatchSize = 100;
-
-QString nowText()
-{
-    // With its UTC offset, as the lane writes its own times.
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
 
 } // namespace
 
@@ -127,7 +122,7 @@ bool QueueSender::markSent(const QStringList &recordIds, QString *error)
     QSqlQuery query(db);
     bool ok = db.transaction()
         && query.prepare(QStringLiteral("UPDATE forward_queue SET sent = ?, last_error = NULL WHERE record_id = ?"));
-    const QString now = nowText();
+    const QString now = RecordTime::text(QDateTime::currentDateTime());
     for (const QString &id : recordIds) {
         query.addBindValue(now);
         query.addBindValue(id);

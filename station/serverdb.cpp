@@ -96,7 +96,7 @@ QVariant text(const QJsonObject &doc, const char *key)
 
 QVariant time(const QJsonObject &doc, const char *key)
 {
-    const QDateTime t = QDateTime::fromString(doc.value(QLatin1String(key)).toString(), Qt::ISODateWithMs);
+    const QDateTime t = RecordTime::parse(doc.value(QLatin1String(key)).toString());
     return t.isValid() ? QVariant(t) : QVariant(QVariant::DateTime);
 }
 
@@ -176,17 +176,17 @@ QString reasonOf(const QSqlError &error)
     return reason.replace(QLatin1Char('\n'), QLatin1String("; ")).simplified();
 }
 
+namespace {
+
+// libpq's connect options for QSqlDatabase::setConnectOptions, or empty text
+// with the reason in 'error' when a setting cannot be passed on.
 QString connectOptions(const settings::StationServer &server, const ServerTimeouts &timeouts,
                        QString *error)
 {
-    static const QStringList sslModes = {
-        QStringLiteral("disable"), QStringLiteral("allow"), QStringLiteral("prefer"),
-        QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full"),
-    };
     // The text goes into libpq's connect string as it is, so only its own
     // words may pass.
-    if (!server.sslMode.isEmpty() && !sslModes.contains(server.sslMode)) {
-        *error = tr("SslMode: unknown value '%1' (one of %2)").arg(server.sslMode, sslModes.join(QLatin1String(", ")));
+    if (!server.sslMode.isEmpty() && !settings::sslModes().contains(server.sslMode)) {
+        *error = tr("SslMode: unknown value '%1' (one of %2)").arg(server.sslMode, settings::sslModes().join(QLatin1String(", ")));
         return QString();
     }
     QStringList options = {
@@ -204,6 +204,8 @@ QString connectOptions(const settings::StationServer &server, const ServerTimeou
         options << QStringLiteral("sslmode=%1").arg(server.sslMode);
     return options.join(QLatin1Char(';'));
 }
+
+} // namespace
 
 bool openServer(const settings::StationServer &server, const QString &connectionName,
                 const ServerTimeouts &timeouts, QString *error)
@@ -298,6 +300,12 @@ bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error)
     return true;
 }
 
+namespace {
+
+// The station's records that pass 'filter', in the shape and order the
+// lane's own history gives (RecordStore::query): the same text, day and
+// verdict filters, sort and limit; 'json' is the document the lane sent,
+// filled only when asked for.
 bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool withJson,
                         QVector<RecordSummary> *rows, QString *error)
 {
@@ -328,6 +336,7 @@ bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool with
     return true;
 }
 
+// One record's document; false with 'error' empty when the station has none.
 bool findServerRecord(QSqlDatabase db, const QString &id, QJsonObject *doc, QString *error)
 {
     QSqlQuery query(db);
@@ -342,6 +351,8 @@ bool findServerRecord(QSqlDatabase db, const QString &id, QJsonObject *doc, QStr
     *doc = QJsonDocument::fromJson(query.value(0).toString().toUtf8()).object();
     return true;
 }
+
+} // namespace
 
 StationRecords::StationRecords(const settings::StationServer &server, const ServerTimeouts &timeouts)
     : server(server), timeouts(timeouts)

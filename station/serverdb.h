@@ -24,11 +24,6 @@ struct ServerTimeouts
     int statementMs = 10000;
 };
 
-// libpq's connect options for QSqlDatabase::setConnectOptions, or empty text
-// with the reason in 'error' when a setting cannot be passed on.
-QString connectOptions(const settings::StationServer &server, const ServerTimeouts &timeouts,
-                       QString *error);
-
 // Opens a QPSQL connection under 'connectionName'; the password comes from
 // the server's password file when one is named. On failure the connection
 // is removed again and 'error' says why.
@@ -43,15 +38,6 @@ int migrateServer(QSqlDatabase db, QString *error);
 // Stores one lane record (its JSON document) in a transaction of its own;
 // a record the server already holds is left as it is.
 bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error);
-
-// The station's records that pass 'filter', in the shape and order the
-// lane's own history gives (RecordStore::query): the same text, day and
-// verdict filters, sort and limit; 'json' is the document the lane sent,
-// filled only when asked for.
-bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool withJson,
-                        QVector<RecordSummary> *rows, QString *error);
-// One record's document; false with 'error' empty when the station has none.
-bool findServerRecord(QSqlDatabase db, const QString &id, QJsonObject *doc, QString *error);
 
 // The station's records read on a connection of the calling thread, opened
 // at the first call and kept: for the command-line tool, and for the
