@@ -76,7 +76,6 @@ private:
     std::unique_ptr<RecordStore> store;
     std::function<void()> clearHook;
     api::Link link{QStringLiteral("connecting"), QString()};
-    bool connected = false;
 };
 
 #endif
