@@ -7,6 +7,7 @@
 #include "config/limitsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
+#include "lane/seriesoutcome.h"
 #include "records/limits.h"
 #include "records/recordcsv.h"
 #include "records/recordstore.h"
@@ -18,6 +19,40 @@
 namespace {
 
 const QString SeriesRunning = QStringLiteral("refused: a series is running");
+
+// The records' vehicle for the API's one.
+Vehicle vehicleFrom(const api::Vehicle &v)
+{
+    Vehicle out;
+    out.plate = v.plate;
+    out.vin = v.vin;
+    out.category = v.category;
+    out.intake = Vehicle::intakeFromKey(v.intake);
+    out.firstRegistration = v.firstRegistration;
+    out.odometerKm = v.odometerKm;
+    out.plateValueK = v.plateValueK;
+    return out;
+}
+
+// A finished or abandoned series as the API reports it.
+api::SeriesOutcome outcomeFrom(const SeriesOutcome &o)
+{
+    api::SeriesOutcome out;
+    out.snaps = o.snaps.size();
+    for (int i : o.countedIndexes)
+        out.peaksK << o.snaps.at(i).peakK;
+    out.valid = o.valid();
+    if (o.hasResult)
+        out.meanK = o.result;
+    const LimitChoice &limit = o.subject.limit;
+    if (limit.hasLimit()) {
+        out.limitK = limit.limitK;
+        out.limitSource = LimitChoice::sourceKey(limit.source);
+        if (o.hasResult)
+            out.verdict = verdictKey(o.result, limit.limitK);
+    }
+    return out;
+}
 
 } // namespace
 
@@ -145,38 +180,6 @@ bool ApiBridge::clearMaxima(QString *error)
     }
     clearHook();
     return true;
-}
-
-Vehicle ApiBridge::vehicleFrom(const api::Vehicle &v)
-{
-    Vehicle out;
-    out.plate = v.plate;
-    out.vin = v.vin;
-    out.category = v.category;
-    out.intake = Vehicle::intakeFromKey(v.intake);
-    out.firstRegistration = v.firstRegistration;
-    out.odometerKm = v.odometerKm;
-    out.plateValueK = v.plateValueK;
-    return out;
-}
-
-api::SeriesOutcome ApiBridge::outcomeFrom(const SeriesOutcome &o)
-{
-    api::SeriesOutcome out;
-    out.snaps = o.snaps.size();
-    for (int i : o.countedIndexes)
-        out.peaksK << o.snaps.at(i).peakK;
-    out.valid = o.valid();
-    if (o.hasResult)
-        out.meanK = o.result;
-    const LimitChoice &limit = o.subject.limit;
-    if (limit.hasLimit()) {
-        out.limitK = limit.limitK;
-        out.limitSource = LimitChoice::sourceKey(limit.source);
-        if (o.hasResult)
-            out.verdict = verdictKey(o.result, limit.limitK);
-    }
-    return out;
 }
 
 // A database that is not there yet holds no records; one that cannot be
