@@ -7,6 +7,7 @@
 #include "config/limitsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
+#include "lane/seriesoutcome.h"
 #include "records/limits.h"
 #include "records/recordcsv.h"
 #include "records/recordstore.h"
@@ -17,8 +18,41 @@
 
 namespace {
 
-const QString NotConnected = QStringLiteral("refused: the meter is not connected");
 const QString SeriesRunning = QStringLiteral("refused: a series is running");
+
+// The records' vehicle for the API's one.
+Vehicle vehicleFrom(const api::Vehicle &v)
+{
+    Vehicle out;
+    out.plate = v.plate;
+    out.vin = v.vin;
+    out.category = v.category;
+    out.intake = Vehicle::intakeFromKey(v.intake);
+    out.firstRegistration = v.firstRegistration;
+    out.odometerKm = v.odometerKm;
+    out.plateValueK = v.plateValueK;
+    return out;
+}
+
+// A finished or abandoned series as the API reports it.
+api::SeriesOutcome outcomeFrom(const SeriesOutcome &o)
+{
+    api::SeriesOutcome out;
+    out.snaps = o.snaps.size();
+    for (int i : o.countedIndexes)
+        out.peaksK << o.snaps.at(i).peakK;
+    out.valid = o.valid();
+    if (o.hasResult)
+        out.meanK = o.result;
+    const LimitChoice &limit = o.subject.limit;
+    if (limit.hasLimit()) {
+        out.limitK = limit.limitK;
+        out.limitSource = LimitChoice::sourceKey(limit.source);
+        if (o.hasResult)
+            out.verdict = verdictKey(o.result, limit.limitK);
+    }
+    return out;
+}
 
 } // namespace
 
@@ -66,7 +100,6 @@ void ApiBridge::followSession()
 void ApiBridge::takeLink(LinkKeeper::State state, const QString &address)
 {
     link = {api::linkStateName(state), address};
-    connected = state == LinkKeeper::State::Connected;
     apiServer->publishLink(link);
 }
 
@@ -88,14 +121,9 @@ api::State ApiBridge::state() const
 bool ApiBridge::startTest(const api::Vehicle &vehicle, const QString &operatorName, const QString &method,
                           QString *error)
 {
+    // The server has already refused while the meter is away or a series runs.
     FreeAccelMethod rules;
-    if (!connected)
-        *error = NotConnected;
-    else if (session->testRunning())
-        *error = SeriesRunning;
-    else if (methodNamed(method, &rules, error))
-        startTestFor(vehicleFrom(vehicle), operatorName, rules, error);
-    return error->isEmpty();
+    return methodNamed(method, &rules, error) && startTestFor(vehicleFrom(vehicle), operatorName, rules, error);
 }
 
 // The limit is chosen as the page chooses it: a limit set by hand on the
@@ -152,38 +180,6 @@ bool ApiBridge::clearMaxima(QString *error)
     }
     clearHook();
     return true;
-}
-
-Vehicle ApiBridge::vehicleFrom(const api::Vehicle &v)
-{
-    Vehicle out;
-    out.plate = v.plate;
-    out.vin = v.vin;
-    out.category = v.category;
-    out.intake = Vehicle::intakeFromKey(v.intake);
-    out.firstRegistration = v.firstRegistration;
-    out.odometerKm = v.odometerKm;
-    out.plateValueK = v.plateValueK;
-    return out;
-}
-
-api::SeriesOutcome ApiBridge::outcomeFrom(const SeriesOutcome &o)
-{
-    api::SeriesOutcome out;
-    out.snaps = o.snaps.size();
-    for (int i : o.countedIndexes)
-        out.peaksK << o.snaps.at(i).peakK;
-    out.valid = o.valid();
-    if (o.hasResult)
-        out.meanK = o.result;
-    const LimitChoice &limit = o.subject.limit;
-    if (limit.hasLimit()) {
-        out.limitK = limit.limitK;
-        out.limitSource = LimitChoice::sourceKey(limit.source);
-        if (o.hasResult)
-            out.verdict = verdictKey(o.result, limit.limitK);
-    }
-    return out;
 }
 
 // A database that is not there yet holds no records; one that cannot be

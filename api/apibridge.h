@@ -9,7 +9,6 @@
 
 #include "api/apibackend.h"
 #include "config/apisettings.h"
-#include "lane/seriesoutcome.h"
 #include "meter/freeaccelseries.h"
 #include "net/linkkeeper.h"
 #include "records/vehicle.h"
@@ -39,12 +38,6 @@ public:
     // See ApiServer::start: false, with the server's status saying why.
     bool start(const settings::ApiSettings &config);
 
-    // The one way the API starts a series: the vehicle, the operator and the
-    // limit chosen for them go to the session with the method; false with
-    // the reason in 'error' when the session refuses.
-    bool startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method,
-                      QString *error);
-
     // ApiBackend
     api::State state() const override;
     bool startTest(const api::Vehicle &vehicle, const QString &operatorName, const QString &method,
@@ -54,11 +47,6 @@ public:
     bool record(const QString &id, QJsonObject *record, QString *error) override;
     bool listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error) override;
 
-    // The records' vehicle for the API's one.
-    static Vehicle vehicleFrom(const api::Vehicle &vehicle);
-    // A finished or abandoned series as the API reports it.
-    static api::SeriesOutcome outcomeFrom(const SeriesOutcome &outcome);
-
 public slots:
     // A series' record was made; 'stored' is false while it waits for the
     // database.
@@ -67,6 +55,11 @@ public slots:
 private:
     void followSession();
     void takeLink(LinkKeeper::State state, const QString &address);
+    // The vehicle, the operator and the limit chosen for them go to the
+    // session with the method; false with the reason in 'error' when the
+    // session refuses.
+    bool startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method,
+                      QString *error);
     bool openStore(QString *error);
     bool methodNamed(const QString &name, FreeAccelMethod *method, QString *error) const;
 
@@ -76,7 +69,6 @@ private:
     std::unique_ptr<RecordStore> store;
     std::function<void()> clearHook;
     api::Link link{QStringLiteral("connecting"), QString()};
-    bool connected = false;
 };
 
 #endif

@@ -127,12 +127,11 @@ bool parseTopics(Fields &f, Command *c)
         f.fail(QStringLiteral("topics: must be an array of strings"));
         return false;
     }
-    static const char *names[] = {"reading", "link", "series", "record", "meter"};
     int topics = 0;
     for (const QJsonValue &t : v.toArray()) {
         int bit = 0;
-        for (int i = 0; i < 5; ++i)
-            if (t.isString() && t.toString() == QLatin1String(names[i]))
+        for (int i = 0; i < TopicCount; ++i)
+            if (t.isString() && t.toString() == topicName(i))
                 bit = 1 << i;
         if (!bit) {
             f.fail(QStringLiteral("topics: each one of reading, link, series, record, meter"));
@@ -322,6 +321,12 @@ void parseBody(Fields &f, Command *c)
 }
 
 } // namespace
+
+QLatin1String topicName(int bit)
+{
+    static const char *const names[TopicCount] = {"reading", "link", "series", "record", "meter"};
+    return QLatin1String(names[bit]);
+}
 
 bool changesState(CommandKind kind)
 {

@@ -2,6 +2,7 @@
 #define API_APICOMMAND_H
 
 #include <QByteArray>
+#include <QLatin1String>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -41,6 +42,10 @@ struct ParsedCommand {
 };
 
 ParsedCommand parseCommand(const QByteArray &text);
+
+// The name of the topic whose bit is 1 << 'bit', for 'bit' below TopicCount.
+constexpr int TopicCount = 5;
+QLatin1String topicName(int bit);
 
 // True for the commands that change something, which always need the token.
 bool changesState(CommandKind kind);

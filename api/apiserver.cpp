@@ -318,11 +318,10 @@ QJsonObject ApiServer::subscribe(Client *client, const Command &command)
 {
     client->topics = command.topics;
     client->rate = command.rate;
-    static const char *names[] = {"reading", "link", "series", "record", "meter"};
     QJsonArray topics;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < api::TopicCount; ++i)
         if (command.topics & (1 << i))
-            topics.append(QLatin1String(names[i]));
+            topics.append(api::topicName(i));
     return api::okReply(command.id, {{QStringLiteral("topics"), topics},
                                      {QStringLiteral("rate"), command.rate ? QJsonValue(command.rate) : QJsonValue()}});
 }

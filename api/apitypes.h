@@ -31,7 +31,7 @@ struct Reading {
 };
 
 struct Link {
-    QString state;   // "connecting", "connected", "retrying" or "sweeping"
+    QString state;   // "connecting", "connected", "looking" or "retrying"
     QString address; // the meter server's address, empty while none is known
 };
 
