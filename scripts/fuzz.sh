@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes every target of tests/fuzz/ with libFuzzer, SECONDS each (60), one
+# Fuzzes every target of fuzz/ with libFuzzer, SECONDS each (60), one
 # target per core at a time, and prints the executions per target. Builds
 # with clang and -fsanitize=fuzzer,address,undefined in a folder of its own
 # (build-fuzz, or OPA_FUZZ_DIR), installing clang and libFuzzer first where
@@ -7,7 +7,7 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     e.g. scripts/fuzz.sh 15 framecutter
 #
-# Each target starts from its seed corpus in tests/fuzz/corpus/<target>/;
+# Each target starts from its seed corpus in fuzz/corpus/<target>/;
 # inputs it finds along the way stay in the build folder, and an input that
 # crashes it is saved into the seed corpus as crash-<hash>, so that ./test.sh
 # replays it from then on. Qt's own libraries are not instrumented.
@@ -30,7 +30,7 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=cl
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    for source in tests/fuzz/fuzz_*.cpp; do
+    for source in fuzz/fuzz_*.cpp; do
         name=${source##*/fuzz_}
         targets+=("${name%.cpp}")
     done
@@ -41,7 +41,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # One target per core at a time; each writes its own log.
 fuzz_one() {
-    local t=$1 seeds=tests/fuzz/corpus/$1 found=$build/fuzz-corpus/$1
+    local t=$1 seeds=fuzz/corpus/$1 found=$build/fuzz-corpus/$1
     mkdir -p "$found"
     set +e
     "$build/bin/fuzz_$t" -max_total_time="$seconds" -max_len=1024 -print_final_stats=1 \

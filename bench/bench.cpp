@@ -601,7 +601,7 @@ private slots:
     }
 
     // The program against a bare Qt window with the same captions in the same
-    // family and the program's pacing to its first poll (tests/bench/barewindow.cpp),
+    // family and the program's pacing to its first poll (bench/barewindow.cpp),
     // each a fresh process, in turns, against a meter stand-in on 127.0.0.1.
     void startUp()
     {
