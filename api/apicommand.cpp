@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "records/recordcheck.h"
 #include "records/vehicle.h"
 
 namespace api {
@@ -247,6 +248,8 @@ void parseStartTest(Fields &f, Command *c)
         c->operatorName = c->operatorName.trimmed();
         if (c->operatorName.isEmpty())
             f.fail(QStringLiteral("operator: must not be empty"));
+        else if (!nameProblem(c->operatorName).isEmpty())
+            f.fail(QStringLiteral("operator: must not hold line breaks or other control characters"));
     }
     f.string(QStringLiteral("method"), &c->method, false, MethodMaxLength);
 }

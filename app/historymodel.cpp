@@ -1,12 +1,39 @@
 #include "app/historymodel.h"
 
+#include <QBrush>
 #include <QCoreApplication>
+
+#include "records/recordcheck.h"
 
 void HistoryModel::setRows(const QVector<RecordSummary> &rows)
 {
     beginResetModel();
     records = rows;
+    // The file may have been changed since: rows are checked again.
+    checked.clear();
+    failures.clear();
     endResetModel();
+}
+
+QStringList HistoryModel::unchecked(int from, int to) const
+{
+    QStringList ids;
+    for (int i = qMax(0, from); i <= to && i < records.size(); ++i)
+        if (!checked.contains(records.at(i).id))
+            ids << records.at(i).id;
+    return ids;
+}
+
+void HistoryModel::setChecks(const QStringList &ids, const QHash<QString, QStringList> &failed)
+{
+    for (const QString &id : ids) {
+        checked.insert(id);
+        if (failed.contains(id))
+            failures.insert(id, failed.value(id));
+    }
+    for (int i = 0; i < records.size(); ++i)
+        if (failed.contains(records.at(i).id))
+            emit dataChanged(index(i, 0), index(i, ColumnCount - 1));
 }
 
 int HistoryModel::rowCount(const QModelIndex &parent) const
@@ -39,8 +66,17 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     const RecordSummary &r = records.at(index.row());
     if (role == Qt::TextAlignmentRole && (index.column() == Result || index.column() == Limit))
         return int(Qt::AlignRight | Qt::AlignVCenter);
+    const bool failed = failures.contains(r.id);
+    if (failed && role == Qt::ForegroundRole)
+        return QBrush(QColor(200, 0, 0));
+    if (failed && role == Qt::ToolTipRole)
+        return QStringLiteral("%1: %2").arg(RecordCheck::failedText(),
+                                            failures.value(r.id).join(QStringLiteral(", ")));
     if (role != Qt::DisplayRole)
         return QVariant();
+    // What the row's columns say cannot be trusted: no verdict is shown.
+    if (failed && index.column() == Verdict)
+        return RecordCheck::failedText();
     const auto number = [](const std::optional<double> &v) {
         return v ? QString::number(*v, 'f', 2) : QStringLiteral("—");
     };

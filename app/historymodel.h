@@ -2,6 +2,8 @@
 #define APP_HISTORYMODEL_H
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QSet>
 #include <QVector>
 
 #include "records/recordstore.h"
@@ -18,8 +20,16 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
+    // New rows are unchecked until setChecks() says how they fared.
     void setRows(const QVector<RecordSummary> &rows);
     const RecordSummary &row(int index) const { return records.at(index); }
+    // The ids of rows 'from' to 'to' not checked yet.
+    QStringList unchecked(int from, int to) const;
+    // 'ids' were checked; 'failed' holds those whose stored row does not
+    // hold together, with what differs. Such a row says "记录校验失败" in
+    // place of its verdict, in red.
+    void setChecks(const QStringList &ids, const QHash<QString, QStringList> &failed);
+    bool checkFailed(int row) const { return failures.contains(records.at(row).id); }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -32,6 +42,8 @@ public:
 
 private:
     QVector<RecordSummary> records;
+    QSet<QString> checked;
+    QHash<QString, QStringList> failures;
 };
 
 #endif

@@ -12,6 +12,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -26,7 +27,10 @@
 
 namespace {
 
-enum Request { ListRequest, ExportRequest, RecordRequest, SelectRequest };
+enum Request { ListRequest, ExportRequest, RecordRequest, SelectRequest, CheckRequest };
+
+// Rows checked beyond those in view, so that a short scroll finds them done.
+const int CheckMargin = 20;
 
 } // namespace
 
@@ -142,6 +146,7 @@ void HistoryPage::follow(TestArchive *archive)
     connect(view, &QTableView::activated, this, [this](const QModelIndex &i) { openRecord(i.row()); });
     connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) { selectRow(current.row()); });
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &HistoryPage::checkShown);
     connect(csvButton, &QPushButton::clicked, this, &HistoryPage::askCsvPath);
     connect(pdfButton, &QPushButton::clicked, this, &HistoryPage::askPdfPath);
     connect(printButton, &QPushButton::clicked, this, &HistoryPage::print);
@@ -203,6 +208,7 @@ void HistoryPage::refresh()
         [this](const QVector<RecordSummary> &rows, const QString &error) {
             const QString keep = selectedId;
             model->setRows(rows);
+            QTimer::singleShot(0, this, &HistoryPage::checkShown);
             for (int i = 0; i < rows.size(); ++i)
                 if (rows.at(i).id == keep)
                     view->selectRow(i);
@@ -236,21 +242,44 @@ void HistoryPage::exportCsv(const QString &path)
         });
 }
 
-void HistoryPage::withSelected(const std::function<void(const TestRecord &)> &use)
+// The rows in view (and a few beyond) are checked against their hash on
+// the reader's thread: the whole of a long history would cost seconds.
+void HistoryPage::checkShown()
 {
+    const int top = qMax(0, view->rowAt(0));
+    int bottom = view->rowAt(view->viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = model->rowCount() - 1;
+    const QStringList ids = model->unchecked(top, qMin(bottom, top + 200) + CheckMargin);
+    if (ids.isEmpty())
+        return;
+    reader->read<QHash<QString, QStringList>>(
+        CheckRequest, [ids](RecordStore &store) { return store.check(ids); },
+        [this, ids](const QHash<QString, QStringList> &failed, const QString &error) {
+            if (!error.isEmpty())
+                return;
+            model->setChecks(ids, failed);
+            checkShown();
+        });
+}
+
+void HistoryPage::withSelected(const std::function<void(const TestRecord &, bool)> &use)
+{
+    using Found = QPair<TestRecord, bool>;
     const QString id = selectedId;
-    reader->read<TestRecord>(
+    reader->read<Found>(
         RecordRequest,
         [id](RecordStore &store) {
             TestRecord record;
-            store.find(id, &record);
-            return record;
+            QStringList differing;
+            store.find(id, &record, &differing);
+            return Found(record, !differing.isEmpty());
         },
-        [this, use](const TestRecord &record, const QString &error) {
-            if (record.id.isEmpty())
+        [this, use](const Found &found, const QString &error) {
+            if (found.first.id.isEmpty())
                 say([error] { return tr("无法读取检测记录：%1").arg(error); }, true);
             else
-                use(record);
+                use(found.first, found.second);
         });
 }
 
@@ -266,14 +295,18 @@ void HistoryPage::openRecord(int row)
     selectRow(row);
     if (selectedId.isEmpty())
         return;
-    withSelected([this](const TestRecord &record) { (new RecordDetail(record, this))->show(); });
+    withSelected([this](const TestRecord &record, bool failed) {
+        (new RecordDetail(record, this, failed))->show();
+    });
 }
 
 void HistoryPage::exportPdf(const QString &path)
 {
-    withSelected([this, path](const TestRecord &record) {
+    withSelected([this, path](const TestRecord &record, bool failed) {
         QString error;
-        const bool written = RecordReport(record).writePdf(path, &error);
+        RecordReport page(record);
+        page.markCheckFailed(failed);
+        const bool written = page.writePdf(path, &error);
         say([written, path, error] { return written ? tr("已导出 %1").arg(path) : error; }, !written);
         emit exported(path, written ? QString() : error);
     });
@@ -302,12 +335,14 @@ void HistoryPage::print()
 {
     if (selectedId.isEmpty())
         return;
-    withSelected([this](const TestRecord &record) {
+    withSelected([this](const TestRecord &record, bool failed) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(QPageSize(QPageSize::A4));
         QPrintDialog dialog(&printer, this);
+        RecordReport page(record);
+        page.markCheckFailed(failed);
         if (dialog.exec() == QDialog::Accepted)
-            RecordReport(record).render(&printer);
+            page.render(&printer);
     });
 }
 

@@ -61,7 +61,9 @@ private:
     void follow(TestArchive *archive);
     void sortBy(int column, Qt::SortOrder order);
     void selectRow(int row);
-    void withSelected(const std::function<void(const TestRecord &)> &use);
+    void checkShown();
+    // 'use' gets the record and whether its stored row failed its check.
+    void withSelected(const std::function<void(const TestRecord &, bool)> &use);
     void askCsvPath();
     void askPdfPath();
     void print();

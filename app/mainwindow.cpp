@@ -67,6 +67,8 @@ mainwindow::mainwindow(QWidget *parent)
     archive = new TestArchive(session, settings::databaseFile(),
                               QString::fromLatin1(TestArchive::DefaultUnsavedFolder), this);
     archive->setObjectName(QStringLiteral("testArchive"));
+    // Before the start: files taken in at start may be refused at once.
+    watchStorage();
     archive->start();
     watchLink();
     watchStation();

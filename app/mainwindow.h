@@ -78,6 +78,8 @@ private slots:
     void showLinkState(LinkKeeper::State state, const QString &address);
     void showValuesStale(bool stale);
     void placeRecordsLabel();
+    void showStorageProblem(const QString &message);
+    void placeStorageLabel();
     // The settings dialog, from its button or Ctrl+, (settingsslots.cpp).
     void openSettings();
     void useServerAddress(const QString &address);
@@ -107,6 +109,9 @@ private:
     // Forwards the lane's records to the station's server, when one is set,
     // and shows how far that got (stationslots.cpp).
     void watchStation();
+    // Names every storage problem of the records in the header strip, from
+    // the start on (storageslots.cpp).
+    void watchStorage();
     void showReading(const LaneReading &r);
     // K, the temperatures and the energy value of a reading that shows K.
     void showKAndAfter(const LaneReading &r);
@@ -149,6 +154,7 @@ private:
 
     station::StationLink *stationLink = nullptr;
     QLabel *recordsLabel = nullptr;  // none without a station server
+    QLabel *storageLabel = nullptr;
     ApiBridge *apiBridge = nullptr;
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only

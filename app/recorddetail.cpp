@@ -9,8 +9,8 @@
 #include "app/retranslate.h"
 #include "report/recordreport.h"
 
-RecordDetail::RecordDetail(const TestRecord &record, QWidget *parent)
-    : QDialog(parent), record(record), browser(new QTextBrowser(this))
+RecordDetail::RecordDetail(const TestRecord &record, QWidget *parent, bool checkFailed)
+    : QDialog(parent), record(record), checkFailed(checkFailed), browser(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("recordDetail"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -28,7 +28,9 @@ void RecordDetail::showReport()
 {
     setWindowTitle(tr("检测记录 %1").arg(record.vehicle.isServiceTest() ? tr("无车辆") : record.vehicle.plate));
     // The report's curve at a size that fits this dialog's width.
-    RecordReport(record).fill(browser->document(), QSizeF(140, 45), 96 / 25.4);
+    RecordReport page(record);
+    page.markCheckFailed(checkFailed);
+    page.fill(browser->document(), QSizeF(140, 45), 96 / 25.4);
 }
 
 void RecordDetail::changeEvent(QEvent *event)

@@ -12,7 +12,8 @@ class RecordDetail : public QDialog
     Q_OBJECT
 
 public:
-    RecordDetail(const TestRecord &record, QWidget *parent);
+    // 'checkFailed': the stored row did not hold together; the report says so.
+    RecordDetail(const TestRecord &record, QWidget *parent, bool checkFailed = false);
     QString text() const;
 
 protected:
@@ -22,6 +23,7 @@ private:
     void showReport();
 
     TestRecord record;
+    bool checkFailed = false;
     class QTextBrowser *browser;
 };
 

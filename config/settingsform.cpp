@@ -11,6 +11,7 @@
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "config/uisettings.h"
+#include "records/recordcheck.h"
 
 namespace settings {
 
@@ -52,8 +53,9 @@ void checkServerAddress(const QString &text, Refusals *refused)
 
 void checkName(Field field, const QString &text, Refusals *refused)
 {
-    if (hasControl(text))
-        refused->insert(field, SettingsForm::tr("不能含换行或其他控制字符"));
+    // The rule the vehicle panel and the API apply to the operator too.
+    if (const QString why = nameProblem(text); !why.isEmpty())
+        refused->insert(field, why);
     else if (text.size() > SettingsForm::MaxNameLength)
         refused->insert(field, SettingsForm::tr("最多 %1 个字符").arg(SettingsForm::MaxNameLength));
 }

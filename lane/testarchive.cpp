@@ -50,6 +50,13 @@ TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
             });
     connect(recordKeeper, &RecordKeeper::storageProblem, this, &TestArchive::storageProblem);
     connect(recordKeeper, &RecordKeeper::databaseReplaced, this, &TestArchive::databaseReplaced);
+    // Every problem reaches the log, whoever listens besides.
+    connect(this, &TestArchive::storageProblem, this,
+            [](const QString &reason) { qWarning("records: %s", qPrintable(reason)); });
+    connect(this, &TestArchive::databaseReplaced, this, [](const QString &movedAside, const QString &) {
+        qWarning("records: damaged database moved aside to %s; a new one was started",
+                 qPrintable(movedAside));
+    });
 }
 
 TestArchive::~TestArchive()

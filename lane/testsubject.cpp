@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "records/recordcheck.h"
+
 TestSubject TestSubject::of(const Vehicle &vehicle, const QString &operatorName,
                             const LimitsTable &table, std::optional<double> manualK)
 {
@@ -35,6 +37,8 @@ QString TestSubject::fault(Words words) const
     if (VehicleRules::checkVin(vehicle.vin) == VehicleRules::VinCheck::Invalid)
         return say(QT_TRANSLATE_NOOP("TestSubject", "VIN“%1”无效：应为 17 位数字或字母（不含 I、O、Q）"))
             .arg(vehicle.vin);
+    if (const QString why = nameProblem(operatorName, words == Words::Shown); !why.isEmpty())
+        return say(QT_TRANSLATE_NOOP("TestSubject", "检测员：%1")).arg(why);
     if (limit.hasLimit() && !(limit.limitK > 0))
         return say(QT_TRANSLATE_NOOP("TestSubject", "限值必须大于 0"));
     return QString();

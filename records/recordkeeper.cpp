@@ -1,9 +1,10 @@
 #include "records/recordkeeper.h"
 
 #include <QDir>
+#include <QFutureWatcher>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
 
@@ -23,6 +24,8 @@ public:
             emit calibrationFound(store->lastCalibration());
         else
             emit openFailed(store->errorString());
+        if (!store->durabilityNotice().isEmpty())
+            emit openFailed(store->durabilityNotice());
     }
     bool store_(const TestRecord &record)
     {
@@ -54,6 +57,8 @@ RecordKeeper::RecordKeeper(const QString &databasePath, const QString &unsavedFo
                            QObject *parent)
     : QObject(parent), databasePath(databasePath), unsavedFolder(unsavedFolder)
 {
+    journal.setMaxThreadCount(1);
+    journal.setExpiryTimeout(-1);
     retry.setInterval(DefaultRetryMs);
     connect(&retry, &QTimer::timeout, this, &RecordKeeper::retryNow);
 }
@@ -78,10 +83,7 @@ void RecordKeeper::start()
     connect(writer, &RecordWriter::attempted, this, &RecordKeeper::attempted);
     connect(writer, &RecordWriter::calibrationFound, this,
             [this](const QDateTime &at) { calibration = at.isValid() ? at : calibration; });
-    connect(writer, &RecordWriter::openFailed, this, [this](const QString &error) {
-        lastProblem = error;
-        emit storageProblem(error);
-    });
+    connect(writer, &RecordWriter::openFailed, this, &RecordKeeper::say);
     connect(writer, &RecordWriter::replaced, this, [this](const QString &movedAside) {
         emit databaseReplaced(movedAside, tr("数据库文件已损坏，已移至 %1，并新建了数据库")
                                               .arg(QDir::toNativeSeparators(movedAside)));
@@ -100,7 +102,30 @@ void RecordKeeper::keep(const TestRecord &record)
         if (r.id == record.id)
             return;
     pending << record;
-    submit(record);
+    writeAhead(record);
+}
+
+void RecordKeeper::writeAhead(const TestRecord &record)
+{
+    auto *watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, record] {
+        const QString error = watcher->result();
+        watcher->deleteLater();
+        // Not on disk: the database is still tried, and the operator told.
+        if (!error.isEmpty())
+            say(error);
+        submit(record);
+    });
+    const QString folder = unsavedFolder;
+    watcher->setFuture(QtConcurrent::run(&journal, [folder, record] {
+        return writeUnsavedFile(folder, record);
+    }));
+}
+
+void RecordKeeper::say(const QString &problem)
+{
+    lastProblem = problem;
+    emit storageProblem(problem);
 }
 
 void RecordKeeper::submit(const TestRecord &record)
@@ -154,6 +179,7 @@ void RecordKeeper::attempted(const QString &id, bool stored, const QString &erro
 bool RecordKeeper::close()
 {
     retry.stop();
+    journal.waitForDone();
     if (!thread)
         return pending.isEmpty();
     // Results still on their way are dropped; the last try below covers them.
@@ -177,7 +203,7 @@ bool RecordKeeper::close()
     bool allKept = true;
     for (int i = 0; i < pending.size(); ++i) {
         if (stored.contains(pending.at(i).id)) {
-            forgetUnsavedFile(pending.at(i).id);
+            QFile::remove(unsavedFileFor(unsavedFolder, pending.at(i).id));
             pending.remove(i--);
         } else {
             allKept = writeUnsaved(pending.at(i)) && allKept;

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVector>
 
@@ -13,12 +14,14 @@
 class QThread;
 class RecordWriter;
 
-// Sees that no finished test is lost. Records are stored on a thread of
-// their own (a locked file may hold a write for seconds, which must not stop
-// the polling); one the database refuses is kept and tried again every
-// retry interval and at close. What still cannot be stored at close is
-// written as one JSON file per record into the unsaved folder, and taken in
-// again at the next start.
+// Sees that no finished test is lost. Every record is first written as one
+// JSON file into the unsaved folder (whole, synced to disk), then stored;
+// its file goes only once the database has committed it, so a kill at any
+// moment leaves each ended test in one place or the other. Both run on
+// threads of their own (a locked file may hold a write for seconds, which
+// must not stop the polling). One the database refuses is tried again every
+// retry interval and at close; what is left in the folder is taken in at the
+// next start, each file checked against its hash first.
 class RecordKeeper : public QObject
 {
     Q_OBJECT
@@ -31,7 +34,9 @@ public:
     ~RecordKeeper() override;
 
     void setRetryInterval(int ms);
-    // Opens the database and takes in what an earlier run left unsaved.
+    // Opens the database and takes in what an earlier run left unsaved; a
+    // file whose content does not match its hash is moved into the
+    // "rejected" folder beside them and named through storageProblem().
     void start();
     void keep(const TestRecord &record);
     void addMeterEvent(RecordStore::MeterEvent kind, const QDateTime &at,
@@ -59,13 +64,21 @@ signals:
 
 private:
     void submit(const TestRecord &record);
+    void writeAhead(const TestRecord &record);
     void attempted(const QString &id, bool stored, const QString &error);
     void takeInUnsaved();
+    bool takeIn(const QString &path);
+    void reject(const QString &path, const QString &why);
+    void say(const QString &problem);
     bool writeUnsaved(const TestRecord &record);
     void forgetUnsavedFile(const QString &id);
+    static QString unsavedFileFor(const QString &folder, const QString &id);
+    // Empty when the record's file is whole and on disk, else why not.
+    static QString writeUnsavedFile(const QString &folder, const TestRecord &record);
 
     QString databasePath;
     QString unsavedFolder;
+    QThreadPool journal;  // the unsaved folder's writes, in order
     QThread *thread = nullptr;
     RecordWriter *writer = nullptr;
     QVector<TestRecord> pending;

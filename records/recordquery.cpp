@@ -101,6 +101,21 @@ std::optional<double> optionalNumber(const QVariant &value)
 
 } // namespace
 
+namespace {
+
+const char storedColumns[] = "SELECT id, started, ended, plate, vin, verdict, operator, station, "
+                             "lane, method, outcome, mean_k, limit_k, hash, json FROM records";
+
+StoredRecord storedRow(const QSqlQuery &q)
+{
+    return {q.value(0).toString(), q.value(1), q.value(2),  q.value(3),  q.value(4),
+            q.value(5),            q.value(6), q.value(7),  q.value(8),  q.value(9),
+            q.value(10),           q.value(11), q.value(12), q.value(13).toString(),
+            q.value(14).toString()};
+}
+
+} // namespace
+
 QVector<RecordSummary> RecordStore::query(const RecordFilter &filter, bool withJson)
 {
     QVector<RecordSummary> rows;
@@ -136,16 +151,19 @@ QVector<RecordSummary> RecordStore::query(const RecordFilter &filter, bool withJ
     return rows;
 }
 
-bool RecordStore::find(const QString &id, TestRecord *record)
+bool RecordStore::find(const QString &id, TestRecord *record, QStringList *differing)
 {
     lastFault = Fault::None;
     QSqlQuery q(connection);
-    q.prepare(QStringLiteral("SELECT json FROM records WHERE id = ?"));
+    q.prepare(QLatin1String(storedColumns) + QStringLiteral(" WHERE id = ?"));
     q.addBindValue(id.trimmed().toLower());
     if (!run(q) || !q.next())
         return false;
+    const StoredRecord row = storedRow(q);
+    if (differing)
+        *differing = RecordCheck::differences(row);
     QString error;
-    const QJsonDocument doc = QJsonDocument::fromJson(q.value(0).toString().toUtf8());
+    const QJsonDocument doc = QJsonDocument::fromJson(row.json.toUtf8());
     if (!TestRecord::fromJson(doc.object(), record, &error))
         return fail(Fault::Corrupt, error);
     return true;
@@ -181,17 +199,36 @@ QVector<Vehicle> RecordStore::vehiclesByPlatePrefix(const QString &prefix, int l
     return vehicles;
 }
 
-bool RecordStore::forEachRecord(
-    const std::function<bool(const QString &, const QString &, const QString &)> &visit)
+bool RecordStore::forEachStored(const std::function<bool(const StoredRecord &)> &visit)
 {
     QSqlQuery q(connection);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, json, hash FROM records ORDER BY started, rowid")))
+    if (!q.exec(QLatin1String(storedColumns) + QStringLiteral(" ORDER BY started, rowid")))
         return failWith(q.lastError());
     while (q.next())
-        if (!visit(q.value(0).toString(), q.value(1).toString(), q.value(2).toString()))
+        if (!visit(storedRow(q)))
             break;
     return q.lastError().type() == QSqlError::NoError || failWith(q.lastError());
+}
+
+QHash<QString, QStringList> RecordStore::check(const QStringList &ids)
+{
+    QHash<QString, QStringList> found;
+    QSqlQuery q(connection);
+    q.setForwardOnly(true);
+    q.prepare(QLatin1String(storedColumns) + QStringLiteral(" WHERE id = ?"));
+    for (const QString &id : ids) {
+        q.addBindValue(id);
+        if (!run(q))
+            break;
+        if (q.next()) {
+            const QStringList differ = RecordCheck::differences(storedRow(q));
+            if (!differ.isEmpty())
+                found.insert(id, differ);
+        }
+        q.finish();
+    }
+    return found;
 }
 
 bool RecordStore::addMeterEvent(MeterEvent kind, const QDateTime &at, const QString &meterAddress)

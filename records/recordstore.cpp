@@ -153,6 +153,7 @@ bool RecordStore::open(const QString &path, Mode mode)
     file = path;
     openMode = mode;
     corruptCopy.clear();
+    notice.clear();
     lastFault = Fault::None;
     lastError.clear();
     const QFileInfo info(path);
@@ -189,7 +190,33 @@ bool RecordStore::openConnection(Mode mode)
     if (!exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(BusyTimeoutMs))
         || !exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
         return false;
-    return mode == Mode::ReadOnly || exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    return mode == Mode::ReadOnly || makeDurable();
+}
+
+// A record that is committed must survive a power cut: FULL syncs the WAL
+// at every commit, whatever the library was built to default to. Without
+// WAL the history's readers would wait for every write, so that is said;
+// the records are still kept.
+bool RecordStore::makeDurable()
+{
+    // A file that cannot be written fails here, as any write would.
+    if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+        return false;
+    notice = durabilityProblem(connection);
+    return true;
+}
+
+QString durabilityProblem(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.next()
+        || query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return RecordStore::tr("数据库未能启用 WAL 日志：%1").arg(db.databaseName());
+    if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL"))
+        || !query.exec(QStringLiteral("PRAGMA synchronous")) || !query.next()
+        || query.value(0).toInt() != 2)
+        return RecordStore::tr("数据库未能设为完全同步写入：%1").arg(db.databaseName());
+    return QString();
 }
 
 bool RecordStore::moveAside()

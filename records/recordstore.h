@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVector>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+#include "records/recordcheck.h"
 #include "records/testrecord.h"
 
 class QSqlError;
@@ -99,6 +101,9 @@ public:
     // Where the last read-write open or store moved a corrupt file; empty if
     // it did not.
     QString movedAside() const { return corruptCopy; }
+    // What the last read-write open found wrong without refusing the file
+    // (WAL or full syncing not taken); empty when nothing.
+    QString durabilityNotice() const { return notice; }
 
     // Adds the record and queues it for the station. Storing a record that
     // is already there with the same hash succeeds and changes nothing.
@@ -106,18 +111,22 @@ public:
     bool addMeterEvent(MeterEvent kind, const QDateTime &at, const QString &meterAddress);
     QDateTime lastCalibration();
 
-    // False with fault() None when there is no such record.
-    bool find(const QString &id, TestRecord *record);
+    // False with fault() None when there is no such record. 'differing'
+    // gets what RecordCheck finds wrong with the stored row.
+    bool find(const QString &id, TestRecord *record, QStringList *differing = nullptr);
+    // What RecordCheck finds wrong with each of these records; a record
+    // that holds together, or is not there, is left out.
+    QHash<QString, QStringList> check(const QStringList &ids);
     QVector<RecordSummary> query(const RecordFilter &filter, bool withJson = false);
     // The latest fields of each vehicle whose plate starts with 'prefix'.
     QVector<Vehicle> vehiclesByPlatePrefix(const QString &prefix, int limit = 10);
-    // Every stored record's id, JSON text and stored hash, oldest first;
-    // 'visit' returns false to stop.
-    bool forEachRecord(const std::function<bool(const QString &id, const QString &json,
-                                                const QString &hash)> &visit);
+    // Every stored row as the file holds it, oldest first; 'visit' returns
+    // false to stop.
+    bool forEachStored(const std::function<bool(const StoredRecord &row)> &visit);
 
 private:
     bool openConnection(Mode mode);
+    bool makeDurable();
     bool migrate();
     bool applyMigration(int version);
     bool moveAside();
@@ -137,6 +146,11 @@ private:
     QString lastError;
     QString lastDetail;
     QString corruptCopy;
+    QString notice;
 };
+
+// Turns WAL and full syncing on for a connection that writes and checks
+// that both took; empty when they did, else why not.
+QString durabilityProblem(QSqlDatabase &db);
 
 #endif

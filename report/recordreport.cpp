@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+#include "records/recordcheck.h"
+
 namespace {
 
 const int CurveWidthMm = 180;
@@ -122,6 +124,15 @@ QString RecordReport::footerHtml() const
              esc(tr("校验值 (SHA-256)")), esc(r.hash));
 }
 
+QString RecordReport::checkFailedHtml() const
+{
+    if (!checkFailed)
+        return QString();
+    return QStringLiteral("<p style='color: #c80000; font-size: 14pt; font-weight: bold; "
+                          "text-align: center;'>%1</p>")
+        .arg(esc(RecordCheck::failedText()));
+}
+
 QString RecordReport::html() const
 {
     const QString style = QStringLiteral(
@@ -134,8 +145,8 @@ QString RecordReport::html() const
     return QStringLiteral("<html><head>%1</head><body>%2%3%4%5%6<h2>%7</h2>"
                           "<p><img src='curve.png' width='%CURVEW%' height='%CURVEH%'/></p>%8"
                           "</body></html>")
-        .arg(style, headerHtml(), vehicleHtml(), methodHtml(), snapsHtml(), resultHtml(),
-             esc(tr("K 曲线")), footerHtml());
+        .arg(style, checkFailedHtml() + headerHtml(), vehicleHtml(), methodHtml(), snapsHtml(),
+             resultHtml(), esc(tr("K 曲线")), footerHtml());
 }
 
 void RecordReport::drawCurveAxes(QPainter &p, const QRectF &plot, double top, qint64 span) const

@@ -20,6 +20,10 @@ class RecordReport
 public:
     explicit RecordReport(const TestRecord &record);
 
+    // The stored row did not hold together (see RecordCheck): the page says
+    // so above everything else.
+    void markCheckFailed(bool failed) { checkFailed = failed; }
+
     // The K curve over the series, with the limit and the counted peaks.
     QImage curve(const QSize &size) const;
     // The page as HTML; the curve is the image resource "curve.png".
@@ -33,6 +37,7 @@ public:
     bool writePdf(const QString &path, QString *error) const;
 
 private:
+    QString checkFailedHtml() const;
     QString headerHtml() const;
     QString vehicleHtml() const;
     QString methodHtml() const;
@@ -42,6 +47,7 @@ private:
     void drawCurveAxes(QPainter &p, const QRectF &plot, double top, qint64 span) const;
 
     TestRecord r;
+    bool checkFailed = false;
 };
 
 #endif

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "records/recordstore.h"
 #include "records/testrecord.h"
 
 namespace station {
@@ -54,6 +55,9 @@ bool QueueSender::openLane(QString *error)
         opened = db.open();
         if (!opened)
             *error = reasonOf(db.lastError());
+        // It marks records sent: that must survive a power cut too.
+        else if (const QString problem = durabilityProblem(db); !problem.isEmpty())
+            qWarning("station: %s", qPrintable(problem));
     }
     if (!opened)
         QSqlDatabase::removeDatabase(laneName);

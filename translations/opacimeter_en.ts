@@ -303,6 +303,17 @@
     </message>
 </context>
 <context>
+    <name>RecordCheck</name>
+    <message>
+        <source>不能含换行或其他控制字符</source>
+        <translation>must not hold line breaks or other control characters</translation>
+    </message>
+    <message>
+        <source>记录校验失败</source>
+        <translation>Record check failed</translation>
+    </message>
+</context>
+<context>
     <name>RecordDetail</name>
     <message>
         <source>检测记录 %1</source>
@@ -332,8 +343,16 @@
         <translation>Test record %1 could not be written to %2: %3</translation>
     </message>
     <message>
-        <source>未保存的检测记录无法读取：%1 %2</source>
-        <translation>An unsaved test record cannot be read: %1 %2</translation>
+        <source>内容与校验值不符</source>
+        <translation>its content does not match its hash</translation>
+    </message>
+    <message>
+        <source>未保存的检测记录 %1 未存入数据库（%2），也无法移至 %3</source>
+        <translation>The unsaved test record %1 was not stored (%2) and could not be moved to %3</translation>
+    </message>
+    <message>
+        <source>未保存的检测记录 %1 未存入数据库（%2），已移至 %3</source>
+        <translation>The unsaved test record %1 was not stored (%2); it was moved to %3</translation>
     </message>
 </context>
 <context>
@@ -553,6 +572,14 @@
 </context>
 <context>
     <name>RecordStore</name>
+    <message>
+        <source>数据库未能启用 WAL 日志：%1</source>
+        <translation>The database did not take the WAL journal: %1</translation>
+    </message>
+    <message>
+        <source>数据库未能设为完全同步写入：%1</source>
+        <translation>The database did not take full synchronous writes: %1</translation>
+    </message>
     <message>
         <source>数据库文件不存在：%1</source>
         <translation>The database file does not exist: %1</translation>
@@ -1002,6 +1029,10 @@
 </context>
 <context>
     <name>TestSubject</name>
+    <message>
+        <source>检测员：%1</source>
+        <translation>Operator: %1</translation>
+    </message>
     <message>
         <source>号牌号码“%1”无效：最多 %2 个字母、数字或汉字</source>
         <translation>Plate &quot;%1&quot; is invalid: at most %2 letters, digits or Chinese characters</translation>

@@ -73,6 +73,9 @@ public:
     virtual bool query(const RecordFilter &filter, bool withJson, QVector<RecordSummary> *rows) = 0;
     // False with 'found' false when there is no such record.
     virtual bool find(const QString &id, TestRecord *record, bool *found) = 0;
+    // What differs in each of these records, as RecordCheck says; a source
+    // that cannot tell leaves the answer empty.
+    virtual QHash<QString, QStringList> check(const QStringList &) { return {}; }
     // Prints why the last call failed; the exit status.
     virtual int fault() = 0;
     virtual QString name() const = 0;
@@ -92,6 +95,7 @@ public:
         *found = store.find(id, record);
         return *found || store.fault() == RecordStore::Fault::None;
     }
+    QHash<QString, QStringList> check(const QStringList &ids) override { return store.check(ids); }
     int fault() override { return databaseFault(store, path); }
     QString name() const override { return path; }
 
@@ -144,14 +148,24 @@ int list(Source &source, const RecordsArguments &a)
     QVector<RecordSummary> rows;
     if (!source.query(a.filter, a.json, &rows))
         return source.fault();
+    QStringList ids;
+    for (const RecordSummary &r : rows)
+        ids << r.id;
+    const QHash<QString, QStringList> failed = source.check(ids);
     if (!a.json) {
         for (const RecordSummary &r : rows)
-            console::out(listLine(r));
+            console::out(listLine(r) + (failed.contains(r.id) ? QStringLiteral("  ")
+                                                                    + RecordCheck::failedWords()
+                                                              : QString()));
         return 0;
     }
     QJsonArray out;
-    for (const RecordSummary &r : rows)
-        out.append(RecordCsv::listObject(QJsonDocument::fromJson(r.json.toUtf8()).object()));
+    for (const RecordSummary &r : rows) {
+        QJsonObject line = RecordCsv::listObject(QJsonDocument::fromJson(r.json.toUtf8()).object());
+        if (failed.contains(r.id))
+            line.insert(QStringLiteral("check_failed"), QJsonArray::fromStringList(failed.value(r.id)));
+        out.append(line);
+    }
     console::out(QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Indented)).trimmed());
     return 0;
 }
@@ -196,10 +210,22 @@ int show(Source &source, const RecordsArguments &a)
     int status = 0;
     if (!findRecord(source, a, &record, &status))
         return status;
-    if (a.json)
+    // The JSON stays as stored, for whoever checks its hash; the mark goes
+    // to the error stream then.
+    const QStringList differ = source.check({record.id}).value(record.id);
+    const QString mark = differ.isEmpty() ? QString()
+                                          : QStringLiteral("%1: %2").arg(RecordCheck::failedWords(),
+                                                                         differ.join(QStringLiteral(", ")));
+    if (a.json) {
+        if (!mark.isEmpty())
+            console::err(mark);
         console::out(QString::fromUtf8(QJsonDocument(record.toJson()).toJson()).trimmed());
-    else
-        console::out(showLines(record).join(QLatin1Char('\n')));
+    } else {
+        QStringList lines = showLines(record);
+        if (!mark.isEmpty())
+            lines.prepend(mark);
+        console::out(lines.join(QLatin1Char('\n')));
+    }
     return 0;
 }
 
@@ -224,25 +250,26 @@ int report(Source &source, const RecordsArguments &a)
     // The page speaks the lane's language; what the tool prints does not.
     Language::switchTo(settings::storedLanguage());
     QString error;
-    if (!RecordReport(record).writePdf(a.pdfPath, &error))
+    RecordReport page(record);
+    page.markCheckFailed(!source.check({record.id}).isEmpty());
+    if (!page.writePdf(a.pdfPath, &error))
         return fail(QStringLiteral("cannot write %1").arg(a.pdfPath));
     return 0;
 }
 
+// Every record whose shown columns or content disagree with its hash, one
+// line each with what differs.
 int verify(RecordStore &store, const RecordsArguments &a)
 {
     int checked = 0;
     int differing = 0;
-    const bool read = store.forEachRecord([&](const QString &id, const QString &json,
-                                              const QString &hash) {
+    const bool read = store.forEachStored([&](const StoredRecord &row) {
         ++checked;
-        const QJsonObject object = QJsonDocument::fromJson(json.toUtf8()).object();
-        const QString computed = TestRecord::hashOf(object);
-        if (object.isEmpty() || computed != hash
-            || object.value(QStringLiteral("hash")).toString() != hash
-            || object.value(QStringLiteral("id")).toString() != id) {
+        const QStringList differ = RecordCheck::differences(row);
+        if (!differ.isEmpty()) {
             ++differing;
-            console::out(id);
+            console::out(QStringLiteral("%1  %2: %3").arg(row.id, RecordCheck::failedWords(),
+                                                          differ.join(QStringLiteral(", "))));
         }
         return true;
     });

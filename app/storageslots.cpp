@@ -1,0 +1,56 @@
+#include "app/mainwindow.h"
+
+#include <QLabel>
+
+#include "lane/lanesession.h"
+#include "lane/testarchive.h"
+
+// The records' storage problems in the header strip, whichever page is
+// built: a database moved aside, a refused record, a rejected unsaved file.
+// The strip shows the latest in red until the program ends; its tooltip
+// holds the whole text. The log has each one (TestArchive writes it).
+
+void mainwindow::watchStorage()
+{
+    storageLabel = new QLabel(ui.frame);
+    storageLabel->setObjectName(QStringLiteral("label_storage"));
+    storageLabel->setFont(ui.label_link->font());
+    storageLabel->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+    storageLabel->hide();
+    connect(archive, &TestArchive::storageProblem, this, &mainwindow::showStorageProblem);
+    connect(archive, &TestArchive::databaseReplaced, this,
+            [this](const QString &, const QString &message) { showStorageProblem(message); });
+    // After the link's and the station's texts have been placed.
+    connect(session, &LaneSession::linkChanged, this, &mainwindow::placeStorageLabel,
+            Qt::QueuedConnection);
+}
+
+void mainwindow::showStorageProblem(const QString &message)
+{
+    storageLabel->setToolTip(message);
+    storageLabel->setVisible(true);
+    placeStorageLabel();
+}
+
+void mainwindow::placeStorageLabel()
+{
+    if (!storageLabel || !storageLabel->isVisible())
+        return;
+    const int gap = 16;
+    int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;
+    int right = ui.label_link->geometry().right() - ui.label_link->contentsMargins().right()
+                - ui.label_link->fontMetrics().horizontalAdvance(ui.label_link->text()) - gap;
+    // The station's status keeps the right half of the room.
+    if (recordsLabel && recordsLabel->isVisible()) {
+        const int middle = (left + right) / 2;
+        recordsLabel->setGeometry(middle + gap / 2, 0, qMax(0, right - middle - gap / 2), ui.frame->height());
+        recordsLabel->setText(recordsLabel->fontMetrics().elidedText(recordsLabel->toolTip().isEmpty()
+                                                                         ? recordsLabel->text()
+                                                                         : recordsLabel->toolTip(),
+                                                                     Qt::ElideRight, recordsLabel->width()));
+        right = middle - gap / 2;
+    }
+    storageLabel->setGeometry(left, 0, qMax(0, right - left), ui.frame->height());
+    storageLabel->setText(storageLabel->fontMetrics().elidedText(storageLabel->toolTip(), Qt::ElideRight,
+                                                                 storageLabel->width()));
+}

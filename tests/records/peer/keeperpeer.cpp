@@ -1,0 +1,29 @@
+// A lane's keeper in a process of its own, so that a test can kill it the
+// way a power cut or `kill -9` would: keeps one record against the given
+// database and unsaved folder, says "refused ID" or "stored ID" on stdout
+// as the database answers, and waits to be killed.
+#include <QCoreApplication>
+
+#include <cstdio>
+
+#include "../recordfixtures.h"
+#include "records/recordkeeper.h"
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: keeperpeer DATABASE UNSAVED-FOLDER\n");
+        return 2;
+    }
+    RecordKeeper keeper(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
+    const auto say = [](const char *what, const QString &id) {
+        std::printf("%s %s\n", what, qPrintable(id));
+        std::fflush(stdout);
+    };
+    QObject::connect(&keeper, &RecordKeeper::recordRefused, [&](const QString &id) { say("refused", id); });
+    QObject::connect(&keeper, &RecordKeeper::recordStored, [&](const QString &id) { say("stored", id); });
+    keeper.start();
+    keeper.keep(fixtures::record());
+    return app.exec();
+}
