@@ -217,7 +217,7 @@ private slots:
         const QJsonObject answer = peer.waitFor([](const QJsonObject &m) { return m.contains(QStringLiteral("ok")); });
         QCOMPARE(answer.value(QStringLiteral("ok")), QJsonValue(false));
         QVERIFY2(answer.value(QStringLiteral("error")).toString().contains(error), qPrintable(answer.value(QStringLiteral("error")).toString()));
-        QVERIFY(peer.ask(cmd("listRecords")).value(QStringLiteral("ok")).toBool());
+        QVERIFY(peer.ask(apirig::withToken(cmd("listRecords"))).value(QStringLiteral("ok")).toBool());
     }
 
     // The seventeenth client is closed with the reason; once one leaves,
@@ -272,7 +272,7 @@ private slots:
         for (int i = 0; i < 30000 && server.clients().size() == 2; ++i)
             server.publishRecord(QStringLiteral("%1").arg(i, 36, 10, QLatin1Char('0')), true);
         QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == 1; }, 5000));
-        QVERIFY(healthy.ask(cmd("listRecords")).value(QStringLiteral("ok")).toBool());
+        QVERIFY(healthy.ask(apirig::withToken(cmd("listRecords"))).value(QStringLiteral("ok")).toBool());
     }
 
     // --- starting
@@ -404,7 +404,7 @@ private slots:
     void records()
     {
         Lane lane;
-        Peer peer(*lane.bridge.server());
+        Peer peer(*lane.bridge.server(), QStringLiteral("?token=") + apirig::Token);
         QCOMPARE(peer.ask(cmd("listRecords")).value(QStringLiteral("records")), QJsonValue(QJsonArray()));
         QVector<TestRecord> stored;
         QStringList ids;
