@@ -28,6 +28,7 @@ public:
     // until released.
     bool holdReads = false;
     QList<std::function<void()>> heldReads;
+    int reads = 0;
 
     void record(const QString &id, RecordDone done) override
     {
@@ -39,6 +40,7 @@ public:
     }
     void answerLater(const std::function<void()> &answer)
     {
+        ++reads;
         if (holdReads)
             heldReads.append(answer);
         else

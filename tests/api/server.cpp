@@ -432,6 +432,25 @@ private slots:
         QCOMPARE(order("since", QStringLiteral("2000-01-01")), QStringLiteral("210"));
     }
 
+    // The window's thread hands the reads to the reader's and goes on; the
+    // answers follow, one for each request, also for requests of one shape.
+    void recordsReadAway()
+    {
+        Lane lane;
+        {
+            RecordStore writer;
+            QVERIFY(writer.open(QStringLiteral("records.sqlite")) && writer.store(fixtures::record(QStringLiteral("京A12340"), 0)));
+        }
+        int listed = 0;
+        QStringList found;
+        for (int i = 0; i < 3; ++i)
+            lane.bridge.listRecords({}, [&](const QJsonArray &records, const QString &error) { listed += error.isEmpty() ? records.size() : -100; });
+        lane.bridge.record(QStringLiteral("nope"), [&](const QJsonObject &, const QString &error) { found << error; });
+        QCOMPARE(listed, 0);
+        QTRY_COMPARE(listed, 3);
+        QTRY_COMPARE(found, QStringList{QStringLiteral("no record nope")});
+    }
+
     // A series that is not valid has no mean, whatever the session left in it.
     void finishedInvalid()
     {
