@@ -614,6 +614,7 @@ private slots:
         QVERIFY(bridge && bridge->server()->listening());
         rig.printPeriods(QStringLiteral("no API client"), 10000);
 
+        qRegisterMetaType<QAbstractSocket::SocketState>();  // the client's socket signals across threads
         QThread thread;
         RecordsLooper looper;
         looper.moveToThread(&thread);
