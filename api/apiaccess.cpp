@@ -17,6 +17,19 @@ bool readingNeedsToken(const QHostAddress &listen)
     return !listen.isLoopback();
 }
 
+bool originAllowed(const QString &origin, const QStringList &allowed)
+{
+    if (origin.isEmpty())
+        return true;
+    for (QString entry : allowed) {
+        while (entry.endsWith(QLatin1Char('/')))
+            entry.chop(1);
+        if (entry.compare(origin, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 QString listenRefusal(const QHostAddress &listen, const QString &token)
 {
     if (readingNeedsToken(listen) && token.isEmpty())

@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
+
 #include "api/apitypes.h"
 
 // What the API asks of the lane: its state for a hello, the commands, and
@@ -14,6 +16,11 @@
 class ApiBackend
 {
 public:
+    // Called once, on the server's thread; 'error' is empty when the read
+    // succeeded.
+    using RecordDone = std::function<void(const QJsonObject &record, const QString &error)>;
+    using ListDone = std::function<void(const QJsonArray &records, const QString &error)>;
+
     virtual ~ApiBackend() = default;
 
     virtual api::State state() const = 0;
@@ -26,10 +33,12 @@ public:
     virtual bool stopTest(QString *error) = 0;
     virtual bool clearMaxima(QString *error) = 0;
 
+    // The records are read away from the server's thread, since a database
+    // can take long to answer; 'done' follows once they are.
     // The record's JSON document, in the shape the records tool prints.
-    virtual bool record(const QString &id, QJsonObject *record, QString *error) = 0;
+    virtual void record(const QString &id, RecordDone done) = 0;
     // The newest records first, at most filter.limit of them.
-    virtual bool listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error) = 0;
+    virtual void listRecords(const api::RecordFilter &filter, ListDone done) = 0;
 };
 
 #endif

@@ -10,7 +10,7 @@
 #include "lane/seriesoutcome.h"
 #include "records/limits.h"
 #include "records/recordcsv.h"
-#include "records/recordstore.h"
+#include "records/recordreader.h"
 
 #ifndef OPA_VERSION
 #error "OPA_VERSION names the program's version"
@@ -57,8 +57,10 @@ api::SeriesOutcome outcomeFrom(const SeriesOutcome &o)
 } // namespace
 
 ApiBridge::ApiBridge(LaneSession *session, const QString &databaseFile, QObject *parent)
-    : QObject(parent), session(session), apiServer(new ApiServer(this, this)), databaseFile(databaseFile)
+    : QObject(parent), session(session), apiServer(new ApiServer(this, this)),
+      reader(new RecordReader(databaseFile, this))
 {
+    reader->setWords(RecordStore::Words::Source);
     followSession();
 }
 
@@ -184,48 +186,40 @@ bool ApiBridge::clearMaxima(QString *error)
 
 // A database that is not there yet holds no records; one that cannot be
 // read is an error the client is told.
-bool ApiBridge::openStore(QString *error)
+void ApiBridge::record(const QString &id, RecordDone done)
 {
-    if (store && store->isOpen())
-        return true;
-    store = std::make_unique<RecordStore>();
-    if (store->open(databaseFile, RecordStore::Mode::ReadOnly))
-        return true;
-    if (store->fault() != RecordStore::Fault::Missing)
-        *error = QStringLiteral("records database %1: %2").arg(databaseFile, store->errorString(RecordStore::Words::Source));
-    store.reset();
-    return false;
+    reader->read<QJsonObject>(
+        RecordReader::EachAnswered,
+        [id](RecordStore &store) {
+            TestRecord found;
+            return store.find(id, &found) ? found.toJson() : QJsonObject();
+        },
+        [id, done](const QJsonObject &found, const QString &error) {
+            if (!error.isEmpty())
+                done({}, QStringLiteral("records database: %1").arg(error));
+            else
+                done(found, found.isEmpty() ? QStringLiteral("no record %1").arg(id) : QString());
+        });
 }
 
-bool ApiBridge::record(const QString &id, QJsonObject *record, QString *error)
+// The rows are turned into the API's shape on the reader's thread too: 500
+// records' JSON is work the window's thread need not do.
+void ApiBridge::listRecords(const api::RecordFilter &filter, ListDone done)
 {
-    TestRecord found;
-    if (!openStore(error) || !store->find(id, &found)) {
-        if (error->isEmpty())
-            *error = store && store->fault() != RecordStore::Fault::None
-                         ? QStringLiteral("records database: %1").arg(store->errorString(RecordStore::Words::Source))
-                         : QStringLiteral("no record %1").arg(id);
-        return false;
-    }
-    *record = found.toJson();
-    return true;
-}
-
-bool ApiBridge::listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error)
-{
-    if (!openStore(error))
-        return error->isEmpty();
     RecordFilter f;
     f.plate = filter.plate;
     f.sinceTime = filter.since;
     f.untilTime = filter.until;
     f.limit = filter.limit;
-    const QVector<RecordSummary> rows = store->query(f, true);
-    if (store->fault() != RecordStore::Fault::None) {
-        *error = QStringLiteral("records database: %1").arg(store->errorString(RecordStore::Words::Source));
-        return false;
-    }
-    for (const RecordSummary &row : rows)
-        records->append(RecordCsv::listObject(QJsonDocument::fromJson(row.json.toUtf8()).object()));
-    return true;
+    reader->read<QJsonArray>(
+        RecordReader::EachAnswered,
+        [f](RecordStore &store) {
+            QJsonArray records;
+            for (const RecordSummary &row : store.query(f, true))
+                records.append(RecordCsv::listObject(QJsonDocument::fromJson(row.json.toUtf8()).object()));
+            return records;
+        },
+        [done](const QJsonArray &records, const QString &error) {
+            done(records, error.isEmpty() ? QString() : QStringLiteral("records database: %1").arg(error));
+        });
 }

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 #include "api/apibackend.h"
 #include "config/apisettings.h"
@@ -15,7 +14,7 @@
 
 class ApiServer;
 class LaneSession;
-class RecordStore;
+class RecordReader;
 struct LaneReading;
 
 // The lane behind the API: answers the server's questions and commands from
@@ -26,8 +25,8 @@ class ApiBridge : public QObject, public ApiBackend
     Q_OBJECT
 
 public:
-    // 'databaseFile' is read only when a client asks for records; it may not
-    // exist yet.
+    // 'databaseFile' is read only when a client asks for records, on a
+    // reader thread of the bridge's own; it may not exist yet.
     ApiBridge(LaneSession *session, const QString &databaseFile, QObject *parent = nullptr);
     ~ApiBridge() override;
 
@@ -44,8 +43,8 @@ public:
                    QString *error) override;
     bool stopTest(QString *error) override;
     bool clearMaxima(QString *error) override;
-    bool record(const QString &id, QJsonObject *record, QString *error) override;
-    bool listRecords(const api::RecordFilter &filter, QJsonArray *records, QString *error) override;
+    void record(const QString &id, RecordDone done) override;
+    void listRecords(const api::RecordFilter &filter, ListDone done) override;
 
 public slots:
     // A series' record was made; 'stored' is false while it waits for the
@@ -60,13 +59,11 @@ private:
     // session refuses.
     bool startTestFor(const Vehicle &vehicle, const QString &operatorName, const FreeAccelMethod &method,
                       QString *error);
-    bool openStore(QString *error);
     bool methodNamed(const QString &name, FreeAccelMethod *method, QString *error) const;
 
     LaneSession *session;
     ApiServer *apiServer;
-    QString databaseFile;
-    std::unique_ptr<RecordStore> store;
+    RecordReader *reader;
     std::function<void()> clearHook;
     api::Link link{QStringLiteral("connecting"), QString()};
 };

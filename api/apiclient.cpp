@@ -24,6 +24,15 @@ bool Client::readingDue(qint64 monotonicMs)
     return true;
 }
 
+bool Client::overRate(qint64 monotonicMs)
+{
+    if (commandsThisSecond == 0 || monotonicMs - rateSecondStart >= 1000) {
+        rateSecondStart = monotonicMs;
+        commandsThisSecond = 0;
+    }
+    return ++commandsThisSecond > MaxCommandsPerSecond;
+}
+
 qint64 Client::backlog() const
 {
     return ws->bytesToWrite() + queuedBytes;

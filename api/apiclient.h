@@ -30,7 +30,12 @@ public:
 
     QWebSocket *socket() const { return ws; }
 
-    bool authorised = false;
+    static constexpr int MaxCommandsPerSecond = 20;
+
+    bool authorised = false;  // may take the messages
+    bool tokenGiven = false;  // in the URL or with auth: stands for the records' token
+    bool tokenSeen = false;   // shown in any way, so the auth time-out is met
+    int readsWaiting = 0;     // record reads not yet answered
     bool greeted = false;  // the hello went out
     bool gone = false;     // disconnected; removed soon
     int topics = AllTopics;
@@ -40,6 +45,10 @@ public:
     // Whether a reading taken at 'monotonicMs' is due at this client's rate;
     // counts it as sent when it is.
     bool readingDue(qint64 monotonicMs);
+
+    // Counts a command taken at 'monotonicMs'; true when it is beyond
+    // MaxCommandsPerSecond within the second its first one began.
+    bool overRate(qint64 monotonicMs);
 
     void send(const QString &text, bool reading);
     // Moves waiting messages to the socket while its buffer is short.
@@ -66,6 +75,8 @@ private:
     qint64 lastReadingMs = 0;
     bool anyReading = false;
     bool closing = false;
+    qint64 rateSecondStart = 0;
+    int commandsThisSecond = 0;
 };
 
 } // namespace api

@@ -273,7 +273,8 @@ bool parseTime(Fields &f, const char *key, QDateTime *out, bool endOfDay)
 
 void parseListRecords(Fields &f, Command *c)
 {
-    f.onlyKnown({"cmd", "id", "plate", "since", "until", "limit"});
+    f.onlyKnown({"cmd", "id", "token", "plate", "since", "until", "limit"});
+    f.string(QStringLiteral("token"), &c->token, false, 256);
     QString plate, error;
     if (f.string(QStringLiteral("plate"), &plate, false) && !takePlate(plate, &c->filter.plate, &error))
         f.fail(error);
@@ -313,7 +314,8 @@ void parseBody(Fields &f, Command *c)
         parseStartTest(f, c);
         break;
     case CommandKind::GetRecord:
-        f.onlyKnown({"cmd", "id"});
+        f.onlyKnown({"cmd", "id", "token"});
+        f.string(QStringLiteral("token"), &c->token, false, 256);
         if (!c->id.isString() || c->id.toString().isEmpty() || c->id.toString().size() > 64)
             f.fail(QStringLiteral("id: getRecord takes the record's id, a string"));
         break;
@@ -334,6 +336,11 @@ QLatin1String topicName(int bit)
 bool changesState(CommandKind kind)
 {
     return kind == CommandKind::StartTest || kind == CommandKind::StopTest || kind == CommandKind::ClearMaxima;
+}
+
+bool readsRecords(CommandKind kind)
+{
+    return kind == CommandKind::GetRecord || kind == CommandKind::ListRecords;
 }
 
 ParsedCommand parseCommand(const QByteArray &text)

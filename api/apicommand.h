@@ -24,7 +24,7 @@ constexpr double MaxNumericId = 9007199254740991.0;  // 2^53 - 1
 struct Command {
     CommandKind kind = CommandKind::Auth;
     QJsonValue id;        // echoed in the reply; for getRecord also the record's id
-    QString token;        // auth, startTest, stopTest, clearMaxima
+    QString token;        // auth, startTest, stopTest, clearMaxima; may come with the records' two
     int topics = AllTopics;
     int rate = 0;         // per second; 0: every reading
     Vehicle vehicle;
@@ -49,6 +49,9 @@ QLatin1String topicName(int bit);
 
 // True for the commands that change something, which always need the token.
 bool changesState(CommandKind kind);
+// True for getRecord and listRecords: the records name vehicles and
+// operators, so they need the token too, in the command or shown once.
+bool readsRecords(CommandKind kind);
 
 } // namespace api
 

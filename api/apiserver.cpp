@@ -2,9 +2,11 @@
 
 #include <QDebug>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QTimer>
 #include <QUrlQuery>
 #include <QWebSocket>
+#include <QWebSocketCorsAuthenticator>
 #include <QWebSocketServer>
 
 #include "api/apiaccess.h"
@@ -28,9 +30,14 @@ QString peerOf(QWebSocket *socket)
     return QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
 }
 
+const QString TooManyCommands = QStringLiteral("refused: too many commands");
+
 } // namespace
 
-ApiServer::ApiServer(ApiBackend *backend, QObject *parent) : QObject(parent), backend(backend) {}
+ApiServer::ApiServer(ApiBackend *backend, QObject *parent) : QObject(parent), backend(backend)
+{
+    clock.start();
+}
 
 ApiServer::~ApiServer()
 {
@@ -65,6 +72,10 @@ bool ApiServer::start(const settings::ApiSettings &settings)
         return false;
     }
     connect(server, &QWebSocketServer::newConnection, this, &ApiServer::acceptConnections);
+    // Emitted inside the handshake, which the server answers with 403 when
+    // the origin is not allowed.
+    connect(server, &QWebSocketServer::originAuthenticationRequired, this, &ApiServer::checkOrigin,
+            Qt::DirectConnection);
     setStatus(QStringLiteral("api: listening on ws://%1:%2/")
                   .arg(config.address.toString()).arg(server->serverPort()), false);
     return true;
@@ -128,6 +139,15 @@ void ApiServer::acceptConnections()
     }
 }
 
+void ApiServer::checkOrigin(QWebSocketCorsAuthenticator *authenticator)
+{
+    const bool allowed = api::originAllowed(authenticator->origin(), config.origins);
+    authenticator->setAllowed(allowed);
+    if (!allowed)
+        qWarning().noquote() << QStringLiteral("api: refusing a web page from %1: not in [Api] Origins")
+                                    .arg(authenticator->origin().left(200));
+}
+
 void ApiServer::refuse(QWebSocket *socket, const QString &reason)
 {
     qWarning().noquote() << QStringLiteral("api: refusing %1: %2").arg(peerOf(socket), reason);
@@ -146,12 +166,14 @@ void ApiServer::accept(QWebSocket *socket)
     }
     connected.push_back(std::make_unique<Client>(socket));
     Client *client = connected.back().get();
+    client->tokenGiven = client->tokenSeen = tokenGiven;
     client->authorised = tokenGiven || !readingNeedsToken;
     connect(socket, &QWebSocket::textMessageReceived, this, [this, client](const QString &message) {
         take(client, message);
     });
-    connect(socket, &QWebSocket::binaryMessageReceived, this, [client](const QByteArray &) {
-        sendTo(client, api::errorReply(QJsonValue(), QStringLiteral("commands are JSON text frames, not binary")));
+    connect(socket, &QWebSocket::binaryMessageReceived, this, [this, client](const QByteArray &) {
+        if (withinRate(client, QJsonValue()))
+            sendTo(client, api::errorReply(QJsonValue(), QStringLiteral("commands are JSON text frames, not binary")));
     });
     connect(socket, &QWebSocket::bytesWritten, this, [client] { client->drain(); });
     connect(socket, &QWebSocket::disconnected, this, [this, client] {
@@ -163,15 +185,23 @@ void ApiServer::accept(QWebSocket *socket)
     qInfo().noquote() << QStringLiteral("api: %1 connected (%2 of %3)").arg(peerOf(socket)).arg(connected.size()).arg(MaxClients);
     if (client->authorised)
         greet(client);
-    else
+    if (!client->tokenSeen)
         QTimer::singleShot(authTimeoutMs, socket, [this, socket] { closeUnauthorised(socket); });
 }
 
 void ApiServer::closeUnauthorised(QWebSocket *socket)
 {
+    const Client *client = clientOf(socket);
+    if (client && !client->tokenSeen)
+        refuse(socket, QStringLiteral("no auth within %1 s").arg(authTimeoutMs / 1000.0));
+}
+
+Client *ApiServer::clientOf(QWebSocket *socket) const
+{
     for (const auto &c : connected)
-        if (c->socket() == socket && !c->gone && !c->authorised)
-            refuse(socket, QStringLiteral("no auth within %1 s").arg(authTimeoutMs / 1000.0));
+        if (c->socket() == socket && !c->gone)
+            return c.get();
+    return nullptr;
 }
 
 void ApiServer::removeGone()
@@ -258,13 +288,27 @@ void ApiServer::take(Client *client, const QString &message)
     if (client->gone || client->closedAsSlow())
         return;
     const api::ParsedCommand parsed = api::parseCommand(message.toUtf8());
+    if (!withinRate(client, parsed.id))
+        return;
     if (!parsed.ok) {
         sendTo(client, api::errorReply(parsed.id, parsed.error));
         return;
     }
-    sendTo(client, answer(client, parsed.command));
+    const QJsonObject reply = answer(client, parsed.command);
+    if (!reply.isEmpty())
+        sendTo(client, reply);
     if (client->authorised && !client->greeted)
         greet(client);
+}
+
+// A refused command is answered all the same, so that a client can tell a
+// refusal from a lost reply.
+bool ApiServer::withinRate(Client *client, const QJsonValue &id)
+{
+    if (!client->overRate(clock.elapsed()))
+        return true;
+    sendTo(client, api::errorReply(id, TooManyCommands));
+    return false;
 }
 
 QJsonObject ApiServer::answer(Client *client, const Command &command)
@@ -272,12 +316,9 @@ QJsonObject ApiServer::answer(Client *client, const Command &command)
     const QJsonValue &id = command.id;
     if (command.kind == CommandKind::Auth)
         return authorise(client, command);
-    if (!client->authorised)
-        return api::errorReply(id, QStringLiteral("not authorised: connect with ?token= or send auth first"));
-    if (api::changesState(command.kind) && config.token.isEmpty())
-        return api::errorReply(id, QStringLiteral("refused: the API has no token, so nothing may be changed"));
-    if (api::changesState(command.kind) && !api::tokenMatches(command.token, config.token))
-        return api::errorReply(id, QStringLiteral("wrong token"));
+    const QString refused = refusal(client, command);
+    if (!refused.isEmpty())
+        return api::errorReply(id, refused);
     QString error;
     switch (command.kind) {
     case CommandKind::Subscribe:
@@ -288,29 +329,65 @@ QJsonObject ApiServer::answer(Client *client, const Command &command)
         return backend->stopTest(&error) ? api::okReply(id) : api::errorReply(id, error);
     case CommandKind::ClearMaxima:
         return backend->clearMaxima(&error) ? api::okReply(id) : api::errorReply(id, error);
-    case CommandKind::GetRecord: {
-        QJsonObject record;
-        if (!backend->record(id.toString(), &record, &error))
-            return api::errorReply(id, error);
-        return api::okReply(id, {{QStringLiteral("record"), record}});
-    }
-    case CommandKind::ListRecords: {
-        QJsonArray records;
-        if (!backend->listRecords(command.filter, &records, &error))
-            return api::errorReply(id, error);
-        return api::okReply(id, {{QStringLiteral("records"), records}});
-    }
+    case CommandKind::GetRecord:
+    case CommandKind::ListRecords:
+        if (client->readsWaiting >= MaxReadsWaiting)
+            return api::errorReply(id, TooManyCommands);
+        readRecords(client, command);
+        return QJsonObject();
     case CommandKind::Auth:
         break;
     }
     return api::errorReply(id, QStringLiteral("unknown command"));
 }
 
+// Why 'command' may not go on, or empty text. Changes always carry the
+// token; the records carry it or the connection has shown it.
+QString ApiServer::refusal(Client *client, const Command &command)
+{
+    if (!client->authorised)
+        return QStringLiteral("not authorised: connect with ?token= or send auth first");
+    const bool records = api::readsRecords(command.kind);
+    if (!api::changesState(command.kind) && !(records && !client->tokenGiven))
+        return QString();
+    if (config.token.isEmpty())
+        return records ? QStringLiteral("refused: the API has no token, so no record may be read")
+                       : QStringLiteral("refused: the API has no token, so nothing may be changed");
+    if (records && command.token.isEmpty())
+        return QStringLiteral("not authorised: the records need the token, in the command's token field "
+                              "or once with ?token= or auth");
+    if (!api::tokenMatches(command.token, config.token))
+        return QStringLiteral("wrong token");
+    client->tokenSeen = true;
+    return QString();
+}
+
+// The answer goes out once the backend has read the records; by then the
+// client may have gone.
+void ApiServer::readRecords(Client *client, const Command &command)
+{
+    ++client->readsWaiting;
+    const QPointer<ApiServer> self(this);
+    const QPointer<QWebSocket> socket(client->socket());
+    const QJsonValue id = command.id;
+    const auto reply = [self, socket, id](const char *key, const QJsonValue &value, const QString &error) {
+        Client *c = self && socket ? self->clientOf(socket) : nullptr;
+        if (!c)
+            return;
+        --c->readsWaiting;
+        sendTo(c, error.isEmpty() ? api::okReply(id, {{QLatin1String(key), value}}) : api::errorReply(id, error));
+    };
+    if (command.kind == CommandKind::GetRecord)
+        backend->record(id.toString(), [reply](const QJsonObject &r, const QString &e) { reply("record", r, e); });
+    else
+        backend->listRecords(command.filter, [reply](const QJsonArray &r, const QString &e) { reply("records", r, e); });
+}
+
 QJsonObject ApiServer::authorise(Client *client, const Command &command)
 {
     if (!api::tokenMatches(command.token, config.token))
         return api::errorReply(command.id, QStringLiteral("wrong token"));
-    client->authorised = true;
+    client->authorised = client->tokenGiven = client->tokenSeen = true;
     return api::okReply(command.id);
 }
 

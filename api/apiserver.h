@@ -1,6 +1,7 @@
 #ifndef API_APISERVER_H
 #define API_APISERVER_H
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -15,6 +16,7 @@
 
 class ApiBackend;
 class QWebSocket;
+class QWebSocketCorsAuthenticator;
 class QWebSocketServer;
 
 namespace api {
@@ -32,9 +34,13 @@ class ApiServer : public QObject
 public:
     static constexpr int MaxClients = 16;
     static constexpr int MaxIncomingBytes = 64 * 1024;
-    // A client that must show the token and has not after this long is
-    // closed, so that idle strangers cannot hold every place.
+    // A client that has not shown the token after this long is closed, so
+    // that strangers cannot hold every place, on loopback too.
     static constexpr int AuthTimeoutMs = 10000;
+    // Record reads a client may have waiting; beyond them, and beyond
+    // Client::MaxCommandsPerSecond, commands are refused, so that one
+    // client cannot keep the database's reader busy for everyone.
+    static constexpr int MaxReadsWaiting = 4;
 
     struct ClientInfo {
         bool authorised = false;
@@ -78,12 +84,18 @@ private:
     void acceptConnections();
     void accept(QWebSocket *socket);
     void refuse(QWebSocket *socket, const QString &reason);
+    void checkOrigin(QWebSocketCorsAuthenticator *authenticator);
     void closeUnauthorised(QWebSocket *socket);
+    api::Client *clientOf(QWebSocket *socket) const;
     void removeGone();
     void greet(api::Client *client);
     void broadcast(api::Topic topic, const QJsonObject &message);
     void take(api::Client *client, const QString &text);
+    bool withinRate(api::Client *client, const QJsonValue &id);
+    // An empty object when the answer follows later.
     QJsonObject answer(api::Client *client, const api::Command &command);
+    QString refusal(api::Client *client, const api::Command &command);
+    void readRecords(api::Client *client, const api::Command &command);
     QJsonObject startTest(const api::Command &command);
     QJsonObject authorise(api::Client *client, const api::Command &command);
     QJsonObject subscribe(api::Client *client, const api::Command &command);
@@ -97,6 +109,7 @@ private:
     std::vector<std::unique_ptr<api::Client>> connected;
     bool removalQueued = false;
     int authTimeoutMs = AuthTimeoutMs;
+    QElapsedTimer clock;  // for the clients' command rates
     QString status;
 };
 

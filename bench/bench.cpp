@@ -10,6 +10,7 @@
 #include <ctime>
 #include <memory>
 
+#include "api/apibridge.h"
 #include "api/apiconvert.h"
 #include "app/historypage.h"
 #include "app/trendpage.h"
@@ -116,10 +117,41 @@ public:
             connect(ws, &QWebSocket::textMessageReceived, this, [this] { received.fetchAndAddRelaxed(1); });
             connect(ws, &QWebSocket::connected, this,
                     [ws] { ws->sendTextMessage(QStringLiteral(R"({"cmd":"subscribe","id":1,"topics":["reading"],"rate":10})")); });
-            ws->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
+            ws->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/?token=%2").arg(port).arg(apirig::Token)));
         }
     }
     QAtomicInt received;
+};
+
+// A client on a thread of its own that asks for the newest 500 records
+// again as soon as each answer comes, refused or not.
+class RecordsLooper : public QObject
+{
+public:
+    void open(const QUrl &url)
+    {
+        ws = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+        connect(ws, &QWebSocket::connected, this, &RecordsLooper::ask);
+        connect(ws, &QWebSocket::textMessageReceived, this, [this](const QString &text) {
+            const QJsonObject m = QJsonDocument::fromJson(text.toUtf8()).object();
+            if (m.value(QStringLiteral("type")) != QLatin1String("reply"))
+                return;
+            const int rows = m.value(QStringLiteral("records")).toArray().size();
+            (m.value(QStringLiteral("ok")).toBool() ? answered : refused).fetchAndAddRelaxed(1);
+            lastRows = rows;
+            ask();
+        });
+        ws->open(url);
+    }
+    void ask()
+    {
+        if (!stopping)
+            ws->sendTextMessage(QStringLiteral(R"({"cmd":"listRecords","id":1,"limit":500})"));
+    }
+    QAtomicInt answered, refused, lastRows, stopping;
+
+private:
+    QWebSocket *ws = nullptr;
 };
 
 QList<QByteArray> procLines(qint64 pid, const char *file)
@@ -172,9 +204,9 @@ void startOnce(const QString &program, QTcpServer &meter, StartFigures *figures)
     p.waitForFinished();
 }
 
-// 100,000 records of full size for 20,000 vehicles, one every 4 minutes,
-// laid down in one transaction.
-void fillHistory(const QString &path, const TestRecord &sample)
+// 'count' records of full size for up to 20,000 vehicles, one every 4
+// minutes, laid down in one transaction.
+void fillHistory(const QString &path, const TestRecord &sample, int count = 100000)
 {
     const QString json = QString::fromUtf8(QJsonDocument(sample.toJson()).toJson(QJsonDocument::Compact));
     fixtures::OtherConnection bulk(path);
@@ -183,7 +215,7 @@ void fillHistory(const QString &path, const TestRecord &sample)
     q.prepare("INSERT INTO records (id, started, plate, vin, verdict, operator, method, outcome, mean_k, limit_k, hash, json) "
               "VALUES (?, ?, ?, ?, 'pass', '王工', 'R24', 'valid', 1.24, 2.5, ?, ?)");
     const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
-    for (int i = 0; i < 100000; ++i) {
+    for (int i = 0; i < count; ++i) {
         for (const QVariant &v : {QVariant(QUuid::createUuid().toString(QUuid::WithoutBraces)), QVariant(RecordTime::text(start.addSecs(i * 240))),
                                   QVariant(QStringLiteral("京A%1").arg(i % 20000, 5, 10, QLatin1Char('0'))),
                                   QVariant(QStringLiteral("LSVAM4187C%1").arg(i % 20000, 7, 10, QLatin1Char('0'))), QVariant(sample.hash), QVariant(json)})
@@ -560,6 +592,41 @@ private slots:
         const auto last = server.clients().last();
         std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n", last.backlog, last.dropped);
         measure("16 clients, the stalled one dropping readings");
+        thread.quit();
+        thread.wait();
+    }
+
+    // The poll period while a client asks the window's own API for the
+    // newest 500 of 20,000 records of full size again as soon as each answer
+    // comes (its commands beyond 20 a second refused): the reads go to the
+    // API's reader thread, so the polling should not see them.
+    void apiRecordsLoop()
+    {
+        {
+            RecordStore store;
+            QVERIFY(store.open(settings::databaseFile()));
+        }
+        fillHistory(settings::databaseFile(), fixtures::record("京A00000", 0, {1.5, 1.3, 1.22, 1.2, 1.25}, 60), 20000);
+        PolledWindow rig;
+        QVERIFY(rig.show());
+        rig.w.startApi();
+        auto *bridge = rig.w.findChild<ApiBridge *>();
+        QVERIFY(bridge && bridge->server()->listening());
+        rig.printPeriods(QStringLiteral("no API client"), 10000);
+
+        qRegisterMetaType<QAbstractSocket::SocketState>();  // the client's socket signals across threads
+        QThread thread;
+        RecordsLooper looper;
+        looper.moveToThread(&thread);
+        thread.start();
+        const QUrl url(QStringLiteral("ws://127.0.0.1:%1/?token=%2").arg(bridge->server()->port()).arg(settings::storedApiSettings().token));
+        QMetaObject::invokeMethod(&looper, [&] { looper.open(url); });
+        QVERIFY(QTest::qWaitFor([&] { return looper.answered > 0; }, 10000));
+        const int answered = looper.answered, refused = looper.refused;
+        const double cpu = rig.printPeriods(QStringLiteral("a client looping listRecords (%1 rows)").arg(int(looper.lastRows)));
+        std::printf("listRecords in 20 s: %d answered, %d refused; the main thread used %.1f %% of a core\n",
+                    looper.answered - answered, looper.refused - refused, cpu);
+        looper.stopping = 1;
         thread.quit();
         thread.wait();
     }

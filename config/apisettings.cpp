@@ -10,6 +10,7 @@ const char FileName[] = "./set.ini";
 const char EnabledKey[] = "Api/Enabled";
 const char ListenKey[] = "Api/Listen";
 const char TokenKey[] = "Api/Token";
+const char OriginsKey[] = "Api/Origins";
 const char DefaultListen[] = "127.0.0.1:8900";
 } // namespace
 
@@ -65,6 +66,9 @@ ApiSettings storedApiSettings()
     s.listen = listen;
     if (!parseApiListen(listen, &s.address, &s.port, &s.listenError))
         s.listenError = QStringLiteral("%1 (set.ini has \"%2\")").arg(s.listenError, listen);
+    for (const QString &origin : file.value(QLatin1String(OriginsKey)).toStringList())
+        if (!origin.trimmed().isEmpty())
+            s.origins << origin.trimmed();
     s.token = file.value(QLatin1String(TokenKey)).toString().trimmed();
     if (!s.token.isEmpty())
         return s;

@@ -3,14 +3,17 @@
 
 #include <QHostAddress>
 #include <QString>
+#include <QStringList>
 
 // Section [Api] of "./set.ini": whether the program serves its WebSocket
-// API, where it listens and the token clients must show.
+// API, where it listens, the token clients must show and the web pages
+// (by their origin) that may connect from a browser.
 //
 //   [Api]
 //   Enabled=true
 //   Listen=127.0.0.1:8900
 //   Token=
+//   Origins=http://192.168.1.20:8080, http://display.lane1
 namespace settings {
 
 constexpr quint16 DefaultApiPort = 8900;
@@ -21,6 +24,9 @@ struct ApiSettings {
     QHostAddress address = QHostAddress(QHostAddress::LocalHost);
     quint16 port = DefaultApiPort;
     QString token;
+    // Browsers name the page's origin in every handshake; no page is let in
+    // unless its origin is listed here.
+    QStringList origins;
     QString listen;       // Listen as the file has it
     QString listenError;  // why Listen was refused; the API then stays off
 };

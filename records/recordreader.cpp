@@ -11,10 +11,10 @@ RecordReader::~RecordReader()
     pool.waitForDone();
 }
 
-QString RecordReader::openFor(RecordStore &store, const QString &path, bool *missing)
+QString RecordReader::openFor(RecordStore &store, const QString &path, RecordStore::Words words, bool *missing)
 {
     if (store.open(path, RecordStore::Mode::ReadOnly))
         return QString();
     *missing = store.fault() == RecordStore::Fault::Missing;
-    return store.errorString();
+    return store.errorString(words);
 }

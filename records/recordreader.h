@@ -16,14 +16,20 @@
 // on the reader's one thread with a read-only connection of its own, so a
 // file held by a long write, another program or 100,000 records never holds
 // up the polling. The answer comes back on the reader's thread; of several
-// requests of one kind, only the latest is answered.
+// requests of one kind, only the latest is answered, except of EachAnswered.
 class RecordReader : public QObject
 {
 public:
+    // Requests of this kind are all answered, in order: each has someone
+    // waiting for it.
+    static constexpr int EachAnswered = -1;
+
     explicit RecordReader(const QString &path, QObject *parent = nullptr);
     ~RecordReader() override;
 
     QString path() const { return file; }
+    // The words errors are told in; the window's language by default.
+    void setWords(RecordStore::Words words) { errorWords = words; }
 
     // 'work' runs with the store open; 'done' gets its value and, when the
     // file could not be read, why. A file not made yet reads as empty.
@@ -32,9 +38,10 @@ public:
               std::function<void(const T &, const QString &error)> done);
 
 private:
-    static QString openFor(RecordStore &store, const QString &path, bool *missing);
+    static QString openFor(RecordStore &store, const QString &path, RecordStore::Words words, bool *missing);
 
     QString file;
+    RecordStore::Words errorWords = RecordStore::Words::Shown;
     QThreadPool pool;
     QHash<int, int> latest;
 };
@@ -44,24 +51,25 @@ void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
                         std::function<void(const T &, const QString &)> done)
 {
     using Answer = QPair<T, QString>;
-    const int ticket = ++latest[kind];
+    const int ticket = kind == EachAnswered ? 0 : ++latest[kind];
     auto *watcher = new QFutureWatcher<Answer>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, kind, ticket, done] {
         const Answer answer = watcher->result();
         watcher->deleteLater();
-        if (latest.value(kind) == ticket)
+        if (kind == EachAnswered || latest.value(kind) == ticket)
             done(answer.first, answer.second);
     });
     const QString path = file;
-    watcher->setFuture(QtConcurrent::run(&pool, [path, work] {
+    const RecordStore::Words words = errorWords;
+    watcher->setFuture(QtConcurrent::run(&pool, [path, words, work] {
         RecordStore store;
         bool missing = false;
-        const QString error = openFor(store, path, &missing);
+        const QString error = openFor(store, path, words, &missing);
         if (missing || !error.isEmpty())
-            return Answer(T(), error);
+            return Answer(T(), missing ? QString() : error);
         T value = work(store);
         return Answer(value, store.fault() == RecordStore::Fault::None ? QString()
-                                                                       : store.errorString());
+                                                                       : store.errorString(words));
     }));
 }
 

@@ -24,8 +24,28 @@ public:
     bool startTest(const api::Vehicle &v, const QString &, const QString &, QString *) override { started.append(v); return true; }
     bool stopTest(QString *) override { return true; }
     bool clearMaxima(QString *) override { return true; }
-    bool record(const QString &, QJsonObject *, QString *) override { return false; }
-    bool listRecords(const api::RecordFilter &, QJsonArray *, QString *) override { return true; }
+    // Answered from the event loop, as the lane's reader answers, or held
+    // until released.
+    bool holdReads = false;
+    QList<std::function<void()>> heldReads;
+    int reads = 0;
+
+    void record(const QString &id, RecordDone done) override
+    {
+        answerLater([id, done] { done({{QStringLiteral("id"), id}}, QString()); });
+    }
+    void listRecords(const api::RecordFilter &, ListDone done) override
+    {
+        answerLater([done] { done({}, QString()); });
+    }
+    void answerLater(const std::function<void()> &answer)
+    {
+        ++reads;
+        if (holdReads)
+            heldReads.append(answer);
+        else
+            QTimer::singleShot(0, answer);
+    }
 };
 
 inline settings::ApiSettings onLoopback(const QString &token = Token)
@@ -41,10 +61,11 @@ inline settings::ApiSettings onLoopback(const QString &token = Token)
 struct Served {
     LaneStandIn lane;
     ApiServer server{&lane};
+    settings::ApiSettings config = onLoopback();
     bool start(bool otherAddress = false)
     {
         server.overrideReadingNeedsToken(otherAddress);
-        return server.start(onLoopback());
+        return server.start(config);
     }
 };
 
@@ -104,7 +125,15 @@ public:
     int asked = 0;
 };
 
-// A client that takes the handshake's answer, then reads nothing.
+// The records' commands carry the token unless the connection has shown it.
+inline QJsonObject withToken(QJsonObject command)
+{
+    command.insert(QStringLiteral("token"), Token);
+    return command;
+}
+
+// A client that takes the handshake's answer, then reads nothing; it shows
+// the token in the URL, so that it outlasts the auth time-out.
 inline bool openStalled(QTcpSocket &s, quint16 port)
 {
     s.setReadBufferSize(1);
@@ -112,7 +141,7 @@ inline bool openStalled(QTcpSocket &s, quint16 port)
     if (!s.waitForConnected(5000))
         return false;
     s.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-    return s.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+    return s.write("GET /?token=" + Token.toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n") > 0;
 }
 

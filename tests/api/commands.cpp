@@ -127,6 +127,20 @@ private slots:
         QVERIFY(settings::storedApiSettings().listenError.contains(QLatin1String("\"lane3:8900\"")));
     }
 
+    // Origins is a list as a user writes it by hand: commas, blanks, or one
+    // page alone; none by default.
+    void originsRead()
+    {
+        testsupport::ScopedWorkDir dir;
+        QVERIFY(settings::storedApiSettings().origins.isEmpty());
+        QFile file(QStringLiteral("set.ini"));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("\n[Api]\nOrigins=http://display.lane1:8080 , http://127.0.0.1:8000,\n");
+        file.close();
+        QCOMPARE(settings::storedApiSettings().origins,
+                 (QStringList{QStringLiteral("http://display.lane1:8080"), QStringLiteral("http://127.0.0.1:8000")}));
+    }
+
     void tokenMatches_data()
     {
         QTest::addColumn<QString>("given");

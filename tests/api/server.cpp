@@ -217,7 +217,7 @@ private slots:
         const QJsonObject answer = peer.waitFor([](const QJsonObject &m) { return m.contains(QStringLiteral("ok")); });
         QCOMPARE(answer.value(QStringLiteral("ok")), QJsonValue(false));
         QVERIFY2(answer.value(QStringLiteral("error")).toString().contains(error), qPrintable(answer.value(QStringLiteral("error")).toString()));
-        QVERIFY(peer.ask(cmd("listRecords")).value(QStringLiteral("ok")).toBool());
+        QVERIFY(peer.ask(apirig::withToken(cmd("listRecords"))).value(QStringLiteral("ok")).toBool());
     }
 
     // The seventeenth client is closed with the reason; once one leaves,
@@ -272,7 +272,7 @@ private slots:
         for (int i = 0; i < 30000 && server.clients().size() == 2; ++i)
             server.publishRecord(QStringLiteral("%1").arg(i, 36, 10, QLatin1Char('0')), true);
         QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == 1; }, 5000));
-        QVERIFY(healthy.ask(cmd("listRecords")).value(QStringLiteral("ok")).toBool());
+        QVERIFY(healthy.ask(apirig::withToken(cmd("listRecords"))).value(QStringLiteral("ok")).toBool());
     }
 
     // --- starting
@@ -404,7 +404,7 @@ private slots:
     void records()
     {
         Lane lane;
-        Peer peer(*lane.bridge.server());
+        Peer peer(*lane.bridge.server(), QStringLiteral("?token=") + apirig::Token);
         QCOMPARE(peer.ask(cmd("listRecords")).value(QStringLiteral("records")), QJsonValue(QJsonArray()));
         QVector<TestRecord> stored;
         QStringList ids;
@@ -430,6 +430,25 @@ private slots:
         const QString from = api::isoTime(stored.at(1).started);
         QCOMPARE(order("since", from) + ' ' + order("until", from) + ' ' + order("plate", QStringLiteral("京a12341")), QStringLiteral("21 10 1"));
         QCOMPARE(order("since", QStringLiteral("2000-01-01")), QStringLiteral("210"));
+    }
+
+    // The window's thread hands the reads to the reader's and goes on; the
+    // answers follow, one for each request, also for requests of one shape.
+    void recordsReadAway()
+    {
+        Lane lane;
+        {
+            RecordStore writer;
+            QVERIFY(writer.open(QStringLiteral("records.sqlite")) && writer.store(fixtures::record(QStringLiteral("京A12340"), 0)));
+        }
+        int listed = 0;
+        QStringList found;
+        for (int i = 0; i < 3; ++i)
+            lane.bridge.listRecords({}, [&](const QJsonArray &records, const QString &error) { listed += error.isEmpty() ? records.size() : -100; });
+        lane.bridge.record(QStringLiteral("nope"), [&](const QJsonObject &, const QString &error) { found << error; });
+        QCOMPARE(listed, 0);
+        QTRY_COMPARE(listed, 3);
+        QTRY_COMPARE(found, QStringList{QStringLiteral("no record nope")});
     }
 
     // A series that is not valid has no mean, whatever the session left in it.
