@@ -31,7 +31,8 @@ cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim >/de
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$root/app/images/ang.png" "$root/app/images/time.png" "$work/"
+cp "$root/app/images/ang.png" "$root/app/images/ang@2x.png" "$root/app/images/time.png" \
+    "$root/app/images/time@2x.png" "$work/"
 printf '[Server]\nIP=127.0.0.1\n[UI]\nLanguage=%s\n%s\n' "${OPA_SCREENSHOT_LANGUAGE:-zh}" "${OPA_SCREENSHOT_INI:-}" > "$work/set.ini"
 
 unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" \

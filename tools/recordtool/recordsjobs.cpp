@@ -1,5 +1,6 @@
 #include "recordtool/recordsjobs.h"
 
+#include <QFontDatabase>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -8,6 +9,7 @@
 #include "config/uisettings.h"
 #include "records/recordcsv.h"
 #include "report/recordreport.h"
+#include "report/typeface.h"
 #include "station/forwarder.h"
 #include "station/serverdb.h"
 
@@ -49,6 +51,21 @@ bool openStore(RecordStore &store, const QString &path)
     else if (version == 0)
         fail(QStringLiteral("%1: not a records database").arg(path));
     return version > 0;
+}
+
+// JSON as Qt writes it escapes the controls below 0x20 only; the rest that
+// a terminal acts on is escaped here, which only strings can hold.
+QString printableJson(const QJsonDocument &doc)
+{
+    const QString text = QString::fromUtf8(doc.toJson(QJsonDocument::Indented)).trimmed();
+    QString shown;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || console::printable(c) == c)  // a raw line break is layout
+            shown += c;
+        else
+            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return shown;
 }
 
 QString listLine(const RecordSummary &r)
@@ -146,13 +163,13 @@ int list(Source &source, const RecordsArguments &a)
         return source.fault();
     if (!a.json) {
         for (const RecordSummary &r : rows)
-            console::out(listLine(r));
+            console::out(console::printable(listLine(r)));
         return 0;
     }
     QJsonArray out;
     for (const RecordSummary &r : rows)
         out.append(RecordCsv::listObject(QJsonDocument::fromJson(r.json.toUtf8()).object()));
-    console::out(QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Indented)).trimmed());
+    console::out(printableJson(QJsonDocument(out)));
     return 0;
 }
 
@@ -197,9 +214,10 @@ int show(Source &source, const RecordsArguments &a)
     if (!findRecord(source, a, &record, &status))
         return status;
     if (a.json)
-        console::out(QString::fromUtf8(QJsonDocument(record.toJson()).toJson()).trimmed());
+        console::out(printableJson(QJsonDocument(record.toJson())));
     else
-        console::out(showLines(record).join(QLatin1Char('\n')));
+        for (const QString &line : showLines(record))
+            console::out(console::printable(line));
     return 0;
 }
 
@@ -209,7 +227,7 @@ int exportCsv(Source &source, const RecordsArguments &a)
     if (!source.query(a.filter, true, &rows))
         return source.fault();
     QString error;
-    if (!RecordCsv::write(a.csvPath, rows, &error))
+    if (!RecordCsv::write(a.csvPath, rows, &error, a.byteOrderMark))
         return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, error));
     console::err(QStringLiteral("exported %1 records to %2").arg(rows.size()).arg(a.csvPath));
     return 0;
@@ -221,7 +239,9 @@ int report(Source &source, const RecordsArguments &a)
     int status = 0;
     if (!findRecord(source, a, &record, &status))
         return status;
-    // The page speaks the lane's language; what the tool prints does not.
+    // The page speaks the lane's language, in the program's typeface; what
+    // the tool prints does neither.
+    Typeface::useFormFamily(QFontDatabase().families());
     Language::switchTo(settings::storedLanguage());
     QString error;
     if (!RecordReport(record).writePdf(a.pdfPath, &error))
@@ -242,7 +262,7 @@ int verify(RecordStore &store, const RecordsArguments &a)
             || object.value(QStringLiteral("hash")).toString() != hash
             || object.value(QStringLiteral("id")).toString() != id) {
             ++differing;
-            console::out(id);
+            console::out(console::printable(id));
         }
         return true;
     });
