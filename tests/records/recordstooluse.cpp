@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <QFontDatabase>
+
 #include "support/testrunner.h"
 
 #include "recordfixtures.h"
