@@ -44,7 +44,8 @@ unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" \
 set -euo pipefail
 build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6 display=:$7 crop=$8 screen=$9
 ip link set lo up
-Xvfb $display -screen 0 "$screen" >/dev/null 2>&1 & xvfb=$!
+# 96 dpi, as desktops at 100 % have it (Xvfb's own 100 would scale the window by 1.04).
+Xvfb $display -screen 0 "$screen" -dpi 96 >/dev/null 2>&1 & xvfb=$!
 # shellcheck disable=SC2086 # the arguments are meant to split
 "$build/bin/opacimeter-sim" $sim_args --quiet >/dev/null 2>&1 & sim=$!
 trap 'kill $sim $xvfb 2>/dev/null || true' EXIT
