@@ -46,7 +46,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
 fi
 
 copy_images() {
-    for image in ang.png time.png; do
+    for image in ang.png ang@2x.png time.png time@2x.png; do
         [ -f "$1/$image" ] || cp "$root/app/images/$image" "$1/"
     done
 }

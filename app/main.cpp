@@ -9,6 +9,7 @@
 
 int main(int argc, char *argv[])
 {
+    TextFit::scaleWithScreen();
     QApplication app(argc, argv);
     TextFit::useFormFamily(QFontDatabase().families());
     Language::switchTo(settings::storedLanguage());

@@ -5,29 +5,29 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "report/typeface.h"
+
 namespace TextFit {
+
+void scaleWithScreen()
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#if QT_VERSION >= QT_VERSION_CHECK(5, 14, 0)
+    // Rounded, 150 % would draw the form at 200 %, larger than the screen's
+    // other windows.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+#endif
+}
 
 QString formFamily()
 {
-    return QStringLiteral("思源黑体");
+    return Typeface::formFamily();
 }
 
 QStringList mapFormFamily(const QStringList &knownFamilies)
 {
-    if (knownFamilies.contains(formFamily()))
-        return {};
-    // Adobe's names first (the current release, then the first one), then
-    // Google's build of the same design, which Debian ships as fonts-noto-cjk.
-    static const char *const otherNames[] = {"Source Han Sans SC", "Source Han Sans CN",
-                                             "Noto Sans CJK SC"};
-    QStringList found;
-    for (const char *name : otherNames) {
-        if (knownFamilies.contains(QLatin1String(name)))
-            found << QLatin1String(name);
-    }
-    if (!found.isEmpty())
-        QFont::insertSubstitutions(formFamily(), found);
-    return found;
+    return Typeface::mapFormFamily(knownFamilies);
 }
 
 void useFormFamily(const QStringList &knownFamilies)

@@ -10,6 +10,12 @@ class QWidget;
 // the platform's fonts run larger.
 namespace TextFit {
 
+// Makes the whole form scale with a screen set to 125, 150 or 200 %: its
+// geometry stays in logical pixels (603 x 465) and grows with the type,
+// fractional factors as they are, images from their @2x files. To be called
+// before the application object is made.
+void scaleWithScreen();
+
 // The family the form asks for.
 QString formFamily();
 

@@ -37,17 +37,23 @@ QValueAxis *makeAxis(double low, double high, int ticks, const QFont &font)
     return axis;
 }
 
-// The usual red dot of a recorder; the style has none.
+// The usual red dot of a recorder; the style has none. Drawn at 2x too, for
+// scaled screens.
 QIcon recordIcon()
 {
-    QPixmap dot(16, 16);
-    dot.fill(Qt::transparent);
-    QPainter painter(&dot);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(210, 30, 30));
-    painter.drawEllipse(QRectF(2, 2, 12, 12));
-    return QIcon(dot);
+    QIcon icon;
+    for (int scale : {1, 2}) {
+        QPixmap dot(16 * scale, 16 * scale);
+        dot.setDevicePixelRatio(scale);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(210, 30, 30));
+        painter.drawEllipse(QRectF(2, 2, 12, 12));
+        icon.addPixmap(dot);
+    }
+    return icon;
 }
 
 } // namespace

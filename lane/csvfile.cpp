@@ -17,7 +17,7 @@ CsvFile::~CsvFile()
     close();
 }
 
-bool CsvFile::open(const QString &path, const QString &header)
+bool CsvFile::open(const QString &path, const QString &header, bool byteOrderMark)
 {
     close();
     error.clear();
@@ -35,6 +35,8 @@ bool CsvFile::open(const QString &path, const QString &header)
     out.setCodec("UTF-8");
     // Opening the same file again (a restart within its second) adds to it.
     if (file.isSequential() || file.size() == 0) {
+        if (byteOrderMark && !file.isSequential())
+            out << QChar(QChar::ByteOrderMark);
         out << header << '\n';
         dirty = true;
     }
@@ -95,10 +97,10 @@ QString CsvFile::timeText(const QDateTime &time, bool ms)
 }
 
 bool CsvFile::appendOnce(const QString &path, const QString &header, const QString &line,
-                         QString *error)
+                         QString *error, bool byteOrderMark)
 {
     CsvFile csv;
-    const bool written = csv.open(path, header) && csv.append(line) && csv.flush();
+    const bool written = csv.open(path, header, byteOrderMark) && csv.append(line) && csv.flush();
     if (!written)
         *error = csv.errorString();
     csv.close();

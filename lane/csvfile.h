@@ -25,8 +25,10 @@ public:
     ~CsvFile() override;
 
     // False, with errorString() set and no signal, when the folder or the
-    // file cannot be made or opened.
-    bool open(const QString &path, const QString &header);
+    // file cannot be made or opened. A file for people (opened in a
+    // spreadsheet) gets a UTF-8 byte-order mark before its header when new;
+    // one for programs, such as the recorded readings, none.
+    bool open(const QString &path, const QString &header, bool byteOrderMark = false);
     // False once the file is closed, by a failure or by close().
     bool append(const QString &line);
     // Pushes buffered lines to the disk now; false when that fails.
@@ -43,7 +45,7 @@ public:
 
     // One line appended to 'path' (made with 'header' when new) and flushed.
     static bool appendOnce(const QString &path, const QString &header, const QString &line,
-                           QString *error);
+                           QString *error, bool byteOrderMark = false);
 
 signals:
     void failed(const QString &reason);

@@ -154,7 +154,7 @@ void LaneSession::endSeries(const LaneStamp &at)
     trace.clear();
     QString error;
     if (!CsvFile::appendOnce(resultsPath, QString::fromLatin1(FreeAccelCsv::Header),
-                             FreeAccelCsv::line(outcome), &error))
+                             FreeAccelCsv::line(outcome), &error, true))
         emit resultsNotSaved(error);
     if (outcome.ending == SeriesOutcome::Ending::Abandoned) {
         emit seriesAbandoned(outcome);

@@ -8,7 +8,7 @@ here=$(dirname "$(readlink -f "$0")")
 shared="$here/../share/opacimeter-host"
 folder="${XDG_DATA_HOME:-$HOME/.local/share}/opacimeter-host"
 mkdir -p "$folder"
-for image in ang.png time.png; do
+for image in ang.png ang@2x.png time.png time@2x.png; do
     [ -e "$folder/$image" ] || cp "$shared/$image" "$folder/"
 done
 cd "$folder"

@@ -11,9 +11,11 @@ install(PROGRAMS packaging/launcher.sh DESTINATION ${CMAKE_INSTALL_BINDIR} RENAM
 if(TARGET opacimeter-sim)
     install(TARGETS opacimeter-sim opacimeter-shm opacimeter-records RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-install(FILES app/images/ang.png app/images/time.png DESTINATION ${CMAKE_INSTALL_DATADIR}/opacimeter-host)
+install(FILES app/images/ang.png app/images/ang@2x.png app/images/time.png app/images/time@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/opacimeter-host)
 install(FILES packaging/opacimeter-host.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES app/images/opacimeter.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
+        RENAME opacimeter-host.png)
+install(FILES app/images/opacimeter@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps
         RENAME opacimeter-host.png)
 
 # Debian wants the copyright and a compressed changelog in the package's doc folder.

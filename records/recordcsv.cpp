@@ -7,6 +7,17 @@
 
 namespace {
 
+// A spreadsheet takes a cell that starts so as a formula; the apostrophe
+// makes it text, shown without the mark. Only text from people gets it:
+// numbers are written as JSON has them, so -0.5 stays a number.
+QString guarded(const QString &text)
+{
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formulaStarts.contains(text.at(0)))
+        return QLatin1Char('\'') + text;
+    return text;
+}
+
 QString csvField(const QJsonValue &value)
 {
     QString text;
@@ -20,10 +31,10 @@ QString csvField(const QJsonValue &value)
     } else if (value.isDouble()) {
         text = QString::number(value.toDouble());
     } else {
-        text = value.toString();
+        text = guarded(value.toString());
     }
     if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')))
+        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
         text = QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
     return text;
 }
@@ -52,12 +63,13 @@ QJsonObject listObject(const QJsonObject &record)
     return out;
 }
 
-bool write(const QString &path, const QVector<RecordSummary> &rows, QString *error)
+bool write(const QString &path, const QVector<RecordSummary> &rows, QString *error, bool byteOrderMark)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         QTextStream out(&file);
         out.setCodec("UTF-8");
+        out.setGenerateByteOrderMark(byteOrderMark);
         out << listFields().join(QLatin1Char(',')) << '\n';
         for (const RecordSummary &r : rows) {
             const QJsonObject json = QJsonDocument::fromJson(r.json.toUtf8()).object();

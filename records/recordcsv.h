@@ -15,9 +15,14 @@ const QStringList &listFields();
 // 'record' cut down to listFields().
 QJsonObject listObject(const QJsonObject &record);
 // The header and one line per record (queried with their JSON); numbers as
-// JSON has them, peaks joined by ';', valid as yes/no. Written whole or not
-// at all; false with the file's error in 'error'.
-bool write(const QString &path, const QVector<RecordSummary> &rows, QString *error);
+// JSON has them, peaks joined by ';', valid as yes/no. Made for people: it
+// starts with a UTF-8 byte-order mark, without which Excel reads it in the
+// local code page (unless 'byteOrderMark' is false), and a text that a
+// spreadsheet would take as a formula (=, +, -, @, a tab or CR first) is
+// written with an apostrophe in front. Written whole or not at all; false
+// with the file's error in 'error'.
+bool write(const QString &path, const QVector<RecordSummary> &rows, QString *error,
+           bool byteOrderMark = true);
 
 } // namespace RecordCsv
 

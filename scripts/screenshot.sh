@@ -14,6 +14,8 @@
 #   OPA_SCREENSHOT_DISPLAY=93                              the X display Xvfb takes
 #   OPA_SCREENSHOT_CROP=800x600+0+0                        the part of the screen kept
 #                                                          (default: the window)
+#   QT_SCALE_FACTOR=1.5                                    a screen scaled to 150 %: the
+#                                                          window and its picture grow
 # (scripts/screenshot.sh docs/trend.png with the three lines above makes the
 # trend page's picture.)
 set -euo pipefail
@@ -22,7 +24,9 @@ out=$(realpath -m "${1:-$root/docs/screenshot.png}")
 sim_args=${OPA_SCREENSHOT_SIM:---scenario steady --n 23.45 --ns 31.2 --k 0.88 --chamber 38 --smoke 61 --energy 2630}
 keys=${OPA_SCREENSHOT_KEYS:-}
 wait_s=${OPA_SCREENSHOT_WAIT:-4}
-crop=${OPA_SCREENSHOT_CROP:-603x465+0+0}
+scale=${QT_SCALE_FACTOR:-1}
+crop=${OPA_SCREENSHOT_CROP:-$(awk -v f="$scale" 'BEGIN { printf "%dx%d+0+0", 603 * f + 0.5, 465 * f + 0.5 }')}
+screen=$(awk -v f="$scale" 'BEGIN { printf "%dx%dx24", (f > 1.3 ? 1600 : 800), (f > 1.3 ? 1200 : 600) }')
 
 OPA_EXTRA_PACKAGES="imagemagick xdotool ${OPA_EXTRA_PACKAGES:-}" "$root/scripts/install-deps.sh"
 build=${OPA_BUILD_DIR:-$root/build}
@@ -31,15 +35,17 @@ cmake --build "$build" -j"$(nproc)" --target opacimeter-host opacimeter-sim >/de
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$root/app/images/ang.png" "$root/app/images/time.png" "$work/"
+cp "$root/app/images/ang.png" "$root/app/images/ang@2x.png" "$root/app/images/time.png" \
+    "$root/app/images/time@2x.png" "$work/"
 printf '[Server]\nIP=127.0.0.1\n[UI]\nLanguage=%s\n%s\n' "${OPA_SCREENSHOT_LANGUAGE:-zh}" "${OPA_SCREENSHOT_INI:-}" > "$work/set.ini"
 
 unshare -n -i -- bash -s "$build" "$work" "$out" "$sim_args" "$keys" "$wait_s" \
-    "${OPA_SCREENSHOT_DISPLAY:-93}" "$crop" <<'INNER'
+    "${OPA_SCREENSHOT_DISPLAY:-93}" "$crop" "$screen" <<'INNER'
 set -euo pipefail
-build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6 display=:$7 crop=$8
+build=$1 work=$2 out=$3 sim_args=$4 keys=$5 wait_s=$6 display=:$7 crop=$8 screen=$9
 ip link set lo up
-Xvfb $display -screen 0 800x600x24 >/dev/null 2>&1 & xvfb=$!
+# 96 dpi, as desktops at 100 % have it (Xvfb's own 100 would scale the window by 1.04).
+Xvfb $display -screen 0 "$screen" -dpi 96 >/dev/null 2>&1 & xvfb=$!
 # shellcheck disable=SC2086 # the arguments are meant to split
 "$build/bin/opacimeter-sim" $sim_args --quiet >/dev/null 2>&1 & sim=$!
 trap 'kill $sim $xvfb 2>/dev/null || true' EXIT

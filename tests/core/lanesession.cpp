@@ -143,10 +143,13 @@ private slots:
         QCOMPARE(QList<QVariantList>(stopped), QList<QVariantList>{{started.at(0).at(0)}});
         QFile record(started.at(0).at(0).toString());
         QVERIFY(record.fileName() == "records/20260501-083000.csv" && record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.peek(5), QByteArray("time,"));  // for programs: no byte-order mark
         QCOMPARE(record.readAll().count('\n'), k.size() + 1);
         QFile results(QString::fromLatin1(FreeAccelCsv::DefaultPath));
         QVERIFY(results.open(QIODevice::ReadOnly));
-        QCOMPARE(results.readAll().split('\n').at(1), FreeAccelCsv::line(o).toUtf8());
+        const QList<QByteArray> resultLines = results.readAll().split('\n');
+        QCOMPARE(resultLines.at(0), "\xEF\xBB\xBF" + QByteArray(FreeAccelCsv::Header));  // for people
+        QCOMPARE(resultLines.at(1), FreeAccelCsv::line(o).toUtf8());
 
         // A series stopped by hand is abandoned: no result, one line that says so.
         QSignalSpy abandoned(&session, &LaneSession::seriesAbandoned);
@@ -155,6 +158,9 @@ private slots:
         const SeriesOutcome gone = abandoned.at(0).at(0).value<SeriesOutcome>();
         QVERIFY(!gone.hasResult && gone.ending == SeriesOutcome::Ending::Abandoned);
         QCOMPARE(FreeAccelCsv::line(gone).section(',', 1), QStringLiteral("R24,,,no,,"));
+        QFile appended(QString::fromLatin1(FreeAccelCsv::DefaultPath));
+        QVERIFY(appended.open(QIODevice::ReadOnly));
+        QCOMPARE(appended.readAll().count("\xEF\xBB\xBF"), 1);  // a line added, no second mark
     }
 };
 

@@ -19,5 +19,5 @@ cd / && unshare -n -i -- bash -c 'ip link set lo up
     alive=$(kill -0 $program && readlink /proc/$program/cwd); kill $program
     [ "$alive" = "$3" ]' bash "$scratch/home" "$scratch/root/usr/bin/$command" "$folder" "$scratch/log" \
     || { echo "the installed program did not start in $folder:"; cat "$scratch/log"; exit 1; }
-for image in ang.png time.png; do cmp "$folder/$image" "$scratch/root/usr/share/opacimeter-host/$image"; done
+for image in ang.png ang@2x.png time.png time@2x.png; do cmp "$folder/$image" "$scratch/root/usr/share/opacimeter-host/$image"; done
 echo "$deb: installs; its launcher makes $folder and the program starts there"

@@ -52,6 +52,21 @@ Parsed readCommandWord(const QString &word, const QStringList &commands, int *co
     return parsed;
 }
 
+QString wordWithoutCommand(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")
+            || argument == QLatin1String("-help"))
+            return QStringLiteral("--help");
+    }
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--version") || argument == QLatin1String("-v")
+            || argument == QLatin1String("-version"))
+            return QStringLiteral("--version");
+    }
+    return QString();
+}
+
 int finishEarly(const Parsed &parsed, const QString &program, const std::function<QString()> &usage)
 {
     switch (parsed.status) {

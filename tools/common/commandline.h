@@ -113,20 +113,46 @@ QString usage(const QString &head, const QString &description, const QVector<Opt
     return head + optionsHelp(parser) + tail;
 }
 
+// Where the command word is: the first argument that is neither an option
+// nor the value of one, so that options may come before the command as well
+// as after it. -1 when there is none.
+template <typename T>
+int commandWordIndex(const QStringList &arguments, const QVector<Option<T>> &table)
+{
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-"))
+            return i;
+        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+        for (const Option<T> &option : table)
+            if (option.name == name && !option.valueName.isEmpty())
+                ++i;  // its value follows
+    }
+    return -1;
+}
+
+// The word readCommandWord() is given where no command word stands: the
+// help or the version when asked for, else none.
+QString wordWithoutCommand(const QStringList &arguments);
+
 // A tool whose first argument is a command: gives the status, reads the
 // command's index into 'command' and its options into 'target', and gives
 // the arguments left over. The message of an Error names the command.
+// Options may also come before the command.
 template <typename T>
 Parsed parseCommand(const QStringList &arguments, const QStringList &commands, const QString &description,
                     const QVector<Option<T>> &table, T &target, int *command, QStringList *positional)
 {
-    const QString word = arguments.value(1);
+    const int at = commandWordIndex(arguments, table);
+    const QString word = at < 0 ? wordWithoutCommand(arguments) : arguments.at(at);
     Parsed parsed = readCommandWord(word, commands, command);
     if (parsed.status != Parsed::Run)
         return parsed;
+    QStringList rest = arguments;
+    rest.removeAt(at);
     QCommandLineParser parser;
     addOptions(parser, description, table, *command);
-    if (!parser.parse(QStringList{arguments.first()} + arguments.mid(2)))
+    if (!parser.parse(rest))
         return failure<Parsed>(parseError(parser, word + QStringLiteral(": ")));
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
         parsed.status = parser.isSet(QStringLiteral("help")) ? Parsed::Help : Parsed::Version;

@@ -35,18 +35,28 @@ QString hex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-QString quoted(const QString &text)
+QString printable(const QString &text)
 {
     QString shown;
     for (const QChar c : text) {
+        const QChar::Category category = c.category();
         if (c == QLatin1Char('\n'))
             shown += QLatin1String("\\n");
-        else if (c.category() == QChar::Other_Control)
+        else if (category == QChar::Other_Control && c.unicode() < 0x100)
             shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else if (category == QChar::Separator_Line || category == QChar::Separator_Paragraph
+                 || (c.unicode() >= 0x202a && c.unicode() <= 0x202e)
+                 || (c.unicode() >= 0x2066 && c.unicode() <= 0x2069))
+            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         else
             shown += c;
     }
-    return QLatin1Char('\'') + shown + QLatin1Char('\'');
+    return shown;
+}
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('\'') + printable(text) + QLatin1Char('\'');
 }
 
 } // namespace console

@@ -17,8 +17,13 @@ QString timeStamp();
 // Frames as the tools print them: upper-case hex without separators.
 QString hex(const QByteArray &bytes);
 
-// A user's text in single quotes, control characters written as escapes,
-// so that an error message about it stays on one line.
+// Text from a record or a user with its control characters, line breaks
+// and bidirectional overrides written as escapes ("\n", "\x1b", "\u202e"),
+// so that what a tool prints stays on its line and cannot drive the
+// terminal.
+QString printable(const QString &text);
+
+// A user's text in single quotes, written as printable() writes it.
 QString quoted(const QString &text);
 
 } // namespace console

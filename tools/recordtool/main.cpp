@@ -17,13 +17,16 @@ int main(int argc, char *argv[])
     // The lane's own settings, where the tool runs in its working folder.
     const RecordsArguments arguments = parseRecordsArguments(raw, settings::storedStationServer(),
                                                              settings::databaseFile());
-    // Only the report lays out text; it needs no screen, so station servers
-    // without one get the offscreen platform.
+    // Only the report lays out text, and it draws on a PDF, never on a
+    // screen: it always takes the offscreen platform, so a station server
+    // without a display, a DISPLAY whose display is gone (which makes Qt
+    // abort) or a session's own platform choice cannot stop it. Windows
+    // always has its screen, and deployments carry only that platform.
     std::unique_ptr<QCoreApplication> app;
     if (arguments.status == RecordsArguments::Run && arguments.command == RecordsArguments::Report) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-            && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifndef Q_OS_WIN
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);

@@ -1,5 +1,6 @@
 #include "recordtool/recordsjobs.h"
 
+#include <QFontDatabase>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -8,6 +9,7 @@
 #include "config/uisettings.h"
 #include "records/recordcsv.h"
 #include "report/recordreport.h"
+#include "report/typeface.h"
 #include "station/forwarder.h"
 #include "station/serverdb.h"
 
@@ -49,6 +51,21 @@ bool openStore(RecordStore &store, const QString &path)
     else if (version == 0)
         fail(QStringLiteral("%1: not a records database").arg(path));
     return version > 0;
+}
+
+// JSON as Qt writes it escapes the controls below 0x20 only; the rest that
+// a terminal acts on is escaped here, which only strings can hold.
+QString printableJson(const QJsonDocument &doc)
+{
+    const QString text = QString::fromUtf8(doc.toJson(QJsonDocument::Indented)).trimmed();
+    QString shown;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || console::printable(c) == c)  // a raw line break is layout
+            shown += c;
+        else
+            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return shown;
 }
 
 QString listLine(const RecordSummary &r)
@@ -154,9 +171,9 @@ int list(Source &source, const RecordsArguments &a)
     const QHash<QString, QStringList> failed = source.check(ids);
     if (!a.json) {
         for (const RecordSummary &r : rows)
-            console::out(listLine(r) + (failed.contains(r.id) ? QStringLiteral("  ")
-                                                                    + RecordCheck::failedWords()
-                                                              : QString()));
+            console::out(console::printable(listLine(r))
+                         + (failed.contains(r.id) ? QStringLiteral("  ") + RecordCheck::failedWords()
+                                                  : QString()));
         return 0;
     }
     QJsonArray out;
@@ -166,7 +183,7 @@ int list(Source &source, const RecordsArguments &a)
             line.insert(QStringLiteral("check_failed"), QJsonArray::fromStringList(failed.value(r.id)));
         out.append(line);
     }
-    console::out(QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Indented)).trimmed());
+    console::out(printableJson(QJsonDocument(out)));
     return 0;
 }
 
@@ -219,12 +236,12 @@ int show(Source &source, const RecordsArguments &a)
     if (a.json) {
         if (!mark.isEmpty())
             console::err(mark);
-        console::out(QString::fromUtf8(QJsonDocument(record.toJson()).toJson()).trimmed());
+        console::out(printableJson(QJsonDocument(record.toJson())));
     } else {
-        QStringList lines = showLines(record);
         if (!mark.isEmpty())
-            lines.prepend(mark);
-        console::out(lines.join(QLatin1Char('\n')));
+            console::out(mark);
+        for (const QString &line : showLines(record))
+            console::out(console::printable(line));
     }
     return 0;
 }
@@ -235,7 +252,7 @@ int exportCsv(Source &source, const RecordsArguments &a)
     if (!source.query(a.filter, true, &rows))
         return source.fault();
     QString error;
-    if (!RecordCsv::write(a.csvPath, rows, &error))
+    if (!RecordCsv::write(a.csvPath, rows, &error, a.byteOrderMark))
         return fail(QStringLiteral("cannot write %1: %2").arg(a.csvPath, error));
     console::err(QStringLiteral("exported %1 records to %2").arg(rows.size()).arg(a.csvPath));
     return 0;
@@ -247,7 +264,9 @@ int report(Source &source, const RecordsArguments &a)
     int status = 0;
     if (!findRecord(source, a, &record, &status))
         return status;
-    // The page speaks the lane's language; what the tool prints does not.
+    // The page speaks the lane's language, in the program's typeface; what
+    // the tool prints does neither.
+    Typeface::useFormFamily(QFontDatabase().families());
     Language::switchTo(settings::storedLanguage());
     QString error;
     RecordReport page(record);
@@ -268,7 +287,8 @@ int verify(RecordStore &store, const RecordsArguments &a)
         const QStringList differ = RecordCheck::differences(row);
         if (!differ.isEmpty()) {
             ++differing;
-            console::out(QStringLiteral("%1  %2: %3").arg(row.id, RecordCheck::failedWords(),
+            console::out(QStringLiteral("%1  %2: %3").arg(console::printable(row.id),
+                                                          RecordCheck::failedWords(),
                                                           differ.join(QStringLiteral(", "))));
         }
         return true;

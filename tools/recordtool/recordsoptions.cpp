@@ -71,6 +71,10 @@ const QVector<Option> &recordOptions()
          QStringLiteral("export: the CSV file to write."),
          [](A &a, const QString &v) { return text(v, &a.csvPath, "a file name"); },
          {A::Export}},
+        {QStringLiteral("no-bom"), QString(),
+         QStringLiteral("export: no UTF-8 byte-order mark at the start, for programs that do not expect one."),
+         [](A &a, const QString &) { a.byteOrderMark = false; return QString(); },
+         {A::Export}},
         {QStringLiteral("pdf"), QStringLiteral("FILE"),
          QStringLiteral("report: the PDF file to write."),
          [](A &a, const QString &v) { return text(v, &a.pdfPath, "a file name"); },
@@ -155,7 +159,7 @@ QString recordsUsage()
                "[--until DATE] [--json] [--db FILE]\n"
                "       opacimeter-records show ID [--json] [--db FILE]\n"
                "       opacimeter-records export --csv FILE [--plate TEXT] [--vin TEXT] "
-               "[--since DATE] [--until DATE] [--db FILE]\n"
+               "[--since DATE] [--until DATE] [--no-bom] [--db FILE]\n"
                "       opacimeter-records report ID --pdf FILE [--db FILE]\n"
                "       opacimeter-records verify [--db FILE]\n"
                "       opacimeter-records sync [--db FILE]\n"
@@ -172,6 +176,8 @@ QString recordsUsage()
                "  verify   recompute every record's hash and print the ids that differ\n"
                "  sync     send the records queued for the station's server once\n"
                "\n"
+               "Options may stand before or after the command. export writes UTF-8 with a\n"
+               "byte-order mark, so that spreadsheets read it as UTF-8.\n"
                "The lane database is set.ini's [Database] File, else results/opacimeter.sqlite;\n"
                "the server's settings come from set.ini's [Database] keys where no option gives\n"
                "them. The tool only reads the database, except that sync marks what it sent.\n"

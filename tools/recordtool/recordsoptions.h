@@ -18,6 +18,7 @@ struct RecordsArguments : commandline::Parsed
     bool json = false;    // list, show
     QString id;           // show, report
     QString csvPath;      // export
+    bool byteOrderMark = true;  // export: for spreadsheets (--no-bom: without)
     QString pdfPath;      // report
     // The station's server: set.ini's [Database] keys, each overridden by
     // its option. list, show, export and report read the server instead of
@@ -27,7 +28,7 @@ struct RecordsArguments : commandline::Parsed
 };
 
 // 'arguments' as QCoreApplication::arguments() gives them, program first.
-// The command comes first, then its options. 'stored' is the station server
+// The options may come before the command as well as after it. 'stored' is the station server
 // set.ini names, and 'database' the lane database it names.
 RecordsArguments parseRecordsArguments(const QStringList &arguments,
                                        const settings::StationServer &stored = {},
