@@ -22,6 +22,7 @@ SocketClient::SocketClient(QObject *parent)
             emit findEnableReady(serverAddress());
     }, Qt::DirectConnection);
     dropLog.setSingleShot(true);
+    dropLog.setTimerType(Qt::PreciseTimer);  // a coarse one may fire 5 % early
     dropLog.setInterval(DropLogIntervalMs);
     connect(&dropLog, &QTimer::timeout, this, &SocketClient::logDropped);
     connect(socket, socketErrorSignal, this, &SocketClient::onSocketError);
