@@ -44,6 +44,7 @@ void mainwindow::showLinkState(LinkKeeper::State state, const QString &address)
 
 void mainwindow::showLinkText()
 {
+    ui.label_link->setWordWrap(false);
     switch (linkState) {
     case LinkKeeper::State::Connecting:
         ui.label_link->setText(text(QT_TRANSLATE_NOOP("mainwindowClass", "正在连接")));
@@ -71,6 +72,8 @@ void mainwindow::showElsewhere()
     const QStringList elsewhere = link ? link->elsewhere() : QStringList();
     if (elsewhere.isEmpty() || linkState == LinkKeeper::State::Connected)
         return;
+    // Longer than the strip is wide: on two lines.
+    ui.label_link->setWordWrap(true);
     if (!linkAddress.isEmpty())
         ui.label_link->setText(tr("在 %1 找到其他仪表；如需更换请在设置中确认").arg(elsewhere.join(QStringLiteral("、"))));
     else if (elsewhere.size() > 1)

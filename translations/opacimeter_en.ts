@@ -1153,11 +1153,11 @@
     </message>
     <message>
         <source>在 %1 找到其他仪表；如需更换请在设置中确认</source>
-        <translation>Another meter found at %1; to change to it, confirm in the settings</translation>
+        <translation>Other meter at %1; confirm in Settings to switch</translation>
     </message>
     <message>
         <source>找到 %1 台仪表，请在设置中选择本工位的仪表</source>
-        <translation>%1 meters found; choose this lane&apos;s meter in the settings</translation>
+        <translation>%1 meters found; choose this lane&apos;s in Settings</translation>
     </message>
     <message>
         <source>校验和错误：已丢弃 %1 帧仪表数据</source>

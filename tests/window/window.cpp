@@ -240,6 +240,33 @@ private slots:
         QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(42));
     }
 
+    // Two meters and none stored: none is taken, the header asks the
+    // operator, and a click in the settings dialog's list stores and
+    // connects the one chosen.
+    void severalMetersLeftToOperator()
+    {
+        testsupport::ScopedWorkDir dir;
+        discoverytest::MeterHost first, second;
+        QVERIFY(first.listen(loopback(1)) && second.listen(loopback(2)));
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        a.setNoticeDelay(600000);
+        w.show();
+        QTRY_COMPARE_WITH_TIMEOUT(a.ui().label_link->text(), QStringLiteral("找到 2 台仪表，请在设置中选择本工位的仪表"), 10000);
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_Comma, Qt::ControlModifier);
+        auto *dialog = w.findChild<SettingsDialog *>();
+        QVERIFY(dialog);
+        auto *list = dialog->findChild<QListWidget *>("meterChoiceList");
+        QVERIFY(list && list->isVisible() && list->count() == 2);
+        QCOMPARE(list->item(1)->text(), loopback(2));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QVERIFY(second.waitForPolls(3));
+        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(2));
+        QCOMPARE(first.polls(), 0);
+    }
+
     void closedMidSweep()
     {
         // Every probe waits its full time: the sweep would take 10 s.
