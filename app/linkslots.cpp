@@ -4,9 +4,11 @@
 
 #include "lane/lanesession.h"
 #include "net/meterlink.h"
+#include "net/socketclient.h"
 
-// The link to the meter on the form: the status in the header and the grey
-// look of values that are no longer live.
+// The link to the meter on the form: the status in the header, what the
+// sweeps found elsewhere, the frames dropped for a wrong checksum (the
+// header strip's tooltip) and the grey look of values that are no longer live.
 
 namespace {
 
@@ -24,6 +26,13 @@ void mainwindow::watchLink()
     session->watchLink(link);
     connect(session, &LaneSession::linkChanged, this, &mainwindow::showLinkState);
     connect(link, &LinkKeeper::staleChanged, this, &mainwindow::showValuesStale);
+    const auto showAgain = [this] {
+        showLinkText();
+        if (recordsLabel)
+            placeRecordsLabel();
+    };
+    connect(link, &LinkKeeper::metersElsewhere, this, showAgain);
+    connect(client, &SocketClient::framesDropped, this, showAgain);
 }
 
 void mainwindow::showLinkState(LinkKeeper::State state, const QString &address)
@@ -35,6 +44,7 @@ void mainwindow::showLinkState(LinkKeeper::State state, const QString &address)
 
 void mainwindow::showLinkText()
 {
+    ui.label_link->setWordWrap(false);
     switch (linkState) {
     case LinkKeeper::State::Connecting:
         ui.label_link->setText(text(QT_TRANSLATE_NOOP("mainwindowClass", "正在连接")));
@@ -49,6 +59,25 @@ void mainwindow::showLinkText()
         ui.label_link->setText(text(QT_TRANSLATE_NOOP("mainwindowClass", "连接中断，正在重连")));
         break;
     }
+    showElsewhere();
+    const int dropped = client->droppedFrames();
+    ui.frame->setToolTip(dropped == 0 ? QString()
+                                      : tr("校验和错误：已丢弃 %1 帧仪表数据").arg(dropped));
+}
+
+// While this lane's meter is not reached, a meter that answers elsewhere is
+// named in its place: never taken by itself, it is the operator's to choose.
+void mainwindow::showElsewhere()
+{
+    const QStringList elsewhere = link ? link->elsewhere() : QStringList();
+    if (elsewhere.isEmpty() || linkState == LinkKeeper::State::Connected)
+        return;
+    // Longer than the strip is wide: on two lines.
+    ui.label_link->setWordWrap(true);
+    if (!linkAddress.isEmpty())
+        ui.label_link->setText(tr("在 %1 找到其他仪表；如需更换请在设置中确认").arg(elsewhere.join(QStringLiteral("、"))));
+    else if (elsewhere.size() > 1)
+        ui.label_link->setText(tr("找到 %1 台仪表，请在设置中选择本工位的仪表").arg(elsewhere.size()));
 }
 
 void mainwindow::showValuesStale(bool stale)

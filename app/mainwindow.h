@@ -102,6 +102,7 @@ private:
     // the language now shown.
     void retranslate();
     void showLinkText();
+    void showElsewhere();
     void showResponseCaptions();
     // Lets the link keeper follow the polling and the readings, and the form
     // follow the link.

@@ -1,6 +1,7 @@
 #include "app/settingsdialog.h"
 
 #include <QEvent>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
@@ -49,6 +50,12 @@ SettingsDialog::SettingsDialog(QWidget *parent)
         Retranslate::text(ui->serverFoundLabel, [] { return tr("正在查找仪表…"); });
         emit findServerRequested();
     });
+    connect(ui->meterChoiceList, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        ui->serverAddressEdit->setText(item->text());
+        if (apply())
+            delete item;
+    });
+    showMetersElsewhere({});
     connect(ui->regenerateTokenButton, &QPushButton::clicked, this,
             [this] { ui->apiTokenEdit->setText(settings::newApiToken()); });
 
@@ -207,6 +214,10 @@ void SettingsDialog::showSearchEnded(const QString &found)
     if (!findAsked)
         return;
     findAsked = false;
+    if (found.isEmpty() && ui->meterChoiceList->count() > 0) {
+        ui->serverFoundLabel->clear();
+        return;
+    }
     if (found.isEmpty()) {
         Retranslate::text(ui->serverFoundLabel, [] { return tr("网络中没有找到仪表，程序会继续查找。"); });
         return;
@@ -215,4 +226,12 @@ void SettingsDialog::showSearchEnded(const QString &found)
     // The window stores the address once connected; the form follows.
     ui->serverAddressEdit->setText(found);
     stored.serverAddress = found;
+}
+
+void SettingsDialog::showMetersElsewhere(const QStringList &addresses)
+{
+    ui->meterChoiceList->clear();
+    ui->meterChoiceList->addItems(addresses);
+    ui->meterChoiceLabel->setVisible(!addresses.isEmpty());
+    ui->meterChoiceList->setVisible(!addresses.isEmpty());
 }

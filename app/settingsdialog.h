@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -32,6 +33,9 @@ public slots:
     // A sweep of the network ended, having found 'found' (empty: nothing).
     // After "自动查找" the address found goes into the field.
     void showSearchEnded(const QString &found);
+    // Meters that answered and were not taken, for the operator to choose
+    // one: choosing stores it and connects, as typing it and "应用" does.
+    void showMetersElsewhere(const QStringList &addresses);
     // Checks and saves the fields and announces what changed. False, with the
     // refused fields marked and named, when nothing was saved.
     bool apply();

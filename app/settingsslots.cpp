@@ -79,8 +79,12 @@ void mainwindow::openSettings()
     connect(dialog, &SettingsDialog::serverAddressChanged, this, &mainwindow::useServerAddress);
     connect(dialog, &SettingsDialog::findServerRequested, this,
             [this] { link->startLooking(settings::storedServerAddress()); });
-    connect(client, &SocketClient::sweepEnded, dialog,
-            [this, dialog] { dialog->showSearchEnded(client->serverAddress()); });
+    // The keeper hears of a sweep's end first, so what it took or left is known here.
+    dialog->showMetersElsewhere(link->elsewhere());
+    connect(link, &LinkKeeper::metersElsewhere, dialog, &SettingsDialog::showMetersElsewhere);
+    connect(client, &SocketClient::sweepEnded, dialog, [this, dialog](const QStringList &meters) {
+        dialog->showSearchEnded(meters.contains(link->address()) ? link->address() : QString());
+    });
     connect(dialog, &SettingsDialog::languageChanged, this, &mainwindow::languageChosen);
     connect(dialog, &SettingsDialog::apiSettingsChanged, this, &mainwindow::apiSettingsChanged);
     dialog->open();

@@ -396,11 +396,11 @@ private slots:
             QString found;
             const QVector<double> ms = timedMs(7, [&](int) {
                 SocketClient client;
-                QSignalSpy heard(&client, &SocketClient::beforeConnect);
                 QSignalSpy ended(&client, &SocketClient::sweepEnded);
                 client.findServer();
                 ended.wait(30000);
-                found = heard.isEmpty() ? QStringLiteral("nothing") : heard.at(0).at(0).toString();
+                const QStringList meters = ended.isEmpty() ? QStringList() : ended.at(0).at(0).toStringList();
+                found = meters.isEmpty() ? QStringLiteral("nothing") : meters.join(QLatin1Char(','));
             });
             printSpread(QStringLiteral("sweep, server at %1: found %2").arg(host ? address : "no host", found), ms);
             sim.close();

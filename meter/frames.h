@@ -6,7 +6,8 @@
 // The meter speaks in frames: start byte (0x21 host->meter, 0x06 meter->host),
 // command code, data length n, n data bytes, checksum. n + 4 bytes in all.
 // The host only ever sends fixed frames, so they live here as hex text and
-// are turned into bytes once; nothing is checksummed at run time.
+// are turned into bytes once; what it sends is never checksummed at run time,
+// what it receives is checked.
 namespace Frames {
 
 constexpr char HostStart = 0x21;
@@ -42,6 +43,8 @@ inline int frameSize(unsigned char dataLength) { return dataLength + Overhead; }
 // over a whole well-formed frame it is 0. The program itself never needs
 // it (its frames are fixed); the simulator and the tests build with it.
 char checksum(const QByteArray &bytes);
+// Whether all of a frame's bytes sum to 0 modulo 256, as the meter makes them.
+inline bool checksumRight(const QByteArray &frame) { return !frame.isEmpty() && checksum(frame) == 0; }
 
 } // namespace Frames
 

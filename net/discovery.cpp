@@ -1,6 +1,7 @@
 #include "net/socketclient.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMutexLocker>
 #include <QTcpSocket>
@@ -8,8 +9,10 @@
 #include <QTimer>
 #include <QtConcurrent>
 
+#include <algorithm>
 #include <vector>
 
+#include "meter/measurement.h"
 #include "net/localaddress.h"
 
 // Server discovery: the stored address first, else a sweep of the local /24.
@@ -32,91 +35,108 @@ std::function<QString()> &localAddressOverride()
     return lookup;
 }
 
-// One connection attempt to each host under 'prefix'; 'report' hears how
-// each ends, in 'context''s thread.
-std::vector<std::unique_ptr<QTcpSocket>> startProbes(const QString &prefix, QObject *context,
-                                                     const std::function<void(int host, bool accepted)> &report)
+// How one host of a sweep is doing. A host is a meter only once it has
+// answered the read-measurement command with a good reply: another
+// program's server, or a half-open port, merely accepts.
+struct Probe
 {
-    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    enum class State { Connecting, Asking, Meter, Failed };
+    std::unique_ptr<QTcpSocket> socket = std::make_unique<QTcpSocket>();
+    FrameCutter cutter;
+    QElapsedTimer asked;
+    State state = State::Connecting;
+
+    bool open() const { return state == State::Connecting || state == State::Asking; }
+    void fail()
+    {
+        if (open())
+            state = State::Failed;
+    }
+    void onConnected()
+    {
+        state = State::Asking;
+        asked.start();
+        socket->write(Frames::readMeasurement());
+    }
+    void onReadyRead()
+    {
+        cutter.append(socket->readAll());
+        for (QByteArray frame; state == State::Asking && cutter.next(&frame);)
+            if (Measurement::classify(frame) == Measurement::FrameKind::Measurement)
+                state = State::Meter;
+    }
+};
+
+// Starts one probe of each host under 'prefix'; 'changed' hears of every
+// step, in 'context''s thread.
+std::vector<Probe> startProbes(const QString &prefix, QObject *context, const std::function<void()> &changed)
+{
+    std::vector<Probe> probes(LastHost + 1);
     for (int host = FirstHost; host <= LastHost; ++host) {
-        sockets.push_back(std::make_unique<QTcpSocket>());
-        QTcpSocket *socket = sockets.back().get();
-        QObject::connect(socket, &QTcpSocket::connected, context, [report, host] { report(host, true); });
-        QObject::connect(socket, socketErrorSignal, context, [report, host] { report(host, false); });
+        Probe *probe = &probes[host];
+        QTcpSocket *socket = probe->socket.get();
+        QObject::connect(socket, &QTcpSocket::connected, context, [probe, changed] {
+            probe->onConnected();
+            changed();
+        });
+        QObject::connect(socket, &QTcpSocket::readyRead, context, [probe, changed] {
+            probe->onReadyRead();
+            changed();
+        });
+        QObject::connect(socket, socketErrorSignal, context, [probe, changed] {
+            probe->fail();
+            changed();
+        });
         socket->connectToHost(prefix + QString::number(host), SocketClient::ServerPort,
                               QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
     }
-    return sockets;
+    return probes;
 }
 
-// Probes every host under 'prefix' at once, each given ProbeWaitMs, and
-// returns the lowest host number that accepted, or 0. A lower host that is
-// still pending is waited for, so the choice is the one a probe of one host
-// after the other would make. Nothing is ever sent on a probe: the meter
-// must not see stray bytes.
-int lowestAcceptingHost(const QString &prefix, const std::atomic<bool> &stopped)
+// Probes every host under 'prefix' at once: each must accept within the
+// probe wait and answer within AnswerWaitMs of accepting. Returns the
+// addresses of those that answered, lowest first.
+QStringList answeringMeters(const QString &prefix, const std::atomic<bool> &stopped)
 {
-    enum class Probe { Pending, Accepted, Failed };
-    std::vector<Probe> probes(LastHost + 1, Probe::Pending);
     QEventLoop loop;
-    bool settled = false;
-    int winner = 0;
+    std::vector<Probe> probes;
     const auto settle = [&] {
-        if (settled)
-            return;
-        for (int host = FirstHost; host <= LastHost; ++host) {
-            if (probes[host] == Probe::Pending)
-                return;
-            if (probes[host] == Probe::Accepted) {
-                winner = host;
-                break;
-            }
-        }
-        settled = true;
-        loop.quit();
+        if (std::none_of(probes.begin(), probes.end(), [](const Probe &p) { return p.open(); }))
+            loop.quit();
     };
-    const auto fail = [&](int host) {
-        if (probes[host] == Probe::Pending)
-            probes[host] = Probe::Failed;
-    };
+    probes = startProbes(prefix, &loop, settle);
+    probes[0].state = Probe::State::Failed;  // host number 0 is the network itself
 
-    // Declared after everything their handlers touch, so they go first.
-    const std::vector<std::unique_ptr<QTcpSocket>> sockets = startProbes(prefix, &loop, [&](int host, bool accepted) {
-        if (accepted)
-            probes[host] = Probe::Accepted;
-        else
-            fail(host);
+    QTimer connectDeadline;
+    connectDeadline.setSingleShot(true);
+    connectDeadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&connectDeadline, &QTimer::timeout, &loop, [&] {
+        for (Probe &probe : probes)
+            if (probe.state == Probe::State::Connecting)
+                probe.fail();
         settle();
     });
-
-    // Every probe gets its full wait, counted from the last one started.
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-        for (int host = FirstHost; host <= LastHost; ++host)
-            fail(host);
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        for (Probe &probe : probes)
+            if (probe.state == Probe::State::Asking && probe.asked.elapsed() > SocketClient::AnswerWaitMs)
+                probe.fail();
+        if (stopped)
+            loop.quit();
         settle();
     });
-    QTimer stopCheck;
-    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
-        if (!stopped)
-            return;
-        winner = 0;
-        settled = true;
-        loop.quit();
-    });
-    if (!settled) {
-        deadline.start(probeWaitMs);
-        stopCheck.start(StopCheckMs);
-        loop.exec();
-    }
+    connectDeadline.start(probeWaitMs);
+    check.start(StopCheckMs);
+    loop.exec();
 
-    for (const auto &socket : sockets) {
-        socket->disconnect();
-        socket->abort();
+    QStringList meters;
+    for (int host = FirstHost; host <= LastHost; ++host) {
+        probes[host].socket->disconnect();
+        probes[host].socket->abort();
+        if (probes[host].state == Probe::State::Meter && !stopped)
+            meters << prefix + QString::number(host);
     }
-    return winner;
+    return meters;
 }
 
 } // namespace
@@ -134,13 +154,40 @@ void SocketClient::overrideProbeWait(int ms)
 bool SocketClient::tryConnectServer(QString ip)
 {
     qDebug() << "_____" << ip;
+    // The connection counts only once the meter has answered; until then
+    // nothing of it is announced or handed on.
+    verifying = true;
     connectToServer(ip);
-    if (socket->waitForConnected(StoredAddressWaitMs))
+    const bool answered = socket->waitForConnected(StoredAddressWaitMs) && awaitMeasurementReply();
+    verifying = false;
+    if (answered) {
+        emit findEnableReady(serverAddress());
         return true;
+    }
     // The attempt is given up for good: a server that answers late must not
     // bring the data socket up behind the sweep's back.
     dropConnection();
     return false;
+}
+
+bool SocketClient::awaitMeasurementReply()
+{
+    const int before = measurementReplies;
+    socket->write(Frames::readMeasurement());
+    socket->flush();
+    QElapsedTimer waited;
+    waited.start();
+    while (measurementReplies == before && waited.elapsed() < AnswerWaitMs
+           && socket->waitForReadyRead(int(AnswerWaitMs - waited.elapsed()))) {
+    }
+    return measurementReplies != before;
+}
+
+void SocketClient::announceServer(const QString &ip)
+{
+    link->setServerAddress(ip);
+    qDebug() << "----------" << ip;
+    emit beforeConnect(ip);
 }
 
 QString SocketClient::getLocalIP()
@@ -169,24 +216,18 @@ void SocketClient::scanSubnet(const std::shared_ptr<SweepLink> &sweepLink)
     // the window's thread.
     const QString local = getLocalIP();
     qDebug() << "+++++localIP:" << local;
-    // Without an IPv4 address there is no subnet, and nothing to announce.
+    // Without an IPv4 address there is no subnet.
     const bool swept = local.contains(QLatin1Char('.'));
     // "a.b.c.d" -> "a.b.c."
     const QString prefix = local.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
-    const int host = swept && !sweepLink->stopped ? lowestAcceptingHost(prefix, sweepLink->stopped) : 0;
-    if (host != 0) {
-        sweepLink->setServerAddress(prefix + QString::number(host));
-        qDebug() << "----------" << sweepLink->serverAddress();
-    }
+    const QStringList meters = swept && !sweepLink->stopped ? answeringMeters(prefix, sweepLink->stopped)
+                                                            : QStringList();
+    for (const QString &meter : meters)
+        qDebug() << "sweep: a meter answers at" << meter;
 
-    // An address an earlier sweep found is announced again, so a sweep that
-    // finds nothing this time still brings the data connection back.
-    const QString address = swept ? sweepLink->serverAddress() : QString();
     QMutexLocker locker(&sweepLink->clientLock);
     --sweepLink->sweeps;
     if (!sweepLink->client || sweepLink->stopped)
         return;
-    if (!address.isEmpty())
-        emit sweepLink->client->beforeConnect(address);
-    emit sweepLink->client->sweepEnded();
+    emit sweepLink->client->sweepEnded(meters);
 }

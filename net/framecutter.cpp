@@ -24,20 +24,47 @@ void FrameCutter::compact()
 {
     if (m_start > 0) {
         m_buffer.remove(0, m_start);
+        m_corruptUntil = qMax(0, m_corruptUntil - m_start);
         m_start = 0;
     }
 }
 
+bool FrameCutter::dropIfCorrupt(int size)
+{
+    if (!m_checked || Frames::checksumRight(QByteArray::fromRawData(m_buffer.constData() + m_start, size)))
+        return false;
+    if (m_start >= m_corruptUntil)
+        ++m_dropped;
+    m_corruptUntil = qMax(m_corruptUntil, m_start + size);
+    ++m_start;
+    return true;
+}
+
 bool FrameCutter::next(QByteArray *frame, QByteArray *skipped)
 {
-    skipToStart(skipped);
-    const int available = m_buffer.size() - m_start;
-    const int size = available >= Frames::Overhead
-                         ? Frames::frameSize(static_cast<unsigned char>(m_buffer.at(m_start + 2)))
-                         : Frames::Overhead;
-    if (available < size) {
-        compact();
-        return false;
+    QByteArray skippedNow;
+    int size = 0;
+    do {
+        QByteArray before;
+        skipToStart(skipped ? &before : nullptr);
+        skippedNow += before;
+        const int available = m_buffer.size() - m_start;
+        size = available >= Frames::Overhead
+                   ? Frames::frameSize(static_cast<unsigned char>(m_buffer.at(m_start + 2)))
+                   : Frames::Overhead;
+        if (available < size) {
+            compact();
+            if (skipped)
+                *skipped = skippedNow;
+            return false;
+        }
+        if (skipped && m_checked)
+            skippedNow += m_buffer.at(m_start);
+    } while (dropIfCorrupt(size));
+    if (skipped) {
+        if (m_checked)
+            skippedNow.chop(1);
+        *skipped = skippedNow;
     }
     *frame = m_buffer.mid(m_start, size);
     m_start += size;
@@ -50,6 +77,7 @@ void FrameCutter::clear()
 {
     m_buffer.clear();
     m_start = 0;
+    m_corruptUntil = 0;
 }
 
 QByteArray FrameCutter::takePartial()

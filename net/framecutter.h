@@ -16,12 +16,22 @@
 // front of a reply, and read as a frame start it would take the reply's
 // command code for a length and swallow the replies behind it. Each cut
 // takes exactly the frame's n + 4 bytes.
+//
+// With the checksum checked, a frame whose bytes do not sum to 0 is never
+// handed on. Only its start byte is given up, and the search for a frame
+// goes on right behind it: the "frame" may have begun at a stray 0x06 and
+// hold the front of a good one. The corrupted region counts once however
+// many false starts lie inside it.
 class FrameCutter
 {
 public:
+    enum class Checksum { Checked, Unchecked };
+
     explicit FrameCutter(char startByte = Frames::MeterStart,
-                         int maxDataLength = Frames::LongestReplyData)
-        : m_startByte(startByte), m_maxDataLength(maxDataLength)
+                         int maxDataLength = Frames::LongestReplyData,
+                         Checksum checksum = Checksum::Checked)
+        : m_startByte(startByte), m_maxDataLength(maxDataLength),
+          m_checked(checksum == Checksum::Checked)
     {
     }
 
@@ -39,13 +49,19 @@ public:
     // Gives up a partial frame, as a serial device does after a gap between
     // bytes, and returns what was dropped.
     QByteArray takePartial();
+    // Frames given up for a wrong checksum since the cutter was made.
+    int dropped() const { return m_dropped; }
 
 private:
     void skipToStart(QByteArray *skipped);
     void compact();
+    bool dropIfCorrupt(int size);
 
     char m_startByte;
     int m_maxDataLength;
+    bool m_checked;
+    int m_dropped = 0;
+    int m_corruptUntil = 0;  // end of the last corrupted frame in m_buffer
     // Cut frames are skipped over by m_start and dropped in one go once the
     // cutter runs dry, so a large read is not shifted once per frame.
     QByteArray m_buffer;

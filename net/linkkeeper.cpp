@@ -53,6 +53,7 @@ void LinkKeeper::useAddress(const QString &address)
     // Neither the old address nor one an earlier sweep found may win the
     // link back.
     known = address;
+    others.removeAll(address);
     client->forgetFoundServer();
     schedule.reset();
     schedule.startPause();
@@ -80,15 +81,22 @@ void LinkKeeper::onReply()
     sinceReply.start();
 }
 
-void LinkKeeper::onSweepEnded()
+void LinkKeeper::onSweepEnded(const QStringList &meters)
 {
+    others = meters;
+    others.removeAll(known);
+    if (known.isEmpty() && looking()) {
+        severalSeen = severalSeen || others.size() > 1;
+        if (others.size() == 1 && !severalSeen) {
+            known = others.takeFirst();
+            client->announceServer(known);
+        }
+    }
+    for (const QString &address : qAsConst(others))
+        qDebug().nospace() << "link: another meter answers at " << address << ", not taken";
+    emit metersElsewhere(others);
     if (!looking())
         return;
-    // The sweep's hit (or an earlier sweep's, announced again) is being
-    // connected to right now; a try of another address must not cut in.
-    const QString found = client->serverAddress();
-    if (!found.isEmpty())
-        known = found;
     schedule.startPause();
     qDebug() << "link: next sweep in" << schedule.pause() << "s";
 }

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 class SocketClient;
@@ -41,6 +42,13 @@ private:
 // is the same: the known address once a tick, and a sweep of the subnet
 // whenever the sweep schedule says so, until a server answers. Also tells
 // whether the values on show have gone stale.
+//
+// Once an address is known (stored, typed or taken from a sweep) it is
+// never given up by the keeper: on a station's network another meter that
+// answers belongs to another lane. Sweeps then only name the meters that
+// answer elsewhere. Without a known address a sweep that finds exactly one
+// meter takes it, unless a sweep of this run has seen several: then the
+// operator chooses.
 class LinkKeeper : public QObject
 {
     Q_OBJECT
@@ -66,6 +74,8 @@ public:
     State state() const { return current; }
     QString address() const { return known; }
     bool valuesStale() const { return stale; }
+    // The meters the last sweep found and the keeper did not take.
+    QStringList elsewhere() const { return others; }
 
     // The discovery step found no server at once ('stored', the address
     // from the settings, if any, did not answer): sweeps, unless a sweep is
@@ -73,8 +83,7 @@ public:
     void startLooking(const QString &stored);
 
     // The operator named the server: the link to any other is dropped, and
-    // the cycle looks for this one alone until it answers or a sweep finds
-    // another.
+    // the cycle looks for this one alone until it answers.
     void useAddress(const QString &address);
 
     // One entry point per event. The client's own signals are wired to the
@@ -82,7 +91,7 @@ public:
     void onConnected();
     void onLost();
     void onReply();
-    void onSweepEnded();
+    void onSweepEnded(const QStringList &meters);
     void onTick();
     void onPolled();
     void onMeasurement();
@@ -94,6 +103,8 @@ public:
 signals:
     void stateChanged(LinkKeeper::State state, const QString &address);
     void staleChanged(bool stale);
+    // A sweep ended; 'addresses' answered and are not the known meter.
+    void metersElsewhere(const QStringList &addresses);
 
 private:
     bool looking() const { return current == State::Looking || current == State::Retrying; }
@@ -107,6 +118,8 @@ private:
     SweepSchedule schedule;
     State current = State::Connecting;
     QString known;
+    QStringList others;
+    bool severalSeen = false;  // a sweep without a known address found several
     QString announced;  // the address of the last stateChanged
     QElapsedTimer sinceReply;
     QElapsedTimer sinceMeasurement;

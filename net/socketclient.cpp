@@ -8,6 +8,8 @@
 
 #include <iterator>
 
+#include "meter/measurement.h"
+
 SocketClient::SocketClient(QObject *parent)
     : QObject(parent)
     , socket(new QTcpSocket(this))
@@ -15,8 +17,14 @@ SocketClient::SocketClient(QObject *parent)
 {
     link->client = this;
     connect(socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
-    connect(socket, &QTcpSocket::connected, socket,
-            [this] { emit findEnableReady(serverAddress()); }, Qt::DirectConnection);
+    connect(socket, &QTcpSocket::connected, socket, [this] {
+        if (!verifying)
+            emit findEnableReady(serverAddress());
+    }, Qt::DirectConnection);
+    dropLog.setSingleShot(true);
+    dropLog.setTimerType(Qt::PreciseTimer);  // a coarse one may fire 5 % early
+    dropLog.setInterval(DropLogIntervalMs);
+    connect(&dropLog, &QTimer::timeout, this, &SocketClient::logDropped);
     connect(socket, socketErrorSignal, this, &SocketClient::onSocketError);
     connect(socket, &QTcpSocket::disconnected, this, &SocketClient::onDisconnected);
 }
@@ -124,9 +132,37 @@ void SocketClient::parsePack()
     // may run a nested event loop that reads and cuts again.
     QByteArray frame;
     while (cutter.next(&frame)) {
+        noteDropped();
         logFrame(frame);
-        emit sendParsePack(frame);
+        if (Measurement::classify(frame) == Measurement::FrameKind::Measurement)
+            ++measurementReplies;
+        if (!verifying)
+            emit sendParsePack(frame);
     }
+    noteDropped();
+}
+
+void SocketClient::noteDropped()
+{
+    const int dropped = cutter.dropped() - droppedSeen;
+    if (dropped == 0)
+        return;
+    droppedSeen += dropped;
+    droppedUnlogged += dropped;
+    // A meter that garbles every reply must not flood the log: the first
+    // drop is said at once, later ones at most once a second.
+    if (!dropLog.isActive())
+        logDropped();
+    emit framesDropped(droppedSeen);
+}
+
+void SocketClient::logDropped()
+{
+    if (droppedUnlogged == 0)
+        return;
+    qWarning().noquote() << QStringLiteral("checksum: %1 frames dropped").arg(droppedUnlogged);
+    droppedUnlogged = 0;
+    dropLog.start();
 }
 
 void SocketClient::onSocketError(QAbstractSocket::SocketError error)

@@ -6,6 +6,8 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -32,6 +34,10 @@ class SocketClient : public QObject
 
 public:
     static constexpr quint16 ServerPort = 8899;
+    // A host is a meter only if it answers the read-measurement command
+    // this soon after accepting the connection.
+    static constexpr int AnswerWaitMs = 300;
+    static constexpr int DropLogIntervalMs = 1000;
 
     explicit SocketClient(QObject *parent = nullptr);
     ~SocketClient() override;
@@ -49,17 +55,23 @@ public:
     // The address of the last connection or attempt.
     QString targetAddress() const { return target; }
 
-    // Discovery. tryConnectServer blocks for up to 500 ms; findServer
-    // queues a sweep of the local /24 on the global thread pool and returns
-    // at once; the sweep looks up the local address itself. Sweeps run one
-    // after another, never side by side.
+    // Discovery. tryConnectServer blocks for up to 500 ms to connect and
+    // 300 ms more for the meter's answer; findServer queues a sweep of the
+    // local /24 on the global thread pool and returns at once; the sweep
+    // looks up the local address itself and ends with sweepEnded, naming
+    // every meter that answered. Sweeps run one after another, never side
+    // by side. Nothing here takes a meter the sweep found: whoever decides
+    // that a found meter is ours calls announceServer.
     bool tryConnectServer(QString ip);
     static QString getLocalIP();
     void findServer();
     // Whether a sweep is queued or running.
     bool isSweeping() const;
-    // Forgets the server the sweeps found, which a later sweep that finds
-    // nothing would otherwise announce again.
+    // Takes ip as the server found: it is what the connection announces,
+    // and beforeConnect asks for the connection.
+    void announceServer(const QString &ip);
+    // Forgets the server taken, so that a connection to another address
+    // does not announce it.
     void forgetFoundServer() { link->setServerAddress(QString()); }
 
     // Tests only: getLocalIP() answers with 'lookup' instead of asking the
@@ -73,6 +85,8 @@ public:
 
     QString serverAddress() const;
     QByteArray receiveBuffer() const { return cutter.buffer(); }
+    // Frames from the meter given up for a wrong checksum since the start.
+    int droppedFrames() const { return cutter.dropped(); }
 
 signals:
     void findEnableReady(QString ip);
@@ -80,9 +94,11 @@ signals:
     void beforeConnect(QString strip);
     // The data connection closed or failed, or an attempt failed.
     void connectionLost();
-    // A sweep has ended (or found no local address), after its
-    // beforeConnect if it had one.
-    void sweepEnded();
+    // A sweep has ended (or found no local address); 'meters' answered,
+    // lowest address first.
+    void sweepEnded(const QStringList &meters);
+    // A frame with a wrong checksum was dropped; 'total' since the start.
+    void framesDropped(int total);
 
 public slots:
     void onReadyRead();
@@ -113,9 +129,17 @@ private:
     static void scanSubnet(const std::shared_ptr<SweepLink> &sweepLink);
 
     void onDisconnected();
+    bool awaitMeasurementReply();
+    void noteDropped();
+    void logDropped();
 
     QTcpSocket *socket;
     FrameCutter cutter;
+    bool verifying = false;  // the first step waits for the meter's answer
+    int measurementReplies = 0;
+    int droppedSeen = 0;
+    int droppedUnlogged = 0;
+    QTimer dropLog;
     std::shared_ptr<SweepLink> link;
     QString target;
     bool dropping = false;  // our own abort is no lost connection

@@ -867,6 +867,10 @@
         <source>找到仪表 %1，正在连接。</source>
         <translation>Found the meter at %1; connecting.</translation>
     </message>
+    <message>
+        <source>以下仪表在网络中应答，程序没有自动采用。单击一台即存为本工位的仪表并连接：</source>
+        <translation>These meters answer on the network; none was taken. Click one to store it as this lane&apos;s meter and connect to it:</translation>
+    </message>
 </context>
 <context>
     <name>SettingsForm</name>
@@ -1177,6 +1181,18 @@
     <message>
         <source>设置</source>
         <translation>Settings</translation>
+    </message>
+    <message>
+        <source>在 %1 找到其他仪表；如需更换请在设置中确认</source>
+        <translation>Other meter at %1; confirm in Settings to switch</translation>
+    </message>
+    <message>
+        <source>找到 %1 台仪表，请在设置中选择本工位的仪表</source>
+        <translation>%1 meters found; choose this lane&apos;s in Settings</translation>
+    </message>
+    <message>
+        <source>校验和错误：已丢弃 %1 帧仪表数据</source>
+        <translation>Checksum errors: %1 meter frames dropped</translation>
     </message>
 </context>
 <context>

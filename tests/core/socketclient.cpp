@@ -45,28 +45,99 @@ private slots:
 
     void sweep_data()
     {
-        QTest::addColumn<QList<int>>("listening");
-        QTest::addColumn<int>("found");  // 0: nothing
+        QTest::addColumn<QList<int>>("answering");
+        QTest::addColumn<QList<int>>("accepting");  // accept, never answer
+        QTest::addColumn<QStringList>("found");
 
-        QTest::newRow("the lowest of several") << QList<int>{200, 9, 5} << 5;
-        QTest::newRow("255, but never 0") << QList<int>{0, 255} << 255;
-        QTest::newRow("empty subnet") << QList<int>{} << 0;
+        QTest::newRow("every meter, lowest first") << QList<int>{200, 9, 5} << QList<int>{}
+                                                   << QStringList{loopback(5), loopback(9), loopback(200)};
+        QTest::newRow("255, but never 0") << QList<int>{0, 255} << QList<int>{} << QStringList{loopback(255)};
+        QTest::newRow("a host that only accepts is no meter") << QList<int>{9} << QList<int>{5}
+                                                              << QStringList{loopback(9)};
+        QTest::newRow("empty subnet") << QList<int>{} << QList<int>{} << QStringList{};
     }
 
     // The sweep ends, in a blink since all hosts are probed at once, and
-    // announces the lowest host that accepted.
+    // names every host that answered the read-measurement command. It
+    // takes none of them: that is the link keeper's call.
     void sweep()
     {
-        QFETCH(QList<int>, listening); QFETCH(int, found);
-        QObject servers;
-        for (int host : listening)
-            QVERIFY((new testsupport::LoopbackServer(&servers))->listen(loopback(host)));
+        QFETCH(QList<int>, answering); QFETCH(QList<int>, accepting); QFETCH(QStringList, found);
+        discoverytest::MeterHost hosts[256];
+        for (int host : answering)
+            QVERIFY(hosts[host].listen(loopback(host)));
+        for (int host : accepting)
+            QVERIFY(hosts[host].listen(loopback(host), false));
         SocketClient client;
         QSignalSpy announced(&client, &SocketClient::beforeConnect);
+        QSignalSpy ended(&client, &SocketClient::sweepEnded);
         client.findServer();
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(2000));  // one host after another took 12.75 s
-        QCOMPARE(announced.count(), found ? 1 : 0);
-        QCOMPARE(client.serverAddress(), found ? loopback(found) : QString());
+        QVERIFY(ended.wait(2000));  // one host after another took 12.75 s
+        QCOMPARE(ended.at(0).at(0).toStringList(), found);
+        QCOMPARE(announced.count(), 0);
+        QCOMPARE(client.serverAddress(), QString());
+    }
+
+    // The first discovery step: a stored host counts only once it has
+    // answered the read-measurement command, and the connection is
+    // announced only then.
+    void storedAddressMustAnswer_data()
+    {
+        QTest::addColumn<bool>("answering");
+        QTest::newRow("answers") << true;
+        QTest::newRow("only accepts") << false;
+    }
+
+    void storedAddressMustAnswer()
+    {
+        QFETCH(bool, answering);
+        discoverytest::MeterHost host;
+        QVERIFY(host.listen(loopback(2), answering));
+        SocketClient client;
+        QSignalSpy ready(&client, &SocketClient::findEnableReady);
+        QCOMPARE(client.tryConnectServer(loopback(2)), answering);
+        QCOMPARE(ready.count(), answering ? 1 : 0);
+        QCOMPARE(host.commandsPerConnection(), QList<int>{1});
+    }
+
+    // A meter that garbles replies: none of them is handed on, the count
+    // grows with each, and the log says so at once and then at most once a
+    // second.
+    void checksumDropsLogged()
+    {
+        static QStringList lines;
+        lines.clear();
+        struct Capture {
+            QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+                if (text.startsWith(QLatin1String("checksum:")))
+                    lines << text;
+            });
+            ~Capture() { qInstallMessageHandler(previous); }
+        } capture;
+        testsupport::LoopbackServer server;
+        QVERIFY(server.listen());
+        SocketClient client;
+        QSignalSpy frames(&client, &SocketClient::sendParsePack);
+        QSignalSpy dropped(&client, &SocketClient::framesDropped);
+        client.connectToServer(QStringLiteral("127.0.0.1"));
+        QVERIFY(server.waitForClients(1));
+        QByteArray bad = testsupport::measurementReply(4000, 4000, 999, 25, 30, 2048);
+        bad.back() = char(bad.back() + 1);
+        QElapsedTimer clock;
+        clock.start();
+        server.send(bad + bad + bad);
+        QTRY_COMPARE(client.droppedFrames(), 3);
+        server.send(bad + testsupport::measurementReply(1, 1, 1, 1, 1, 1) + bad);
+        QTRY_COMPARE(client.droppedFrames(), 5);
+        const QStringList early = lines;
+        const qint64 earlyAt = clock.elapsed();
+        QTRY_COMPARE(lines.size(), 2);
+        if (earlyAt < SocketClient::DropLogIntervalMs)
+            QCOMPARE(early, QStringList{"checksum: 3 frames dropped"});
+        QCOMPARE(lines, (QStringList{"checksum: 3 frames dropped", "checksum: 2 frames dropped"}));
+        QVERIFY(clock.elapsed() >= SocketClient::DropLogIntervalMs);
+        QCOMPARE(frames.count(), 1);
+        QCOMPARE(dropped.last().at(0).toInt(), 5);
     }
 
     void localAddress_data()

@@ -32,38 +32,67 @@ class tst_WireFormats : public QObject
                    ? QStringLiteral("short reply") : QStringLiteral("ignored");
     }
 
+    // A frame from its bytes without the checksum: with the right one, and
+    // with one that is off by one.
+    static QByteArray framed(const char *text)
+    {
+        const QByteArray bytes = hex(text);
+        return bytes + Frames::checksum(bytes);
+    }
+    static QByteArray corrupted(const QByteArray &frame)
+    {
+        QByteArray bad = frame;
+        bad.back() = char(bad.back() + 1);
+        return bad;
+    }
+
 private slots:
     void meterStream_data()
     {
         QTest::addColumn<QByteArray>("stream");
         QTest::addColumn<QString>("frames");  // each as taken, between " | "
+        QTest::addColumn<int>("dropped");     // for a wrong checksum
 
         const auto m = &testsupport::measurementReply;
         // Decoding passes every value through; which ones show is not its business.
-        QTest::newRow("edges") << m(-5, 0, -1, 255, 0, 4097) << "N -0.05 Ns 0 K -0.01 T 255/0 E 4097";
-        QTest::newRow("14 bytes, other code") << hex("06340AD20464002C01191E000816") << "ignored";
-        QTest::newRow("9 bytes, 10 bytes") << hex("0633050102030405AF" "06330601020304050600")
-            << "short reply | ignored";
+        QTest::newRow("edges") << m(-5, 0, -1, 255, 0, 4097) << "N -0.05 Ns 0 K -0.01 T 255/0 E 4097" << 0;
+        QTest::newRow("14 bytes, other code") << framed("06340AD20464002C01191E0008") << "ignored" << 0;
+        QTest::newRow("9 bytes, 10 bytes") << framed("0633050102030405") + framed("063306010203040506")
+            << "short reply | ignored" << 0;
         QTest::newRow("measurement after garbage and a short reply")
             << hex("FF0A21" "063900C1" "1234" "06330AD20464002C01191E000817")
-            << "short reply | N 12.34 Ns 1 K 3 T 25/30 E 2048";
-        // Only the length byte ends a frame: not a 0x06 in the data, not a bad checksum.
-        QTest::newRow("0x06 in the data") << hex("06330A06060606060606060606FF063900C1")
-            << "N 15.42 Ns 15.42 K 15.42 T 6/6 E 1542 | short reply";
+            << "short reply | N 12.34 Ns 1 K 3 T 25/30 E 2048" << 0;
+        // Only the length byte ends a frame, not a 0x06 in the data.
+        QTest::newRow("0x06 in the data") << framed("06330A06060606060606060606") + hex("063900C1")
+            << "N 15.42 Ns 15.42 K 15.42 T 6/6 E 1542 | short reply" << 0;
         // Line noise: a stray start byte in front of a reply is skipped.
         const QByteArray reply = hex("06330AD20464002C01191E000817"), done = hex("063900C1");
         const QString taken = "N 12.34 Ns 1 K 3 T 25/30 E 2048";
-        QTest::newRow("stray 0x06 before a measurement") << "\x06" + reply + done << taken + " | short reply";
-        QTest::newRow("stray 0x06 before a short reply") << "\x06" + done << "short reply";
-        QTest::newRow("stray 0x06 twice") << "\x06" + reply + "\x06" + reply << taken + " | " + taken;
-        QTest::newRow("stray 0x06 between replies") << reply + "\x06" + done << taken + " | short reply";
+        QTest::newRow("stray 0x06 before a measurement") << "\x06" + reply + done << taken + " | short reply" << 0;
+        QTest::newRow("stray 0x06 before a short reply") << "\x06" + done << "short reply" << 0;
+        QTest::newRow("stray 0x06 twice") << "\x06" + reply + "\x06" + reply << taken + " | " + taken << 0;
+        QTest::newRow("stray 0x06 between replies") << reply + "\x06" + done << taken + " | short reply" << 0;
+
+        // A wrong checksum: never a reading, a peak or a fixed reply, and
+        // counted once however the stream goes on.
+        const QByteArray peak = m(4000, 4000, 999, 25, 30, 2048);  // K 9.99
+        QTest::newRow("wrong checksum") << corrupted(peak) << "" << 1;
+        QTest::newRow("wrong checksum, short replies") << corrupted(done) + corrupted(hex("064A00B0")) << "" << 2;
+        QTest::newRow("wrong checksum after a stray byte") << "\x55" + corrupted(peak) + done << "short reply" << 1;
+        QTest::newRow("wrong checksum after a stray 0x06") << "\x06" + corrupted(peak) + reply << taken << 1;
+        QTest::newRow("bad frame between two good ones") << reply + corrupted(peak) + reply << taken + " | " + taken << 1;
+        QTest::newRow("two bad frames in a row") << corrupted(peak) + corrupted(peak) + done << "short reply" << 2;
+        // 0x06 0x05 reads as the start of a 9-byte frame that holds the
+        // front of the reply: only the false start is given up.
+        QTest::newRow("false start over a good reply") << hex("0605") + reply << taken << 1;
+        QTest::newRow("0x06 0x0A in a bad frame's data") << corrupted(m(0x0A06, 0, 0, 6, 10, 0)) + reply << taken << 1;
     }
 
-    // Split into two reads at every point, a stream gives the same frames
-    // and leaves nothing behind.
+    // Split into two reads at every point, a stream gives the same frames,
+    // drops as many and leaves nothing behind.
     void meterStream()
     {
-        QFETCH(QByteArray, stream); QFETCH(QString, frames);
+        QFETCH(QByteArray, stream); QFETCH(QString, frames); QFETCH(int, dropped);
         for (int split = 0; split <= stream.size(); ++split) {
             FrameCutter cutter;
             QStringList got;
@@ -74,6 +103,7 @@ private slots:
             }
             const QString at = QStringLiteral("split at %1: ").arg(split);
             QCOMPARE(at + got.join(QStringLiteral(" | ")), at + frames);
+            QCOMPARE(cutter.dropped(), dropped);
             QVERIFY(cutter.buffer().isEmpty());
         }
     }

@@ -8,6 +8,7 @@
 #include "e2e/e2eharness.h"
 #include "lane/lanesession.h"
 #include "lane/testarchive.h"
+#include "meter/frames.h"
 #include "support/testrunner.h"
 
 // The program against the simulated meter and the companion tool, each a
@@ -46,6 +47,28 @@ private slots:
         // Polling goes on at ten a second.
         const int polls = s.commands().count("213300AC");
         QVERIFY(s.waitForCommand("213300AC", polls + 10));
+    }
+
+    // A meter that garbles every other reply: the garbled ones never
+    // become readings, and the header strip's tooltip counts them.
+    void garbledRepliesDropped()
+    {
+        e2e::Session s;
+        QVERIFY(s.start({"--scenario", "steady", "--bad-checksum", "2"}));
+        QSignalSpy readings(s.access().session(), &LaneSession::readingTaken);
+        QVERIFY(QTest::qWaitFor([&] { return readings.count() >= 10; }, 5000));
+        const int taken = readings.count();
+        const QString tip = s.ui().frame->toolTip();
+        s.window.reset();  // no more polls: what the simulator sent is in its log, give or take one
+        QVERIFY(QTest::qWaitFor([&] { return s.log().contains("client disconnected"); }, 5000));
+        int right = 0, wrong = 0;
+        for (auto at = QRegularExpression(QStringLiteral(" sent (\\S+)")).globalMatch(QString::fromLatin1(s.log())); at.hasNext();)
+            ++(Frames::checksumRight(QByteArray::fromHex(at.next().captured(1).toLatin1())) ? right : wrong);
+        QVERIFY2(taken <= right && taken >= right - 2,
+                 qPrintable(QStringLiteral("%1 readings, %2 good replies").arg(taken).arg(right)));
+        const QRegularExpressionMatch shown = QRegularExpression(QStringLiteral("已丢弃 (\\d+) 帧")).match(tip);
+        QVERIFY2(shown.hasMatch() && shown.captured(1).toInt() >= wrong - 2 && shown.captured(1).toInt() <= wrong,
+                 qPrintable(tip + QStringLiteral(", %1 garbled").arg(wrong)));
     }
 
     void companion()

@@ -48,13 +48,18 @@ private:
 };
 
 // Stores the stand-in's address as the remembered server, shows the window
-// and waits until it polls the stand-in.
+// and waits until it is connected and polls the stand-in.
 inline bool showConnected(mainwindow &w, MeterStandIn &meter)
 {
     QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat)
         .setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
     w.show();
-    return QTest::qWaitFor([&] { return meter.commands.contains(Frames::readMeasurement()); }, 15000);
+    // The first discovery step asks once before the link counts, and this
+    // stand-in, on the window's thread, cannot answer that: the link comes
+    // with the next try, and its polls follow.
+    return QTest::qWaitFor([&] {
+        return MainWindowTestAccess(w).serverConnected() && meter.commands.count(Frames::readMeasurement()) >= 2;
+    }, 15000);
 }
 
 } // namespace meterrig

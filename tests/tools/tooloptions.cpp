@@ -38,6 +38,7 @@ void tst_ToolOptions::rejected_data()
     row("steady value, smoke", true, {"--scenario", "smoke", "--k", "1"}, "--k sets a value");
     row("short smoke", true, {"--scenario", "smoke", "--period", "1999"}, "at least 2000 ms");
     row("stray, no-accept", true, {"--no-accept", "--stray", "7"}, "--stray has no effect");
+    row("bad checksum 0", true, {"--bad-checksum", "0"}, "--bad-checksum: expected");
     row("file without path", true, {"--scenario", "file"}, "needs the path of one CSV file");
     row("rate with a newline", false, {"log", "--rate", "1\n"}, "log: --rate: expected");
     row("another command's option", false, {"log", "--timeout", "5"}, "Unknown option 'timeout'");
@@ -59,11 +60,12 @@ void tst_ToolOptions::rejected()
 void tst_ToolOptions::acceptedAtTheEdges()
 {
     const SimArguments sim = parseSimArguments(
-        {"sim", "--n=-327.68", "--chamber", "255", "--stray", "7", "--port", "0"});
+        {"sim", "--n=-327.68", "--chamber", "255", "--stray", "7", "--bad-checksum", "1", "--port", "0"});
     QCOMPARE(sim.status, SimArguments::Run);
     QCOMPARE(sim.options.steady.n, qint16(-32768));
     QCOMPARE(sim.options.steady.chamber, quint8(255));
     QCOMPARE(sim.options.strayEvery, 7);
+    QCOMPARE(sim.options.badChecksumEvery, 1);
     const ShmArguments shm =
         parseShmArguments({"shm", "send", "21", "39", "00a6", "--timeout", "1"});
     QCOMPARE(shm.status, ShmArguments::Run);

@@ -182,8 +182,8 @@ private slots:
     {
         QTest::addColumn<QString>("stored");   // empty: none
         QTest::addColumn<int>("connections");  // the meter on 127.0.0.42 sees a sweep's probe, then the data connection
+        // A stored address that refuses is kept: anotherMeterNamed.
         QTest::newRow("stored address answers") << loopback(42) << 1;
-        QTest::newRow("stored address refuses") << loopback(50) << 2;
         QTest::newRow("none stored") << QString() << 2;
         QTest::newRow("no meter") << QString() << 0;
     }
@@ -194,7 +194,7 @@ private slots:
         testsupport::ScopedWorkDir dir;
         testsupport::MessageBoxCloser boxes;
         QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), stored);
-        testsupport::LoopbackServer meter;
+        discoverytest::MeterHost meter;
         QVERIFY(!connections || meter.listen(loopback(42)));
         mainwindow w;
         MainWindowTestAccess a(w);
@@ -207,8 +207,11 @@ private slots:
         }
         QVERIFY(QTest::qWaitFor([&] { return a.pollTimer()->isActive(); }, 20000));
         QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
-        QVERIFY(meter.waitForClients(connections) && !meter.server().waitForNewConnection(0));
-        QCOMPARE(meter.clientCount(), connections);
+        QVERIFY(meter.waitForPolls(2));
+        const QList<int> commands = meter.commandsPerConnection();
+        QCOMPARE(commands.size(), connections);
+        if (connections == 2)
+            QCOMPARE(commands.first(), 1);  // a sweep's probe asks once
         QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(42));
 
         // Once connected, a show's notice stays away.
@@ -216,6 +219,52 @@ private slots:
         w.hide();
         w.show();
         QVERIFY(!QTest::qWaitFor([&] { return boxes.count() > 0; }, 500));
+    }
+
+    // This lane's meter is off and another answers: the header names the
+    // other, which is neither polled nor stored.
+    void anotherMeterNamed()
+    {
+        testsupport::ScopedWorkDir dir;
+        QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), loopback(42));
+        discoverytest::MeterHost other;
+        QVERIFY(other.listen(loopback(43)));
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        a.setNoticeDelay(600000);
+        w.show();
+        const QString notice = QStringLiteral("在 127.0.0.43 找到其他仪表；如需更换请在设置中确认");
+        QTRY_COMPARE_WITH_TIMEOUT(a.ui().label_link->text(), notice, 10000);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
+        QCOMPARE(other.commandsPerConnection(), QList<int>{1});
+        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(42));
+    }
+
+    // Two meters and none stored: none is taken, the header asks the
+    // operator, and a click in the settings dialog's list stores and
+    // connects the one chosen.
+    void severalMetersLeftToOperator()
+    {
+        testsupport::ScopedWorkDir dir;
+        discoverytest::MeterHost first, second;
+        QVERIFY(first.listen(loopback(1)) && second.listen(loopback(2)));
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        a.setNoticeDelay(600000);
+        w.show();
+        QTRY_COMPARE_WITH_TIMEOUT(a.ui().label_link->text(), QStringLiteral("找到 2 台仪表，请在设置中选择本工位的仪表"), 10000);
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_Comma, Qt::ControlModifier);
+        auto *dialog = w.findChild<SettingsDialog *>();
+        QVERIFY(dialog);
+        auto *list = dialog->findChild<QListWidget *>("meterChoiceList");
+        QVERIFY(list && list->isVisible() && list->count() == 2);
+        QCOMPARE(list->item(1)->text(), loopback(2));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QVERIFY(second.waitForPolls(3));
+        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(2));
+        QCOMPARE(first.polls(), 0);
     }
 
     void closedMidSweep()
@@ -259,14 +308,14 @@ private slots:
     void changeServerAndLane()
     {
         testsupport::ScopedWorkDir work;
-        // With nothing stored the window sweeps and takes the lowest server, the
+        // With nothing stored the window sweeps and takes the one meter, the
         // old one; the sweep's find must not win set.ini back afterwards.
-        testsupport::LoopbackServer oldMeter;
-        testsupport::LoopbackServer newMeter;
-        QVERIFY(oldMeter.listen(loopback(1)) && newMeter.listen(loopback(2)));
+        discoverytest::MeterHost oldMeter;
+        discoverytest::MeterHost newMeter;
+        QVERIFY(oldMeter.listen(loopback(1)));
         mainwindow w;
         w.show();
-        QVERIFY(oldMeter.waitForReceived(1, 15000));
+        QVERIFY(oldMeter.waitForPolls(2, 15000) && newMeter.listen(loopback(2)));
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
 
@@ -291,7 +340,7 @@ private slots:
         address->setText(loopback(2));
         ok->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog.isNull(); }, 2000));
-        QVERIFY(newMeter.waitForReceived(Frames::readMeasurement().size() * 3, 5000));
+        QVERIFY(newMeter.waitForPolls(3));
         QCOMPARE(MainWindowTestAccess(w).ui().label_link->text(), "已连接 " + loopback(2));
         QSettings file("./set.ini", QSettings::IniFormat);
         file.setIniCodec("UTF-8");

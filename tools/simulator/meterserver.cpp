@@ -214,11 +214,14 @@ void MeterServer::handle(const QByteArray &command)
     }
 }
 
-void MeterServer::sendReply(const QByteArray &frame)
+void MeterServer::sendReply(const QByteArray &rightFrame)
 {
     if (!client || closing)
         return;
     const int index = replies++;
+    QByteArray frame = rightFrame;
+    if (options.badChecksumEvery > 0 && (index + 1) % options.badChecksumEvery == 0)
+        frame.back() = char(frame.back() + 1);
     QByteArray stray;
     if (options.garbage && MeterReplies::garbageBefore(index))
         stray = MeterReplies::strayBytes(index);

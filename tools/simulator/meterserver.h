@@ -62,8 +62,10 @@ private:
     NoAcceptListener noAccept;
     QPointer<QTcpSocket> client;
     // Commands are at most one data byte today; the partial-command timeout,
-    // not the length, guards against a bad length byte here.
-    FrameCutter cutter{Frames::HostStart, Frames::LongestData};
+    // not the length, guards against a bad length byte here. The program
+    // passes a companion's command on without checking its checksum, so the
+    // simulated meter does not check one either.
+    FrameCutter cutter{Frames::HostStart, Frames::LongestData, FrameCutter::Checksum::Unchecked};
     QTimer partialTimer;
     QTimer pieceTimer;
     QTimer outageTimer;

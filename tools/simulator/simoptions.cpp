@@ -152,6 +152,10 @@ const QVector<Option> &faultOptions()
          QStringLiteral("A stray start byte 0x06 before every N-th reply."),
          wholeNumber(1, 1000000, QStringLiteral("a number of replies from 1 to 1000000"),
                      [](SimOptions &o, qint64 v) { o.strayEvery = int(v); })},
+        {QStringLiteral("bad-checksum"), QStringLiteral("N"),
+         QStringLiteral("A wrong checksum on every N-th reply."),
+         wholeNumber(1, 1000000, QStringLiteral("a number of replies from 1 to 1000000"),
+                     [](SimOptions &o, qint64 v) { o.badChecksumEvery = int(v); })},
         {QStringLiteral("drop-after"), QStringLiteral("N"),
          QStringLiteral("Close the connection after N replies."),
          wholeNumber(1, 1000000000, QStringLiteral("a number of replies of at least 1"),
@@ -228,7 +232,7 @@ QString checkCombination(const SimOptions &o, const QCommandLineParser &given)
         return QStringLiteral("--period: a smoke cycle needs at least 2000 ms to hold a whole puff");
     if (o.noAccept) {
         for (const char *name :
-             {"silent", "split", "garbage", "stray", "drop-after", "calibration-delay", "outage"})
+             {"silent", "split", "garbage", "stray", "bad-checksum", "drop-after", "calibration-delay", "outage"})
             if (given.isSet(QLatin1String(name)))
                 return QStringLiteral("--%1 has no effect with --no-accept, which never serves a client")
                     .arg(QLatin1String(name));

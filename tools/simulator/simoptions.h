@@ -29,6 +29,7 @@ struct SimOptions
     int splitBytes = 0;   // 0: each reply in one write
     bool garbage = false;
     int strayEvery = 0;   // 0: no stray 0x06 before replies
+    int badChecksumEvery = 0;  // 0: every reply's checksum right
     int dropAfter = 0;    // 0: never drop
     int outageAfterMs = 0;  // 0: no outage
     int outageForMs = 0;
