@@ -39,6 +39,9 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     const RecordSummary &r = records.at(index.row());
     if (role == Qt::TextAlignmentRole && (index.column() == Result || index.column() == Limit))
         return int(Qt::AlignRight | Qt::AlignVCenter);
+    // A column set narrow to fit the page still shows its whole text.
+    if (role == Qt::ToolTipRole)
+        return data(index, Qt::DisplayRole);
     if (role != Qt::DisplayRole)
         return QVariant();
     const auto number = [](const std::optional<double> &v) {
@@ -62,6 +65,8 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return verdictText(r);
     case Operator:
         return r.operatorName;
+    case Lane:
+        return r.lane;
     }
     return QVariant();
 }
@@ -87,6 +92,8 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
         return tr("判定");
     case Operator:
         return tr("检测员");
+    case Lane:
+        return tr("车道");
     }
     return QVariant();
 }

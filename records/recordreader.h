@@ -30,6 +30,13 @@ public:
     template <typename T>
     void read(int kind, std::function<T(RecordStore &)> work,
               std::function<void(const T &, const QString &error)> done);
+    // 'work' runs on the reader's thread as it is, for what is read from
+    // elsewhere than the file (the station's server): its value and why it
+    // failed. The thread is kept for the reader's life, so a connection
+    // opened there can be used again. 'done' may be empty.
+    template <typename T>
+    void run(int kind, std::function<QPair<T, QString>()> work,
+             std::function<void(const T &, const QString &error)> done);
 
 private:
     static QString openFor(RecordStore &store, const QString &path, bool *missing);
@@ -40,8 +47,8 @@ private:
 };
 
 template <typename T>
-void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
-                        std::function<void(const T &, const QString &)> done)
+void RecordReader::run(int kind, std::function<QPair<T, QString>()> work,
+                       std::function<void(const T &, const QString &)> done)
 {
     using Answer = QPair<T, QString>;
     const int ticket = ++latest[kind];
@@ -49,11 +56,19 @@ void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, kind, ticket, done] {
         const Answer answer = watcher->result();
         watcher->deleteLater();
-        if (latest.value(kind) == ticket)
+        if (done && latest.value(kind) == ticket)
             done(answer.first, answer.second);
     });
+    watcher->setFuture(QtConcurrent::run(&pool, std::move(work)));
+}
+
+template <typename T>
+void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
+                        std::function<void(const T &, const QString &)> done)
+{
+    using Answer = QPair<T, QString>;
     const QString path = file;
-    watcher->setFuture(QtConcurrent::run(&pool, [path, work] {
+    run<T>(kind, [path, work] {
         RecordStore store;
         bool missing = false;
         const QString error = openFor(store, path, &missing);
@@ -62,7 +77,7 @@ void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
         T value = work(store);
         return Answer(value, store.fault() == RecordStore::Fault::None ? QString()
                                                                        : store.errorString());
-    }));
+    }, std::move(done));
 }
 
 #endif
