@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -103,6 +104,8 @@ void HistoryPage::buildList()
     // Set by fitColumns(), so that the columns share the page's width
     // rather than the list scrolling sideways.
     view->horizontalHeader()->setStretchLastSection(true);
+    // Qt's own least width is wider than a short number or "R24".
+    view->horizontalHeader()->setMinimumSectionSize(16);
     // The station's lane beside the time, the first a clerk looks for.
     view->horizontalHeader()->moveSection(HistoryModel::Lane, HistoryModel::Plate);
     view->setColumnHidden(HistoryModel::Lane, true);
@@ -332,36 +335,38 @@ void HistoryPage::withSelected(const std::function<void(const TestRecord &)> &us
     });
 }
 
-// Each column as wide as its widest text, unless together they are wider
-// than the list: then the columns of free text (not the numbers and the
-// verdict) give up room in proportion to what they have over a few
-// characters, and show the rest of their text as a tooltip.
+// Each column as wide as its widest text (a header's sort mark counted only
+// where it shows), unless together they are wider than the list: then the
+// columns give up room in this order, each down to a few characters, the
+// VIN first and the plate last, the numbers and the verdict never; a text
+// cut short shows whole as its tooltip.
 void HistoryPage::fitColumns()
 {
     QHeaderView *header = view->horizontalHeader();
     const QAbstractItemView *list = view;  // where the widest text is public
-    const int room = view->maximumViewportSize().width() - view->verticalScrollBar()->sizeHint().width();
-    const int least = view->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 8;
-    QVector<int> natural(HistoryModel::ColumnCount, 0), floor(HistoryModel::ColumnCount, 0);
-    int total = 0, spare = 0;
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const int mark = header->sizeHint().height() + margin;
+    QVector<int> width(HistoryModel::ColumnCount, 0);
+    int excess = -(view->maximumViewportSize().width() - view->verticalScrollBar()->sizeHint().width());
     for (int c = 0; c < HistoryModel::ColumnCount; ++c) {
         if (view->isColumnHidden(c))
             continue;
-        natural[c] = qMax(list->sizeHintForColumn(c), header->sectionSizeHint(c));
-        const bool fixed = c == HistoryModel::Result || c == HistoryModel::Limit || c == HistoryModel::Verdict;
-        floor[c] = fixed ? natural[c] : qMin(natural[c], least);
-        total += natural[c];
-        spare += natural[c] - floor[c];
+        const QString title = model->headerData(c, Qt::Horizontal).toString();
+        const int head = header->fontMetrics().horizontalAdvance(title) + 2 * margin
+                         + (c == header->sortIndicatorSection() ? mark : 0);
+        width[c] = qMax(list->sizeHintForColumn(c), head);
+        excess += width[c];
     }
-    const int excess = total - room;
-    for (int c = 0; c < HistoryModel::ColumnCount; ++c) {
-        if (view->isColumnHidden(c))
-            continue;
-        int width = natural[c];
-        if (excess > 0 && spare > 0)
-            width -= qMin(natural[c] - floor[c], ((natural[c] - floor[c]) * excess + spare - 1) / spare);
-        header->resizeSection(c, width);
+    const int least = view->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 2 * margin;
+    for (int c : {HistoryModel::Vin, HistoryModel::Operator, HistoryModel::Method, HistoryModel::Lane,
+                  HistoryModel::Time, HistoryModel::Plate}) {
+        const int give = qBound(0, width[c] - least, qMax(0, excess));
+        width[c] -= give;
+        excess -= give;
     }
+    for (int c = 0; c < HistoryModel::ColumnCount; ++c)
+        if (!view->isColumnHidden(c))
+            header->resizeSection(c, width[c]);
 }
 
 void HistoryPage::selectRow(int row)

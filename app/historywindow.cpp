@@ -36,7 +36,7 @@ HistoryWindow::HistoryWindow(QWidget *owner, TestArchive *archive)
     owner->installEventFilter(this);
 }
 
-// Where it was last, if that is still on a screen; else beside the owner.
+// Where it was last, if that is still on a screen; else over the owner.
 void HistoryWindow::place(QWidget *owner)
 {
     const QRect kept = settings::storedHistoryWindow();
@@ -46,9 +46,15 @@ void HistoryWindow::place(QWidget *owner)
             move(kept.topLeft());
             return;
         }
-    resize(900, 600);
-    const QRect around = owner->isVisible() ? owner->frameGeometry() : QGuiApplication::primaryScreen()->availableGeometry();
-    move(around.center() - rect().center());
+    // Over the owner, within the screen it is on.
+    const QScreen *screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect free = screen->availableGeometry();
+    QRect area(QPoint(), QSize(900, 600).boundedTo(free.size()));
+    area.moveCenter(owner->isVisible() ? owner->frameGeometry().center() : free.center());
+    area.moveLeft(qBound(free.left(), area.left(), free.right() - area.width() + 1));
+    area.moveTop(qBound(free.top(), area.top(), free.bottom() - area.height() + 1));
+    resize(area.size());
+    move(area.topLeft());
 }
 
 void HistoryWindow::closeEvent(QCloseEvent *event)
