@@ -48,6 +48,9 @@ public:
     void showAs(const HistoryPage &other);
     // "在新窗口中打开"; a page in a window of its own does not offer it.
     void offerNewWindow(bool offer);
+    // The row above the list: filters on the left, the window button and
+    // the choice of "本机" / "全站" on the right.
+    QHBoxLayout *topRow() const { return top; }
 
 public slots:
     void refresh();
