@@ -72,6 +72,9 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     if (failed && role == Qt::ToolTipRole)
         return QStringLiteral("%1: %2").arg(RecordCheck::failedText(),
                                             failures.value(r.id).join(QStringLiteral(", ")));
+    // A column set narrow to fit the page still shows its whole text.
+    if (role == Qt::ToolTipRole)
+        return data(index, Qt::DisplayRole);
     if (role != Qt::DisplayRole)
         return QVariant();
     // What the row's columns say cannot be trusted: no verdict is shown.
@@ -98,6 +101,8 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return verdictText(r);
     case Operator:
         return r.operatorName;
+    case Lane:
+        return r.lane;
     }
     return QVariant();
 }
@@ -123,6 +128,8 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
         return tr("判定");
     case Operator:
         return tr("检测员");
+    case Lane:
+        return tr("车道");
     }
     return QVariant();
 }

@@ -10,13 +10,14 @@
 
 // The rows of the history as the store's query returned them, already
 // filtered and sorted there: time, plate, VIN, method, result, limit,
-// verdict, operator. Its columns follow RecordFilter::Sort.
+// verdict, operator, and the lane in the station's history. Its columns
+// follow RecordFilter::Sort.
 class HistoryModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    enum Column { Time, Plate, Vin, Method, Result, Limit, Verdict, Operator, ColumnCount };
+    enum Column { Time, Plate, Vin, Method, Result, Limit, Verdict, Operator, Lane, ColumnCount };
 
     using QAbstractTableModel::QAbstractTableModel;
 

@@ -12,7 +12,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -21,35 +23,39 @@
 #include "app/retranslate.h"
 #include "app/recorddetail.h"
 #include "lane/testarchive.h"
-#include "records/recordcsv.h"
-#include "records/recordreader.h"
 #include "report/recordreport.h"
+#include "station/historysource.h"
 
 namespace {
-
-enum Request { ListRequest, ExportRequest, RecordRequest, SelectRequest, CheckRequest };
 
 // Rows checked beyond those in view, so that a short scroll finds them done.
 const int CheckMargin = 20;
 
 } // namespace
 
+using Origin = station::HistorySource::Origin;
+
 QString HistoryPage::title()
 {
     return tr("检测记录");
 }
 
-HistoryPage::HistoryPage(TestArchive *archive, QWidget *parent)
-    : QWidget(parent), reader(new RecordReader(archive->databasePath(), this))
+HistoryPage::HistoryPage(TestArchive *archive, QWidget *parent, const settings::StationServer &server)
+    : QWidget(parent), source(new station::HistorySource(archive->databasePath(), server, this))
 {
     setObjectName(QStringLiteral("historyPage"));
     QFont small = font();
     small.setPointSize(10);
     setFont(small);
     build();
+    buildList();
+    buildChoices();
     layOut();
     follow(archive);
 }
+
+// Out of line, for the source's type.
+HistoryPage::~HistoryPage() = default;
 
 void HistoryPage::build()
 {
@@ -81,6 +87,16 @@ void HistoryPage::build()
     Retranslate::text(pdfButton, [] { return tr("导出PDF"); });
     printButton = new QPushButton(this);
     Retranslate::text(printButton, [] { return tr("打印"); });
+    status = new QLabel(this);
+    status->setObjectName(QStringLiteral("historyStatus"));
+    status->setWordWrap(true);
+    typing = new QTimer(this);
+    typing->setSingleShot(true);
+    typing->setInterval(250);
+}
+
+void HistoryPage::buildList()
+{
     model = new HistoryModel(this);
     view = new QTableView(this);
     view->setObjectName(QStringLiteral("historyView"));
@@ -92,13 +108,33 @@ void HistoryPage::build()
     view->horizontalHeader()->setSortIndicatorShown(true);
     view->horizontalHeader()->setSectionsClickable(true);
     view->horizontalHeader()->setSortIndicator(HistoryModel::Time, Qt::DescendingOrder);
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    status = new QLabel(this);
-    status->setObjectName(QStringLiteral("historyStatus"));
-    status->setWordWrap(true);
-    typing = new QTimer(this);
-    typing->setSingleShot(true);
-    typing->setInterval(250);
+    // Set by fitColumns(), so that the columns share the page's width
+    // rather than the list scrolling sideways.
+    view->horizontalHeader()->setStretchLastSection(true);
+    // Qt's own least width is wider than a short number or "R24".
+    view->horizontalHeader()->setMinimumSectionSize(16);
+    // The station's lane beside the time, the first a clerk looks for.
+    view->horizontalHeader()->moveSection(HistoryModel::Lane, HistoryModel::Plate);
+    view->setColumnHidden(HistoryModel::Lane, true);
+    view->installEventFilter(this);
+}
+
+void HistoryPage::buildChoices()
+{
+    windowButton = new QPushButton(this);
+    windowButton->setObjectName(QStringLiteral("historyNewWindow"));
+    Retranslate::text(windowButton, [] { return tr("在新窗口中打开"); });
+    laneButton = new QRadioButton(this);
+    laneButton->setObjectName(QStringLiteral("historyLane"));
+    Retranslate::text(laneButton, [] { return tr("本机"); });
+    laneButton->setChecked(true);
+    stationButton = new QRadioButton(this);
+    stationButton->setObjectName(QStringLiteral("historyStation"));
+    Retranslate::text(stationButton, [] { return tr("全站"); });
+    laneOffer = new QPushButton(this);
+    laneOffer->setObjectName(QStringLiteral("historyLaneOffer"));
+    Retranslate::text(laneOffer, [] { return tr("查看本机记录"); });
+    laneOffer->hide();
 }
 
 void HistoryPage::layOut()
@@ -107,6 +143,10 @@ void HistoryPage::layOut()
     top->addWidget(search, 1);
     top->addWidget(verdict);
     top->addStretch();
+    top->addWidget(windowButton);
+    top->addSpacing(6);
+    top->addWidget(laneButton);
+    top->addWidget(stationButton);
     auto *second = new QHBoxLayout;
     second->addWidget(useDates);
     second->addWidget(since);
@@ -124,7 +164,10 @@ void HistoryPage::layOut()
     page->addLayout(top);
     page->addLayout(second);
     page->addWidget(view, 1);
-    page->addWidget(status);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(status, 1);
+    bottom->addWidget(laneOffer);
+    page->addLayout(bottom);
     pdfButton->setEnabled(false);
     printButton->setEnabled(false);
 }
@@ -150,6 +193,9 @@ void HistoryPage::follow(TestArchive *archive)
     connect(csvButton, &QPushButton::clicked, this, &HistoryPage::askCsvPath);
     connect(pdfButton, &QPushButton::clicked, this, &HistoryPage::askPdfPath);
     connect(printButton, &QPushButton::clicked, this, &HistoryPage::print);
+    connect(windowButton, &QPushButton::clicked, this, &HistoryPage::newWindowRequested);
+    connect(stationButton, &QRadioButton::toggled, this, &HistoryPage::showStation);
+    connect(laneOffer, &QPushButton::clicked, this, [this] { showStation(false); });
 }
 
 void HistoryPage::changeEvent(QEvent *event)
@@ -163,6 +209,15 @@ void HistoryPage::changeEvent(QEvent *event)
                                     model->index(model->rowCount() - 1, HistoryModel::ColumnCount - 1));
     }
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        fitColumns();
+}
+
+bool HistoryPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == view && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 void HistoryPage::nameVerdicts()
@@ -200,46 +255,83 @@ void HistoryPage::sortBy(int column, Qt::SortOrder order)
     refresh();
 }
 
+bool HistoryPage::showsStation() const
+{
+    return source->origin() == Origin::Station;
+}
+
+void HistoryPage::showStation(bool station)
+{
+    // The buttons follow a call from elsewhere; their signal is this slot.
+    const QSignalBlocker quiet(stationButton);
+    (station ? stationButton : laneButton)->setChecked(true);
+    if (station == showsStation())
+        return;
+    source->setOrigin(station ? Origin::Station : Origin::Lane);
+    view->setColumnHidden(HistoryModel::Lane, !station);
+    model->setRows({});
+    selectRow(-1);
+    refresh();
+}
+
+void HistoryPage::showAs(const HistoryPage &other)
+{
+    search->setText(other.search->text());
+    verdict->setCurrentIndex(other.verdict->currentIndex());
+    since->setDate(other.since->date());
+    until->setDate(other.until->date());
+    useDates->setChecked(other.useDates->isChecked());
+    view->horizontalHeader()->setSortIndicator(int(other.sort),
+                                               other.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    showStation(other.showsStation());
+    refresh();
+}
+
+void HistoryPage::offerNewWindow(bool offer)
+{
+    windowButton->setVisible(offer);
+}
+
 void HistoryPage::refresh()
 {
-    const RecordFilter f = filter();
-    reader->read<QVector<RecordSummary>>(
-        ListRequest, [f](RecordStore &store) { return store.query(f); },
-        [this](const QVector<RecordSummary> &rows, const QString &error) {
-            const QString keep = selectedId;
-            model->setRows(rows);
-            QTimer::singleShot(0, this, &HistoryPage::checkShown);
-            for (int i = 0; i < rows.size(); ++i)
-                if (rows.at(i).id == keep)
-                    view->selectRow(i);
-            const int count = rows.size();
-            if (!error.isEmpty())
-                say([error] { return tr("无法读取检测记录：%1").arg(error); }, true);
-            else
-                say([count] { return tr("%n 条记录", nullptr, count); }, false);
-            emit refreshed(rows.size());
-        });
+    const bool station = showsStation();
+    source->list(filter(), [this, station](const QVector<RecordSummary> &rows, const QString &error) {
+        showRows(rows, error, station);
+    });
+}
+
+void HistoryPage::showRows(const QVector<RecordSummary> &rows, const QString &error, bool station)
+{
+    const QString keep = selectedId;
+    model->setRows(rows);
+    QTimer::singleShot(0, this, &HistoryPage::checkShown);
+    for (int i = 0; i < rows.size(); ++i)
+        if (rows.at(i).id == keep)
+            view->selectRow(i);
+    fitColumns();
+    const int count = rows.size();
+    laneOffer->setVisible(station && !error.isEmpty());
+    if (station && !source->stationSet())
+        say([] { return tr("未设置站端数据库，无法查看全站记录（设置 → 数据库）"); }, true);
+    else if (station && !error.isEmpty())
+        say([error] { return tr("站端数据库无法访问：%1").arg(error); }, true);
+    else if (!error.isEmpty())
+        say([error] { return tr("无法读取检测记录：%1").arg(error); }, true);
+    else if (station)
+        say([count] { return tr("全站 %n 条记录", nullptr, count); }, false);
+    else
+        say([count] { return tr("%n 条记录", nullptr, count); }, false);
+    emit refreshed(rows.size());
 }
 
 void HistoryPage::exportCsv(const QString &path)
 {
-    const RecordFilter f = filter();
-    reader->read<QString>(
-        ExportRequest,
-        [f, path](RecordStore &store) {
-            const QVector<RecordSummary> rows = store.query(f, true);
-            QString error;
-            if (store.fault() == RecordStore::Fault::None)
-                RecordCsv::write(path, rows, &error);
-            return error;
-        },
-        [this, path](const QString &writeError, const QString &readError) {
-            const QString error = readError.isEmpty() ? writeError : readError;
-            say([path, error] {
-                return error.isEmpty() ? tr("已导出 %1").arg(path) : tr("无法导出 %1：%2").arg(path, error);
-            }, !error.isEmpty());
-            emit exported(path, error);
-        });
+    source->exportCsv(filter(), path, [this, path](const QString &error) {
+        say([path, error] {
+            return error.isEmpty() ? tr("已导出 %1").arg(path) : tr("无法导出 %1：%2").arg(path, error);
+        }, !error.isEmpty());
+        emit exported(path, error);
+    });
 }
 
 // The rows in view (and a few beyond) are checked against their hash on
@@ -253,34 +345,56 @@ void HistoryPage::checkShown()
     const QStringList ids = model->unchecked(top, qMin(bottom, top + 200) + CheckMargin);
     if (ids.isEmpty())
         return;
-    reader->read<QHash<QString, QStringList>>(
-        CheckRequest, [ids](RecordStore &store) { return store.check(ids); },
-        [this, ids](const QHash<QString, QStringList> &failed, const QString &error) {
-            if (!error.isEmpty())
-                return;
-            model->setChecks(ids, failed);
-            checkShown();
-        });
+    source->check(ids, [this, ids](const QHash<QString, QStringList> &failed, const QString &error) {
+        if (!error.isEmpty())
+            return;
+        model->setChecks(ids, failed);
+        checkShown();
+    });
 }
 
 void HistoryPage::withSelected(const std::function<void(const TestRecord &, bool)> &use)
 {
-    using Found = QPair<TestRecord, bool>;
-    const QString id = selectedId;
-    reader->read<Found>(
-        RecordRequest,
-        [id](RecordStore &store) {
-            TestRecord record;
-            QStringList differing;
-            store.find(id, &record, &differing);
-            return Found(record, !differing.isEmpty());
-        },
-        [this, use](const Found &found, const QString &error) {
-            if (found.first.id.isEmpty())
-                say([error] { return tr("无法读取检测记录：%1").arg(error); }, true);
-            else
-                use(found.first, found.second);
-        });
+    source->find(selectedId, [this, use](const TestRecord &record, bool failed, const QString &error) {
+        if (record.id.isEmpty())
+            say([error] { return tr("无法读取检测记录：%1").arg(error); }, true);
+        else
+            use(record, failed);
+    });
+}
+
+// Each column as wide as its widest text (a header's sort mark counted only
+// where it shows), unless together they are wider than the list: then the
+// columns give up room in this order, each down to a few characters, the
+// VIN first and the plate last, the numbers and the verdict never; a text
+// cut short shows whole as its tooltip.
+void HistoryPage::fitColumns()
+{
+    QHeaderView *header = view->horizontalHeader();
+    const QAbstractItemView *list = view;  // where the widest text is public
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const int mark = header->sizeHint().height() + margin;
+    QVector<int> width(HistoryModel::ColumnCount, 0);
+    int excess = -(view->maximumViewportSize().width() - view->verticalScrollBar()->sizeHint().width());
+    for (int c = 0; c < HistoryModel::ColumnCount; ++c) {
+        if (view->isColumnHidden(c))
+            continue;
+        const QString title = model->headerData(c, Qt::Horizontal).toString();
+        const int head = header->fontMetrics().horizontalAdvance(title) + 2 * margin
+                         + (c == header->sortIndicatorSection() ? mark : 0);
+        width[c] = qMax(list->sizeHintForColumn(c), head);
+        excess += width[c];
+    }
+    const int least = view->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 2 * margin;
+    for (int c : {HistoryModel::Vin, HistoryModel::Operator, HistoryModel::Method, HistoryModel::Lane,
+                  HistoryModel::Time, HistoryModel::Plate}) {
+        const int give = qBound(0, width[c] - least, qMax(0, excess));
+        width[c] -= give;
+        excess -= give;
+    }
+    for (int c = 0; c < HistoryModel::ColumnCount; ++c)
+        if (!view->isColumnHidden(c))
+            header->resizeSection(c, width[c]);
 }
 
 void HistoryPage::selectRow(int row)

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "config/stationsettings.h"
 #include "records/recordstore.h"
 
 class HistoryModel;
@@ -15,32 +16,46 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QTableView;
 class QTimer;
-class RecordReader;
 class TestArchive;
+namespace station {
+class HistorySource;
+}
 
-// The "检测记录" tab: the lane's records, newest first, filtered by plate or
-// VIN text, a date range and the verdict, sorted by any column. Reads go
-// through a read-only connection of its own on another thread, so neither
-// a long history nor a locked file holds up the polling. Opening a record
-// shows its report (snaps and K curve); the selected one can be exported
-// as PDF or printed, the filtered list as CSV.
+// The "检测记录" tab: the lane's records ("本机") or the whole station's
+// from its server ("全站", with the lane of each), newest first, filtered
+// by plate or VIN text, a date range and the verdict, sorted by any column.
+// Reads go through connections of their own on another thread, so neither
+// a long history, a locked file nor a server that does not answer holds up
+// the window. Opening a record shows its report (snaps and K curve); the
+// selected one can be exported as PDF or printed, the filtered list as CSV.
+// The columns are set to fit the page's width.
 class HistoryPage : public QWidget
 {
     Q_OBJECT
 
 public:
-    HistoryPage(TestArchive *archive, QWidget *parent);
+    HistoryPage(TestArchive *archive, QWidget *parent,
+                const settings::StationServer &server = settings::storedStationServer());
+    ~HistoryPage() override;
 
     static QString title();
     RecordFilter filter() const;
-    // The row above the list: filters on the left, room on the right for
-    // a choice of where the records come from.
+    bool showsStation() const;
+    // The same filters, sort and origin as 'other' shows.
+    void showAs(const HistoryPage &other);
+    // "在新窗口中打开"; a page in a window of its own does not offer it.
+    void offerNewWindow(bool offer);
+    // The row above the list: filters on the left, the window button and
+    // the choice of "本机" / "全站" on the right.
     QHBoxLayout *topRow() const { return top; }
 
 public slots:
     void refresh();
+    // "全站" (true) or "本机".
+    void showStation(bool station);
     // The filtered list, read again with the records' JSON; exported()
     // says how it went.
     void exportCsv(const QString &path);
@@ -50,13 +65,17 @@ public slots:
 signals:
     void refreshed(int rows);
     void exported(const QString &path, const QString &error);
+    void newWindowRequested();
 
 protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void build();
+    void buildList();
+    void buildChoices();
     void layOut();
     void follow(TestArchive *archive);
     void sortBy(int column, Qt::SortOrder order);
@@ -70,8 +89,10 @@ private:
     // The status line; 'text' makes it again after a language change.
     void say(std::function<QString()> text, bool fault);
     void nameVerdicts();
+    void showRows(const QVector<RecordSummary> &rows, const QString &error, bool station);
+    void fitColumns();
 
-    RecordReader *reader;
+    station::HistorySource *source;
     HistoryModel *model = nullptr;
     RecordFilter::Sort sort = RecordFilter::Sort::Started;
     bool descending = true;
@@ -87,6 +108,10 @@ private:
     QTableView *view = nullptr;
     QLabel *status = nullptr;
     QTimer *typing = nullptr;
+    QPushButton *windowButton = nullptr;
+    QRadioButton *laneButton = nullptr;
+    QRadioButton *stationButton = nullptr;
+    QPushButton *laneOffer = nullptr;  // when the station's records cannot be read
     QString selectedId;
 };
 

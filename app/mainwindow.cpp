@@ -12,6 +12,7 @@
 #include "api/apiserver.h"
 #include "app/freeaccelpage.h"
 #include "app/historypage.h"
+#include "app/historywindow.h"
 #include "app/lazytab.h"
 #include "app/textfit.h"
 #include "app/trendpage.h"
@@ -93,9 +94,17 @@ void mainwindow::addPages()
     freeAccelTab = new LazyTab([this](QWidget *holder) { return new FreeAccelPage(session, archive, holder); });
     freeAccelTab->setObjectName(QStringLiteral("freeAccelTab"));
     ui.tabWidget->addTab(freeAccelTab, QString());
-    historyTab = new LazyTab([this](QWidget *holder) { return new HistoryPage(archive, holder); });
+    historyTab = new LazyTab([this](QWidget *holder) {
+        auto *page = new HistoryPage(archive, holder);
+        connect(page, &HistoryPage::newWindowRequested, this, [this, page] { HistoryWindow::open(this, archive, page); });
+        return page;
+    });
     historyTab->setObjectName(QStringLiteral("historyTab"));
     ui.tabWidget->addTab(historyTab, QString());
+    connect(ui.tabWidget, &QTabWidget::tabBarDoubleClicked, this, [this](int index) {
+        if (ui.tabWidget->widget(index) == historyTab)
+            HistoryWindow::open(this, archive, static_cast<HistoryPage *>(historyTab->page()));
+    });
     // A hidden window shows no tab, but a page asked for is built all the same.
     connect(ui.tabWidget, &QTabWidget::currentChanged, this, [this](int index) {
         if (auto *tab = qobject_cast<LazyTab *>(ui.tabWidget->widget(index)))

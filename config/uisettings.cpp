@@ -1,11 +1,14 @@
 #include "config/uisettings.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QVector>
 
 namespace {
 const char FileName[] = "./set.ini";
 const char LanguageKey[] = "UI/Language";
+const char HistoryWindowKey[] = "UI/HistoryWindow";
 } // namespace
 
 namespace settings {
@@ -26,6 +29,38 @@ void storeLanguage(const QString &code)
 {
     QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
     file.setValue(QLatin1String(LanguageKey), code);
+    file.sync();
+    if (file.status() != QSettings::NoError)
+        qWarning() << "cannot write" << file.fileName();
+}
+
+QRect storedHistoryWindow()
+{
+    const QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    // Kept with blanks between the numbers; commas typed by hand make the
+    // value a list for QSettings.
+    const QVariant value = file.value(QLatin1String(HistoryWindowKey));
+    const QString text = value.type() == QVariant::StringList ? value.toStringList().join(QLatin1Char(','))
+                                                              : value.toString();
+    const QStringList parts = text.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+    QVector<int> numbers;
+    for (const QString &part : parts) {
+        bool ok = false;
+        numbers << part.trimmed().toInt(&ok);
+        if (!ok)
+            return QRect();
+    }
+    if (numbers.size() != 4 || numbers.at(2) <= 0 || numbers.at(3) <= 0)
+        return QRect();
+    return QRect(numbers.at(0), numbers.at(1), numbers.at(2), numbers.at(3));
+}
+
+void storeHistoryWindow(const QRect &geometry)
+{
+    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    file.setValue(QLatin1String(HistoryWindowKey), QStringLiteral("%1 %2 %3 %4")
+                                                        .arg(geometry.x()).arg(geometry.y())
+                                                        .arg(geometry.width()).arg(geometry.height()));
     file.sync();
     if (file.status() != QSettings::NoError)
         qWarning() << "cannot write" << file.fileName();

@@ -25,6 +25,8 @@ const char *sortColumn(RecordFilter::Sort sort)
         return "verdict";
     case RecordFilter::Sort::Operator:
         return "operator";
+    case RecordFilter::Sort::Lane:
+        return "lane";
     case RecordFilter::Sort::Started:
         break;
     }

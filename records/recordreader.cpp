@@ -4,6 +4,8 @@ RecordReader::RecordReader(const QString &path, QObject *parent)
     : QObject(parent), file(path)
 {
     pool.setMaxThreadCount(1);
+    // A database connection belongs to the thread that opened it.
+    pool.setExpiryTimeout(-1);
 }
 
 RecordReader::~RecordReader()

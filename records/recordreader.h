@@ -36,6 +36,13 @@ public:
     template <typename T>
     void read(int kind, std::function<T(RecordStore &)> work,
               std::function<void(const T &, const QString &error)> done);
+    // 'work' runs on the reader's thread as it is, for what is read from
+    // elsewhere than the file (the station's server): its value and why it
+    // failed. The thread is kept for the reader's life, so a connection
+    // opened there can be used again. 'done' may be empty.
+    template <typename T>
+    void run(int kind, std::function<QPair<T, QString>()> work,
+             std::function<void(const T &, const QString &error)> done);
 
 private:
     static QString openFor(RecordStore &store, const QString &path, RecordStore::Words words, bool *missing);
@@ -47,8 +54,8 @@ private:
 };
 
 template <typename T>
-void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
-                        std::function<void(const T &, const QString &)> done)
+void RecordReader::run(int kind, std::function<QPair<T, QString>()> work,
+                       std::function<void(const T &, const QString &)> done)
 {
     using Answer = QPair<T, QString>;
     const int ticket = kind == EachAnswered ? 0 : ++latest[kind];
@@ -56,12 +63,20 @@ void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, kind, ticket, done] {
         const Answer answer = watcher->result();
         watcher->deleteLater();
-        if (kind == EachAnswered || latest.value(kind) == ticket)
+        if (done && (kind == EachAnswered || latest.value(kind) == ticket))
             done(answer.first, answer.second);
     });
+    watcher->setFuture(QtConcurrent::run(&pool, std::move(work)));
+}
+
+template <typename T>
+void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
+                        std::function<void(const T &, const QString &)> done)
+{
+    using Answer = QPair<T, QString>;
     const QString path = file;
     const RecordStore::Words words = errorWords;
-    watcher->setFuture(QtConcurrent::run(&pool, [path, words, work] {
+    run<T>(kind, [path, words, work] {
         RecordStore store;
         bool missing = false;
         const QString error = openFor(store, path, words, &missing);
@@ -70,7 +85,7 @@ void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
         T value = work(store);
         return Answer(value, store.fault() == RecordStore::Fault::None ? QString()
                                                                        : store.errorString(words));
-    }));
+    }, std::move(done));
 }
 
 #endif

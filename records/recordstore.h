@@ -19,7 +19,7 @@ class QSqlQuery;
 
 // Which records a history shows. Texts match anywhere, ignoring case.
 struct RecordFilter {
-    enum class Sort { Started, Plate, Vin, Method, Result, Limit, Verdict, Operator };
+    enum class Sort { Started, Plate, Vin, Method, Result, Limit, Verdict, Operator, Lane };
 
     QString plate;
     QString vin;
@@ -47,6 +47,7 @@ struct RecordSummary {
     QString verdict;
     QString operatorName;
     QString json;
+    QString lane = QString();  // read by the station's history only
 };
 
 // The lane's records in one SQLite file (WAL journal, schema version in

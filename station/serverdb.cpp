@@ -117,6 +117,7 @@ const char *sortColumn(::RecordFilter::Sort sort)
     case ::RecordFilter::Sort::Limit: return "limit_k";
     case ::RecordFilter::Sort::Verdict: return "verdict COLLATE \"C\"";
     case ::RecordFilter::Sort::Operator: return "operator COLLATE \"C\"";
+    case ::RecordFilter::Sort::Lane: return "lane COLLATE \"C\"";
     case ::RecordFilter::Sort::Started: break;
     }
     return "started";
@@ -311,7 +312,7 @@ bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool with
 {
     QVariantList values;
     QString sql = QStringLiteral("SELECT id, (extract(epoch FROM started) * 1000)::bigint, plate, vin,"
-                                 " method, outcome, mean_k, limit_k, verdict, operator%1"
+                                 " method, outcome, mean_k, limit_k, verdict, operator, lane%1"
                                  " FROM records WHERE %2 ORDER BY %3 %4 NULLS LAST, started DESC, id")
                       .arg(withJson ? QStringLiteral(", doc::text") : QString(), whereClause(filter, &values),
                            QLatin1String(sortColumn(filter.sort)),
@@ -332,7 +333,7 @@ bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool with
                       query.value(2).toString(), query.value(3).toString(), query.value(4).toString(),
                       query.value(5).toString(), optionalNumber(query.value(6)),
                       optionalNumber(query.value(7)), query.value(8).toString(), query.value(9).toString(),
-                      withJson ? query.value(10).toString() : QString()});
+                      withJson ? query.value(11).toString() : QString(), query.value(10).toString()});
     return true;
 }
 

@@ -205,6 +205,10 @@
         <source>检测员</source>
         <translation>Operator</translation>
     </message>
+    <message>
+        <source>车道</source>
+        <translation>Lane</translation>
+    </message>
 </context>
 <context>
     <name>HistoryPage</name>
@@ -278,6 +282,37 @@
     <message>
         <source>PDF 文件 (*.pdf)</source>
         <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>在新窗口中打开</source>
+        <translation>Open in new window</translation>
+    </message>
+    <message>
+        <source>本机</source>
+        <translation>This lane</translation>
+    </message>
+    <message>
+        <source>全站</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>查看本机记录</source>
+        <translation>Show this lane&apos;s records</translation>
+    </message>
+    <message>
+        <source>未设置站端数据库，无法查看全站记录（设置 → 数据库）</source>
+        <translation>No station server is set, so the station&apos;s records cannot be shown (Settings → Database)</translation>
+    </message>
+    <message>
+        <source>站端数据库无法访问：%1</source>
+        <translation>The station server cannot be reached: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>全站 %n 条记录</source>
+        <translation>
+            <numerusform>%n record of the station</numerusform>
+            <numerusform>%n records of the station</numerusform>
+        </translation>
     </message>
 </context>
 <context>
