@@ -107,6 +107,7 @@ private:
     // Forwards the lane's records to the station's server, when one is set,
     // and shows how far that got (stationslots.cpp).
     void watchStation();
+    void useStationServer();
     void showReading(const LaneReading &r);
     // K, the temperatures and the energy value of a reading that shows K.
     void showKAndAfter(const LaneReading &r);
@@ -148,7 +149,7 @@ private:
     LazyTab *historyTab = nullptr;
 
     station::StationLink *stationLink = nullptr;
-    QLabel *recordsLabel = nullptr;  // none without a station server
+    QLabel *recordsLabel = nullptr;  // hidden without a station server
     ApiBridge *apiBridge = nullptr;
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only

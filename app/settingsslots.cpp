@@ -83,6 +83,7 @@ void mainwindow::openSettings()
             [this, dialog] { dialog->showSearchEnded(client->serverAddress()); });
     connect(dialog, &SettingsDialog::languageChanged, this, &mainwindow::languageChosen);
     connect(dialog, &SettingsDialog::apiSettingsChanged, this, &mainwindow::apiSettingsChanged);
+    connect(dialog, &SettingsDialog::databaseChanged, this, &mainwindow::useStationServer);
     dialog->open();
 }
 

@@ -58,7 +58,9 @@ class RecordStore
     Q_DECLARE_TR_FUNCTIONS(RecordStore)
 
 public:
-    enum class Mode { ReadWrite, ReadOnly };
+    // InPlace: read-write, but a corrupt file stays where it is (for a file
+    // already moved aside, whose unsent records are still read).
+    enum class Mode { ReadWrite, ReadOnly, InPlace };
     enum class Fault {
         None,
         Missing,      // read-only open of a file that is not there
@@ -72,7 +74,7 @@ public:
     };
     enum class MeterEvent { Calibration, FactoryReset };
 
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
     static constexpr int BusyTimeoutMs = 2000;
 
     RecordStore();
