@@ -112,13 +112,19 @@ void Forwarder::runPass()
         return;
     timer->stop();
     QString error;
+    // What waits shows before a connect that may take its time-out.
+    const bool laneExists = QFileInfo::exists(options.laneDb);
+    const int waiting = laneExists ? sender->pendingCount(&error) : 0;
+    if (waiting > 0)
+        emit pending(waiting);
+    error.clear();
     if (probe && sender->checkServer(&error)) {
         probe = false;
         emit connected(sender->isEncrypted());
     }
     int remaining = 0;
     // Before the lane's first record there is no database, and nothing to send.
-    if (error.isEmpty() && QFileInfo::exists(options.laneDb) && sendLane(sender, &error, &remaining))
+    if (error.isEmpty() && laneExists && sendLane(sender, &error, &remaining))
         drainMovedAside(&error);
     if (worker.isInterruptionRequested())
         return;
@@ -146,8 +152,6 @@ bool Forwarder::sendLane(QueueSender *from, QString *error, int *remaining)
 {
     QString countError;
     const int waiting = from->pendingCount(&countError);
-    if (waiting > 0 && from == sender)
-        emit pending(waiting);
     const QueueSender::Outcome out = from->sendPending([this] { return !worker.isInterruptionRequested(); });
     if (waiting > 0 && out.error.isEmpty() && from == sender)
         emit connected(from->isEncrypted());

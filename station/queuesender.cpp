@@ -214,13 +214,14 @@ void QueueSender::noteError(const QString &recordId, const QString &reason)
 
 bool QueueSender::sendBatch(const QList<Queued> &batch, const std::function<bool()> &keepGoing, Outcome *out)
 {
-    const QSqlDatabase db = QSqlDatabase::database(serverName, false);
+    // Fetched for each statement: no handle may outlive dropServer().
+    const auto db = [this] { return QSqlDatabase::database(serverName, false); };
     QList<QByteArray> docs;
     for (const Queued &record : batch)
         docs << record.json;
     QVector<Arrival> arrivals;
     bool permanent = false;
-    if (insertRecords(db, docs, &arrivals, &out->error, &permanent))
+    if (insertRecords(db(), docs, &arrivals, &out->error, &permanent))
         return settle(batch, arrivals, out);
     // One record of the lot refused: one at a time finds it, and the others
     // go on.
@@ -229,7 +230,7 @@ bool QueueSender::sendBatch(const QList<Queued> &batch, const std::function<bool
             return false;
         out->error.clear();
         bool refused = false;
-        if (insertRecords(db, {batch.at(i).json}, &arrivals, &out->error, &refused)) {
+        if (insertRecords(db(), {batch.at(i).json}, &arrivals, &out->error, &refused)) {
             if (!settle({batch.at(i)}, arrivals, out))
                 return false;
         } else if (!refused || !setAside(batch.at(i).recordId, out->error, &out->error)) {

@@ -78,9 +78,9 @@ void StationSetAside::refusalInTheMiddleOfABatch()
     QCOMPARE(result.refusedIds, forGood ? QStringList{refusedId} : QStringList());
     QCOMPARE(result.remaining, forGood ? 0 : 5);
     const QString reason = forGood ? result.refusedReasons.value(0) : result.error;
-    QVERIFY2(reason.contains(QLatin1String("plate 京X00002 refused")), qPrintable(reason));
+    QVERIFY2(reason.contains(QStringLiteral("plate 京X00002 refused")), qPrintable(reason));
     QCOMPARE(serverCount(db), forGood ? 4 : 0);
-    QCOMPARE(lane.pending(), forGood ? 0 : 5);
+    QCOMPARE(lane.pending(), forGood ? 1 : 5);  // the one set aside stays unsent
 }
 
 // Once the cause is mended, --retry-refused sends what was set aside; a
@@ -131,7 +131,7 @@ void StationSetAside::copiesUnderTheSameId()
     QCOMPARE(result.sent, differs ? 2 : 3);
     QCOMPARE(result.refusedIds, differs ? QStringList{id} : QStringList());
     QCOMPARE(result.refusedReasons, differs ? QStringList{QStringLiteral("站端记录与本机不一致")} : QStringList());
-    QCOMPARE(lane.pending(), 0);
+    QCOMPARE(lane.pending(), differs ? 1 : 0);  // set aside, unsent
 }
 
 // The strip counts what is set aside, its tooltip names each record and
