@@ -186,7 +186,8 @@ bool ApiBridge::clearMaxima(QString *error)
 // read is an error the client is told.
 bool ApiBridge::openStore(QString *error)
 {
-    if (store && store->isOpen())
+    // After the lane's file was moved aside, the new one is read.
+    if (store && store->isAtPath())
         return true;
     store = std::make_unique<RecordStore>();
     if (store->open(databaseFile, RecordStore::Mode::ReadOnly))

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QThread>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Each migration brings the schema from the version before it to its own.
@@ -177,6 +179,21 @@ bool RecordStore::open(const QString &path, Mode mode)
     return false;
 }
 
+namespace {
+
+quint64 fileIdOf(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? quint64(info.st_ino) : 0;
+}
+
+} // namespace
+
+bool RecordStore::isAtPath() const
+{
+    return isOpen() && fileId != 0 && fileIdOf(file) == fileId;
+}
+
 bool RecordStore::openConnection(Mode mode)
 {
     name = connectionName();
@@ -188,6 +205,7 @@ bool RecordStore::openConnection(Mode mode)
     connection.setConnectOptions(options);
     if (!connection.open())
         return failWith(connection.lastError());
+    fileId = fileIdOf(file);
     // The first read finds a file that is no database.
     if (!exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(BusyTimeoutMs))
         || !exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))

@@ -88,6 +88,9 @@ public:
     bool open(const QString &path, Mode mode = Mode::ReadWrite);
     void close();
     bool isOpen() const { return connection.isValid() && connection.isOpen(); }
+    // Whether the path still names the file this store has open: not once
+    // the file was moved aside (by another store) and a new one made there.
+    bool isAtPath() const;
     QString path() const { return file; }
     int schemaVersion();
 
@@ -139,6 +142,7 @@ private:
     QString lastError;
     QString lastDetail;
     QString corruptCopy;
+    quint64 fileId = 0;  // of the file opened
 };
 
 #endif

@@ -88,7 +88,7 @@ QString Forwarder::refusedText(int count)
 
 QString Forwarder::refusalText(const QString &reason)
 {
-    return reason == QLatin1String(QueueSender::DiffersText) ? tr(QueueSender::DiffersText) : reason;
+    return reason == QString::fromUtf8(QueueSender::DiffersText) ? tr(QueueSender::DiffersText) : reason;
 }
 
 QString Forwarder::encryptionText(bool encrypted)
@@ -205,6 +205,7 @@ void Forwarder::finish()
     timer = nullptr;
     delete sender;
     sender = nullptr;
+    movedAside.clear();  // their connections belong to this thread
     moveToThread(home);
 }
 

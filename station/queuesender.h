@@ -31,7 +31,7 @@ public:
     {
         QString recordId;
         QString reason;  // the server's words, or DiffersText
-        bool differs() const { return reason == QLatin1String(DiffersText); }
+        bool differs() const { return reason == QString::fromUtf8(DiffersText); }
     };
     // The reason kept for a record the server holds otherwise, in the
     // program's own words (translated where shown).

@@ -60,11 +60,14 @@ void StationMovedAside::waitingRecordsOfTheOldFileArrive()
     QVERIFY(log.waitFor(QStringLiteral("failed")));
 
     QVERIFY(damagePlateIndex(path));
+    RecordStore reader;  // as the API's
+    QVERIFY(reader.open(path, RecordStore::Mode::ReadOnly) && reader.isAtPath());
     RecordStore store;
     QVERIFY(store.open(path));
     QVERIFY2(store.store(laneRecord(QStringLiteral("晋B00001"), 10)), qPrintable(store.errorString()));
     QVERIFY(!store.movedAside().isEmpty());
     QCOMPARE(station::movedAsideFiles(path), QStringList{store.movedAside()});
+    QVERIFY(!reader.isAtPath() && store.isAtPath());
 
     QVERIFY2(pg->start(), qPrintable(pg->errorString()));
     forwarder.tryNow();

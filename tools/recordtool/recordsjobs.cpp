@@ -262,7 +262,7 @@ int sync(const RecordsArguments &a)
         return fail(QStringLiteral("%1: %2").arg(a.database, result.error));
     console::out(QStringLiteral("sent %1, remaining %2").arg(result.sent).arg(result.remaining));
     for (int i = 0; i < result.refusedIds.size(); ++i) {
-        const bool differs = result.refusedReasons.at(i) == QLatin1String(station::QueueSender::DiffersText);
+        const bool differs = result.refusedReasons.at(i) == QString::fromUtf8(station::QueueSender::DiffersText);
         console::out(differs ? QStringLiteral("differs %1: the station holds another record under this id")
                                    .arg(result.refusedIds.at(i))
                              : QStringLiteral("refused %1: %2").arg(result.refusedIds.at(i), result.refusedReasons.at(i)));
