@@ -113,6 +113,7 @@ private:
     // Names every storage problem of the records in the header strip, from
     // the start on (storageslots.cpp).
     void watchStorage();
+    void useStationServer();
     void showReading(const LaneReading &r);
     // K, the temperatures and the energy value of a reading that shows K.
     void showKAndAfter(const LaneReading &r);
@@ -154,7 +155,7 @@ private:
     LazyTab *historyTab = nullptr;
 
     station::StationLink *stationLink = nullptr;
-    QLabel *recordsLabel = nullptr;  // none without a station server
+    QLabel *recordsLabel = nullptr;  // hidden without a station server
     QLabel *storageLabel = nullptr;
     ApiBridge *apiBridge = nullptr;
 

@@ -87,6 +87,7 @@ void mainwindow::openSettings()
     });
     connect(dialog, &SettingsDialog::languageChanged, this, &mainwindow::languageChosen);
     connect(dialog, &SettingsDialog::apiSettingsChanged, this, &mainwindow::apiSettingsChanged);
+    connect(dialog, &SettingsDialog::databaseChanged, this, &mainwindow::useStationServer);
     dialog->open();
 }
 

@@ -29,16 +29,23 @@ void mainwindow::watchStation()
 {
     stationLink = new station::StationLink(settings::storedStationServer(), settings::databaseFile(), this);
     stationLink->setObjectName(QStringLiteral("stationLink"));
-    if (!stationLink->isActive())
-        return;
+    // Also without a server: one may be set in the settings dialog.
     connect(archive, &TestArchive::recordStored, stationLink, &station::StationLink::tryNow);
+    // The forwarder then reads the new file, and the old one's unsent records.
+    connect(archive, &TestArchive::databaseReplaced, stationLink, &station::StationLink::tryNow);
     recordsLabel = new QLabel(ui.frame);
     recordsLabel->setObjectName(QStringLiteral("label_records"));
     recordsLabel->setFont(ui.label_link->font());
     recordsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    recordsLabel->hide();
     connect(stationLink, &station::StationLink::statusChanged, this, &mainwindow::placeRecordsLabel);
     // After showLinkState, so the link's new text is there to be measured.
     connect(session, &LaneSession::linkChanged, this, &mainwindow::placeRecordsLabel);
+}
+
+void mainwindow::useStationServer()
+{
+    stationLink->setServer(settings::storedStationServer());
 }
 
 void mainwindow::placeRecordsLabel()
@@ -46,12 +53,12 @@ void mainwindow::placeRecordsLabel()
     const QString status = stationLink->statusText();
     recordsLabel->setVisible(!status.isEmpty());
     // Whatever space the title's and the link's texts leave; a long reason
-    // is shortened there and shown whole as the tooltip.
+    // is shortened there and shown whole in the tooltip.
     const int gap = 16;
     const int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;
     const int right = ui.label_link->geometry().right() - ui.label_link->contentsMargins().right()
                       - ui.label_link->fontMetrics().horizontalAdvance(ui.label_link->text()) - gap;
     recordsLabel->setGeometry(left, 0, qMax(0, right - left), ui.frame->height());
     recordsLabel->setText(recordsLabel->fontMetrics().elidedText(shortened(status), Qt::ElideRight, recordsLabel->width()));
-    recordsLabel->setToolTip(recordsLabel->text() == status ? QString() : status);
+    recordsLabel->setToolTip(stationLink->toolTipText());
 }

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QThread>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Each migration brings the schema from the version before it to its own.
@@ -37,6 +39,9 @@ const QVector<QStringList> &migrations()
                         "queued TEXT NOT NULL, sent TEXT, last_error TEXT)"),
          QStringLiteral("INSERT INTO forward_queue (record_id, queued) "
                         "SELECT id, :now FROM records ORDER BY started, rowid")},
+        // 3: a record the station refuses for good waits aside with the
+        // server's reason instead of holding up the records after it
+        {QStringLiteral("ALTER TABLE forward_queue ADD COLUMN refused TEXT")},
     };
     return steps;
 }
@@ -165,7 +170,7 @@ bool RecordStore::open(const QString &path, Mode mode)
         return true;
     // Half open is not open: the next store() starts again from the file.
     close();
-    if (lastFault != Fault::Corrupt || mode == Mode::ReadOnly)
+    if (lastFault != Fault::Corrupt || mode != Mode::ReadWrite)
         return false;
     // A damaged file is kept for whoever wants to look into it; the lane
     // goes on with a new one.
@@ -173,6 +178,21 @@ bool RecordStore::open(const QString &path, Mode mode)
         return true;
     close();
     return false;
+}
+
+namespace {
+
+quint64 fileIdOf(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? quint64(info.st_ino) : 0;
+}
+
+} // namespace
+
+bool RecordStore::isAtPath() const
+{
+    return isOpen() && fileId != 0 && fileIdOf(file) == fileId;
 }
 
 bool RecordStore::openConnection(Mode mode)
@@ -186,6 +206,7 @@ bool RecordStore::openConnection(Mode mode)
     connection.setConnectOptions(options);
     if (!connection.open())
         return failWith(connection.lastError());
+    fileId = fileIdOf(file);
     // The first read finds a file that is no database.
     if (!exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(BusyTimeoutMs))
         || !exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
@@ -227,10 +248,17 @@ bool RecordStore::moveAside()
         target = file + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);
     if (!QFile::rename(file, target))
         return fail(Fault::Unwritable, tr("损坏的数据库无法移走"));
-    // A journal of the damaged file must never be played into the new one.
-    for (const char *suffix : {"-wal", "-shm"})
-        if (QFile::exists(file + QLatin1String(suffix)))
-            QFile::rename(file + QLatin1String(suffix), target + QLatin1String(suffix));
+    // The journal holds records the file does not yet: it goes with the
+    // file or neither goes, and it must never be played into the new one.
+    const QString wal = file + QStringLiteral("-wal");
+    if (QFile::exists(wal) && !QFile::rename(wal, target + QStringLiteral("-wal"))) {
+        QFile::rename(target, file);
+        return fail(Fault::Unwritable, tr("损坏的数据库的日志文件 %1 无法移走，数据库未移动").arg(wal));
+    }
+    // The index of the journal is rebuilt from the journal where it is missing.
+    const QString shm = file + QStringLiteral("-shm");
+    if (QFile::exists(shm) && !QFile::rename(shm, target + QStringLiteral("-shm")))
+        QFile::remove(shm);
     corruptCopy = target;
     return true;
 }

@@ -61,7 +61,9 @@ class RecordStore
     Q_DECLARE_TR_FUNCTIONS(RecordStore)
 
 public:
-    enum class Mode { ReadWrite, ReadOnly };
+    // InPlace: read-write, but a corrupt file stays where it is (for a file
+    // already moved aside, whose unsent records are still read).
+    enum class Mode { ReadWrite, ReadOnly, InPlace };
     enum class Fault {
         None,
         Missing,      // read-only open of a file that is not there
@@ -75,7 +77,7 @@ public:
     };
     enum class MeterEvent { Calibration, FactoryReset };
 
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
     static constexpr int BusyTimeoutMs = 2000;
 
     RecordStore();
@@ -89,6 +91,9 @@ public:
     bool open(const QString &path, Mode mode = Mode::ReadWrite);
     void close();
     bool isOpen() const { return connection.isValid() && connection.isOpen(); }
+    // Whether the path still names the file this store has open: not once
+    // the file was moved aside (by another store) and a new one made there.
+    bool isAtPath() const;
     QString path() const { return file; }
     int schemaVersion();
 
@@ -148,6 +153,7 @@ private:
     QString lastDetail;
     QString corruptCopy;
     QString notice;
+    quint64 fileId = 0;  // of the file opened
 };
 
 // Turns WAL and full syncing on for a connection that writes and checks

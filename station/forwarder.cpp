@@ -1,6 +1,7 @@
 #include "station/forwarder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -42,6 +43,21 @@ void Forwarder::tryNow()
         QMetaObject::invokeMethod(this, [this] { runPass(); }, Qt::QueuedConnection);
 }
 
+void Forwarder::setServer(const settings::StationServer &server)
+{
+    QMetaObject::invokeMethod(this, [this, server] {
+        options.server = server;
+        if (!sender)
+            return;  // begin() makes the sender with it
+        delete sender;
+        sender = new QueueSender(options.laneDb, options.server, options.timeouts);
+        movedAside.clear();
+        failures = 0;
+        probe = true;
+        runPass();
+    }, Qt::QueuedConnection);
+}
+
 int Forwarder::retryDelayMs(int failures, int firstMs, int maxMs)
 {
     qint64 delay = qMax(1, firstMs);
@@ -65,6 +81,21 @@ QString Forwarder::failedText(const QString &reason)
     return tr("数据库连接失败：") + reason;
 }
 
+QString Forwarder::refusedText(int count)
+{
+    return tr("%1 条记录被站端拒绝").arg(count);
+}
+
+QString Forwarder::refusalText(const QString &reason)
+{
+    return reason == QString::fromUtf8(QueueSender::DiffersText) ? tr(QueueSender::DiffersText) : reason;
+}
+
+QString Forwarder::encryptionText(bool encrypted)
+{
+    return encrypted ? tr("已加密") : tr("未加密");
+}
+
 void Forwarder::begin()
 {
     sender = new QueueSender(options.laneDb, options.server, options.timeouts);
@@ -80,35 +111,92 @@ void Forwarder::runPass()
     if (!sender || worker.isInterruptionRequested())
         return;
     timer->stop();
-    // Before the lane's first record there is no database, and nothing to send.
-    if (!QFileInfo::exists(options.laneDb)) {
-        failures = 0;
-        emit synced();
-        timer->start(options.idlePollMs);
-        return;
-    }
-    QString countError;
-    const int waiting = sender->pendingCount(&countError);
+    QString error;
+    // What waits shows before a connect that may take its time-out.
+    const bool laneExists = QFileInfo::exists(options.laneDb);
+    const int waiting = laneExists ? sender->pendingCount(&error) : 0;
     if (waiting > 0)
         emit pending(waiting);
-    const QueueSender::Outcome out = sender->sendPending([this] { return !worker.isInterruptionRequested(); });
+    error.clear();
+    if (probe && sender->checkServer(&error)) {
+        probe = false;
+        emit connected(sender->isEncrypted());
+    }
+    int remaining = 0;
+    // Before the lane's first record there is no database, and nothing to send.
+    if (error.isEmpty() && laneExists && sendLane(sender, &error, &remaining))
+        drainMovedAside(&error);
     if (worker.isInterruptionRequested())
         return;
-    if (!out.error.isEmpty()) {
+    report();
+    if (!error.isEmpty()) {
         ++failures;
-        emit failed(out.error);
+        emit failed(error);
         timer->start(retryDelayMs(failures, options.firstRetryMs, options.maxRetryMs));
         return;
     }
     failures = 0;
-    if (out.remaining > 0) {
+    if (remaining > 0) {
         // Stored while this pass went on: another pass at once.
-        emit pending(out.remaining);
+        emit pending(remaining);
         timer->start(0);
         return;
     }
     emit synced();
     timer->start(options.idlePollMs);
+}
+
+// One lane database's queue; false with 'error' set when it cannot be read
+// or the server fails.
+bool Forwarder::sendLane(QueueSender *from, QString *error, int *remaining)
+{
+    QString countError;
+    const int waiting = from->pendingCount(&countError);
+    const QueueSender::Outcome out = from->sendPending([this] { return !worker.isInterruptionRequested(); });
+    if (waiting > 0 && out.error.isEmpty() && from == sender)
+        emit connected(from->isEncrypted());
+    *remaining = qMax(0, out.remaining);
+    *error = out.error;
+    return out.error.isEmpty();
+}
+
+// The unsent records of the lane's databases moved aside, so nothing of
+// them is stranded; one that cannot be read is left to whoever looks into
+// it, and said once in the log.
+bool Forwarder::drainMovedAside(QString *error)
+{
+    for (const QString &path : movedAsideFiles(options.laneDb)) {
+        auto found = movedAside.find(path);
+        if (found == movedAside.end())
+            found = movedAside.emplace(path, std::make_unique<QueueSender>(path, options.server, options.timeouts)).first;
+        if (!found->second)
+            continue;
+        QString countError;
+        if (found->second->pendingCount(&countError) < 0) {
+            qWarning("station: %s cannot be read, its unsent records stay in it: %s",
+                     qUtf8Printable(path), qUtf8Printable(countError));
+            found->second.reset();
+            continue;
+        }
+        int remaining = 0;
+        if (!sendLane(found->second.get(), error, &remaining))
+            return false;
+        if (remaining == 0)
+            found->second.reset();
+    }
+    return true;
+}
+
+void Forwarder::report()
+{
+    QString error;
+    QStringList ids, reasons;
+    if (QFileInfo::exists(options.laneDb))
+        for (const QueueSender::Refusal &refusal : sender->refusals(&error)) {
+            ids << refusal.recordId;
+            reasons << refusal.reason;
+        }
+    emit refusalsSeen(ids, reasons);
 }
 
 void Forwarder::finish()
@@ -117,15 +205,46 @@ void Forwarder::finish()
     timer = nullptr;
     delete sender;
     sender = nullptr;
+    movedAside.clear();  // their connections belong to this thread
     moveToThread(home);
 }
 
+QStringList movedAsideFiles(const QString &laneDb)
+{
+    const QFileInfo lane(laneDb);
+    QStringList found;
+    const QDir folder = lane.absoluteDir();
+    for (const QString &name : folder.entryList({lane.fileName() + QStringLiteral(".corrupt-*")}, QDir::Files, QDir::Time | QDir::Reversed))
+        if (!name.endsWith(QLatin1String("-wal")) && !name.endsWith(QLatin1String("-shm")))
+            found << folder.filePath(name);
+    return found;
+}
+
 SyncResult syncOnce(const QString &laneDb, const settings::StationServer &server,
-                    const ServerTimeouts &timeouts)
+                    const ServerTimeouts &timeouts, bool retryRefused)
 {
     QueueSender sender(laneDb, server, timeouts);
-    const QueueSender::Outcome out = sender.sendPending();
-    return {out.sent, out.remaining, out.error};
+    SyncResult result;
+    if (retryRefused && sender.requeueRefused(&result.error) < 0)
+        return result;
+    QueueSender::Outcome out = sender.sendPending();
+    result = {out.sent, out.remaining, out.error, {}, {}};
+    for (const QString &aside : movedAsideFiles(laneDb)) {
+        QueueSender other(aside, server, timeouts);
+        QString error;
+        if (!out.error.isEmpty() || other.pendingCount(&error) <= 0)
+            continue;
+        out = other.sendPending();
+        result.sent += out.sent;
+        result.remaining += qMax(0, out.remaining);
+        result.error = out.error;
+    }
+    QString error;
+    for (const QueueSender::Refusal &refusal : sender.refusals(&error)) {
+        result.refusedIds << refusal.recordId;
+        result.refusedReasons << refusal.reason;
+    }
+    return result;
 }
 
 } // namespace station

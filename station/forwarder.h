@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QThread>
 
+#include <map>
+#include <memory>
+
 #include "config/stationsettings.h"
 #include "station/serverdb.h"
 
@@ -40,9 +43,12 @@ public:
     ~Forwarder() override;
 
     void start();
-    // Another try at once, e.g. after a record was stored or the settings
-    // changed; callable from any thread.
+    // Another try at once, e.g. after a record was stored or the lane's
+    // database was moved aside; callable from any thread.
     void tryNow();
+    // Another server from now on, connected to at once; callable from any
+    // thread.
+    void setServer(const settings::StationServer &server);
 
     // The pause before the next try after 'failures' failed ones in a row.
     static int retryDelayMs(int failures, int firstMs, int maxMs);
@@ -51,15 +57,27 @@ public:
     static QString syncedText();
     static QString pendingText(int count);
     static QString failedText(const QString &reason);
+    static QString refusedText(int count);
+    // A set-aside record's reason as the window shows it.
+    static QString refusalText(const QString &reason);
+    static QString encryptionText(bool encrypted);
 
 signals:
     void synced();
     void pending(int count);
     void failed(const QString &reason);
+    // The records set aside (refused for good, or held otherwise by the
+    // server), after every look at the queue.
+    void refusalsSeen(const QStringList &recordIds, const QStringList &reasons);
+    // After each connection to the server.
+    void connected(bool encrypted);
 
 private:
     void begin();
     void runPass();
+    bool sendLane(QueueSender *from, QString *error, int *remaining);
+    bool drainMovedAside(QString *error);
+    void report();
     void finish();
 
     ForwardOptions options;
@@ -69,6 +87,12 @@ private:
     QTimer *timer = nullptr;        // lives on the worker
     QAtomicInt tryQueued;
     int failures = 0;
+    // Connect at the next pass even when nothing waits: at start and after
+    // the server changed, so the strip shows whether it is reachable.
+    bool probe = true;
+    // The lane's databases moved aside, by path: their unsent records go out
+    // too; null once one has nothing left or cannot be read.
+    std::map<QString, std::unique_ptr<QueueSender>> movedAside;
 };
 
 struct SyncResult
@@ -76,12 +100,18 @@ struct SyncResult
     int sent = 0;
     int remaining = -1;  // -1 when the lane database could not be read
     QString error;
+    QStringList refusedIds;      // set aside, oldest first ...
+    QStringList refusedReasons;  // ... and why
 };
 
 // Forwards what is queued once, on the calling thread, for a lane PC's
-// shutdown script.
+// shutdown script; 'retryRefused' queues the records set aside again first.
+// Databases of the lane moved aside send their unsent records too.
 SyncResult syncOnce(const QString &laneDb, const settings::StationServer &server,
-                    const ServerTimeouts &timeouts = {});
+                    const ServerTimeouts &timeouts = {}, bool retryRefused = false);
+
+// The lane's databases moved aside (found corrupt), oldest first.
+QStringList movedAsideFiles(const QString &laneDb);
 
 } // namespace station
 

@@ -3,6 +3,7 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -10,6 +11,8 @@
 
 #include "records/recordstore.h"
 #include "records/testrecord.h"
+
+#include <sys/stat.h>
 
 namespace station {
 
@@ -38,15 +41,51 @@ QueueSender::~QueueSender()
     }
 }
 
+namespace {
+
+// The file a path names now: after the lane's database was moved aside the
+// same path names a new file.
+quint64 fileIdOf(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? quint64(info.st_ino) : 0;
+}
+
+QString source(const char *text)
+{
+    return QCoreApplication::translate("station", text);
+}
+
+} // namespace
+
+bool QueueSender::sameFile()
+{
+    return laneFileId != 0 && fileIdOf(laneDb) == laneFileId;
+}
+
 bool QueueSender::openLane(QString *error)
 {
-    if (QSqlDatabase::contains(laneName))
-        return true;
+    if (QSqlDatabase::contains(laneName)) {
+        if (sameFile())
+            return true;
+        QSqlDatabase::database(laneName, false).close();
+        QSqlDatabase::removeDatabase(laneName);
+    }
     // Opening a missing file would make an empty database of it.
     if (!QFileInfo(laneDb).isFile()) {
-        *error = QCoreApplication::translate("station", "lane database %1 does not exist").arg(laneDb);
+        *error = source("lane database %1 does not exist").arg(laneDb);
         return false;
     }
+    // A file an older program wrote gets the queue's newer columns first; a
+    // file moved aside stays where it is.
+    {
+        RecordStore upgrade;
+        if (!upgrade.open(laneDb, RecordStore::Mode::InPlace)) {
+            *error = upgrade.errorString();
+            return false;
+        }
+    }
+    laneFileId = fileIdOf(laneDb);
     bool opened = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), laneName);
@@ -76,6 +115,7 @@ bool QueueSender::openServer(QString *error)
         dropServer();
         return false;
     }
+    encrypted = station::isEncrypted(QSqlDatabase::database(serverName, false));
     return true;
 }
 
@@ -92,7 +132,7 @@ int QueueSender::pendingCount(QString *error)
     if (!openLane(error))
         return -1;
     QSqlQuery query(QSqlDatabase::database(laneName, false));
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM forward_queue WHERE sent IS NULL")) || !query.next()) {
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM forward_queue WHERE sent IS NULL AND refused IS NULL")) || !query.next()) {
         *error = reasonOf(query.lastError());
         return -1;
     }
@@ -105,7 +145,7 @@ bool QueueSender::readBatch(QList<Queued> *batch, QString *error)
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT q.seq, q.record_id, r.json FROM forward_queue q"
                                  " JOIN records r ON r.id = q.record_id"
-                                 " WHERE q.sent IS NULL ORDER BY q.seq LIMIT ?"));
+                                 " WHERE q.sent IS NULL AND q.refused IS NULL ORDER BY q.seq LIMIT ?"));
     query.addBindValue(BatchSize);
     if (!query.exec()) {
         *error = reasonOf(query.lastError());
@@ -116,26 +156,51 @@ bool QueueSender::readBatch(QList<Queued> *batch, QString *error)
     return true;
 }
 
-bool QueueSender::markSent(const QStringList &recordIds, QString *error)
+bool QueueSender::settle(const QList<Queued> &batch, const QVector<Arrival> &arrivals, Outcome *out)
 {
-    if (recordIds.isEmpty())
-        return true;
     // One lane transaction for the lot: a crash before it only sends them
     // again, and the server keeps its first copies.
     QSqlDatabase db = QSqlDatabase::database(laneName, false);
-    QSqlQuery query(db);
+    QSqlQuery sent(db), differs(db);
     bool ok = db.transaction()
-        && query.prepare(QStringLiteral("UPDATE forward_queue SET sent = ?, last_error = NULL WHERE record_id = ?"));
+        && sent.prepare(QStringLiteral("UPDATE forward_queue SET sent = ?, last_error = NULL WHERE record_id = ?"))
+        && differs.prepare(QStringLiteral("UPDATE forward_queue SET refused = ? WHERE record_id = ?"));
     const QString now = RecordTime::text(QDateTime::currentDateTime());
-    for (const QString &id : recordIds) {
-        query.addBindValue(now);
-        query.addBindValue(id);
-        ok = ok && query.exec();
+    int settled = 0, stored = 0;
+    for (int i = 0; ok && i < batch.size(); ++i) {
+        const Arrival arrival = arrivals.at(i);
+        if (arrival == Arrival::Unknown)
+            continue;
+        QSqlQuery &query = arrival == Arrival::Different ? differs : sent;
+        query.addBindValue(arrival == Arrival::Different ? QString::fromUtf8(DiffersText) : now);
+        query.addBindValue(batch.at(i).recordId);
+        ok = query.exec();
+        ++settled;
+        stored += arrival != Arrival::Different;
     }
-    if (ok && db.commit())
-        return true;
-    *error = reasonOf(query.lastError().isValid() ? query.lastError() : db.lastError());
+    if (ok && db.commit()) {
+        out->sent += stored;
+        // Held by another lane's open transaction: asked again at the next try.
+        if (settled == 0)
+            out->error = source("record %1 is being stored by another connection").arg(batch.first().recordId);
+        return settled > 0;
+    }
+    const QSqlError failure = sent.lastError().isValid() ? sent.lastError() : differs.lastError();
+    out->error = reasonOf(failure.isValid() ? failure : db.lastError());
     db.rollback();
+    return false;
+}
+
+bool QueueSender::setAside(const QString &recordId, const QString &reason, QString *error)
+{
+    QSqlQuery query(QSqlDatabase::database(laneName, false));
+    query.prepare(QStringLiteral("UPDATE forward_queue SET refused = ?, last_error = ? WHERE record_id = ?"));
+    query.addBindValue(reason);
+    query.addBindValue(reason);
+    query.addBindValue(recordId);
+    if (query.exec())
+        return true;
+    *error = reasonOf(query.lastError());
     return false;
 }
 
@@ -150,6 +215,40 @@ void QueueSender::noteError(const QString &recordId, const QString &reason)
     query.exec();
 }
 
+bool QueueSender::sendBatch(const QList<Queued> &batch, const std::function<bool()> &keepGoing, Outcome *out)
+{
+    // Fetched for each statement: no handle may outlive dropServer().
+    const auto db = [this] { return QSqlDatabase::database(serverName, false); };
+    QList<QByteArray> docs;
+    for (const Queued &record : batch)
+        docs << record.json;
+    QVector<Arrival> arrivals;
+    bool permanent = false;
+    if (insertRecords(db(), docs, &arrivals, &out->error, &permanent))
+        return settle(batch, arrivals, out);
+    // One record of the lot refused: one at a time finds it, and the others
+    // go on.
+    for (int i = 0; permanent && i < batch.size(); ++i) {
+        if (keepGoing && !keepGoing())
+            return false;
+        out->error.clear();
+        bool refused = false;
+        if (insertRecords(db(), {batch.at(i).json}, &arrivals, &out->error, &refused)) {
+            if (!settle({batch.at(i)}, arrivals, out))
+                return false;
+        } else if (!refused || !setAside(batch.at(i).recordId, out->error, &out->error)) {
+            break;
+        } else {
+            out->error.clear();
+        }
+    }
+    if (out->error.isEmpty())
+        return true;
+    dropServer();
+    noteError(batch.first().recordId, out->error);
+    return false;
+}
+
 QueueSender::Outcome QueueSender::sendPending(const std::function<bool()> &keepGoing)
 {
     Outcome out;
@@ -162,28 +261,41 @@ QueueSender::Outcome QueueSender::sendPending(const std::function<bool()> &keepG
             noteError(batch.first().recordId, out.error);
             break;
         }
-        QStringList committed;
-        for (const Queued &record : qAsConst(batch)) {
-            if (keepGoing && !keepGoing())
-                break;
-            if (!insertRecord(QSqlDatabase::database(serverName, false), record.json, &out.error)) {
-                dropServer();
-                noteError(record.recordId, out.error);
-                break;
-            }
-            committed << record.recordId;
-        }
-        QString markError;
-        if (markSent(committed, &markError))
-            out.sent += committed.size();
-        else if (out.error.isEmpty())
-            out.error = markError;
+        if (!sendBatch(batch, keepGoing, &out))
+            break;
     }
     QString countError;
     out.remaining = pendingCount(&countError);
     if (out.error.isEmpty())
         out.error = countError;
     return out;
+}
+
+QVector<QueueSender::Refusal> QueueSender::refusals(QString *error)
+{
+    QVector<Refusal> found;
+    if (!openLane(error))
+        return found;
+    QSqlQuery query(QSqlDatabase::database(laneName, false));
+    if (!query.exec(QStringLiteral("SELECT record_id, refused FROM forward_queue"
+                                   " WHERE sent IS NULL AND refused IS NOT NULL ORDER BY seq"))) {
+        *error = reasonOf(query.lastError());
+        return found;
+    }
+    while (query.next())
+        found.append({query.value(0).toString(), query.value(1).toString()});
+    return found;
+}
+
+int QueueSender::requeueRefused(QString *error)
+{
+    if (!openLane(error))
+        return -1;
+    QSqlQuery query(QSqlDatabase::database(laneName, false));
+    if (query.exec(QStringLiteral("UPDATE forward_queue SET refused = NULL WHERE sent IS NULL AND refused IS NOT NULL")))
+        return query.numRowsAffected();
+    *error = reasonOf(query.lastError());
+    return -1;
 }
 
 } // namespace station

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -24,6 +25,17 @@ public:
         int remaining = -1;  // -1 when the lane database could not be read
         QString error;       // empty when every queued record went out
     };
+    // A record set aside: the station refused it for good, or holds another
+    // record under its id.
+    struct Refusal
+    {
+        QString recordId;
+        QString reason;  // the server's words, or DiffersText
+        bool differs() const { return reason == QString::fromUtf8(DiffersText); }
+    };
+    // The reason kept for a record the server holds otherwise, in the
+    // program's own words (translated where shown).
+    static constexpr const char *DiffersText = QT_TRANSLATE_NOOP("station::Forwarder", "站端记录与本机不一致");
 
     QueueSender(const QString &laneDb, const settings::StationServer &server,
                 const ServerTimeouts &timeouts = {});
@@ -31,12 +43,24 @@ public:
     QueueSender(const QueueSender &) = delete;
     QueueSender &operator=(const QueueSender &) = delete;
 
-    // Sends until the queue is empty, a record fails or 'keepGoing' says
-    // stop. The server is only contacted while records wait.
+    // Sends in batches until the queue is empty, the server or the
+    // connection fails, or 'keepGoing' says stop; a record refused for good
+    // is set aside and the ones after it go on. The server is only contacted
+    // while records wait.
     Outcome sendPending(const std::function<bool()> &keepGoing = {});
-    // Records still waiting, -1 with 'error' set when the lane database
-    // cannot be read.
+    // Records still waiting (not those set aside), -1 with 'error' set when
+    // the lane database cannot be read.
     int pendingCount(QString *error);
+    // The records set aside, oldest first; empty with 'error' set when the
+    // lane database cannot be read.
+    QVector<Refusal> refusals(QString *error);
+    // Queues the records set aside again; how many, -1 on failure.
+    int requeueRefused(QString *error);
+    // Connects to the server unless connected; false with 'error' set when
+    // it cannot be reached.
+    bool checkServer(QString *error) { return openServer(error); }
+    // Whether the last connection made was encrypted.
+    bool isEncrypted() const { return encrypted; }
 
 private:
     struct Queued
@@ -49,14 +73,19 @@ private:
     bool openServer(QString *error);
     void dropServer();
     bool readBatch(QList<Queued> *batch, QString *error);
-    bool markSent(const QStringList &recordIds, QString *error);
+    bool sendBatch(const QList<Queued> &batch, const std::function<bool()> &keepGoing, Outcome *out);
+    bool settle(const QList<Queued> &batch, const QVector<Arrival> &arrivals, Outcome *out);
+    bool setAside(const QString &recordId, const QString &reason, QString *error);
     void noteError(const QString &recordId, const QString &reason);
+    bool sameFile();
 
     QString laneDb;
     settings::StationServer server;
     ServerTimeouts timeouts;
     QString laneName;
     QString serverName;
+    quint64 laneFileId = 0;  // the file the lane connection has open
+    bool encrypted = false;
 };
 
 } // namespace station

@@ -86,26 +86,6 @@ bool runSteps(QSqlDatabase db, int *ran, QString *error)
     return true;
 }
 
-// An empty text is no value, as in the lane's columns: a service test has
-// no plate, and sorts after every plate there and here.
-QVariant text(const QJsonObject &doc, const char *key)
-{
-    const QString v = doc.value(QLatin1String(key)).toString();
-    return v.isEmpty() ? QVariant(QVariant::String) : QVariant(v);
-}
-
-QVariant time(const QJsonObject &doc, const char *key)
-{
-    const QDateTime t = RecordTime::parse(doc.value(QLatin1String(key)).toString());
-    return t.isValid() ? QVariant(t) : QVariant(QVariant::DateTime);
-}
-
-QVariant number(const QJsonObject &doc, const char *key)
-{
-    const QJsonValue v = doc.value(QLatin1String(key));
-    return v.isDouble() ? QVariant(v.toDouble()) : QVariant(QVariant::Double);
-}
-
 const char *sortColumn(::RecordFilter::Sort sort)
 {
     // Texts sort by their bytes, as the lane's SQLite does.
@@ -261,44 +241,78 @@ int migrateServer(QSqlDatabase db, QString *error)
     return ok ? ran : -1;
 }
 
-bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error)
+namespace {
+
+// The lane's columns taken from each document of one bound JSON array, in
+// the array's order; what the main query reads of 'records' is the snapshot
+// before the insert, so the hash of a copy already there.
+const char BatchInsert[] =
+    "WITH input AS (SELECT e.doc, e.n FROM jsonb_array_elements(CAST(? AS jsonb)) WITH ORDINALITY AS e(doc, n)),"
+    " stored AS (INSERT INTO records (id, station, lane, started, ended, operator, plate, vin, verdict,"
+    "  method, outcome, mean_k, limit_k, doc, hash, received)"
+    "  SELECT doc->>'id', nullif(doc->>'station', ''), nullif(doc->>'lane', ''),"
+    "   CAST(nullif(doc->>'started', '') AS timestamptz), CAST(nullif(doc->>'ended', '') AS timestamptz),"
+    "   nullif(doc->>'operator', ''), nullif(doc->>'plate', ''), nullif(doc->>'vin', ''),"
+    "   nullif(doc->>'verdict', ''), nullif(doc->>'method', ''), nullif(doc->>'outcome', ''),"
+    "   CASE jsonb_typeof(doc->'mean_K') WHEN 'number' THEN CAST(doc->>'mean_K' AS double precision) END,"
+    "   CASE jsonb_typeof(doc->'limit_K') WHEN 'number' THEN CAST(doc->>'limit_K' AS double precision) END,"
+    // clock_timestamp(): the rows of one batch keep the queue's order.
+    "   doc, doc->>'hash', clock_timestamp()"
+    "  FROM input ORDER BY n"
+    "  ON CONFLICT (id) DO NOTHING RETURNING id)"
+    " SELECT s.id IS NOT NULL, r.hash IS NOT NULL, r.hash = i.doc->>'hash'"
+    " FROM input i LEFT JOIN stored s ON s.id = i.doc->>'id' LEFT JOIN records r ON r.id = i.doc->>'id'"
+    " ORDER BY i.n";
+
+// Data exceptions (22), integrity constraints (23) and a program limit
+// such as an index row too large (54000) come from the record; any other
+// class is the connection's or the server's.
+bool causedByRecord(const QSqlError &error)
 {
-    QJsonParseError parse;
-    const QJsonDocument parsed = QJsonDocument::fromJson(json, &parse);
-    const QJsonObject doc = parsed.object();
-    const QString id = doc.value(QLatin1String("id")).toString();
-    if (!parsed.isObject() || id.isEmpty()) {
-        *error = parsed.isObject() ? tr("record without an id") : tr("record is not a JSON object: %1").arg(parse.errorString());
-        return false;
-    }
-    if (!db.transaction()) {
-        *error = reasonOf(db.lastError());
-        return false;
-    }
+    const QString state = error.nativeErrorCode();
+    return state.startsWith(QLatin1String("22")) || state.startsWith(QLatin1String("23"))
+           || state == QLatin1String("54000");
+}
+
+} // namespace
+
+bool insertRecords(QSqlDatabase db, const QList<QByteArray> &docs, QVector<Arrival> *arrivals,
+                   QString *error, bool *permanent)
+{
+    *permanent = false;
+    arrivals->clear();
+    QByteArray array = "[";
+    for (const QByteArray &doc : docs)
+        array += (array.size() > 1 ? "," : "") + doc;
+    array += ']';
     QSqlQuery query(db);
-    query.prepare(QStringLiteral(
-        "INSERT INTO records (id, station, lane, started, ended, operator, plate, vin, verdict,"
-        " method, outcome, mean_k, limit_k, doc, hash)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, CAST(? AS jsonb), ?)"
-        " ON CONFLICT (id) DO NOTHING"));
-    query.addBindValue(id);
-    for (const char *key : {"station", "lane"})
-        query.addBindValue(text(doc, key));
-    for (const char *key : {"started", "ended"})
-        query.addBindValue(time(doc, key));
-    for (const char *key : {"operator", "plate", "vin", "verdict", "method", "outcome"})
-        query.addBindValue(text(doc, key));
-    for (const char *key : {"mean_K", "limit_K"})
-        query.addBindValue(number(doc, key));
-    query.addBindValue(QString::fromUtf8(parsed.toJson(QJsonDocument::Compact)));
-    query.addBindValue(doc.value(QLatin1String("hash")).toString());
-    if (!query.exec() || !db.commit()) {
-        *error = reasonOf(query.lastError().isValid() ? query.lastError() : db.lastError());
-        if (db.isOpen())
-            db.rollback();
+    query.setForwardOnly(true);
+    query.prepare(QLatin1String(BatchInsert));
+    query.addBindValue(QString::fromUtf8(array));
+    if (!query.exec()) {
+        *error = reasonOf(query.lastError());
+        *permanent = causedByRecord(query.lastError());
         return false;
     }
-    return true;
+    while (query.next()) {
+        if (query.value(0).toBool())
+            arrivals->append(Arrival::Stored);
+        else if (!query.value(1).toBool())
+            arrivals->append(Arrival::Unknown);
+        else
+            arrivals->append(query.value(2).toBool() ? Arrival::Same : Arrival::Different);
+    }
+    if (arrivals->size() == docs.size())
+        return true;
+    *error = tr("the server answered %1 rows for %2 records").arg(arrivals->size()).arg(docs.size());
+    return false;
+}
+
+bool isEncrypted(QSqlDatabase db)
+{
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT ssl FROM pg_stat_ssl WHERE pid = pg_backend_pid()")) && query.next()
+           && query.value(0).toBool();
 }
 
 namespace {

@@ -35,9 +35,25 @@ bool openServer(const settings::StationServer &server, const QString &connection
 // -1 on failure.
 int migrateServer(QSqlDatabase db, QString *error);
 
-// Stores one lane record (its JSON document) in a transaction of its own;
-// a record the server already holds is left as it is.
-bool insertRecord(QSqlDatabase db, const QByteArray &json, QString *error);
+// What became of one record sent in a batch.
+enum class Arrival {
+    Stored,     // the server took it
+    Same,       // the server held it already, with the same hash
+    Different,  // the server holds another record under its id
+    Unknown,    // another lane's transaction holds the id: ask again later
+};
+
+// Stores lane records (their JSON documents) in one statement, so one
+// transaction and one round trip for the lot; a record the server already
+// holds is left as it is and compared by its hash. On failure nothing is
+// stored, 'error' says why and 'permanent' whether the cause is in the
+// records themselves (a value or a constraint the server refuses, a record
+// too large) rather than the connection or the server.
+bool insertRecords(QSqlDatabase db, const QList<QByteArray> &docs, QVector<Arrival> *arrivals,
+                   QString *error, bool *permanent);
+
+// Whether the connection to the server is encrypted (TLS).
+bool isEncrypted(QSqlDatabase db);
 
 // The station's records read on a connection of the calling thread, opened
 // at the first call and kept: for the command-line tool, and for the

@@ -620,6 +620,10 @@
         <translation>The database file does not exist: %1</translation>
     </message>
     <message>
+        <source>损坏的数据库的日志文件 %1 无法移走，数据库未移动</source>
+        <translation>The journal %1 of the damaged database cannot be moved; the database was not moved</translation>
+    </message>
+    <message>
         <source>数据库无法写入：%1（%2）</source>
         <translation>The database cannot be written: %1 (%2)</translation>
     </message>
@@ -1375,12 +1379,12 @@
         <translation>no station server is set ([Database] ServerHost)</translation>
     </message>
     <message>
-        <source>record without an id</source>
-        <translation>record without an id</translation>
+        <source>record %1 is being stored by another connection</source>
+        <translation>record %1 is being stored by another connection</translation>
     </message>
     <message>
-        <source>record is not a JSON object: %1</source>
-        <translation>record is not a JSON object: %1</translation>
+        <source>the server answered %1 rows for %2 records</source>
+        <translation>the server answered %1 rows for %2 records</translation>
     </message>
 </context>
 <context>
@@ -1396,6 +1400,33 @@
     <message>
         <source>数据库连接失败：</source>
         <translation>Database connection failed: </translation>
+    </message>
+    <message>
+        <source>%1 条记录被站端拒绝</source>
+        <translation>%1 records refused by the station server</translation>
+    </message>
+    <message>
+        <source>站端记录与本机不一致</source>
+        <translation>The station server holds a different record under this id</translation>
+    </message>
+    <message>
+        <source>已加密</source>
+        <translation>Encrypted</translation>
+    </message>
+    <message>
+        <source>未加密</source>
+        <translation>Not encrypted</translation>
+    </message>
+</context>
+<context>
+    <name>station::StationLink</name>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 </TS>

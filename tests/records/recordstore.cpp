@@ -34,13 +34,13 @@ void tst_RecordStore::migrationFromEmpty()
 {
     RecordStore store;
     QVERIFY2(store.open(path), qPrintable(store.errorString()));
-    QCOMPARE(store.schemaVersion(), 2);
+    QCOMPARE(store.schemaVersion(), RecordStore::SchemaVersion);
     fixtures::OtherConnection other(path);
     QCOMPARE(other.value("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
     QCOMPARE(other.value("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
                          "('records_plate', 'records_vin', 'records_started')").toInt(), 3);
     store.close();
-    QVERIFY(store.open(path) && store.schemaVersion() == 2);
+    QVERIFY(store.open(path) && store.schemaVersion() == RecordStore::SchemaVersion);
     store.close();
     QVERIFY(other.exec("PRAGMA user_version=7"));
     QVERIFY(!store.open(path));
@@ -68,7 +68,7 @@ void tst_RecordStore::migrationFromVersionOne()
     }
     RecordStore store;
     QVERIFY2(store.open(path), qPrintable(store.errorString()));
-    QCOMPARE(store.schemaVersion(), 2);
+    QCOMPARE(store.schemaVersion(), RecordStore::SchemaVersion);
     fixtures::OtherConnection other(path);
     QCOMPARE(other.value("SELECT group_concat(record_id) FROM (SELECT record_id FROM forward_queue "
                          "WHERE sent IS NULL AND julianday(queued) IS NOT NULL ORDER BY seq)").toString(), earlier.id + ',' + later.id);

@@ -39,6 +39,7 @@ private slots:
     void readsTheStationAsTheLane();
     void sync_data();
     void sync();
+    void syncNamesWhatIsSetAside();
 };
 
 void StationTool::initTestCase()
@@ -114,6 +115,31 @@ void StationTool::sync()
     QVERIFY2(run.err.contains(err), qPrintable(run.err));
     QCOMPARE(run.err.count(QLatin1Char('\n')), err.isEmpty() ? 0 : 1);
     QCOMPARE(Lane(lanePath).pending(), status == 0 ? 0 : 3);
+}
+
+// Set-aside records are named and make the status 1 until the cause is
+// mended and they are queued again.
+void StationTool::syncNamesWhatIsSetAside()
+{
+    QVERIFY(pg->createDatabase(QStringLiteral("refusing")));
+    QString error;
+    QVERIFY2(migrate(pg->settings(QStringLiteral("refusing")), &error) == 2, qPrintable(error));
+    QVERIFY(pg->exec(QStringLiteral("ALTER TABLE records ADD CONSTRAINT no_plate CHECK (plate IS NOT NULL)"), QStringLiteral("refusing")));
+    QVERIFY(Lane(lanePath).unsend());
+    const QStringList sync{"sync", "--db", "{lane}", "--server-host", "{host}", "--server-name", "refusing", "--server-user", "lane"};
+    const QString refusedId = Lane(lanePath).queuedIds().at(2);  // the record without a plate
+    Run run = tool(sync);
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.out.startsWith(QStringLiteral("sent 2, remaining 0\nrefused %1: ERROR: new row for relation \"records\" violates check constraint \"no_plate\"")
+                                    .arg(refusedId)), qPrintable(run.out));
+    QCOMPARE(run.err, QStringLiteral("opacimeter-records: 1 records set aside by the station; mend the cause and run sync --retry-refused\n"));
+
+    QVERIFY(pg->exec(QStringLiteral("ALTER TABLE records DROP CONSTRAINT no_plate"), QStringLiteral("refusing")));
+    QVERIFY(pg->exec(QStringLiteral("UPDATE records SET hash = 'other' WHERE plate = '京A12345'"), QStringLiteral("refusing")));
+    QVERIFY(Lane(lanePath).unsend());
+    run = tool(sync + QStringList{"--retry-refused"});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QStringLiteral("sent 2, remaining 0\ndiffers %1: the station holds another record under this id\n").arg(firstId));
 }
 
 OPA_TEST_CLASS(StationTool)

@@ -11,6 +11,7 @@
 #include "report/recordreport.h"
 #include "report/typeface.h"
 #include "station/forwarder.h"
+#include "station/queuesender.h"
 #include "station/serverdb.h"
 
 namespace {
@@ -300,19 +301,28 @@ int verify(RecordStore &store, const RecordsArguments &a)
 }
 
 // The queue sent once, for a lane PC's shutdown script: 0 when nothing is
-// left queued, 1 when records remain.
+// left queued, 1 when records remain or are set aside (each named).
 int sync(const RecordsArguments &a)
 {
-    const station::SyncResult result = station::syncOnce(a.database, a.server);
+    const station::SyncResult result = station::syncOnce(a.database, a.server, {}, a.retryRefused);
     if (result.remaining < 0)
         return fail(QStringLiteral("%1: %2").arg(a.database, result.error));
     console::out(QStringLiteral("sent %1, remaining %2").arg(result.sent).arg(result.remaining));
-    if (result.remaining == 0)
-        return 0;
-    return fail(QStringLiteral("%1 records remain queued: %2")
-                    .arg(result.remaining)
-                    .arg(result.error.isEmpty() ? QStringLiteral("stored while sending; run sync again")
-                                                : result.error));
+    for (int i = 0; i < result.refusedIds.size(); ++i) {
+        const bool differs = result.refusedReasons.at(i) == QString::fromUtf8(station::QueueSender::DiffersText);
+        console::out(differs ? QStringLiteral("differs %1: the station holds another record under this id")
+                                   .arg(result.refusedIds.at(i))
+                             : QStringLiteral("refused %1: %2").arg(result.refusedIds.at(i), result.refusedReasons.at(i)));
+    }
+    if (result.remaining > 0)
+        return fail(QStringLiteral("%1 records remain queued: %2")
+                        .arg(result.remaining)
+                        .arg(result.error.isEmpty() ? QStringLiteral("stored while sending; run sync again")
+                                                    : result.error));
+    if (!result.refusedIds.isEmpty())
+        return fail(QStringLiteral("%1 records set aside by the station; mend the cause and run sync --retry-refused")
+                        .arg(result.refusedIds.size()));
+    return 0;
 }
 
 int runOn(Source &source, const RecordsArguments &arguments)

@@ -75,6 +75,10 @@ const QVector<Option> &recordOptions()
          QStringLiteral("export: no UTF-8 byte-order mark at the start, for programs that do not expect one."),
          [](A &a, const QString &) { a.byteOrderMark = false; return QString(); },
          {A::Export}},
+        {QStringLiteral("retry-refused"), QString(),
+         QStringLiteral("sync: queue the records the station refused again first."),
+         [](A &a, const QString &) { a.retryRefused = true; return QString(); },
+         {A::Sync}},
         {QStringLiteral("pdf"), QStringLiteral("FILE"),
          QStringLiteral("report: the PDF file to write."),
          [](A &a, const QString &v) { return text(v, &a.pdfPath, "a file name"); },
@@ -162,7 +166,7 @@ QString recordsUsage()
                "[--since DATE] [--until DATE] [--no-bom] [--db FILE]\n"
                "       opacimeter-records report ID --pdf FILE [--db FILE]\n"
                "       opacimeter-records verify [--db FILE]\n"
-               "       opacimeter-records sync [--db FILE]\n"
+               "       opacimeter-records sync [--retry-refused] [--db FILE]\n"
                "  list, show, export, report and sync also take [--server-host HOST] [--server-port PORT]\n"
                "  [--server-name NAME] [--server-user USER] [--password-file FILE] [--sslmode MODE]\n\n"),
         Description, optionTable(),
@@ -174,7 +178,8 @@ QString recordsUsage()
                "  export   the listed records as CSV\n"
                "  report   one record's printed report as an A4 PDF\n"
                "  verify   recompute every record's hash and print the ids that differ\n"
-               "  sync     send the records queued for the station's server once\n"
+               "  sync     send the records queued for the station's server once, and name\n"
+               "           those it set aside (refused, or held otherwise under their id)\n"
                "\n"
                "Options may stand before or after the command. export writes UTF-8 with a\n"
                "byte-order mark, so that spreadsheets read it as UTF-8.\n"
@@ -182,7 +187,7 @@ QString recordsUsage()
                "the server's settings come from set.ini's [Database] keys where no option gives\n"
                "them. The tool only reads the database, except that sync marks what it sent.\n"
                "Exit status: 0 on success, 1 when a record is not found, verify finds a\n"
-               "difference, sync leaves records queued or a database cannot be read,\n"
+               "difference, sync leaves records queued or set aside or a database cannot be read,\n"
                "2 on bad arguments."));
 }
 

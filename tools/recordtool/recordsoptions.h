@@ -25,6 +25,7 @@ struct RecordsArguments : commandline::Parsed
     // the file when --server-host is given; sync sends to it.
     settings::StationServer server;
     bool fromServer = false;
+    bool retryRefused = false;  // sync
 };
 
 // 'arguments' as QCoreApplication::arguments() gives them, program first.
