@@ -1,10 +1,10 @@
 #include "config/uisettings.h"
 
 #include <QDebug>
-#include <QSettings>
+
+#include "config/inifile.h"
 
 namespace {
-const char FileName[] = "./set.ini";
 const char LanguageKey[] = "UI/Language";
 } // namespace
 
@@ -12,7 +12,7 @@ namespace settings {
 
 QString storedLanguage(bool *ok)
 {
-    const QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    const IniFile file;
     const QString code = file.value(QLatin1String(LanguageKey)).toString().trimmed().toLower();
     const bool known = code.isEmpty() || code == QLatin1String("zh") || code == QLatin1String("en");
     if (ok)
@@ -24,11 +24,9 @@ QString storedLanguage(bool *ok)
 
 void storeLanguage(const QString &code)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.setValue(QLatin1String(LanguageKey), code);
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 } // namespace settings
