@@ -3,10 +3,10 @@
 #include <QDebug>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSettings>
+
+#include "config/inifile.h"
 
 namespace {
-const char FileName[] = "./set.ini";
 const char EnabledKey[] = "Api/Enabled";
 const char ListenKey[] = "Api/Listen";
 const char TokenKey[] = "Api/Token";
@@ -48,18 +48,16 @@ QString newApiToken()
 
 void storeApiSettings(bool enabled, const QString &listen, const QString &token)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.setValue(QLatin1String(EnabledKey), enabled);
     file.setValue(QLatin1String(ListenKey), listen);
     file.setValue(QLatin1String(TokenKey), token);
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 ApiSettings storedApiSettings()
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     ApiSettings s;
     s.enabled = file.value(QLatin1String(EnabledKey), true).toBool();
     const QString listen = file.value(QLatin1String(ListenKey), QLatin1String(DefaultListen)).toString();
@@ -77,8 +75,7 @@ ApiSettings storedApiSettings()
         if (!file.contains(QLatin1String(key)))
             file.setValue(QLatin1String(key), key == EnabledKey ? QVariant(true) : QVariant(QLatin1String(DefaultListen)));
     file.setValue(QLatin1String(TokenKey), token);
-    file.sync();
-    if (file.status() == QSettings::NoError)
+    if (file.commit())
         s.token = token;
     else
         qWarning() << "api: cannot store a new token in" << file.fileName()

@@ -1,13 +1,10 @@
 #include "config/limitsettings.h"
 
-#include <QDebug>
-#include <QSettings>
+#include "config/inifile.h"
 
 namespace {
 
-const char FileName[] = "./set.ini";
-
-double positive(const QSettings &file, const char *key, double fallback)
+double positive(const settings::IniFile &file, const char *key, double fallback)
 {
     bool ok = false;
     const double value = file.value(QLatin1String(key)).toString().toDouble(&ok);
@@ -20,7 +17,7 @@ namespace settings {
 
 LimitsTable storedLimitsTable()
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.beginGroup(QStringLiteral("Limits"));
     LimitsTable table;
     table.naturalK = positive(file, "NaturalK", table.naturalK);
@@ -35,16 +32,14 @@ LimitsTable storedLimitsTable()
 
 void storeLimitsTable(const LimitsTable &table)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.beginGroup(QStringLiteral("Limits"));
     file.setValue(QStringLiteral("NaturalK"), table.naturalK);
     file.setValue(QStringLiteral("TurboK"), table.turboK);
     file.setValue(QStringLiteral("RecentFrom"), table.recentFrom.toString(Qt::ISODate));
     file.setValue(QStringLiteral("RecentK"), table.recentK);
     file.endGroup();
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 } // namespace settings

@@ -1,27 +1,20 @@
 #include "config/recordsettings.h"
 
-#include <QDebug>
-#include <QSettings>
+#include "config/inifile.h"
 
 namespace {
 
-const char FileName[] = "./set.ini";
-
 QString text(const char *key, const QString &fallback = QString())
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
-    file.setIniCodec("UTF-8");  // station names are Chinese
+    const settings::IniFile file;
     return file.value(QLatin1String(key), fallback).toString().trimmed();
 }
 
 void storeText(const char *key, const QString &value)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
-    file.setIniCodec("UTF-8");
+    settings::IniFile file;
     file.setValue(QLatin1String(key), value.trimmed());
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 } // namespace

@@ -1,10 +1,8 @@
 #include "config/settings.h"
 
-#include <QDebug>
-#include <QSettings>
+#include "config/inifile.h"
 
 namespace {
-const char FileName[] = "./set.ini";
 const char ServerAddressKey[] = "Server/IP";
 } // namespace
 
@@ -12,7 +10,7 @@ namespace settings {
 
 QString storedServerAddress()
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    const IniFile file;
     return file.value(QLatin1String(ServerAddressKey), QString()).toString();
 }
 
@@ -20,22 +18,18 @@ void storeServerAddress(const QString &ip)
 {
     if (ip.isEmpty())
         return;
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.setValue(QLatin1String(ServerAddressKey), ip);
-    file.sync();
     // The program goes on without the file; it only has to sweep again at
     // the next start, and the log says why.
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 void forgetServerAddress()
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.remove(QLatin1String(ServerAddressKey));
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 } // namespace settings
@@ -44,8 +38,7 @@ namespace settings {
 
 FreeAccelMethod storedFreeAccelMethod()
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
-    file.setIniCodec("UTF-8");  // the method's name stays readable in the file
+    IniFile file;
     file.beginGroup(QStringLiteral("FreeAcceleration"));
     FreeAccelMethod m = FreeAccelMethod::r24();
     m.name = file.value(QStringLiteral("Method"), m.name).toString();
@@ -62,8 +55,7 @@ FreeAccelMethod storedFreeAccelMethod()
 
 void storeFreeAccelMethod(const FreeAccelMethod &method)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
-    file.setIniCodec("UTF-8");  // the method's name stays readable in the file
+    IniFile file;
     file.beginGroup(QStringLiteral("FreeAcceleration"));
     file.setValue(QStringLiteral("Method"), method.name);
     file.setValue(QStringLiteral("Peaks"), method.counted);
@@ -73,9 +65,7 @@ void storeFreeAccelMethod(const FreeAccelMethod &method)
     file.setValue(QStringLiteral("LimitK"),
                   method.hasLimit ? QString::number(method.limitK, 'f', 2) : QString());
     file.endGroup();
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 } // namespace settings

@@ -5,10 +5,10 @@
 
 #include "meter/freeaccelseries.h"
 
-// The settings file "./set.ini" in the working folder. Each call opens the
-// file for its one read or write and closes it again. One section per topic
-// ([Server], [FreeAcceleration]); later topics add theirs here, so that no
-// other unit knows the file's keys.
+// The settings file "./set.ini" in the working folder, sections [Server] and
+// [FreeAcceleration]. Each call opens the file (through IniFile, as every
+// reader and writer of the file does) for its one read or write and closes
+// it again.
 namespace settings {
 
 // The remembered meter server address, or empty text when there is none.

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include "config/apisettings.h"
+#include "config/inifile.h"
 #include "config/limitsettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
@@ -205,7 +206,7 @@ namespace {
 // QSettings only warns when it cannot write; the dialog must say so.
 QString unwritable()
 {
-    const QFileInfo file(QStringLiteral("./set.ini"));
+    const QFileInfo file(iniPath());
     const bool writable = file.exists() ? file.isWritable() : QFileInfo(file.absolutePath()).isWritable();
     return writable ? QString()
                     : SettingsForm::tr("无法写入 %1").arg(QDir::cleanPath(file.absoluteFilePath()));

@@ -3,19 +3,19 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
-#include <QSettings>
+
+#include "config/inifile.h"
 
 namespace settings {
 
 StationServer storedStationServer()
 {
-    return stationServerFrom(QStringLiteral("./set.ini"));
+    return stationServerFrom(iniPath());
 }
 
 StationServer stationServerFrom(const QString &iniFile)
 {
-    QSettings file(iniFile, QSettings::IniFormat);
-    file.setIniCodec("UTF-8");
+    IniFile file(iniFile);
     file.beginGroup(QStringLiteral("Database"));
     StationServer s;
     s.host = file.value(QStringLiteral("ServerHost")).toString().trimmed();
@@ -32,8 +32,7 @@ StationServer stationServerFrom(const QString &iniFile)
 
 void storeStationServer(const StationServer &server)
 {
-    QSettings file(QStringLiteral("./set.ini"), QSettings::IniFormat);
-    file.setIniCodec("UTF-8");
+    IniFile file;
     file.beginGroup(QStringLiteral("Database"));
     file.setValue(QStringLiteral("ServerHost"), server.host.trimmed());
     file.setValue(QStringLiteral("ServerPort"), server.port);
@@ -42,9 +41,7 @@ void storeStationServer(const StationServer &server)
     file.setValue(QStringLiteral("PasswordFile"), server.passwordFile.trimmed());
     file.setValue(QStringLiteral("SslMode"), server.sslMode.trimmed());
     file.endGroup();
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 const QStringList &sslModes()

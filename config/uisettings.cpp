@@ -2,11 +2,11 @@
 
 #include <QDebug>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QVector>
 
+#include "config/inifile.h"
+
 namespace {
-const char FileName[] = "./set.ini";
 const char LanguageKey[] = "UI/Language";
 const char HistoryWindowKey[] = "UI/HistoryWindow";
 } // namespace
@@ -15,7 +15,7 @@ namespace settings {
 
 QString storedLanguage(bool *ok)
 {
-    const QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    const IniFile file;
     const QString code = file.value(QLatin1String(LanguageKey)).toString().trimmed().toLower();
     const bool known = code.isEmpty() || code == QLatin1String("zh") || code == QLatin1String("en");
     if (ok)
@@ -27,16 +27,14 @@ QString storedLanguage(bool *ok)
 
 void storeLanguage(const QString &code)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.setValue(QLatin1String(LanguageKey), code);
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 QRect storedHistoryWindow()
 {
-    const QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    const IniFile file;
     // Kept with blanks between the numbers; commas typed by hand make the
     // value a list for QSettings.
     const QVariant value = file.value(QLatin1String(HistoryWindowKey));
@@ -57,13 +55,11 @@ QRect storedHistoryWindow()
 
 void storeHistoryWindow(const QRect &geometry)
 {
-    QSettings file(QString::fromLatin1(FileName), QSettings::IniFormat);
+    IniFile file;
     file.setValue(QLatin1String(HistoryWindowKey), QStringLiteral("%1 %2 %3 %4")
                                                         .arg(geometry.x()).arg(geometry.y())
                                                         .arg(geometry.width()).arg(geometry.height()));
-    file.sync();
-    if (file.status() != QSettings::NoError)
-        qWarning() << "cannot write" << file.fileName();
+    file.commit();
 }
 
 } // namespace settings

@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include "e2e/e2eharness.h"
+#include "config/inifile.h"
 #include "records/recordfixtures.h"
 #include "records/recordstore.h"
 #include "support/pgserver.h"
@@ -41,6 +42,48 @@ private slots:
         ::kill(pid_t(program.processId()), signal);
         QVERIFY(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
         QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0, qPrintable(QString::number(program.exitCode())));
+    }
+
+    // The same under whatever box is open, where a box's own event loop used
+    // to hold the signal back; the stopped series' record, which the
+    // database refuses, is kept in the unsaved folder on the way out.
+    void closesUnderABox_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("signal");
+        for (const char *box : {"notice", "settings", "completion"})
+            for (int signal : {SIGTERM, SIGINT, SIGHUP})
+                QTest::addRow("%s, SIG%s", box, sigabbrev_np(signal)) << box << signal;
+    }
+    void closesUnderABox()
+    {
+        QFETCH(QString, box);
+        QFETCH(int, signal);
+        testsupport::ScopedWorkDir dir;
+        QFile blocker(QStringLiteral("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        settings::IniFile ini;
+        ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        ini.setValue(QStringLiteral("Database/File"), QStringLiteral("blocker/opacimeter.sqlite"));
+        QVERIFY(ini.commit());
+        QProcess sim;
+        if (box == "completion") {
+            sim.start(QStringLiteral(OPA_SIM_PATH), {QStringLiteral("--calibration-delay"), QStringLiteral("100"), QStringLiteral("--quiet")});
+            QVERIFY(sim.waitForReadyRead(10000));
+        }
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(OPA_LANEHOST_PATH), {box});
+        QByteArray said;
+        QVERIFY2(QTest::qWaitFor([&] { return (said += program.readAll()).contains("open: ") || program.state() == QProcess::NotRunning; }, 30000)
+                 && said.contains("open: "), said.constData());
+        ::kill(pid_t(program.processId()), signal);
+        QVERIFY(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 20000));
+        QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0, qPrintable(QString::number(program.exitCode())));
+        QCOMPARE(QDir(QStringLiteral("results/unsaved")).entryList(QDir::Files).size(), 1);
+        sim.kill();
+        sim.waitForFinished();
     }
 
     // Two lanes forward to one station server that stops while a lane goes

@@ -18,6 +18,7 @@ public:
     LaneSession *session() { return w.session; }
 
     void setNoticeDelay(int ms) { w.noticeDelayMs = ms; }
+    void showConnectionNotice() { w.showConnectionNotice(); }
     void seraildata(const QByteArray &frame) { w.seraildata(frame); }
     void loadmem() { w.loadmem(); }
     void autosend() { w.autosend(); }
