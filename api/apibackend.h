@@ -17,8 +17,9 @@ class ApiBackend
 {
 public:
     // Called once, on the server's thread; 'error' is empty when the read
-    // succeeded.
-    using RecordDone = std::function<void(const QJsonObject &record, const QString &error)>;
+    // succeeded. 'differing' holds what the record's check found wrong.
+    using RecordDone =
+        std::function<void(const QJsonObject &record, const QStringList &differing, const QString &error)>;
     using ListDone = std::function<void(const QJsonArray &records, const QString &error)>;
 
     virtual ~ApiBackend() = default;
@@ -37,7 +38,8 @@ public:
     // can take long to answer; 'done' follows once they are.
     // The record's JSON document, in the shape the records tool prints.
     virtual void record(const QString &id, RecordDone done) = 0;
-    // The newest records first, at most filter.limit of them.
+    // The newest records first, at most filter.limit of them, each marked
+    // as api::markChecked() marks a record that fails its check.
     virtual void listRecords(const api::RecordFilter &filter, ListDone done) = 0;
 };
 

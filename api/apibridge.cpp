@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 
 #include "api/apiconvert.h"
+#include "api/apimessages.h"
 #include "api/apiserver.h"
 #include "config/limitsettings.h"
 #include "config/settings.h"
@@ -185,25 +186,29 @@ bool ApiBridge::clearMaxima(QString *error)
 }
 
 // A database that is not there yet holds no records; one that cannot be
-// read is an error the client is told.
+// read is an error the client is told. The check runs with the read, on the
+// reader's thread.
 void ApiBridge::record(const QString &id, RecordDone done)
 {
-    reader->read<QJsonObject>(
+    using Found = QPair<QJsonObject, QStringList>;
+    reader->read<Found>(
         RecordReader::EachAnswered,
         [id](RecordStore &store) {
             TestRecord found;
-            return store.find(id, &found) ? found.toJson() : QJsonObject();
+            QStringList differing;
+            return store.find(id, &found, &differing) ? Found(found.toJson(), differing) : Found();
         },
-        [id, done](const QJsonObject &found, const QString &error) {
+        [id, done](const Found &found, const QString &error) {
             if (!error.isEmpty())
-                done({}, QStringLiteral("records database: %1").arg(error));
+                done({}, {}, QStringLiteral("records database: %1").arg(error));
             else
-                done(found, found.isEmpty() ? QStringLiteral("no record %1").arg(id) : QString());
+                done(found.first, found.second,
+                     found.first.isEmpty() ? QStringLiteral("no record %1").arg(id) : QString());
         });
 }
 
 // The rows are turned into the API's shape on the reader's thread too: 500
-// records' JSON is work the window's thread need not do.
+// records' JSON and their checks are work the window's thread need not do.
 void ApiBridge::listRecords(const api::RecordFilter &filter, ListDone done)
 {
     RecordFilter f;
@@ -214,9 +219,17 @@ void ApiBridge::listRecords(const api::RecordFilter &filter, ListDone done)
     reader->read<QJsonArray>(
         RecordReader::EachAnswered,
         [f](RecordStore &store) {
+            const QVector<RecordSummary> rows = store.query(f, true);
+            QStringList ids;
+            for (const RecordSummary &row : rows)
+                ids << row.id;
+            const QHash<QString, QStringList> failed = store.check(ids);
             QJsonArray records;
-            for (const RecordSummary &row : store.query(f, true))
-                records.append(RecordCsv::listObject(QJsonDocument::fromJson(row.json.toUtf8()).object()));
+            for (const RecordSummary &row : rows) {
+                QJsonObject line = RecordCsv::listObject(QJsonDocument::fromJson(row.json.toUtf8()).object());
+                api::markChecked(&line, failed.value(row.id));
+                records.append(line);
+            }
             return records;
         },
         [done](const QJsonArray &records, const QString &error) {

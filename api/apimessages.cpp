@@ -153,6 +153,14 @@ QJsonObject okReply(const QJsonValue &id, const QJsonObject &extra)
     return m;
 }
 
+void markChecked(QJsonObject *object, const QStringList &differing)
+{
+    if (differing.isEmpty())
+        return;
+    object->insert(QStringLiteral("checkFailed"), true);
+    object->insert(QStringLiteral("differing"), QJsonArray::fromStringList(differing));
+}
+
 QJsonObject errorReply(const QJsonValue &id, const QString &error)
 {
     QJsonObject m = typed("reply");

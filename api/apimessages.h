@@ -3,6 +3,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QStringList>
 
 #include "api/apitypes.h"
 
@@ -23,6 +24,10 @@ QJsonObject meterMessage(MeterEvent event, const QDateTime &time);
 // The answer to a command: ok, with the fields of 'extra' added.
 QJsonObject okReply(const QJsonValue &id, const QJsonObject &extra = QJsonObject());
 QJsonObject errorReply(const QJsonValue &id, const QString &error);
+// A record whose stored row fails its check says so where it is given, with
+// the columns that differ ("content" for the hashed JSON itself); a record
+// that holds together is left as it is.
+void markChecked(QJsonObject *object, const QStringList &differing);
 
 // Local ISO 8601 with milliseconds, as in the recorder's files.
 QString isoTime(const QDateTime &time);

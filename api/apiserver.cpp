@@ -370,17 +370,25 @@ void ApiServer::readRecords(Client *client, const Command &command)
     const QPointer<ApiServer> self(this);
     const QPointer<QWebSocket> socket(client->socket());
     const QJsonValue id = command.id;
-    const auto reply = [self, socket, id](const char *key, const QJsonValue &value, const QString &error) {
+    const auto reply = [self, socket, id](const QJsonObject &fields, const QString &error) {
         Client *c = self && socket ? self->clientOf(socket) : nullptr;
         if (!c)
             return;
         --c->readsWaiting;
-        sendTo(c, error.isEmpty() ? api::okReply(id, {{QLatin1String(key), value}}) : api::errorReply(id, error));
+        sendTo(c, error.isEmpty() ? api::okReply(id, fields) : api::errorReply(id, error));
     };
+    // The record stays as stored, for whoever checks its hash; the check's
+    // mark goes beside it.
     if (command.kind == CommandKind::GetRecord)
-        backend->record(id.toString(), [reply](const QJsonObject &r, const QString &e) { reply("record", r, e); });
+        backend->record(id.toString(), [reply](const QJsonObject &r, const QStringList &differing, const QString &e) {
+            QJsonObject fields{{QStringLiteral("record"), r}};
+            api::markChecked(&fields, differing);
+            reply(fields, e);
+        });
     else
-        backend->listRecords(command.filter, [reply](const QJsonArray &r, const QString &e) { reply("records", r, e); });
+        backend->listRecords(command.filter, [reply](const QJsonArray &r, const QString &e) {
+            reply({{QStringLiteral("records"), r}}, e);
+        });
 }
 
 QJsonObject ApiServer::authorise(Client *client, const Command &command)

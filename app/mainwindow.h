@@ -157,6 +157,7 @@ private:
     station::StationLink *stationLink = nullptr;
     QLabel *recordsLabel = nullptr;  // hidden without a station server
     QLabel *storageLabel = nullptr;
+    bool seriesKept = false;  // a test of this run reached the records
     ApiBridge *apiBridge = nullptr;
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only

@@ -4,11 +4,15 @@
 
 #include "lane/lanesession.h"
 #include "lane/testarchive.h"
+#include "records/recordkeeper.h"
 
 // The records' storage problems in the header strip, whichever page is
 // built: a database moved aside, a refused record, a rejected unsaved file.
-// The strip shows the latest in red until the program ends; its tooltip
-// holds the whole text. The log has each one (TestArchive writes it).
+// The strip shows the latest in red, its tooltip the whole text, until a
+// test of this run has been stored with nothing left waiting: the storage
+// works again. Records taken in at start do not clear it, or a problem found
+// at start would go before anyone saw it. The log has each one (TestArchive
+// writes it).
 
 void mainwindow::watchStorage()
 {
@@ -20,6 +24,17 @@ void mainwindow::watchStorage()
     connect(archive, &TestArchive::storageProblem, this, &mainwindow::showStorageProblem);
     connect(archive, &TestArchive::databaseReplaced, this,
             [this](const QString &, const QString &message) { showStorageProblem(message); });
+    // A series' record is said kept before it is said stored.
+    connect(archive, &TestArchive::recordKept, this, [this] { seriesKept = true; });
+    connect(archive, &TestArchive::recordStored, this, [this] {
+        if (seriesKept && archive->keeper()->pendingCount() == 0 && !storageLabel->isHidden()) {
+            storageLabel->hide();
+            storageLabel->setToolTip(QString());
+            // The station's status gets the whole room back.
+            if (recordsLabel)
+                placeRecordsLabel();
+        }
+    });
     // After the link's and the station's texts have been placed.
     connect(session, &LaneSession::linkChanged, this, &mainwindow::placeStorageLabel,
             Qt::QueuedConnection);
@@ -34,7 +49,7 @@ void mainwindow::showStorageProblem(const QString &message)
 
 void mainwindow::placeStorageLabel()
 {
-    if (!storageLabel || !storageLabel->isVisible())
+    if (!storageLabel || storageLabel->isHidden())
         return;
     const int gap = 16;
     int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;

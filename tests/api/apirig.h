@@ -32,7 +32,7 @@ public:
 
     void record(const QString &id, RecordDone done) override
     {
-        answerLater([id, done] { done({{QStringLiteral("id"), id}}, QString()); });
+        answerLater([id, done] { done({{QStringLiteral("id"), id}}, {}, QString()); });
     }
     void listRecords(const api::RecordFilter &, ListDone done) override
     {

@@ -40,6 +40,15 @@ private slots:
         QTest::newRow("getRecord by number") << QByteArray(R"({"cmd":"getRecord","id":7})") << "getRecord takes the record's id";
         QTest::newRow("vehicle missing") << start + R"("method":"R24"})" << "vehicle: missing";
         QTest::newRow("operator blank") << QByteArray(R"({"cmd":"startTest","id":1,"token":"t","operator":"  ","vehicle":{"plate":"A1","category":"N1"}})") << "operator: must not be empty";
+        const QString nameError = "operator: must not hold line breaks or other control characters";
+        const auto withOperator = [](const char *name) {
+            return QByteArray("{\"cmd\":\"startTest\",\"id\":1,\"token\":\"t\",\"operator\":\"") + name
+                   + "\",\"vehicle\":{\"plate\":\"A1\",\"category\":\"N1\"}}";
+        };
+        QTest::newRow("operator with a line break") << withOperator("Li\\nWang") << nameError;
+        QTest::newRow("operator with an escape") << withOperator("\\u001b[2JLi") << nameError;
+        QTest::newRow("operator with DEL") << withOperator("Li\\u007f") << nameError;
+        QTest::newRow("operator turning the text") << withOperator("Li\\u202eWang") << nameError;
         QTest::newRow("plate a number") << start + R"("vehicle":{"plate":12,"category":"N1"}})" << "vehicle.plate: must be a string";
         QTest::newRow("plate 17 long") << start + R"("vehicle":{"plate":"ABCDEFGHIJKLMNOPQ","category":"N1"}})" << "vehicle.plate: at most 16";
         QTest::newRow("vehicle field unknown") << start + R"("vehicle":{"plate":"A1","category":"N1","colour":"red"}})" << "vehicle.colour: unknown field";

@@ -432,6 +432,50 @@ private slots:
         QCOMPARE(order("since", QStringLiteral("2000-01-01")), QStringLiteral("210"));
     }
 
+    void recordsCarryTheirCheck_data()
+    {
+        QTest::addColumn<QString>("set");
+        QTest::addColumn<QString>("differs");
+        QTest::newRow("a column") << "mean_k = 1.14" << "mean_k";
+        QTest::newRow("the content") << "json = replace(json, '\"operator\":\"', '\"operator\":\"x')" << "content";
+    }
+
+    // A record changed by hand in the file is marked, with what differs,
+    // in getRecord's reply and in its listRecords row; the record itself
+    // stays as stored; the others carry no mark.
+    void recordsCarryTheirCheck()
+    {
+        QFETCH(QString, set);
+        QFETCH(QString, differs);
+        Lane lane;
+        const TestRecord changed = fixtures::record(QStringLiteral("京A12345"), 0);
+        const TestRecord kept = fixtures::record(QStringLiteral("沪C11111"), 10);
+        {
+            RecordStore writer;
+            QVERIFY(writer.open(QStringLiteral("records.sqlite")) && writer.store(changed) && writer.store(kept));
+        }
+        {
+            fixtures::OtherConnection person(QStringLiteral("records.sqlite"));
+            QVERIFY(person.exec(QStringLiteral("DROP TRIGGER records_kept_unchanged")));
+            QVERIFY(person.exec(QStringLiteral("UPDATE records SET %1 WHERE id = '%2'").arg(set, changed.id)));
+        }
+        Peer peer(*lane.bridge.server(), QStringLiteral("?token=") + apirig::Token);
+        const QJsonObject got = peer.ask(cmd("getRecord", {{QStringLiteral("id"), changed.id}}));
+        QVERIFY2(got.value(QStringLiteral("ok")).toBool(), qPrintable(field(got, "error")));
+        QCOMPARE(got.value(QStringLiteral("checkFailed")), QJsonValue(true));
+        QVERIFY(got.value(QStringLiteral("differing")).toArray().contains(differs));
+        QVERIFY(!got.value(QStringLiteral("record")).toObject().contains(QStringLiteral("checkFailed")));
+        const QJsonObject good = peer.ask(cmd("getRecord", {{QStringLiteral("id"), kept.id}}));
+        QVERIFY(good.value(QStringLiteral("ok")).toBool() && !good.contains(QStringLiteral("checkFailed")));
+
+        const QJsonArray rows = peer.ask(cmd("listRecords")).value(QStringLiteral("records")).toArray();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).toObject(), RecordCsv::listObject(kept.toJson()));
+        const QJsonObject marked = rows.at(1).toObject();
+        QCOMPARE(field(marked, "id") + ' ' + field(marked, "checkFailed"), changed.id + QStringLiteral(" true"));
+        QCOMPARE(marked.value(QStringLiteral("differing")), got.value(QStringLiteral("differing")));
+    }
+
     // The window's thread hands the reads to the reader's and goes on; the
     // answers follow, one for each request, also for requests of one shape.
     void recordsReadAway()
@@ -445,7 +489,7 @@ private slots:
         QStringList found;
         for (int i = 0; i < 3; ++i)
             lane.bridge.listRecords({}, [&](const QJsonArray &records, const QString &error) { listed += error.isEmpty() ? records.size() : -100; });
-        lane.bridge.record(QStringLiteral("nope"), [&](const QJsonObject &, const QString &error) { found << error; });
+        lane.bridge.record(QStringLiteral("nope"), [&](const QJsonObject &, const QStringList &, const QString &error) { found << error; });
         QCOMPARE(listed, 0);
         QTRY_COMPARE(listed, 3);
         QTRY_COMPARE(found, QStringList{QStringLiteral("no record nope")});

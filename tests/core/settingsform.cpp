@@ -53,6 +53,11 @@ private slots:
         row("station: 33 characters", F::StationName, QString(33, 'x'), "最多 32 个字符");
         row("lane: trailing line break trimmed", F::LaneName, "3号线\r\n", "");
         row("lane: tab inside", F::LaneName, "3\t号线", control);
+        row("station: line break inside", F::StationName, "一号\n检测站", control);
+        row("station: escape sequence", F::StationName, "\x1b[2J一号站", control);
+        row("station: line separator", F::StationName, QString("一号") + QChar(0x2028) + "站", control);
+        row("lane: DEL", F::LaneName, "3号线\x7f", control);
+        row("lane: text turned", F::LaneName, QString("3") + QChar(0x202E) + "号线", control);
         row("database: default", F::DatabaseFile, "", "");
         row("database: a folder", F::DatabaseFile, "$DIR", "是一个文件夹，不是文件");
         row("host: socket folder", F::ServerHost, "$DIR", "");

@@ -1,0 +1,104 @@
+#include <QtTest>
+
+#include "support/testrunner.h"
+
+#include <QtWidgets>
+
+#include "app/historypage.h"
+#include "config/recordsettings.h"
+#include "lane/lanesession.h"
+#include "lane/testarchive.h"
+#include "records/recordfixtures.h"
+#include "support/testsupport.h"
+#include "support/windowaccess.h"
+
+namespace {
+
+// Bytes that are no SQLite file: the store moves them aside at start.
+bool writeDamagedDatabase()
+{
+    const QString path = settings::databaseFile();
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
+           && file.write(QByteArray(4096, 'x')) == 4096;
+}
+
+} // namespace
+
+// The records' storage problems in the header strip and the log from the
+// start on, with no page built that reads the records; and the strip
+// cleared once a test of this run is stored with nothing left waiting.
+class tst_StorageLabel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
+
+    void namedFromTheStart_data()
+    {
+        QTest::addColumn<QString>("database");  // empty: a damaged file where set.ini points
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("damaged database moved aside") << "" << "数据库文件已损坏，已移至 "
+            << "^records: damaged database moved aside to .*opacimeter\\.sqlite.+; a new one was started$";
+        // The one state found where SQLite takes the request for WAL and
+        // stays in another journal mode without an error.
+        QTest::newRow("WAL refused") << ":memory:" << "数据库未能启用 WAL 日志：:memory:"
+                                     << "^records: 数据库未能启用 WAL 日志：:memory:$";
+    }
+
+    void namedFromTheStart()
+    {
+        QFETCH(QString, database);
+        QFETCH(QString, shown);
+        QFETCH(QString, logged);
+        testsupport::ScopedWorkDir dir;
+        if (database.isEmpty())
+            QVERIFY(writeDamagedDatabase());
+        else
+            settings::storeDatabaseFile(database);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(logged));
+        mainwindow w;
+        w.show();
+        auto *label = w.findChild<QLabel *>("label_storage");
+        QTRY_VERIFY2(label->toolTip().contains(shown), qPrintable(label->toolTip()));
+        QVERIFY(label->isVisible());
+        QTRY_VERIFY(!label->text().isEmpty() && label->width() > 0);
+        QVERIFY(!w.findChild<HistoryPage *>());
+    }
+
+    // A record an earlier run left unsaved, stored at start, leaves the
+    // strip as it is; the record of a series run now clears it.
+    void clearedByALaterTest()
+    {
+        testsupport::ScopedWorkDir dir;
+        QVERIFY(writeDamagedDatabase());
+        const TestRecord earlier = fixtures::record(QStringLiteral("京A12345"), 0);
+        const QDir unsaved(QString::fromLatin1(TestArchive::DefaultUnsavedFolder));
+        QFile left(unsaved.filePath(earlier.id + QStringLiteral(".json")));
+        QVERIFY(unsaved.mkpath(QStringLiteral(".")) && left.open(QIODevice::WriteOnly));
+        QVERIFY(left.write(QJsonDocument(earlier.toJson()).toJson()) > 0);
+        left.close();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^records: damaged database moved aside"));
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        testsupport::ManualLaneClock clock;
+        clock.drive(*a.session());
+        auto *label = w.findChild<QLabel *>("label_storage");
+        QTRY_VERIFY(!label->isHidden());
+        QTRY_VERIFY(!left.exists());  // taken in and stored
+        QVERIFY(!label->isHidden());
+
+        QVERIFY(a.session()->startTest(FreeAccelMethod::r24()));
+        for (double k : testsupport::snapCurve({1.50, 1.40, 1.45, 1.42})) {
+            a.seraildata(testsupport::measurementReply(0, 0, qint16(qRound(k * 100)), 20, 21, 100));
+            clock.ms += 100;
+        }
+        QTRY_VERIFY(label->isHidden());
+        QVERIFY(label->toolTip().isEmpty());
+    }
+};
+
+OPA_TEST_CLASS(tst_StorageLabel)
+#include "storagelabel.moc"
