@@ -182,10 +182,8 @@ void StationFaults::passwordFileRule_data()
     QTest::addColumn<QString>("expected");  // the password, or a part of the refusal
     const QString open = QStringLiteral("may be read by others than its owner");
     QTest::newRow("owner reads and writes") << 0600 << "s3cret";
-    QTest::newRow("owner reads only") << 0400 << "s3cret";
     QTest::newRow("group may read") << 0640 << open;
     QTest::newRow("others may read") << 0604 << open;
-    QTest::newRow("group may write") << 0620 << open;
     QTest::newRow("missing") << 0 << "does not exist";
 }
 
