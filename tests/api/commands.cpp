@@ -38,7 +38,7 @@ private slots:
         QTest::newRow("vehicle missing") << start + R"("method":"R24"})" << "vehicle: missing";
         QTest::newRow("operator blank") << QByteArray(R"({"cmd":"startTest","id":1,"token":"t","operator":"  ","vehicle":{"plate":"A1","category":"N1"}})") << "operator: must not be empty";
         QTest::newRow("operator with an escape")
-            << QByteArray(R"({"cmd":"startTest","id":1,"token":"t","operator":"\u001b[2JLi","vehicle":{"plate":"A1","category":"N1"}})")
+            << QByteArray("{\"cmd\":\"startTest\",\"id\":1,\"token\":\"t\",\"operator\":\"\\u001b[2JLi\",\"vehicle\":{\"plate\":\"A1\",\"category\":\"N1\"}}")
             << "operator: must not hold line breaks or other control characters";
         QTest::newRow("plate a number") << start + R"("vehicle":{"plate":12,"category":"N1"}})" << "vehicle.plate: must be a string";
         QTest::newRow("plate 17 long") << start + R"("vehicle":{"plate":"ABCDEFGHIJKLMNOPQ","category":"N1"}})" << "vehicle.plate: at most 16";

@@ -56,7 +56,7 @@ void StationSetAside::refusalInTheMiddleOfABatch_data()
     QTest::newRow("value out of range (22003)") << "22003" << true;
     QTest::newRow("record too large (54000)") << "54000" << true;
     QTest::newRow("server shutting down (57P01)") << "57P01" << false;
-    QTest::newRow("out of memory (53200)") << "53200" << false;
+    QTest::newRow("disk full (53100)") << "53100" << false;
 }
 
 // The third of five records, all in one batch, is refused: for good, it is
