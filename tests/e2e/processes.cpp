@@ -118,16 +118,15 @@ private slots:
         QByteArray listed;
         QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"list", "--json", "--server-host", pg.socketDir(), "--server-name", "station",
                                                                  "--server-user", "lane"}, &listed), 0);
-        QStringList listedIds, lanes;
+        QStringList listedIds;
+        QSet<QString> lanes;
         for (const QJsonValue &row : QJsonDocument::fromJson(listed).array()) {
             listedIds << row.toObject().value(QStringLiteral("id")).toString();
             lanes << row.toObject().value(QStringLiteral("lane")).toString();
         }
         listedIds.sort();
-        lanes.removeDuplicates();
-        lanes.sort();
         QCOMPARE(listedIds, ids);
-        QCOMPARE(lanes, (QStringList{QStringLiteral("1号线"), QStringLiteral("2号线")}));
+        QCOMPARE(lanes, (QSet<QString>{QStringLiteral("1号线"), QStringLiteral("2号线")}));
         for (QProcess &p : programs) {
             p.terminate();
             QVERIFY(p.waitForFinished(15000));
