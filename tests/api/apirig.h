@@ -145,6 +145,12 @@ inline bool openStalled(QTcpSocket &s, quint16 port)
                    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n") > 0;
 }
 
+// "ok", or the error a reply carries.
+inline QString said(const QJsonObject &reply)
+{
+    return reply.value(QStringLiteral("ok")).toBool() ? QStringLiteral("ok") : reply.value(QStringLiteral("error")).toString();
+}
+
 inline QJsonObject cmd(const char *name, QJsonObject fields = QJsonObject())
 {
     fields.insert(QStringLiteral("cmd"), QLatin1String(name));

@@ -24,7 +24,7 @@ class StationFaults : public QObject
     std::unique_ptr<testsupport::PgServer> pg;
     int serial = 0;
 
-    enum Fault { WrongPassword, UnknownDatabase, DiskFull, BadSslMode };
+    enum Fault { WrongPassword, BadSslMode };
 
     QString writeFile(const QByteArray &content, mode_t mode)
     {
@@ -66,13 +66,13 @@ void StationFaults::faultKeepsRecordsQueued_data()
     QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("reason");
     QTest::newRow("wrong password") << int(WrongPassword) << "password authentication failed for user \"keeper\"";
-    QTest::newRow("unknown database") << int(UnknownDatabase) << "database \"nosuchdb\" does not exist";
-    QTest::newRow("disk full") << int(DiskFull) << "No space left on device";
     QTest::newRow("unknown SslMode") << int(BadSslMode) << "SslMode: unknown value 'sometimes'";
 }
 
 // The fault gives its reason and leaves every record queued and nothing on
-// the server; once it is mended the same records go out, each once.
+// the server; once it is mended the same records go out, each once. An
+// unknown database is tst_StationSetAside's (a server set anew), a full disk
+// one of its refusals of the moment.
 void StationFaults::faultKeepsRecordsQueued()
 {
     QFETCH(int, fault);
@@ -89,14 +89,7 @@ void StationFaults::faultKeepsRecordsQueued()
     settings::StationServer bad = good;
     switch (fault) {
     case WrongPassword: bad.passwordFile = writeFile("wrong", 0600); break;
-    case UnknownDatabase: bad.name = QStringLiteral("nosuchdb"); break;
     case BadSslMode: bad.sslMode = QStringLiteral("sometimes"); break;
-    case DiskFull:
-        QVERIFY(pg->exec(QStringLiteral("CREATE FUNCTION full_disk() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN"
-                                        " RAISE EXCEPTION 'could not extend file \"base/1/2\": No space left on device'"
-                                        " USING ERRCODE = 'disk_full'; END $$"), db));
-        QVERIFY(pg->exec(QStringLiteral("CREATE TRIGGER full_disk BEFORE INSERT ON records FOR EACH ROW EXECUTE FUNCTION full_disk()"), db));
-        break;
     }
     const station::ServerTimeouts timeouts{2, 10000};
     station::SyncResult result = station::syncOnce(lane.path(), bad, timeouts);
@@ -105,8 +98,6 @@ void StationFaults::faultKeepsRecordsQueued()
     QCOMPARE(lane.lastError(lane.queuedIds().first()), result.error);
     QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM records"), db).toInt(), 0);
 
-    if (fault == DiskFull)
-        QVERIFY(pg->exec(QStringLiteral("DROP TRIGGER full_disk ON records"), db));
     result = station::syncOnce(lane.path(), good, timeouts);
     QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
     QCOMPARE((QPair<int, int>(result.sent, result.remaining)), (QPair<int, int>(3, 0)));
@@ -182,10 +173,8 @@ void StationFaults::passwordFileRule_data()
     QTest::addColumn<QString>("expected");  // the password, or a part of the refusal
     const QString open = QStringLiteral("may be read by others than its owner");
     QTest::newRow("owner reads and writes") << 0600 << "s3cret";
-    QTest::newRow("owner reads only") << 0400 << "s3cret";
     QTest::newRow("group may read") << 0640 << open;
     QTest::newRow("others may read") << 0604 << open;
-    QTest::newRow("group may write") << 0620 << open;
     QTest::newRow("missing") << 0 << "does not exist";
 }
 

@@ -16,8 +16,8 @@
 Q_DECLARE_METATYPE(RecordFilter)
 
 // A lane's queue reaching the station's server: order, content, exactly
-// once, across an outage, from two lanes at once, and a server stopped
-// while a record's transaction is open; the station's records read back
+// once, across an outage, and a server stopped while a record's
+// transaction is open; the station's records read back
 // as the lane's own history reads its file.
 class StationForwarding : public QObject
 {
@@ -54,7 +54,6 @@ private slots:
     void serverAwayThenBack();
     void serverStoppedMidTransaction_data();
     void serverStoppedMidTransaction();
-    void twoLanesAtOnce();
 };
 
 void StationForwarding::initTestCase() { OPA_START_PGSERVER(pg); }
@@ -113,18 +112,14 @@ void StationForwarding::stationReadsLikeTheLane()
 
 // While the server is away the forwarder keeps trying and the lane keeps
 // queueing, and the header's texts say so; once it is back every record
-// arrives, each once, in the queue's order, its columns taken from what the
-// store wrote and its document whole. A record whose acknowledgement was
-// lost goes out again; the server keeps its copy.
+// arrives, each once, in the queue's order.
 void StationForwarding::serverAwayThenBack()
 {
     QVERIFY(!station::StationLink(settings::StationServer(), lanePath(QStringLiteral("none"))).isActive());
     const QString db = freshDatabase();
     Lane lane(lanePath(QStringLiteral("away")));
-    const TestRecord first = laneRecord(QStringLiteral("京A12340"));
-    QVERIFY(lane.add(first));
     // Started times run backwards, so only the queue can set the order of arrival.
-    for (int i = 1; i < 5; ++i)
+    for (int i = 0; i < 5; ++i)
         QVERIFY(lane.add(laneRecord(QStringLiteral("京A1234%1").arg(i), -60 * i)));
     QVERIFY2(pg->stop(), qPrintable(pg->errorString()));
 
@@ -141,20 +136,6 @@ void StationForwarding::serverAwayThenBack()
     QVERIFY(QTest::qWaitFor([&] { return link.statusText() == QStringLiteral("记录已同步"); }, 10000));
     QCOMPARE(lane.pending(), 0);
     QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
-
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT concat_ws('|', station, lane, operator, plate, vin, verdict, method, outcome,"
-                                       " mean_k, limit_k, hash, started = '%2'::timestamptz, ended = '%3'::timestamptz,"
-                                       " received > now() - interval '1 minute') FROM records WHERE id = '%1'")
-                            .arg(first.id, RecordTime::text(first.started), RecordTime::text(first.ended)), db).toString(),
-             QStringLiteral("顺义机动车检测站|2号线|王工|京A12340|1M8GDM9AXKP042788|fail|R24|valid|1.24|1.2|%1|t|t|t").arg(first.hash));
-
-    const QString received = QStringLiteral("SELECT string_agg(received::text, ',' ORDER BY id) FROM records");
-    const QString before = pg->scalar(received, db).toString();
-    QVERIFY(lane.unsend());
-    const station::SyncResult again = station::syncOnce(lane.path(), pg->settings(db));
-    QVERIFY2(again.error.isEmpty(), qPrintable(again.error));
-    QCOMPARE((QPair<int, int>(again.sent, again.remaining)), (QPair<int, int>(10, 0)));
-    QCOMPARE(pg->scalar(received, db).toString(), before);
 }
 
 void StationForwarding::serverStoppedMidTransaction_data()
@@ -198,30 +179,6 @@ void StationForwarding::serverStoppedMidTransaction()
     forwarder.tryNow();
     QVERIFY2(log.waitFor(QStringLiteral("synced")), qPrintable(log.reason));
     QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
-}
-
-// Two lanes, each with its forwarder, migrate one new database together and
-// fill it.
-void StationForwarding::twoLanesAtOnce()
-{
-    const QString db = freshDatabase();
-    Lane one(lanePath(QStringLiteral("lane1"))), two(lanePath(QStringLiteral("lane2")));
-    QVERIFY(one.addMany(QStringLiteral("京E%1"), 50, 0, QStringLiteral("1号线")) && two.addMany(QStringLiteral("京F%1"), 50));
-    station::Forwarder first(quickOptions(one.path(), pg->settings(db)));
-    station::Forwarder second(quickOptions(two.path(), pg->settings(db)));
-    StateLog firstLog(&first), secondLog(&second);
-    first.start();
-    second.start();
-    QVERIFY2(firstLog.waitFor(QStringLiteral("synced")), qPrintable(firstLog.reason));
-    QVERIFY2(secondLog.waitFor(QStringLiteral("synced")), qPrintable(secondLog.reason));
-
-    QStringList both = one.queuedIds() + two.queuedIds();
-    both.sort();
-    QCOMPARE(serverIds(db), both);
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT string_agg(lane || ':' || n, ',' ORDER BY lane) FROM"
-                                       " (SELECT lane, count(*) AS n FROM records GROUP BY lane) AS per_lane"), db).toString(),
-             QStringLiteral("1号线:50,2号线:50"));
-    QCOMPARE(pg->scalar(QStringLiteral("SELECT count(*) FROM schema_version"), db).toInt(), 2);
 }
 
 OPA_TEST_CLASS(StationForwarding)

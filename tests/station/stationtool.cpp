@@ -6,8 +6,8 @@
 #include "support/testrunner.h"
 #include "stationrig.h"
 
-// opacimeter-records against the station's server as a process: the
-// station read as the lane file is read, and sync with its exit statuses.
+// opacimeter-records' sync against the station's server as a process: its
+// counts, exit statuses and the records it sets aside.
 class StationTool : public QObject
 {
     Q_OBJECT
@@ -18,25 +18,18 @@ class StationTool : public QObject
     struct Run { int status = -1; QString out, err; };
     Run tool(QStringList arguments)
     {
-        arguments.replaceInStrings("{host}", pg->socketDir()).replaceInStrings("{lane}", lanePath)
-            .replaceInStrings("{id}", firstId).replaceInStrings("{csv}", dir.filePath(QStringLiteral("out.csv")));
+        arguments.replaceInStrings("{host}", pg->socketDir()).replaceInStrings("{lane}", lanePath);
         QProcess p;
         p.setWorkingDirectory(dir.path());  // no set.ini there
         p.start(QStringLiteral(OPA_RECORDS_BINARY), arguments);
         Run run;
         if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit)
             run = {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-        QFile csv(dir.filePath(QStringLiteral("out.csv")));
-        if (csv.open(QIODevice::ReadOnly))
-            run.out += QString::fromUtf8(csv.readAll());
-        csv.remove();
         return run;
     }
 
 private slots:
     void initTestCase();
-    void readsTheStationAsTheLane_data();
-    void readsTheStationAsTheLane();
     void sync_data();
     void sync();
     void syncNamesWhatIsSetAside();
@@ -55,30 +48,6 @@ void StationTool::initTestCase()
     QCOMPARE(station::syncOnce(lanePath, pg->settings(QStringLiteral("station"))).sent, 3);
 }
 
-void StationTool::readsTheStationAsTheLane_data()
-{
-    QTest::addColumn<QStringList>("arguments");  // given the lane's --db, or the server's options
-    QTest::newRow("list by plate and days, JSON") << QStringList{"list", "--plate", "a1", "--since", "2026-12-01", "--until", "2026-12-07", "--json"};
-    QTest::newRow("show JSON") << QStringList{"show", "{id}", "--json"};
-    QTest::newRow("export CSV") << QStringList{"export", "--csv", "{csv}", "--vin", "m8g"};
-    QTest::newRow("show unknown id") << QStringList{"show", "0000"};
-}
-
-// The same records give the same output, exit status and error from the
-// server as from the lane's file, but for where the error says they were
-// looked for.
-void StationTool::readsTheStationAsTheLane()
-{
-    QFETCH(QStringList, arguments);
-    const Run lane = tool(arguments + QStringList{"--db", "{lane}"});
-    Run station = tool(arguments + QStringList{"--server-host", "{host}", "--server-name", "station", "--server-user", "lane"});
-    QCOMPARE(station.status, lane.status);
-    QCOMPARE(station.out, lane.out);
-    QCOMPARE(station.err.replace(QStringLiteral("station server %1/station").arg(pg->socketDir()), QStringLiteral("DB")),
-             QString(lane.err).replace(lanePath, QStringLiteral("DB")));
-    QVERIFY(!lane.out.isEmpty() || lane.status == 1);
-}
-
 void StationTool::sync_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -94,7 +63,6 @@ void StationTool::sync_data()
     QTest::newRow("no server set") << QStringList{"sync", "--db", "{lane}"} << true << 2 << "" << "sync: no station server: give --server-host";
     QTest::newRow("bad port") << QStringList{"sync", "--server-host", "{host}", "--server-port", "5432x"} << true << 2 << ""
                               << "sync: --server-port: expected a port number from 1 to 65535, got '5432x'";
-    QTest::newRow("server option of verify") << QStringList{"verify", "--server-host", "{host}"} << true << 2 << "" << "verify: Unknown option 'server-host'";
 }
 
 // What a shutdown script sees: the counts, and the status that says
