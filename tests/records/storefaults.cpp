@@ -1,8 +1,5 @@
 #include <QtTest>
 
-#include <QFile>
-#include <QSignalSpy>
-
 #include <sys/mount.h>
 #include <sched.h>
 
@@ -28,9 +25,20 @@ bool smallFilesystem(const QString &folder)
     return unshared && QDir().mkpath(folder) && mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=160k") == 0;
 }
 
+// A database path the store cannot make: its folder is a file.
+QString refusingPath(const QTemporaryDir &dir)
+{
+    QFile blocker(dir.filePath("blocked"));
+    blocker.open(QIODevice::WriteOnly);
+    return dir.filePath("blocked/opacimeter.sqlite");
+}
+
 } // namespace
 
-// The database refusing a record, and the keeper seeing that none is lost.
+// The database refusing a record, and the keeper seeing that none is lost:
+// the unsaved folder is the write-ahead of every record, on disk before the
+// database is tried, there after a kill, taken in at the next start, and a
+// changed file refused.
 class tst_StoreFaults : public QObject
 {
     Q_OBJECT
@@ -39,9 +47,12 @@ private slots:
     void init() { dir.reset(new QTemporaryDir); path = dir->filePath("opacimeter.sqlite"); unsaved = dir->filePath("results/unsaved"); }
     void unwritableFile();
     void diskFull();
-    void lockedByAnotherProgram();
     void keeperRetriesThenLeavesUnsavedForTheNextStart();
     void keeperMovesCorruptFileAside();
+    void onDiskBeforeTheRefusalReturns();
+    void killedAfterRefusalThenTakenIn();
+    void changedFileRejected_data();
+    void changedFileRejected();
 
 private:
     QScopedPointer<QTemporaryDir> dir;
@@ -85,19 +96,6 @@ void tst_StoreFaults::diskFull()
     umount(QFile::encodeName(folder).constData());
 }
 
-void tst_StoreFaults::lockedByAnotherProgram()
-{
-    RecordStore store;
-    QVERIFY(store.open(path));
-    auto other = std::make_unique<fixtures::OtherConnection>(path);
-    QVERIFY(other->holdWriteLock());
-    QVERIFY(!store.store(fixtures::record()));
-    QCOMPARE(store.fault(), RecordStore::Fault::Locked);
-    QVERIFY(store.errorString().contains(QStringLiteral("锁定")));
-    other.reset();
-    QVERIFY2(store.store(fixtures::record()), qPrintable(store.errorString()));
-}
-
 // Locked before the program could even make its tables: the keeper tries
 // again until the record is in. Still locked at close, what it holds goes
 // into the unsaved folder, and the next start takes it in.
@@ -124,6 +122,7 @@ void tst_StoreFaults::keeperRetriesThenLeavesUnsavedForTheNextStart()
         QVERIFY(other->holdWriteLock());
         keeper.keep(second);
         QVERIFY(QTest::qWaitFor([&] { return refused.count() == 2; }, 15000));
+        QVERIFY(keeper.problem().contains(QStringLiteral("锁定")));
         QVERIFY(keeper.close());
     }
     other.reset();
@@ -164,6 +163,80 @@ void tst_StoreFaults::keeperMovesCorruptFileAside()
     QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == junk);
     QVERIFY(keeper.close());
     QCOMPARE(storedCount(path), 1);
+}
+
+void tst_StoreFaults::onDiskBeforeTheRefusalReturns()
+{
+    RecordKeeper keeper(refusingPath(*dir), unsaved);
+    const TestRecord record = fixtures::record();
+    bool onDisk = false;
+    connect(&keeper, &RecordKeeper::recordRefused, this, [&](const QString &id) {
+        onDisk = QFile::exists(unsaved + "/" + id + ".json");
+    });
+    QSignalSpy refused(&keeper, &RecordKeeper::recordRefused);
+    keeper.start();
+    keeper.keep(record);
+    QVERIFY(refused.wait(5000));
+    QVERIFY(onDisk);
+}
+
+void tst_StoreFaults::killedAfterRefusalThenTakenIn()
+{
+    QProcess peer;
+    peer.start(QStringLiteral(KEEPERPEER_PATH), {refusingPath(*dir), unsaved});
+    QVERIFY(QTest::qWaitFor([&] { peer.waitForReadyRead(100); return peer.canReadLine(); }, 10000));
+    const QString line = QString::fromUtf8(peer.readLine()).trimmed();
+    QVERIFY2(line.startsWith("refused "), qPrintable(line));
+    peer.kill();  // SIGKILL: no close, no last try
+    QVERIFY(peer.waitForFinished(5000));
+    const QString id = line.section(' ', 1);
+    QVERIFY(QFile::exists(unsaved + "/" + id + ".json"));
+
+    RecordKeeper next(path, unsaved);
+    QSignalSpy stored(&next, &RecordKeeper::recordStored);
+    next.start();
+    QVERIFY(stored.wait(5000));
+    QCOMPARE(stored.first().first().toString(), id);
+    QTRY_VERIFY(!QFile::exists(unsaved + "/" + id + ".json"));
+    QCOMPARE(storedCount(path), 1);
+}
+
+void tst_StoreFaults::changedFileRejected_data()
+{
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::newRow("mean changed") << QByteArray("\"mean_K\": 1.24") << QByteArray("\"mean_K\": 1.14");
+    QTest::newRow("hash changed") << QByteArray("\"hash\": \"") << QByteArray("\"hash\": \"0");
+    QTest::newRow("cut short") << QByteArray("\"trace\"") << QByteArray("");
+}
+
+void tst_StoreFaults::changedFileRejected()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    const TestRecord record = fixtures::record();
+    QVERIFY(QDir().mkpath(unsaved));
+    QFile file(unsaved + "/" + record.id + ".json");
+    QByteArray content = QJsonDocument(record.toJson()).toJson(QJsonDocument::Indented);
+    QVERIFY(content.contains(from));
+    if (to.isEmpty())
+        content.truncate(content.indexOf(from));
+    else
+        content.replace(from, to);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+
+    RecordKeeper keeper(path, unsaved);
+    QSignalSpy problems(&keeper, &RecordKeeper::storageProblem);
+    keeper.start();
+    QCOMPARE(problems.size(), 1);
+    QVERIFY(problems.first().first().toString().contains(record.id + ".json"));
+    QVERIFY(!QFile::exists(file.fileName()));
+    QFile rejected(unsaved + "/rejected/" + record.id + ".json");
+    QVERIFY(rejected.open(QIODevice::ReadOnly));
+    QCOMPARE(rejected.readAll(), content);
+    keeper.close();
+    QCOMPARE(storedCount(path), 0);
 }
 
 OPA_TEST_CLASS(tst_StoreFaults)
