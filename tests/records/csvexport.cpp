@@ -1,8 +1,5 @@
 #include <QtTest>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
 #include "support/testrunner.h"
 
 #include "recordfixtures.h"

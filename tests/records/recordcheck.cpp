@@ -1,7 +1,5 @@
 #include <QtTest>
 
-#include <QSqlQuery>
-
 #include "support/testrunner.h"
 
 #include "lane/testsubject.h"
@@ -116,8 +114,6 @@ void tst_RecordCheck::controlCharactersRefused_data()
     QTest::newRow("plain") << "王工" << false;
     QTest::newRow("with a space") << "Wang Gong" << false;
     QTest::newRow("line feed") << "王\n工" << true;
-    QTest::newRow("carriage return") << "王\r工" << true;
-    QTest::newRow("tab") << "王\t工" << true;
     QTest::newRow("escape") << "\x1b[2J王工" << true;
     QTest::newRow("delete") << "王\x7f工" << true;
     QTest::newRow("line separator") << QString::fromUtf8("王\u2028工") << true;

@@ -1,8 +1,5 @@
 #include <QtTest>
 
-#include <QJsonDocument>
-#include <QSqlQuery>
-
 #include "support/testrunner.h"
 
 #include "recordfixtures.h"
@@ -116,12 +113,8 @@ void tst_RecordStore::history_data()
     QTest::addColumn<QStringList>("plates");
     const auto f = [](std::function<void(RecordFilter &)> set) { RecordFilter r; set(r); return r; };
     QTest::newRow("all, newest first") << RecordFilter() << QStringList{"沪D4", "", "京A12345", "京A123"};
-    QTest::newRow("plate text, any case") << f([](RecordFilter &r) { r.plate = "a123"; }) << QStringList{"京A12345", "京A123"};
     QTest::newRow("VIN text") << f([](RecordFilter &r) { r.vin = "LSVAM"; }) << QStringList{"沪D4"};
-    QTest::newRow("plate or VIN text") << f([](RecordFilter &r) { r.text = "a1234"; }) << QStringList{"京A12345"};
     QTest::newRow("percent sign is text") << f([](RecordFilter &r) { r.text = "%"; }) << QStringList{};
-    QTest::newRow("one day") << f([](RecordFilter &r) { r.since = r.until = QDate(2026, 12, 8); }) << QStringList{"", "京A12345"};
-    QTest::newRow("verdict pass") << f([](RecordFilter &r) { r.verdict = "pass"; }) << QStringList{"沪D4", "京A123"};
     QTest::newRow("no verdict") << f([](RecordFilter &r) { r.verdict = "none"; }) << QStringList{""};
     QTest::newRow("by result, two") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Result; r.descending = false; r.limit = 2; })
                                     << QStringList{"京A123", "沪D4"};

@@ -38,7 +38,6 @@ void tst_ToolOptions::rejected_data()
     row("steady value, smoke", true, {"--scenario", "smoke", "--k", "1"}, "--k sets a value");
     row("short smoke", true, {"--scenario", "smoke", "--period", "1999"}, "at least 2000 ms");
     row("stray, no-accept", true, {"--no-accept", "--stray", "7"}, "--stray has no effect");
-    row("bad checksum 0", true, {"--bad-checksum", "0"}, "--bad-checksum: expected");
     row("file without path", true, {"--scenario", "file"}, "needs the path of one CSV file");
     row("rate with a newline", false, {"log", "--rate", "1\n"}, "log: --rate: expected");
     row("another command's option", false, {"log", "--timeout", "5"}, "Unknown option 'timeout'");
