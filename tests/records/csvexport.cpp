@@ -1,16 +1,11 @@
 #include <QtTest>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-
 #include "support/testrunner.h"
 
 #include "recordfixtures.h"
 #include "records/recordcsv.h"
 
 namespace {
-
-const QByteArray Bom("\xEF\xBB\xBF");
 
 RecordSummary summary(const QJsonObject &json)
 {
@@ -22,42 +17,13 @@ RecordSummary summary(const QJsonObject &json)
 } // namespace
 
 // Exported records as people open them in a spreadsheet: UTF-8 it knows as
-// such, and no cell that it would run as a formula.
+// such (the byte-order mark: tst_RecordsTool), and no cell that it would run
+// as a formula.
 class tst_CsvExport : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        RecordStore store;
-        QVERIFY(store.open(dir.filePath("records.sqlite")) && store.store(fixtures::record()));
-    }
-
-    // The tool's export, as the history's; --no-bom for programs.
-    void byteOrderMark_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("marked");
-        QTest::newRow("export") << QStringList{} << true;
-        QTest::newRow("export --no-bom") << QStringList{"--no-bom"} << false;
-    }
-    void byteOrderMark()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(bool, marked);
-        const QString db = dir.filePath("records.sqlite"), csv = dir.filePath(QTest::currentDataTag());
-        QProcess tool;
-        tool.start(QStringLiteral(OPA_RECORDS_BINARY), QStringList{"export", "--csv", csv, "--db", db} + options);
-        QVERIFY(tool.waitForFinished(30000) && tool.exitCode() == 0);
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QCOMPARE(bytes.startsWith(Bom), marked);
-        QVERIFY(bytes.mid(marked ? 3 : 0).startsWith("id,started,"));
-        QCOMPARE(bytes.count(Bom), int(marked));
-    }
-
     // As a script reads it: Python's csv module with the encoding Excel's files want.
     void pythonRoundTrip()
     {

@@ -1,6 +1,7 @@
 #ifndef TESTS_RECORDS_RECORDFIXTURES_H
 #define TESTS_RECORDS_RECORDFIXTURES_H
 
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QUuid>
@@ -119,6 +120,27 @@ private:
     }
     QString name;
 };
+
+#ifdef OPA_RECORDS_BINARY
+struct ToolRun {
+    int status = -1;
+    QString out, err;
+};
+
+// opacimeter-records as a process, with 'env' changed ("NAME=value", or "NAME" to unset).
+inline ToolRun runTool(const QStringList &arguments, const QStringList &env = {})
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &e : env)
+        e.contains('=') ? environment.insert(e.section('=', 0, 0), e.section('=', 1)) : environment.remove(e);
+    QProcess tool;
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral(OPA_RECORDS_BINARY), arguments);
+    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit)
+        return ToolRun();
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()), QString::fromUtf8(tool.readAllStandardError())};
+}
+#endif
 
 } // namespace fixtures
 

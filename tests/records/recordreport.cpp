@@ -31,11 +31,54 @@ class tst_RecordReport : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void holdsEverything();
-    void tenSnapsStayOnOnePage();
-    void serviceTestAbandoned();
-    void unwritableTarget();
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        record = fixtures::record();
+        text = reportText(record);
+    }
+
+    // Title, station, lane, operator, date, vehicle, method and rules, a
+    // snap's peak, result, limit and its source, verdict, meter, calibration, curve.
+    void holdsEverything()
+    {
+        for (QString expected : {"自由加速法烟度检测报告", "顺义机动车检测站", "2号线", "王工", "2026-12-07 10:15:30", "京A12345",
+                                 "1M8GDM9AXKP042788", "涡轮增压", "182340 km", "R24", "取最后 4 次峰值，极差不超过 0.25", "1.50",
+                                 "1.24 m⁻¹", "1.20 m⁻¹（铭牌值）", "不合格", "192.168.1.50", "2026-12-07 08:02:11", "K 曲线"}) {
+            expected = expected.normalized(QString::NormalizationForm_KC);
+            QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
+        }
+    }
+
+    // Counted snaps are marked, five rows for five snaps; id and hash whole.
+    void tenSnapsStayOnOnePage()
+    {
+        QCOMPARE(text.count(QStringLiteral("计入")), 1 + 4);  // the heading and four marks
+        const QString squeezed = QString(text).remove(QRegularExpression(QStringLiteral("\\s")));
+        QVERIFY(squeezed.contains(record.id));
+        QVERIFY(squeezed.contains(record.hash));
+
+        const TestRecord many = fixtures::record("京A1", 0, {1.9, 1.8, 1.7, 1.6, 1.5, 1.4, 1.3, 1.2, 1.1, 1.0}, 70);
+        const QString t = reportText(many);
+        QCOMPARE(t.count(QLatin1Char('\f')), 1);
+        QVERIFY(t.contains(many.id.left(8)));
+    }
+
+    void serviceTestAbandoned()
+    {
+        const QString t = reportText(buildRecord(fixtures::series({1.1}, TestRecord::Outcome::Abandoned), RecordContext()));
+        for (const char *expected : {"无车辆", "中止", "无判定"})
+            QVERIFY2(t.contains(QString::fromUtf8(expected)), expected);
+        QVERIFY(!t.contains(QStringLiteral("不合格")));
+    }
+
+    void unwritableTarget()
+    {
+        QString error;
+        QVERIFY(!RecordReport(record).writePdf(dir.filePath("no/such/folder/r.pdf"), &error));
+        QVERIFY(error.startsWith(QStringLiteral("无法写入")));
+    }
 
 private:
     // The report of 'r' as text, pages ended by form feeds; empty when it could not be written.
@@ -50,55 +93,6 @@ private:
     QString text;
     TestRecord record;
 };
-
-void tst_RecordReport::initTestCase()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        QSKIP("pdftotext (poppler-utils) is not installed");
-    record = fixtures::record();
-    text = reportText(record);
-}
-
-// Title, station, lane, operator, date, vehicle, method and rules, a
-// snap's peak, result, limit and its source, verdict, meter, calibration, curve.
-void tst_RecordReport::holdsEverything()
-{
-    for (QString expected : {"自由加速法烟度检测报告", "顺义机动车检测站", "2号线", "王工", "2026-12-07 10:15:30", "京A12345",
-                             "1M8GDM9AXKP042788", "涡轮增压", "182340 km", "R24", "取最后 4 次峰值，极差不超过 0.25", "1.50",
-                             "1.24 m⁻¹", "1.20 m⁻¹（铭牌值）", "不合格", "192.168.1.50", "2026-12-07 08:02:11", "K 曲线"}) {
-        expected = expected.normalized(QString::NormalizationForm_KC);
-        QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
-    }
-}
-
-// Counted snaps are marked, five rows for five snaps; id and hash whole.
-void tst_RecordReport::tenSnapsStayOnOnePage()
-{
-    QCOMPARE(text.count(QStringLiteral("计入")), 1 + 4);  // the heading and four marks
-    const QString squeezed = QString(text).remove(QRegularExpression(QStringLiteral("\\s")));
-    QVERIFY(squeezed.contains(record.id));
-    QVERIFY(squeezed.contains(record.hash));
-
-    const TestRecord many = fixtures::record("京A1", 0, {1.9, 1.8, 1.7, 1.6, 1.5, 1.4, 1.3, 1.2, 1.1, 1.0}, 70);
-    const QString t = reportText(many);
-    QCOMPARE(t.count(QLatin1Char('\f')), 1);
-    QVERIFY(t.contains(many.id.left(8)));
-}
-
-void tst_RecordReport::serviceTestAbandoned()
-{
-    const QString t = reportText(buildRecord(fixtures::series({1.1}, TestRecord::Outcome::Abandoned), RecordContext()));
-    for (const char *expected : {"无车辆", "中止", "无判定"})
-        QVERIFY2(t.contains(QString::fromUtf8(expected)), expected);
-    QVERIFY(!t.contains(QStringLiteral("不合格")));
-}
-
-void tst_RecordReport::unwritableTarget()
-{
-    QString error;
-    QVERIFY(!RecordReport(record).writePdf(dir.filePath("no/such/folder/r.pdf"), &error));
-    QVERIFY(error.startsWith(QStringLiteral("无法写入")));
-}
 
 OPA_TEST_CLASS(tst_RecordReport)
 #include "recordreport.moc"

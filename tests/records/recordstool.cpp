@@ -1,134 +1,210 @@
 #include <QtTest>
 
-#include <QJsonArray>
-#include <QJsonDocument>
+#include <QFontDatabase>
 
 #include "support/testrunner.h"
 
 #include "recordfixtures.h"
 #include "records/recordstore.h"
+#include "report/typeface.h"
+
+using fixtures::runTool;
+using fixtures::ToolRun;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out, err;
-};
-
-Run runTool(const QStringList &arguments)
+// The font names pdffonts lists, without the subset tags ("ABCDEF+").
+QStringList pdfFonts(const QString &pdf)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(OPA_RECORDS_BINARY), arguments);
-    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit)
-        return Run();
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()), QString::fromUtf8(tool.readAllStandardError())};
+    QProcess p;
+    p.start(QStringLiteral("pdffonts"), {pdf});
+    p.waitForFinished(30000);
+    QStringList names;
+    for (const QString &line : QString::fromUtf8(p.readAllStandardOutput()).split('\n').mid(2))
+        if (!line.trimmed().isEmpty())
+            names << line.section(' ', 0, 0).section('+', -1);
+    return names;
 }
 
 } // namespace
 
-// opacimeter-records as scripts run it: what it prints, its exit statuses,
-// and that it leaves the database as it found it: a locked one, a damaged
-// one and one of the first schema too.
+// opacimeter-records as people and scripts meet it: options on either side
+// of the command, what it prints and its exit statuses, leaving the database
+// as it found it (a locked one, a damaged one and one of the first schema
+// too), what it prints from a record holding terminal controls, its CSV,
+// and its report in the program's typeface, also where no display is.
 class tst_RecordsTool : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void exitStatus_data();
-    void exitStatus();
-    void listJsonFields();
+    void initTestCase()
+    {
+        db = dir.filePath("opacimeter.sqlite");
+        {
+            RecordStore store;
+            QVERIFY(store.open(db));
+            QVERIFY(store.store(fixtures::record("京A12345", 0)) && store.store(fixtures::record("沪D4", 24 * 60)));
+            // Escape, the one-byte C1 control sequence introducer (U+009B) and a right-to-left override.
+            QVERIFY(store.store(fixtures::record("京A\x1b[2J\xc2\x9b" "1\u202e", 25 * 60)));
+        }
+        QVERIFY(QFile::copy(db, dir.filePath("locked.sqlite")));
+        locker.reset(new fixtures::OtherConnection(dir.filePath("locked.sqlite")));
+        QVERIFY(locker->lockExclusively());
+        QVERIFY(QDir(dir.path()).mkdir("corrupt"));
+        QFile corrupt(dir.filePath("corrupt/opacimeter.sqlite"));
+        QVERIFY(corrupt.open(QIODevice::WriteOnly) && corrupt.write(QByteArray(4096, 'x')) == 4096);
+        fixtures::OtherConnection old(dir.filePath("old.sqlite"));
+        fixtures::makeVersionOne(old.db);
+    }
+
+    // 'printed' on stderr when the tool fails, else on either.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<QString>("notPrinted");
+        const QString d = db, locked = dir.filePath("locked.sqlite");
+        QTest::newRow("after") << QStringList{"list", "--db", d} << 0 << "沪D4" << "unknown";
+        QTest::newRow("before") << QStringList{"--db", d, "list"} << 0 << "沪D4" << "unknown";
+        QTest::newRow("before, with =") << QStringList{"--db=" + d, "list"} << 0 << "沪D4" << "unknown";
+        QTest::newRow("single dash before") << QStringList{"-db", d, "list"} << 0 << "沪D4" << "unknown";
+        QTest::newRow("both sides") << QStringList{"--plate", "沪", "list", "--db", d} << 0 << "沪D4" << "京A12345";
+        QTest::newRow("switch before, no trace") << QStringList{"--json", "--db", d, "list"} << 0 << "\"plate\": \"沪D4\"" << "\"trace\"";
+        QTest::newRow("export, file before") << QStringList{"--csv", dir.filePath("o.csv"), "--db", d, "export"} << 0 << "exported 3" << "unknown";
+        QTest::newRow("help after options") << QStringList{"--db", d, "--help"} << 0 << "before or after the command" << "unknown";
+        QTest::newRow("options alone") << QStringList{"--db", d} << 2 << "missing command" << "unknown";
+        QTest::newRow("another command's option before") << QStringList{"--json", "verify", "--db", d} << 2 << "Unknown option 'json'" << "沪D4";
+        QTest::newRow("value that reads as a command") << QStringList{"--plate", "list", "--db", d, "list"} << 0 << "" << "沪D4";
+        QTest::newRow("list by plate and days") << QStringList{"list", "--db=" + d, "--plate", "a1", "--since", "2026-12-01", "--until", "2026-12-07"}
+                                                << 0 << "京A12345" << "沪D4";
+        QTest::newRow("first schema read, not migrated") << QStringList{"list", "--db", dir.filePath("old.sqlite")} << 0 << "" << "";
+        QTest::newRow("verify") << QStringList{"verify", "--db", d} << 0 << "3 records checked, 0 differ" << "";
+        QTest::newRow("show unknown id") << QStringList{"show", "0000", "--db", d} << 1 << "no record '0000'" << "";
+        QTest::newRow("missing database") << QStringList{"list", "--db", dir.filePath("none.sqlite")} << 1 << "none.sqlite: no such database" << "";
+        QTest::newRow("locked database") << QStringList{"list", "--db", locked} << 1
+                                         << "opacimeter-records: " + locked + ": locked by another program; try again later" << "";
+        QTest::newRow("damaged database") << QStringList{"verify", "--db", dir.filePath("corrupt/opacimeter.sqlite")} << 1
+                                          << ": not a records database, or damaged" << "";
+        QTest::newRow("no command") << QStringList{} << 2 << "missing command" << "";
+        QTest::newRow("unknown command") << QStringList{"delete", "--db", d} << 2 << "unknown command 'delete'" << "";
+        QTest::newRow("bad date") << QStringList{"list", "--db", d, "--since", "7.12.2026"} << 2 << "--since: expected a date as yyyy-MM-dd" << "";
+        QTest::newRow("since after until") << QStringList{"list", "--db", d, "--since", "2026-12-08", "--until", "2026-12-07"} << 2 << "--since is after --until" << "";
+        QTest::newRow("show without id") << QStringList{"show", "--db", d} << 2 << "expected one record id" << "";
+        QTest::newRow("export without file") << QStringList{"export", "--db", d} << 2 << "--csv FILE is required" << "";
+        QTest::newRow("option of another command") << QStringList{"verify", "--db", d, "--json"} << 2 << "Unknown option 'json'" << "";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, printed);
+        QFETCH(QString, notPrinted);
+        const ToolRun run = runTool(arguments);
+        const QString all = run.out + run.err;
+        QVERIFY2(run.status == status && (status ? run.err : all).contains(printed), qPrintable(all));
+        QVERIFY2(notPrinted.isEmpty() || !all.contains(notPrinted), qPrintable(all));
+        if (status != 0)
+            QCOMPARE(run.err.count('\n'), 1);
+        QCOMPARE(QDir(dir.filePath("corrupt")).entryList(QDir::Files), QStringList{"opacimeter.sqlite"});
+        QCOMPARE(fixtures::OtherConnection(dir.filePath("old.sqlite")).value("PRAGMA user_version").toInt(), 1);
+    }
+
+    // A record's text cannot clear the terminal or turn the line around.
+    void controlCharactersEscaped_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("list") << QStringList{"list", "--db", db} << "京A\\x1b[2J\\x9b1\\u202e";
+        QTest::newRow("list --json") << QStringList{"list", "--json", "--db", db} << "京A\\u001b[2J\\u009b1\\u202e";
+        QTest::newRow("show") << QStringList{"show", id("\x1b"), "--db", db} << "plate: 京A\\x1b[2J\\x9b1\\u202e";
+    }
+    void controlCharactersEscaped()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, shown);
+        const ToolRun run = runTool(arguments);
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.contains(shown), qPrintable(run.out));
+        for (const QChar c : run.out)
+            QVERIFY2(c == '\n' || (c.category() != QChar::Other_Control && c != QChar(0x202e)), qPrintable(run.out));
+    }
+
+    // The export as the history's, for spreadsheets; --no-bom for programs.
+    void byteOrderMark_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("export") << QStringList{} << true;
+        QTest::newRow("export --no-bom") << QStringList{"--no-bom"} << false;
+    }
+    void byteOrderMark()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, marked);
+        const QString csv = dir.filePath(QTest::currentDataTag());
+        QCOMPARE(runTool(QStringList{"export", "--csv", csv, "--db", db} + options).status, 0);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll(), bom("\xEF\xBB\xBF");
+        QCOMPARE(bytes.startsWith(bom), marked);
+        QVERIFY(bytes.mid(marked ? 3 : 0).startsWith("id,started,"));
+        QCOMPARE(bytes.count(bom), int(marked));
+    }
+
+    // The program's one family (its name on this system), and no other CJK family.
+    void reportInTheProgramsTypeface()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdffonts")).isEmpty())
+            QSKIP("pdffonts (poppler-utils) is not installed");
+        const QString pdf = dir.filePath("report.pdf");
+        QCOMPARE(runTool({"report", id("京A12345"), "--pdf", pdf, "--db", db}).status, 0);
+        Typeface::mapFormFamily(QFontDatabase().families());
+        const QString family = QFontInfo(QFont(Typeface::formFamily())).family().remove(' ');
+        QStringList cjk;
+        for (const QString &font : pdfFonts(pdf))
+            if (font.contains("CJK", Qt::CaseInsensitive) && !cjk.contains(font.section('-', 0, 0)))
+                cjk << font.section('-', 0, 0);
+        QVERIFY2(cjk.size() == 1 && cjk.first().compare(family, Qt::CaseInsensitive) == 0,
+                 qPrintable(cjk.join(", ") + " instead of " + family));
+    }
+
+    // Qt aborts at a display that is gone; the report needs none.
+    void reportWithoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("env");
+        QTest::newRow("display gone") << QStringList{"DISPLAY=:8731", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY"};
+        QTest::newRow("display gone, X11 asked for") << QStringList{"DISPLAY=:8731", "QT_QPA_PLATFORM=xcb"};
+        QTest::newRow("no display") << QStringList{"DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY"};
+    }
+    void reportWithoutDisplay()
+    {
+        QFETCH(QStringList, env);
+        const QString pdf = dir.filePath(QTest::currentDataTag() + QStringLiteral(".pdf"));
+        const ToolRun run = runTool({"report", id("沪D4"), "--pdf", pdf, "--db", db}, env);
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
+    }
 
 private:
-    QTemporaryDir dir;
-    QString db;
-    TestRecord first;
-    std::unique_ptr<fixtures::OtherConnection> locker;
-};
-
-void tst_RecordsTool::initTestCase()
-{
-    db = dir.filePath("opacimeter.sqlite");
-    first = fixtures::record("京A12345", 0);
+    // The id of the record whose plate holds 'plate'.
+    QString id(const QString &plate)
     {
         RecordStore store;
-        QVERIFY(store.open(db));
-        QVERIFY(store.store(first) && store.store(fixtures::record("沪D4", 24 * 60)));
+        if (!store.open(db, RecordStore::Mode::ReadOnly))
+            return QString();
+        for (const RecordSummary &r : store.query(RecordFilter()))
+            if (r.plate.contains(plate))
+                return r.id;
+        return QString();
     }
-    QVERIFY(QFile::copy(db, dir.filePath("locked.sqlite")) && QFile::copy(db, dir.filePath("changed.sqlite")));
-    {
-        fixtures::OtherConnection changed(dir.filePath("changed.sqlite"));  // behind the program's back
-        QVERIFY(changed.exec("DROP TRIGGER records_kept_unchanged"));
-        QVERIFY(changed.exec(QStringLiteral("UPDATE records SET json = replace(json, '\"fail\"', '\"pass\"') WHERE id = '%1'").arg(first.id)));
-    }
-    locker.reset(new fixtures::OtherConnection(dir.filePath("locked.sqlite")));
-    QVERIFY(locker->lockExclusively());
-    QVERIFY(QDir(dir.path()).mkdir("corrupt"));
-    QFile corrupt(dir.filePath("corrupt/opacimeter.sqlite"));
-    QVERIFY(corrupt.open(QIODevice::WriteOnly) && corrupt.write(QByteArray(4096, 'x')) == 4096);
-    fixtures::OtherConnection old(dir.filePath("old.sqlite"));
-    fixtures::makeVersionOne(old.db);
-}
 
-void tst_RecordsTool::exitStatus_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("stderrHas");
-    QTest::addColumn<QString>("stdoutHas");
-    const QString d = QStringLiteral("--db=") + dir.filePath("opacimeter.sqlite");
-    QTest::newRow("list") << QStringList{"list", d} << 0 << "" << "沪D4";
-    QTest::newRow("list by plate and days") << QStringList{"list", d, "--plate", "a1", "--since", "2026-12-01", "--until", "2026-12-07"} << 0 << "" << "";
-    QTest::newRow("export") << QStringList{"export", "--csv", dir.filePath("out.csv"), d} << 0 << "exported 2 records" << "";
-    QTest::newRow("first schema read, not migrated") << QStringList{"list", "--db", dir.filePath("old.sqlite")} << 0 << "" << "";
-    QTest::newRow("verify") << QStringList{"verify", d} << 0 << "2 records checked, 0 differ" << "";
-    QTest::newRow("verify names the changed record") << QStringList{"verify", "--db", dir.filePath("changed.sqlite")} << 1
-                                                     << "2 records checked, 1 differ" << first.id;
-    QTest::newRow("show unknown id") << QStringList{"show", "0000", d} << 1 << "no record '0000'" << "";
-    QTest::newRow("missing database") << QStringList{"list", "--db", dir.filePath("none.sqlite")} << 1 << "none.sqlite: no such database" << "";
-    QTest::newRow("locked database") << QStringList{"list", "--db", dir.filePath("locked.sqlite")} << 1
-                                     << "opacimeter-records: " + dir.filePath("locked.sqlite") + ": locked by another program; try again later" << "";
-    QTest::newRow("damaged database") << QStringList{"verify", "--db", dir.filePath("corrupt/opacimeter.sqlite")} << 1
-                                      << ": not a records database, or damaged" << "";
-    QTest::newRow("no command") << QStringList{} << 2 << "missing command" << "";
-    QTest::newRow("unknown command") << QStringList{"delete", d} << 2 << "unknown command 'delete'" << "";
-    QTest::newRow("bad date") << QStringList{"list", d, "--since", "7.12.2026"} << 2 << "--since: expected a date as yyyy-MM-dd" << "";
-    QTest::newRow("since after until") << QStringList{"list", d, "--since", "2026-12-08", "--until", "2026-12-07"} << 2 << "--since is after --until" << "";
-    QTest::newRow("show without id") << QStringList{"show", d} << 2 << "expected one record id" << "";
-    QTest::newRow("export without file") << QStringList{"export", d} << 2 << "--csv FILE is required" << "";
-    QTest::newRow("option of another command") << QStringList{"verify", d, "--json"} << 2 << "Unknown option 'json'" << "";
-}
-
-void tst_RecordsTool::exitStatus()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, stderrHas);
-    QFETCH(QString, stdoutHas);
-    const Run run = runTool(arguments);
-    QVERIFY(run.out.contains(stdoutHas));
-    QCOMPARE(run.status, status);
-    QVERIFY2(run.err.contains(stderrHas), qPrintable(run.err));
-    if (status != 0)
-        QCOMPARE(run.err.count('\n'), 1);
-    QCOMPARE(QDir(dir.filePath("corrupt")).entryList(QDir::Files), QStringList{"opacimeter.sqlite"});
-    QCOMPARE(fixtures::OtherConnection(dir.filePath("old.sqlite")).value("PRAGMA user_version").toInt(), 1);
-}
-
-void tst_RecordsTool::listJsonFields()
-{
-    const Run run = runTool({"list", "--json", "--db", db, "--plate", "京a"});
-    QCOMPARE(run.status, 0);
-    const QJsonArray rows = QJsonDocument::fromJson(run.out.toUtf8()).array();
-    QCOMPARE(rows.size(), 1);
-    const QJsonObject row = rows.first().toObject();
-    QCOMPARE(QStringList({row.value("id").toString(), QString::number(row.value("peaks_K").toArray().size()),
-                          QString::number(row.value("mean_K").toDouble()), row.value("valid").toVariant().toString(),
-                          row.value("limit_source").toString(), row.value("verdict").toString()}),
-             QStringList({first.id, "4", "1.24", "true", "plate", "fail"}));
-    QVERIFY(row.value("started").toString().endsWith(RecordTime::text(first.started).right(6)));
-    QVERIFY(!row.contains("trace"));
-}
+    QTemporaryDir dir;
+    QString db;
+    std::unique_ptr<fixtures::OtherConnection> locker;
+};
 
 OPA_TEST_CLASS(tst_RecordsTool)
 #include "recordstool.moc"

@@ -1,9 +1,5 @@
 #include <QtTest>
 
-#include <QFontDatabase>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtWidgets>
 
 #include "app/mainwindow.h"

@@ -13,84 +13,75 @@ class tst_ToolOptions : public QObject
     Q_OBJECT
 
 private slots:
-    void rejected_data();
-    void rejected();
-    void acceptedAtTheEdges();
-    void badArgumentsExitWithStatusTwo_data();
-    void badArgumentsExitWithStatusTwo();
+    void rejected_data()
+    {
+        QTest::addColumn<bool>("sim");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char *name, bool sim, const QStringList &arguments,
+                            const char *message) {
+            QTest::newRow(name) << sim << arguments << QString::fromUtf8(message);
+        };
+        row("port 65536", true, {"--port", "65536"}, "--port: expected a port number from 0 to");
+        row("port with a newline", true, {"--port", "5\n"}, "got '5\\n'");
+        row("address with a line break", true, {"--listen", "::\n\n1"}, "--listen: expected an IPv4");
+        row("three decimals", true, {"--n", "1.234"}, "--n: expected a number from -327.68");
+        row("chamber 256", true, {"--chamber", "256"}, "--chamber: expected whole degrees");
+        row("stray 0", true, {"--stray", "0"}, "--stray: expected");
+        row("steady value, smoke", true, {"--scenario", "smoke", "--k", "1"}, "--k sets a value");
+        row("short smoke", true, {"--scenario", "smoke", "--period", "1999"}, "at least 2000 ms");
+        row("stray, no-accept", true, {"--no-accept", "--stray", "7"}, "--stray has no effect");
+        row("file without path", true, {"--scenario", "file"}, "needs the path of one CSV file");
+        row("rate with a newline", false, {"log", "--rate", "1\n"}, "log: --rate: expected");
+        row("another command's option", false, {"log", "--timeout", "5"}, "Unknown option 'timeout'");
+        row("timeout 0", false, {"send", "213300AC", "--timeout", "0"}, "send: --timeout: expected");
+        row("the clear marker", false, {"send", "00"}, "reads the same as the clear marker");
+    }
+    void rejected()
+    {
+        QFETCH(bool, sim);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        arguments.prepend(QStringLiteral("tool"));
+        const QString error =
+            sim ? parseSimArguments(arguments).message : parseShmArguments(arguments).message;
+        QVERIFY2(error.contains(message) && !error.contains(QLatin1Char('\n')), qPrintable(error));
+    }
+
+    void acceptedAtTheEdges()
+    {
+        const SimArguments sim = parseSimArguments(
+            {"sim", "--n=-327.68", "--chamber", "255", "--stray", "7", "--bad-checksum", "1", "--port", "0"});
+        QCOMPARE(sim.status, SimArguments::Run);
+        QCOMPARE(sim.options.steady.n, qint16(-32768));
+        QCOMPARE(sim.options.steady.chamber, quint8(255));
+        QCOMPARE(sim.options.strayEvery, 7);
+        QCOMPARE(sim.options.badChecksumEvery, 1);
+        const ShmArguments shm =
+            parseShmArguments({"shm", "send", "21", "39", "00a6", "--timeout", "1"});
+        QCOMPARE(shm.status, ShmArguments::Run);
+        QCOMPARE(shm.bytes, QByteArray::fromHex("213900A6"));
+    }
+
+    void badArgumentsExitWithStatusTwo_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("sim") << OPA_SIM_BINARY << QStringList{"--colour"};
+        QTest::newRow("shm") << OPA_SHM_BINARY << QStringList{"log", "--count", "0"};
+    }
+    void badArgumentsExitWithStatusTwo()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QProcess tool;
+        tool.start(program, arguments);
+        QVERIFY(tool.waitForFinished(10000));
+        QCOMPARE(tool.exitCode(), 2);
+        QCOMPARE(tool.readAllStandardError().count('\n'), 1);
+        QVERIFY(tool.readAllStandardOutput().isEmpty());
+    }
 };
-
-void tst_ToolOptions::rejected_data()
-{
-    QTest::addColumn<bool>("sim");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-    const auto row = [](const char *name, bool sim, const QStringList &arguments,
-                        const char *message) {
-        QTest::newRow(name) << sim << arguments << QString::fromUtf8(message);
-    };
-    row("port 65536", true, {"--port", "65536"}, "--port: expected a port number from 0 to");
-    row("port with a newline", true, {"--port", "5\n"}, "got '5\\n'");
-    row("address with a line break", true, {"--listen", "::\n\n1"}, "--listen: expected an IPv4");
-    row("three decimals", true, {"--n", "1.234"}, "--n: expected a number from -327.68");
-    row("chamber 256", true, {"--chamber", "256"}, "--chamber: expected whole degrees");
-    row("stray 0", true, {"--stray", "0"}, "--stray: expected");
-    row("steady value, smoke", true, {"--scenario", "smoke", "--k", "1"}, "--k sets a value");
-    row("short smoke", true, {"--scenario", "smoke", "--period", "1999"}, "at least 2000 ms");
-    row("stray, no-accept", true, {"--no-accept", "--stray", "7"}, "--stray has no effect");
-    row("bad checksum 0", true, {"--bad-checksum", "0"}, "--bad-checksum: expected");
-    row("file without path", true, {"--scenario", "file"}, "needs the path of one CSV file");
-    row("rate with a newline", false, {"log", "--rate", "1\n"}, "log: --rate: expected");
-    row("another command's option", false, {"log", "--timeout", "5"}, "Unknown option 'timeout'");
-    row("timeout 0", false, {"send", "213300AC", "--timeout", "0"}, "send: --timeout: expected");
-    row("the clear marker", false, {"send", "00"}, "reads the same as the clear marker");
-}
-
-void tst_ToolOptions::rejected()
-{
-    QFETCH(bool, sim);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, message);
-    arguments.prepend(QStringLiteral("tool"));
-    const QString error =
-        sim ? parseSimArguments(arguments).message : parseShmArguments(arguments).message;
-    QVERIFY2(error.contains(message) && !error.contains(QLatin1Char('\n')), qPrintable(error));
-}
-
-void tst_ToolOptions::acceptedAtTheEdges()
-{
-    const SimArguments sim = parseSimArguments(
-        {"sim", "--n=-327.68", "--chamber", "255", "--stray", "7", "--bad-checksum", "1", "--port", "0"});
-    QCOMPARE(sim.status, SimArguments::Run);
-    QCOMPARE(sim.options.steady.n, qint16(-32768));
-    QCOMPARE(sim.options.steady.chamber, quint8(255));
-    QCOMPARE(sim.options.strayEvery, 7);
-    QCOMPARE(sim.options.badChecksumEvery, 1);
-    const ShmArguments shm =
-        parseShmArguments({"shm", "send", "21", "39", "00a6", "--timeout", "1"});
-    QCOMPARE(shm.status, ShmArguments::Run);
-    QCOMPARE(shm.bytes, QByteArray::fromHex("213900A6"));
-}
-
-void tst_ToolOptions::badArgumentsExitWithStatusTwo_data()
-{
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("sim") << OPA_SIM_BINARY << QStringList{"--colour"};
-    QTest::newRow("shm") << OPA_SHM_BINARY << QStringList{"log", "--count", "0"};
-}
-
-void tst_ToolOptions::badArgumentsExitWithStatusTwo()
-{
-    QFETCH(QString, program);
-    QFETCH(QStringList, arguments);
-    QProcess tool;
-    tool.start(program, arguments);
-    QVERIFY(tool.waitForFinished(10000));
-    QCOMPARE(tool.exitCode(), 2);
-    QCOMPARE(tool.readAllStandardError().count('\n'), 1);
-    QVERIFY(tool.readAllStandardOutput().isEmpty());
-}
 
 OPA_TEST_CLASS(tst_ToolOptions)
 #include "tooloptions.moc"
