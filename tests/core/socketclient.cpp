@@ -63,28 +63,6 @@ private slots:
         QCOMPARE(client.serverAddress(), QString());
     }
 
-    // The first discovery step: a stored host counts only once it has
-    // answered the read-measurement command, and the connection is
-    // announced only then.
-    void storedAddressMustAnswer_data()
-    {
-        QTest::addColumn<bool>("answering");
-        QTest::newRow("answers") << true;
-        QTest::newRow("only accepts") << false;
-    }
-
-    void storedAddressMustAnswer()
-    {
-        QFETCH(bool, answering);
-        discoverytest::MeterHost host;
-        QVERIFY(host.listen(loopback(2), answering));
-        SocketClient client;
-        QSignalSpy ready(&client, &SocketClient::findEnableReady);
-        QCOMPARE(client.tryConnectServer(loopback(2)), answering);
-        QCOMPARE(ready.count(), answering ? 1 : 0);
-        QCOMPARE(host.commandsPerConnection(), QList<int>{1});
-    }
-
     // A meter that garbles replies: the count grows with each, and the log
     // says so at once and then at most once a second.
     void checksumDropsLogged()
