@@ -142,18 +142,15 @@ private slots:
             QVERIFY(!ShmRecord::decode(hex(header).constData(), qint64(3) * 1024 * 1024 * 1024, &array));
     }
 
-    // While a companion holds the data segment, a record that fits goes into
-    // it and one that does not is refused, never written past its end.
+    // While a companion holds the data segment, a record that does not fit
+    // is refused, never written past its end. (One that fits going into it
+    // is the window's companion test's.)
     void publishIntoHeldSegment()
     {
         const QString key = QStringLiteral("opa-test-%1").arg(QCoreApplication::applicationPid());
         QSharedMemory companion(key), program(key);
         QVERIFY(companion.create(8));
         QString error;
-        QCOMPARE(SegmentIO::publish(program, testsupport::hex("063900C1"), &error),
-                 SegmentIO::PublishResult::Reused);
-        QCOMPARE(ShmRecord::decode(QByteArray(static_cast<const char *>(companion.constData()), 8)),
-                 testsupport::hex("063900C1"));
         QCOMPARE(SegmentIO::publish(program, QByteArray(5, 'x'), &error),
                  SegmentIO::PublishResult::Failed);
         QVERIFY(error.contains("holds 8 bytes") && !program.isAttached());
