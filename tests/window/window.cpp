@@ -3,7 +3,6 @@
 #include <QtWidgets>
 
 #include "app/settingsdialog.h"
-#include "config/apisettings.h"
 #include "net/socketclient.h"
 #include "support/discoveryhelpers.h"
 #include "support/meterrig.h"
@@ -115,7 +114,6 @@ private slots:
         auto row = [](const char *name, const QByteArrayList &frames, const char *shown) {
             QTest::newRow(name) << frames << QString::fromLatin1(shown);
         };
-        row("reply", {r}, "12.34|12.34|1|1|3|3|25|30|2048");
         row("lower values keep the maxima", {r, measurementReply(1000, 50, 200, 20, 21, 7)}, "10|12.34|0.5|1|2|3|20|21|7");
         row("first values below zero are no maxima", {measurementReply(-1000, -5, 0, 0, 0, -1)}, "-10||-0.05||0||0|0|-1");
         row("energy 4097: the last good one", {r, measurementReply(1234, 100, 300, 26, 31, 4097)}, "12.34|12.34|1|1|3|3|26|31|2048");
@@ -180,64 +178,52 @@ private slots:
 
     void discovery_data()
     {
-        QTest::addColumn<QString>("stored");   // empty: none
-        QTest::addColumn<int>("connections");  // the meter on 127.0.0.42 sees a sweep's probe, then the data connection
-        // A stored address that refuses is kept: anotherMeterNamed.
-        QTest::newRow("stored address answers") << loopback(42) << 1;
-        QTest::newRow("none stored") << QString() << 2;
-        QTest::newRow("no meter") << QString() << 0;
+        QTest::addColumn<int>("stored");       // host number; 0: none
+        QTest::addColumn<int>("meter");        // the one meter's host; 0: none
+        QTest::addColumn<int>("connections");  // the meter sees a sweep's probe, then the data connection
+        QTest::addColumn<QString>("link");
+        QTest::newRow("stored address answers") << 42 << 42 << 1 << "已连接 127.0.0.42";
+        QTest::newRow("none stored") << 0 << 42 << 2 << "已连接 127.0.0.42";
+        // This lane's meter is off: the other is named, neither polled nor stored.
+        QTest::newRow("another meter named") << 42 << 43 << 1 << "在 127.0.0.43 找到其他仪表；如需更换请在设置中确认";
+        QTest::newRow("no meter") << 0 << 0 << 0 << "";
     }
 
     void discovery()
     {
-        QFETCH(QString, stored); QFETCH(int, connections);
+        QFETCH(int, stored); QFETCH(int, meter); QFETCH(int, connections); QFETCH(QString, link);
         testsupport::ScopedWorkDir dir;
         testsupport::MessageBoxCloser boxes;
-        QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), stored);
-        discoverytest::MeterHost meter;
-        QVERIFY(!connections || meter.listen(loopback(42)));
+        QSettings(QStringLiteral("set.ini"), QSettings::IniFormat)
+            .setValue(QStringLiteral("Server/IP"), stored ? loopback(stored) : QString());
+        discoverytest::MeterHost host;
+        QVERIFY(!meter || host.listen(loopback(meter)));
         mainwindow w;
         MainWindowTestAccess a(w);
-        a.setNoticeDelay(connections ? 600000 : 1000);
+        a.setNoticeDelay(meter ? 600000 : 1000);
         w.show();
-        if (!connections) {
+        if (!meter) {
             QVERIFY(QTest::qWaitFor([&] { return boxes.count() > 0; }, 20000));
             QCOMPARE(boxes.seen().at(0).text, QStringLiteral("通信失败，建议检查连线，重开此程序！"));
             return;
         }
-        QVERIFY(QTest::qWaitFor([&] { return a.pollTimer()->isActive(); }, 20000));
+        QTRY_COMPARE_WITH_TIMEOUT(a.ui().label_link->text(), link, 20000);
         QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
-        QVERIFY(meter.waitForPolls(2));
-        const QList<int> commands = meter.commandsPerConnection();
+        const bool polled = !stored || stored == meter;
+        QVERIFY(!polled || host.waitForPolls(2));
+        const QList<int> commands = host.commandsPerConnection();
         QCOMPARE(commands.size(), connections);
-        if (connections == 2)
+        if (stored != meter)
             QCOMPARE(commands.first(), 1);  // a sweep's probe asks once
-        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(42));
+        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(stored ? stored : meter));
+        if (!polled)
+            return;
 
         // Once connected, a show's notice stays away.
         a.setNoticeDelay(0);
         w.hide();
         w.show();
         QVERIFY(!QTest::qWaitFor([&] { return boxes.count() > 0; }, 500));
-    }
-
-    // This lane's meter is off and another answers: the header names the
-    // other, which is neither polled nor stored.
-    void anotherMeterNamed()
-    {
-        testsupport::ScopedWorkDir dir;
-        QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), loopback(42));
-        discoverytest::MeterHost other;
-        QVERIFY(other.listen(loopback(43)));
-        mainwindow w;
-        MainWindowTestAccess a(w);
-        a.setNoticeDelay(600000);
-        w.show();
-        const QString notice = QStringLiteral("在 127.0.0.43 找到其他仪表；如需更换请在设置中确认");
-        QTRY_COMPARE_WITH_TIMEOUT(a.ui().label_link->text(), notice, 10000);
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
-        QCOMPARE(other.commandsPerConnection(), QList<int>{1});
-        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Server/IP").toString(), loopback(42));
     }
 
     // Two meters and none stored: none is taken, the header asks the
@@ -298,8 +284,6 @@ private slots:
         const QString tip = MainWindowTestAccess(w).ui().label_link->toolTip();
         QVERIFY2(tip.contains(QStringLiteral("cannot listen on port %1").arg(holder.serverPort())), qPrintable(tip));
         QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
-        ini.sync();
-        QCOMPARE(ini.value(QStringLiteral("Api/Token")).toString().size(), settings::ApiTokenLength);
     }
 
     // The settings dialog in the window: Ctrl+, opens it, a refused value keeps
