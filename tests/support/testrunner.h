@@ -12,15 +12,17 @@
 //   tst_core                 every class of the area
 //   tst_core -class Framing  only the class 'Framing' (further arguments go
 //                            to QtTest as usual, e.g. a test function)
+//   tst_core NAME            only the classes with a test function NAME, and
+//                            only that function in them
 namespace testsupport {
 
-int registerTestClass(const char *name, std::function<QObject *()> make);
+int registerTestClass(const char *name, const QMetaObject *meta, std::function<QObject *()> make);
 int runTestClasses(int argc, char **argv);
 
 } // namespace testsupport
 
 #define OPA_TEST_CLASS(Class)                                                   \
     static const int opa_registered_##Class =                                   \
-        testsupport::registerTestClass(#Class, [] { return new Class; });
+        testsupport::registerTestClass(#Class, &Class::staticMetaObject, [] { return new Class; });
 
 #endif
