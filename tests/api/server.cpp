@@ -188,7 +188,7 @@ private slots:
         QTcpSocket stalled;
         QVERIFY(apirig::openStalled(stalled, server.port()));
         QVERIFY(QTest::qWaitFor([&] { return server.clients().size() == 1; }, 5000));
-        Peer healthy(server);
+        Peer healthy(server, QStringLiteral("?token=") + apirig::Token);
         QVERIFY(!healthy.waitType("hello").isEmpty());
 
         qint64 ms = 0;
