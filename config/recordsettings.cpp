@@ -36,6 +36,13 @@ QString laneName()
 QString databaseFile()
 {
     const QString file = text("Database/File");
+    // SQLite keeps a database of that name in memory only: every record
+    // would be gone when the program ends.
+    if (file == QLatin1String(InMemoryName)) {
+        qWarning("records: [Database] File=%s would keep no record on disk; using %s",
+                 InMemoryName, DefaultDatabaseFile);
+        return QString::fromLatin1(DefaultDatabaseFile);
+    }
     return file.isEmpty() ? QString::fromLatin1(DefaultDatabaseFile) : file;
 }
 

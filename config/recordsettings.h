@@ -18,6 +18,8 @@ extern const char DefaultDatabaseFile[];
 QString stationName();
 QString laneName();
 // Relative names are taken from the working folder.
+// SQLite's name for a database kept in memory, never taken as the file.
+constexpr char InMemoryName[] = ":memory:";
 QString databaseFile();
 QString lastOperator();
 void storeLastOperator(const QString &name);

@@ -67,6 +67,8 @@ void checkDatabaseFile(const QString &text, Refusals *refused)
         refused->insert(Field::DatabaseFile, SettingsForm::tr("不能含换行或其他控制字符"));
     else if (!text.isEmpty() && QFileInfo(text).isDir())
         refused->insert(Field::DatabaseFile, SettingsForm::tr("是一个文件夹，不是文件"));
+    else if (text == QLatin1String(settings::InMemoryName))
+        refused->insert(Field::DatabaseFile, SettingsForm::tr("是内存数据库，程序结束时记录全部丢失"));
 }
 
 void checkServerHost(const QString &text, Refusals *refused)

@@ -934,6 +934,10 @@
         <translation>is a folder, not a file</translation>
     </message>
     <message>
+        <source>是内存数据库，程序结束时记录全部丢失</source>
+        <translation>is an in-memory database: every record would be lost when the program ends</translation>
+    </message>
+    <message>
         <source>文件夹 %1 不存在</source>
         <translation>the folder %1 does not exist</translation>
     </message>
