@@ -4,7 +4,6 @@
 
 #include "lane/freeaccelcsv.h"
 #include "lane/lanesession.h"
-#include "config/settings.h"
 #include "support/testsupport.h"
 
 // Free-acceleration series fed with shaped K curves, one reply every
@@ -95,8 +94,6 @@ private slots:
             << FreeAccelMethod::threeMean() << Peaks{1.60, 1.40, 1.20} << "1.60;1.40;1.20,1.40,yes,," << TestSubject();
         QTest::newRow("result at the plate value passes")
             << limited << inBand << "1.50;1.40;1.45;1.42,1.44,yes,1.44,合格" << byPlateValue;
-        QTest::newRow("service test: no limit") << limited << inBand << "1.50;1.40;1.45;1.42,1.44,yes,,"
-                                                << TestSubject();
     }
 
     void series()
@@ -162,19 +159,6 @@ private slots:
         QVERIFY2(whyNot.contains(why), qPrintable(whyNot));
         QCOMPARE(started.count(), int(running) + int(taken));
         QCOMPARE(session.subject().vehicle.plate, taken ? plate : QString());
-    }
-
-    // R24 until a method is stored; a hand-edited file that breaks a preset's
-    // rules or the bounds is read as a custom method within bounds. (A stored
-    // method, its limit included, read back is the set.ini and API tests'.)
-    void methodKeptInSettings()
-    {
-        testsupport::ScopedWorkDir dir;
-        QCOMPARE(settings::storedFreeAccelMethod().name, FreeAccelMethod::r24().name);
-        settings::storeFreeAccelMethod(FreeAccelMethod::threeMean());
-        QSettings("set.ini", QSettings::IniFormat).setValue("FreeAcceleration/Peaks", 40);
-        const FreeAccelMethod edited = settings::storedFreeAccelMethod();
-        QVERIFY(edited.name == FreeAccelMethod::CustomName && edited.counted == 10);
     }
 };
 

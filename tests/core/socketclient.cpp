@@ -8,8 +8,7 @@
 
 using discoverytest::loopback;
 
-// The client against stand-in servers on loopback: the data connection, the
-// sweep of 127.0.0.x from the local address 127.0.0.7, and the choice of
+// The client against stand-in servers on loopback: the of 127.0.0.x from the local address 127.0.0.7, and the choice of
 // the local address itself.
 class tst_SocketClient : public QObject
 {
@@ -18,21 +17,6 @@ class tst_SocketClient : public QObject
 private slots:
     void initTestCase() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
     void cleanupTestCase() { SocketClient::overrideLocalAddress({}); }
-
-    // Commands sent before the connection is up are dropped, not queued for it.
-    void dataConnection()
-    {
-        testsupport::LoopbackServer server;
-        QVERIFY(server.listen());
-        SocketClient client;
-        QSignalSpy ready(&client, &SocketClient::findEnableReady);
-        client.connectToServer(QStringLiteral("127.0.0.1"));
-        client.onSendToServer(testsupport::hex("213800A7"));
-        QVERIFY(ready.wait(5000));
-        client.onSendToServer(testsupport::hex("213300AC"));
-        QVERIFY(server.waitForReceived(4));
-        QCOMPARE(server.received(), testsupport::hex("213300AC"));
-    }
 
     void sweep_data()
     {
@@ -126,15 +110,6 @@ private slots:
         for (const QString &entry : interfaces.split(QLatin1Char(' ')))
             system.append({entry.startsWith(QLatin1Char('+')), parse(entry.mid(1))});
         QCOMPARE(chooseLocalIPv4(parse(lookup), system), chosen);
-    }
-
-    // Loopback is up wherever the tests run, also in a network namespace.
-    void systemInterfacesShowLoopback()
-    {
-        const QList<InterfaceAddresses> all = systemInterfaces();
-        QVERIFY(std::any_of(all.begin(), all.end(), [](const InterfaceAddresses &e) {
-            return e.upAndRunning && e.addresses.contains(QHostAddress::LocalHost);
-        }));
     }
 };
 

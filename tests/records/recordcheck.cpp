@@ -104,7 +104,6 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("refused");
         QTest::newRow("plain") << "王工" << false;
-        QTest::newRow("with a space") << "Wang Gong" << false;
         QTest::newRow("line feed") << "王\n工" << true;
         QTest::newRow("escape") << "\x1b[2J王工" << true;
         QTest::newRow("delete") << "王\x7f工" << true;

@@ -73,13 +73,6 @@ private slots:
         QVERIFY(!t.contains(QStringLiteral("不合格")));
     }
 
-    void unwritableTarget()
-    {
-        QString error;
-        QVERIFY(!RecordReport(record).writePdf(dir.filePath("no/such/folder/r.pdf"), &error));
-        QVERIFY(error.startsWith(QStringLiteral("无法写入")));
-    }
-
 private:
     // The report of 'r' as text, pages ended by form feeds; empty when it could not be written.
     QString reportText(const TestRecord &r)

@@ -68,8 +68,6 @@ private slots:
         const QString d = db, locked = dir.filePath("locked.sqlite");
         QTest::newRow("after") << QStringList{"list", "--db", d} << 0 << "沪D4" << "unknown";
         QTest::newRow("before") << QStringList{"--db", d, "list"} << 0 << "沪D4" << "unknown";
-        QTest::newRow("before, with =") << QStringList{"--db=" + d, "list"} << 0 << "沪D4" << "unknown";
-        QTest::newRow("single dash before") << QStringList{"-db", d, "list"} << 0 << "沪D4" << "unknown";
         QTest::newRow("both sides") << QStringList{"--plate", "沪", "list", "--db", d} << 0 << "沪D4" << "京A12345";
         QTest::newRow("switch before, no trace") << QStringList{"--json", "--db", d, "list"} << 0 << "\"plate\": \"沪D4\"" << "\"trace\"";
         QTest::newRow("export, file before") << QStringList{"--csv", dir.filePath("o.csv"), "--db", d, "export"} << 0 << "exported 3" << "unknown";
@@ -89,11 +87,6 @@ private slots:
                                           << ": not a records database, or damaged" << "";
         QTest::newRow("no command") << QStringList{} << 2 << "missing command" << "";
         QTest::newRow("unknown command") << QStringList{"delete", "--db", d} << 2 << "unknown command 'delete'" << "";
-        QTest::newRow("bad date") << QStringList{"list", "--db", d, "--since", "7.12.2026"} << 2 << "--since: expected a date as yyyy-MM-dd" << "";
-        QTest::newRow("since after until") << QStringList{"list", "--db", d, "--since", "2026-12-08", "--until", "2026-12-07"} << 2 << "--since is after --until" << "";
-        QTest::newRow("show without id") << QStringList{"show", "--db", d} << 2 << "expected one record id" << "";
-        QTest::newRow("export without file") << QStringList{"export", "--db", d} << 2 << "--csv FILE is required" << "";
-        QTest::newRow("option of another command") << QStringList{"verify", "--db", d, "--json"} << 2 << "Unknown option 'json'" << "";
     }
     void commandLine()
     {
@@ -176,7 +169,6 @@ private slots:
         QTest::addColumn<QStringList>("env");
         QTest::newRow("display gone") << QStringList{"DISPLAY=:8731", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY"};
         QTest::newRow("display gone, X11 asked for") << QStringList{"DISPLAY=:8731", "QT_QPA_PLATFORM=xcb"};
-        QTest::newRow("no display") << QStringList{"DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY"};
     }
     void reportWithoutDisplay()
     {

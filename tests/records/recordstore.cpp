@@ -23,8 +23,6 @@ private slots:
         QCOMPARE(store.schemaVersion(), RecordStore::SchemaVersion);
         fixtures::OtherConnection other(path);
         QCOMPARE(other.value("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
-        QCOMPARE(other.value("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
-                             "('records_plate', 'records_vin', 'records_started')").toInt(), 3);
         store.close();
         QVERIFY(store.open(path) && store.schemaVersion() == RecordStore::SchemaVersion);
         store.close();
@@ -129,23 +127,6 @@ private slots:
             found << row.plate;
         QCOMPARE(store.fault(), RecordStore::Fault::None);
         QCOMPARE(found, plates);
-    }
-
-    void vehiclesByPrefix()
-    {
-        RecordStore store;
-        QVERIFY(store.open(path));
-        TestRecord again = fixtures::record("京A12345", 60);
-        again.vehicle.odometerKm = 190000;
-        again.seal();
-        for (const TestRecord &r : {fixtures::record("京A12345"), again, fixtures::record("京A999", 1), fixtures::record("京B1", 2)})
-            QVERIFY(store.store(r));
-        const QVector<Vehicle> found = store.vehiclesByPlatePrefix(" 京a ");
-        QCOMPARE(found.size(), 2);
-        QCOMPARE(found.at(0).plate + found.at(0).vin, QStringLiteral("京A123451M8GDM9AXKP042788"));
-        QCOMPARE(*found.at(0).odometerKm, 190000.0);  // the latest test's fields
-        QCOMPARE(store.vehiclesByPlatePrefix("京A1234").size(), 1);
-        QCOMPARE(store.vehiclesByPlatePrefix("").size(), 0);
     }
 
 private:

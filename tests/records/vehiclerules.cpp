@@ -47,7 +47,6 @@ private slots:
         QTest::newRow("none") << "" << C::Empty;
         QTest::newRow("check digit X") << "1M8GDM9AXKP042788" << C::Valid;
         QTest::newRow("lower case, blanks around") << " 1m8gdm9axkp042788 " << C::Valid;
-        QTest::newRow("all ones, check 1") << "11111111111111111" << C::Valid;
         QTest::newRow("check digit wrong") << "1M8GDM9A1KP042788" << C::WrongCheckDigit;
         QTest::newRow("European, Z at 9") << "WP0ZZZ99ZTS392124" << C::WrongCheckDigit;
         QTest::newRow("16 characters") << "1M8GDM9AXKP04278" << C::Invalid;

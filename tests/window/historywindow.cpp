@@ -7,7 +7,6 @@
 #include "app/historymodel.h"
 #include "app/historypage.h"
 #include "app/historywindow.h"
-#include "app/language.h"
 #include "config/recordsettings.h"
 #include "config/uisettings.h"
 #include "net/socketclient.h"
@@ -16,8 +15,7 @@
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 
-// The history in a window of its own beside the tab, and the history's
-// columns within the page's width.
+// The history in a window of its own beside the tab.
 class HistoryWindowTest : public QObject
 {
     Q_OBJECT
@@ -33,13 +31,6 @@ class HistoryWindowTest : public QObject
     static bool shows(HistoryPage *page, const QStringList &wanted)
     {
         return QTest::qWaitFor([&] { return plates(page) == wanted; }, 5000);
-    }
-    static void storeRecords(const QVector<TestRecord> &records)
-    {
-        RecordStore store;
-        QVERIFY(store.open(settings::databaseFile()));
-        for (const TestRecord &r : records)
-            QVERIFY2(store.store(r), qPrintable(store.errorString()));
     }
     static void openBy(mainwindow &w, const QString &how)
     {
@@ -57,11 +48,7 @@ class HistoryWindowTest : public QObject
 private slots:
     // The window sweeps 127.0.0.x only.
     void init() { SocketClient::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
-    void cleanup()
-    {
-        Language::switchTo(QStringLiteral("zh"));
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
-    }
+    void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
 
     // Opened from the tab's button or by a double-click on the tab, the
     // window shows the tab's list with its filter, takes a new record as the
@@ -76,7 +63,11 @@ private slots:
     {
         QFETCH(QString, how);
         testsupport::ScopedWorkDir dir;
-        storeRecords({fixtures::record(QStringLiteral("京A12345")), fixtures::record(QStringLiteral("沪C11111"), 10)});
+        {
+            RecordStore store;
+            QVERIFY(store.open(settings::databaseFile()) && store.store(fixtures::record(QStringLiteral("京A12345")))
+                    && store.store(fixtures::record(QStringLiteral("沪C11111"), 10)));
+        }
         mainwindow w;
         MainWindowTestAccess a(w);
         testsupport::ManualLaneClock clock;
@@ -130,60 +121,6 @@ private slots:
         openBy(w, QStringLiteral("button"));
         auto *window = w.findChild<HistoryWindow *>();
         QCOMPARE(QRect(window->pos(), window->size()), moved);
-    }
-
-    void storedPlace_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QRect>("place");
-        QTest::newRow("commas by hand") << "HistoryWindow=-10,20,700,500" << QRect(-10, 20, 700, 500);
-        QTest::newRow("no width") << "HistoryWindow=10 20 0 500" << QRect();
-        QTest::newRow("three numbers") << "HistoryWindow=10 20 700" << QRect();
-        QTest::newRow("not numbers") << "HistoryWindow=a b c d" << QRect();
-    }
-    void storedPlace()
-    {
-        QFETCH(QString, line); QFETCH(QRect, place);
-        testsupport::ScopedWorkDir dir;
-        QFile ini(QStringLiteral("set.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(("[UI]\n" + line + "\n").toUtf8());
-        ini.close();
-        QCOMPARE(settings::storedHistoryWindow(), place);
-    }
-
-    // At the window's fixed size, a VIN and a long operator's name included,
-    // every column shows without the list scrolling sideways.
-    void columnsFitThePage_data()
-    {
-        QTest::addColumn<QString>("language");
-        QTest::newRow("Chinese") << "zh";
-        QTest::newRow("English") << "en";
-    }
-    void columnsFitThePage()
-    {
-        QFETCH(QString, language);
-        testsupport::ScopedWorkDir dir;
-        TestRecord named = fixtures::record(QStringLiteral("沪C11111"), 10);
-        named.operatorName = QStringLiteral("欧阳晓明 (Ouyang Xiaoming)");
-        named.seal();
-        storeRecords({fixtures::record(), named});
-        QVERIFY(Language::switchTo(language));
-        mainwindow w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *page = MainWindowTestAccess(w).showPage<HistoryPage>("historyTab");
-        QVERIFY(shows(page, {"沪C11111", "京A12345"}));
-        auto *view = page->findChild<QTableView *>("historyView");
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        QHeaderView *header = view->horizontalHeader();
-        QVERIFY2(header->length() <= view->viewport()->width(),
-                 qPrintable(QStringLiteral("%1 > %2").arg(header->length()).arg(view->viewport()->width())));
-        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
-        QVERIFY(!view->horizontalScrollBar()->isVisible());
-        // Cut short, a text is still whole in its tooltip.
-        QCOMPARE(view->model()->index(0, HistoryModel::Operator).data(Qt::ToolTipRole).toString(), named.operatorName);
     }
 };
 

@@ -34,8 +34,6 @@ private slots:
         };
         row("label_7", "透射式烟度计", "Smoke Opacity Meter");
         row("historyTab", "检测记录", "Test records");
-        row("label_19", "气室温度(℃)", "Chamber temp. (°C)");
-        row("clearButton", "清除最大值", "Clear maxima");
         row("refactButton", "恢复出厂", "Factory reset");
     }
     void formTexts()

@@ -84,7 +84,7 @@ private slots:
     }
 
     // The live curve: the window's replies on it, over the last minute by the session's clock.
-    void keepsTheLastMinuteAndSavesIt()
+    void keepsTheLastMinute()
     {
         mainwindow w;
         MainWindowTestAccess a(w);
@@ -107,15 +107,6 @@ private slots:
         now += 30000;
         page->refresh();
         QCOMPARE(n->pointsVector().mid(0, 1), (QVector<QPointF>{{-60, 60}}));
-        testsupport::ScopedWorkDir dir;
-        QVERIFY(page->savePicture("trend.png") && QImage("trend.png").width() > 400);
-        // Once stopped, the page names the recording and its rows.
-        auto *status = page->findChild<QLabel *>("recordStatus");
-        page->toggleRecording();
-        a.seraildata(testsupport::measurementReply(100, 0, 20, 25, 30, 9));
-        page->toggleRecording();
-        QVERIFY2(status->text().startsWith("已记录：") && status->text().endsWith("1 行"),
-                 qPrintable(status->text()));
     }
 
     // A vehicle on record picked by its plate on the free-acceleration page,

@@ -13,8 +13,7 @@ using discoverytest::loopback;
 using testsupport::measurementReply;
 
 // The main window against stand-ins on loopback: what the meter sees of the
-// calibration and the factory reset, the response-time test driven by Ns
-// replies, what the form shows of each reply, the exchange with a companion
+// calibration and the factory reset, what the form shows of each reply, the exchange with a companion
 // in a second process (the shmpeer stand-in), and discovery as the window
 // runs it after a show (its own address being 127.0.0.7) with the notice
 // when it found no server, the API's start as the program makes it, and the
@@ -72,38 +71,6 @@ private slots:
             const qint64 stepsMs = atMs.at(first + 1) - atMs.at(first);
             QVERIFY2(run || (stepsMs >= 2900 && stepsMs < 4500), qPrintable(QString::number(stepsMs)));
         }
-    }
-
-    // Ns moves evenly between 0 and 100 % over 2 s: 1600 ms from 10 to 90 % or
-    // back. Rise, then fall on the same window; the clear button empties both.
-    void responseTime()
-    {
-        meterrig::MeterStandIn meter;
-        mainwindow w;
-        QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
-        auto &ui = MainWindowTestAccess(w).ui();
-        QElapsedTimer ramp;
-        for (const bool rise : {true, false}) {
-            QPushButton *button = rise ? ui.uptestButton : ui.downtestButton;
-            const QString caption = button->text();
-            meter.reply = [rise](const QByteArray &) { return nsReply(rise ? 0 : 100); };
-            QVERIFY(QTest::qWaitFor([&] { return ui.label_resNs->text() == (rise ? "0" : "100"); }, 5000));
-            button->click();
-            QCOMPARE(button->text(), QStringLiteral("正在测试"));
-            ramp.start();
-            meter.reply = [&ramp, rise](const QByteArray &) {
-                const float part = float(qMin(ramp.elapsed(), qint64(2000))) / 2000;
-                return nsReply(100 * (rise ? part : 1 - part));
-            };
-            QVERIFY(QTest::qWaitFor([&] { return button->isEnabled() && button->text() == caption; }, 10000));
-            // Start and end are each seen up to one poll late.
-            const QString result = (rise ? ui.label_uptime : ui.label_downtime)->text();
-            const QTime shown = QTime::fromString(result, QStringLiteral("mm:ss:zzz"));
-            QVERIFY2(shown.isValid() && qAbs(shown.msecsSinceStartOfDay() - 1600) <= 150, qPrintable(result));
-        }
-        ui.clearResButton->click();
-        for (QLabel *label : {ui.label_uptime, ui.label_downtime, ui.label_resNs})
-            QCOMPARE(label->text(), QStringLiteral("0"));
     }
 
     void display_data()
@@ -286,9 +253,8 @@ private slots:
         QVERIFY(meter.listen() && meterrig::showConnected(w, meter));
     }
 
-    // The settings dialog in the window: Ctrl+, opens it, a refused value keeps
-    // it open and names the field, and a new server address and lane name
-    // reach set.ini, the address being connected to at once.
+    // The settings dialog in the window: Ctrl+, opens it, and a new server
+    // address and lane name reach set.ini, the address being connected to at once.
     void changeServerAndLane()
     {
         testsupport::ScopedWorkDir work;
@@ -309,18 +275,10 @@ private slots:
         auto *address = dialog->findChild<QLineEdit *>("serverAddressEdit");
         auto *lane = dialog->findChild<QLineEdit *>("laneNameEdit");
         auto *ok = dialog->findChild<QPushButton *>("okButton");
-        auto *message = dialog->findChild<QLabel *>("messageLabel");
-        QVERIFY(address && lane && ok && message);
+        QVERIFY(address && lane && ok);
         QCOMPARE(address->text(), loopback(1));
 
-        address->setText("127.0.0.256");
         lane->setText(" 3号线 ");
-        ok->click();
-        QVERIFY(dialog->isVisible());
-        QVERIFY2(message->text().contains("仪表服务器地址"), qPrintable(message->text()));
-        QCOMPARE(address->property("refused").toBool(), true);
-        QCOMPARE(QSettings("./set.ini", QSettings::IniFormat).value("Station/Lane").toString(), QString());
-
         address->setText(loopback(2));
         ok->click();
         QVERIFY(QTest::qWaitFor([&] { return dialog.isNull(); }, 2000));
@@ -333,7 +291,6 @@ private slots:
     }
 
 private:
-    static QByteArray nsReply(float ns) { return measurementReply(0, qint16(qRound(ns * 100)), 0, 0, 0, 0); }
     testsupport::ScopedWorkDir workDir;
 };
 
