@@ -51,6 +51,7 @@ private slots:
         row("lane: trailing line break trimmed", F::LaneName, "3号线\r\n", "");
         row("station: line break inside", F::StationName, "一号\n检测站", control);
         row("database: a folder", F::DatabaseFile, "$DIR", "是一个文件夹，不是文件");
+        row("database: in memory", F::DatabaseFile, ":memory:", "是内存数据库，程序结束时记录全部丢失");
         row("host: missing folder", F::ServerHost, "/no/such/folder", "文件夹 /no/such/folder 不存在");
         row("host: blank inside", F::ServerHost, "db station", "须为主机名、IP 地址或存放服务器套接字的文件夹");
         row("port 1", F::ServerPort, "1", "");

@@ -97,6 +97,15 @@ private slots:
                 writers << q.value(0).toString();
         }
         QCOMPARE(writers, QStringList{"2"});  // FULL
+        // A database SQLite keeps in memory takes the request for WAL and
+        // stays in its own journal mode: that is said, not passed over.
+        {
+            QSqlDatabase memory = QSqlDatabase::addDatabase("QSQLITE", "in-memory");
+            memory.setDatabaseName(":memory:");
+            QVERIFY(memory.open());
+            QCOMPARE(durabilityProblem(memory), QStringLiteral("数据库未能启用 WAL 日志：:memory:"));
+        }
+        QSqlDatabase::removeDatabase("in-memory");
     }
 
     void controlCharactersRefused_data()

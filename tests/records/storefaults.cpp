@@ -1,5 +1,8 @@
 #include <QtTest>
 
+#include <sys/mount.h>
+#include <sched.h>
+
 #include "support/testrunner.h"
 
 #include "recordfixtures.h"
@@ -12,6 +15,14 @@ int storedCount(const QString &path)
 {
     RecordStore store;
     return store.open(path, RecordStore::Mode::ReadOnly) ? store.query(RecordFilter()).size() : -1;
+}
+
+// A folder on a small filesystem, in a mount namespace of this process's
+// own; false where the machine does not allow it.
+bool smallFilesystem(const QString &folder)
+{
+    static bool unshared = unshare(CLONE_NEWNS) == 0 && mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    return unshared && QDir().mkpath(folder) && mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=160k") == 0;
 }
 
 // A database path the store cannot make: its folder is a file.
@@ -34,6 +45,26 @@ class tst_StoreFaults : public QObject
 
 private slots:
     void init() { dir.reset(new QTemporaryDir); path = dir->filePath("opacimeter.sqlite"); unsaved = dir->filePath("results/unsaved"); }
+
+    void diskFull()
+    {
+        const QString folder = dir->filePath("small");
+        if (!smallFilesystem(folder))
+            QSKIP("cannot mount a small filesystem here");
+        const QString path = folder + "/opacimeter.sqlite";
+        RecordStore store;
+        QVERIFY(store.open(path));
+        int stored = 0;
+        while (stored < 100 && store.store(fixtures::record("京A1", stored, {1.5, 1.3, 1.22, 1.2, 1.25}, 60)))
+            ++stored;
+        QVERIFY(stored < 100);
+        QCOMPARE(store.fault(), RecordStore::Fault::DiskFull);
+        QVERIFY(store.errorString().startsWith(QStringLiteral("磁盘已满")));
+        store.close();
+        // What was stored before the disk filled is whole.
+        QCOMPARE(storedCount(path), stored);
+        umount(QFile::encodeName(folder).constData());
+    }
 
     // Locked before the program could even make its tables: the keeper tries
     // again until the record is in. Still locked at close, what it holds goes
