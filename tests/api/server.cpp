@@ -406,29 +406,6 @@ private slots:
         QTRY_COMPARE(listed, 3);
         QTRY_COMPARE(found, QStringList{QStringLiteral("no record nope")});
     }
-
-    // A series that is not valid has no mean, whatever the session left in it.
-    void finishedInvalid()
-    {
-        api::SeriesOutcome o;
-        o.snaps = 10;
-        o.meanK = 1.234;
-        const QJsonObject m = api::seriesFinishedMessage(o);
-        QVERIFY(m.value(QStringLiteral("mean_K")).isNull() && m.value(QStringLiteral("verdict")).isNull());
-        QCOMPARE(m.value(QStringLiteral("valid")), QJsonValue(false));
-    }
-
-    // clearMaxima reaches the form's hook; without one it is refused.
-    void clearMaxima()
-    {
-        Lane lane;
-        Peer peer(*lane.bridge.server());
-        const QJsonObject clear = cmd("clearMaxima", {{QStringLiteral("token"), apirig::Token}});
-        QCOMPARE(field(peer.ask(clear), "error"), QStringLiteral("this program has no maxima to clear"));
-        int cleared = 0;
-        lane.bridge.setClearMaxima([&] { ++cleared; });
-        QVERIFY(peer.ask(clear).value(QStringLiteral("ok")).toBool() && cleared == 1);
-    }
 };
 
 OPA_TEST_CLASS(tst_ApiServer)
