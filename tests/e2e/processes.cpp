@@ -1,5 +1,8 @@
 #include <QtTest>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <csignal>
 
@@ -61,10 +64,10 @@ private slots:
         sim.waitForFinished();
     }
 
-    // The program forwards to a station server that stops while the lane
-    // goes on storing records (its own store writing the lane's file, as a
-    // test's end does) and comes back: every record arrives once. Two lanes
-    // and the station's records read back are tst_station's.
+    // Two lanes forward to one station server that stops while a lane goes
+    // on storing records (its own store writing the lane's file, as a test's
+    // end does) and comes back: every record arrives once, and the records
+    // tool lists both lanes from the server.
     void everyRecordArrivesOnce()
     {
         const QString missing = testsupport::PgServer::unavailableReason();
@@ -73,33 +76,37 @@ private slots:
         testsupport::PgServer pg;
         QVERIFY2(pg.start(), qPrintable(pg.errorString()));
         QVERIFY(pg.createDatabase(QStringLiteral("station")));
-        QTemporaryDir dir;
+        QTemporaryDir dirs[2];
+        QProcess programs[2];
         QStringList ids;
-        const auto store = [&](int n) {
+        const auto store = [&](int lane, int n) {
             RecordStore file;
-            const TestRecord r = fixtures::record(QStringLiteral("京A%1").arg(n), n);
+            TestRecord r = fixtures::record(QStringLiteral("京%1%2").arg(lane).arg(n), n);
+            r.lane = QStringLiteral("%1号线").arg(lane + 1);
+            r.seal();
             ids << r.id;
-            return file.open(dir.filePath(QStringLiteral("results/opacimeter.sqlite"))) && file.store(r);
+            return file.open(dirs[lane].filePath(QStringLiteral("results/opacimeter.sqlite"))) && file.store(r);
         };
-        QFile ini(dir.filePath(QStringLiteral("set.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(QStringLiteral("[Server]\nIP=127.0.0.1\n[Database]\nServerHost=%1\n"
-            "ServerName=station\nServerUser=lane\n").arg(pg.socketDir()).toUtf8()) > 0);
-        ini.close();
-        for (int n = 0; n < 3; ++n)
-            QVERIFY(store(n));
-        QProcess program;
-        program.setWorkingDirectory(dir.path());
-        program.start(QStringLiteral(OPA_HOST_PATH), QStringList());
-        QVERIFY(program.waitForStarted());
+        for (int i = 0; i < 2; ++i) {
+            QFile ini(dirs[i].filePath(QStringLiteral("set.ini")));
+            QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(QStringLiteral("[Server]\nIP=127.0.0.1\n[Database]\nServerHost=%1\n"
+                "ServerName=station\nServerUser=lane\n").arg(pg.socketDir()).toUtf8()) > 0);
+            ini.close();
+            for (int n = 0; n < 3; ++n)
+                QVERIFY(store(i, n));
+            programs[i].setWorkingDirectory(dirs[i].path());
+            programs[i].start(QStringLiteral(OPA_HOST_PATH), QStringList());
+            QVERIFY(programs[i].waitForStarted());
+        }
         const auto onServer = [&] {
             return pg.scalar(QStringLiteral("SELECT string_agg(id, ',' ORDER BY id) FROM records"), QStringLiteral("station")).toString().split(',');
         };
         QVERIFY(QTest::qWaitFor([&] { return onServer().size() >= ids.size(); }, 20000));
         QVERIFY2(pg.stop(), qPrintable(pg.errorString()));
         for (int n = 3; n < 6; ++n)
-            QVERIFY(store(n));
+            QVERIFY(store(0, n));
         // The lane's forwarder has found them and failed.
-        fixtures::OtherConnection lane(dir.filePath(QStringLiteral("results/opacimeter.sqlite")));
+        fixtures::OtherConnection lane(dirs[0].filePath(QStringLiteral("results/opacimeter.sqlite")));
         QVERIFY(QTest::qWaitFor([&] {
             return lane.value(QStringLiteral("SELECT count(*) FROM forward_queue WHERE sent IS NULL AND last_error IS NOT NULL")).toInt() > 0;
         }, 20000));
@@ -107,8 +114,23 @@ private slots:
         ids.sort();
         QVERIFY(QTest::qWaitFor([&] { return onServer().size() >= ids.size(); }, 70000));
         QCOMPARE(onServer(), ids);  // each once: no more, no fewer
-        program.terminate();
-        QVERIFY(program.waitForFinished(15000));
+
+        QByteArray listed;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"list", "--json", "--server-host", pg.socketDir(), "--server-name", "station",
+                                                                 "--server-user", "lane"}, &listed), 0);
+        QStringList listedIds;
+        QSet<QString> lanes;
+        for (const QJsonValue &row : QJsonDocument::fromJson(listed).array()) {
+            listedIds << row.toObject().value(QStringLiteral("id")).toString();
+            lanes << row.toObject().value(QStringLiteral("lane")).toString();
+        }
+        listedIds.sort();
+        QCOMPARE(listedIds, ids);
+        QCOMPARE(lanes, (QSet<QString>{QStringLiteral("1号线"), QStringLiteral("2号线")}));
+        for (QProcess &p : programs) {
+            p.terminate();
+            QVERIFY(p.waitForFinished(15000));
+        }
     }
 };
 
