@@ -56,9 +56,6 @@ private slots:
     // rules
     void passwordFileRule_data();
     void passwordFileRule();
-    void retryPausesGrowToAMinute();
-    void settingsFromIni_data();
-    void settingsFromIni();
 };
 
 void StationFaults::faultKeepsRecordsQueued_data()
@@ -174,7 +171,6 @@ void StationFaults::passwordFileRule_data()
     const QString open = QStringLiteral("may be read by others than its owner");
     QTest::newRow("owner reads and writes") << 0600 << "s3cret";
     QTest::newRow("group may read") << 0640 << open;
-    QTest::newRow("others may read") << 0604 << open;
     QTest::newRow("missing") << 0 << "does not exist";
 }
 
@@ -189,35 +185,6 @@ void StationFaults::passwordFileRule()
     const bool ok = settings::readPasswordFile(path, &password, &error);
     QCOMPARE(ok ? password : QString(), ok ? expected : QString());
     QVERIFY2(ok || error.contains(expected), qPrintable(error));
-}
-
-// Doubling from the first pause, capped at a minute.
-void StationFaults::retryPausesGrowToAMinute()
-{
-    const int cases[][3] = {{1, 1000, 1000}, {6, 1000, 32000}, {7, 1000, 60000}, {1500, 1000, 60000}, {1, 90000, 60000}};
-    for (const auto &c : cases)  // failures, first pause, expected pause
-        QVERIFY2(station::Forwarder::retryDelayMs(c[0], c[1], 60000) == c[2], qPrintable(QStringLiteral("%1 failures from %2 ms").arg(c[0]).arg(c[1])));
-}
-
-void StationFaults::settingsFromIni_data()
-{
-    QTest::addColumn<QByteArray>("ini");    // the [Database] section
-    QTest::addColumn<QString>("expected");  // host|port|name|user|password file|ssl|enabled
-    QTest::newRow("every key") << QByteArray("ServerHost=db.station\nServerPort=6543\nServerName=station\nServerUser=lane3\n"
-                                             "PasswordFile=/etc/opa/pw\nSslMode=require\n") << "db.station|6543|station|lane3|/etc/opa/pw|require|1";
-    QTest::newRow("socket folder, default port") << QByteArray("ServerHost=/run/postgresql\nServerName=s\n") << "/run/postgresql|5432|s|||(none)|1";
-    QTest::newRow("port out of range") << QByteArray("ServerHost=10.0.0.5\nServerPort=70000\n") << "10.0.0.5|5432||||(none)|1";
-    QTest::newRow("blank host: no server") << QByteArray("ServerHost=  \nServerName=station\n") << "|5432|station|||(none)|0";
-}
-
-void StationFaults::settingsFromIni()
-{
-    QFETCH(QByteArray, ini);
-    QFETCH(QString, expected);
-    const settings::StationServer s = settings::stationServerFrom(writeFile("[Database]\n" + ini, 0600));
-    QCOMPARE(QStringList({s.host, QString::number(s.port), s.name, s.user, s.passwordFile,
-                          s.sslMode.isEmpty() ? QStringLiteral("(none)") : s.sslMode, QString::number(s.enabled())}).join(QLatin1Char('|')),
-             expected);
 }
 
 OPA_TEST_CLASS(StationFaults)
