@@ -64,36 +64,43 @@ private slots:
         sim.waitForFinished();
     }
 
-    // Two lanes forward to one station server that stops while a lane goes
-    // on storing records (its own store writing the lane's file, as a test's
-    // end does) and comes back: every record arrives once, and the records
-    // tool lists both lanes from the server.
+    // Two lanes forward to one station server that stops while lane 1 runs
+    // a free-acceleration test (started by the example client through the
+    // API, against the simulator) and comes back: every record arrives
+    // once, and the records tool lists both lanes from the server.
     void everyRecordArrivesOnce()
     {
         const QString missing = testsupport::PgServer::unavailableReason();
         if (!missing.isEmpty())
             QSKIP(qPrintable(missing));
+        if (e2e::runTool(QStringLiteral("/usr/bin/python3"), {"-c", "import websockets"}) != 0)
+            QSKIP("python3-websockets is not installed (scripts/install-deps.sh installs it)");
         testsupport::PgServer pg;
         QVERIFY2(pg.start(), qPrintable(pg.errorString()));
         QVERIFY(pg.createDatabase(QStringLiteral("station")));
+        QProcess sim;
+        sim.start(QStringLiteral(OPA_SIM_PATH), {"--scenario", "free-accel", "--peaks", "1.50,1.30,1.22,1.20,1.25",
+                                                 "--period", "3500", "--quiet"});
+        QVERIFY(sim.waitForReadyRead(10000));
         QTemporaryDir dirs[2];
         QProcess programs[2];
         QStringList ids;
-        const auto store = [&](int lane, int n) {
-            RecordStore file;
-            TestRecord r = fixtures::record(QStringLiteral("京%1%2").arg(lane).arg(n), n);
-            r.lane = QStringLiteral("%1号线").arg(lane + 1);
-            r.seal();
-            ids << r.id;
-            return file.open(dirs[lane].filePath(QStringLiteral("results/opacimeter.sqlite"))) && file.store(r);
-        };
         for (int i = 0; i < 2; ++i) {
+            // Lane 1 has the meter and the API; lane 2's meter is away.
+            const QString api = i ? QStringLiteral("[Api]\nEnabled=false\n")
+                                  : QStringLiteral("[Api]\nEnabled=true\nListen=127.0.0.1:8900\nToken=0123456789abcdef0123456789abcdef\n");
             QFile ini(dirs[i].filePath(QStringLiteral("set.ini")));
-            QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(QStringLiteral("[Server]\nIP=127.0.0.1\n[Database]\nServerHost=%1\n"
-                "ServerName=station\nServerUser=lane\n").arg(pg.socketDir()).toUtf8()) > 0);
+            QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(QStringLiteral("[Server]\nIP=127.0.0.%1\n[Station]\nLane=%1号线\n"
+                "[Database]\nServerHost=%2\nServerName=station\nServerUser=lane\n%3").arg(i + 1).arg(pg.socketDir(), api).toUtf8()) > 0);
             ini.close();
-            for (int n = 0; n < 3; ++n)
-                QVERIFY(store(i, n));
+            for (int n = 0; n < 3; ++n) {
+                RecordStore file;
+                TestRecord r = fixtures::record(QStringLiteral("京%1%2").arg(i).arg(n), n);
+                r.lane = QStringLiteral("%1号线").arg(i + 1);
+                r.seal();
+                ids << r.id;
+                QVERIFY(file.open(dirs[i].filePath(QStringLiteral("results/opacimeter.sqlite"))) && file.store(r));
+            }
             programs[i].setWorkingDirectory(dirs[i].path());
             programs[i].start(QStringLiteral(OPA_HOST_PATH), QStringList());
             QVERIFY(programs[i].waitForStarted());
@@ -103,9 +110,13 @@ private slots:
         };
         QVERIFY(QTest::qWaitFor([&] { return onServer().size() >= ids.size(); }, 20000));
         QVERIFY2(pg.stop(), qPrintable(pg.errorString()));
-        for (int n = 3; n < 6; ++n)
-            QVERIFY(store(0, n));
-        // The lane's forwarder has found them and failed.
+        QByteArray said;
+        const int code = e2e::runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral(OPA_SOURCE_DIR "/docs/api-client.py"),
+            QStringLiteral("京B00001"), QStringLiteral("--settings"), dirs[0].filePath(QStringLiteral("set.ini"))}, &said, 90000);
+        const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(QString::fromUtf8(said));
+        QVERIFY2(code == 0 && record.hasMatch(), said.constData());
+        ids << record.captured(1);
+        // The lane's forwarder has found it and failed.
         fixtures::OtherConnection lane(dirs[0].filePath(QStringLiteral("results/opacimeter.sqlite")));
         QVERIFY(QTest::qWaitFor([&] {
             return lane.value(QStringLiteral("SELECT count(*) FROM forward_queue WHERE sent IS NULL AND last_error IS NOT NULL")).toInt() > 0;
@@ -131,6 +142,8 @@ private slots:
             p.terminate();
             QVERIFY(p.waitForFinished(15000));
         }
+        sim.kill();
+        sim.waitForFinished();
     }
 };
 
