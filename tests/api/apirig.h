@@ -103,7 +103,7 @@ public:
         (void)QTest::qWaitFor([&] {
             const auto at = std::find_if(messages.cbegin(), messages.cend(), match);
             return at != messages.cend() && !(found = *at).isEmpty();
-        }, 5000);
+        }, 20000);  // generous: the leak checker slows a busy peer
         return found;
     }
 
