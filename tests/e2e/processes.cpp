@@ -112,10 +112,19 @@ private slots:
         QVERIFY2(pg.stop(), qPrintable(pg.errorString()));
         QByteArray said;
         const int code = e2e::runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral(OPA_SOURCE_DIR "/docs/api-client.py"),
-            QStringLiteral("京B00001"), QStringLiteral("--settings"), dirs[0].filePath(QStringLiteral("set.ini"))}, &said, 90000);
-        const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(QString::fromUtf8(said));
-        QVERIFY2(code == 0 && record.hasMatch(), said.constData());
+            QStringLiteral("京b00001"), QStringLiteral("--settings"), dirs[0].filePath(QStringLiteral("set.ini"))}, &said, 90000);
+        const QString out = QString::fromUtf8(said);
+        const QStringList lines = out.split(QLatin1Char('\n'));
+        const QRegularExpression reading(QStringLiteral("^\\S+T\\S+  N +\\d+\\.\\d\\d %  K \\d\\.\\d\\d m-1$"));
+        const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(out);
+        QVERIFY2(code == 0 && lines.contains(QStringLiteral("connected: program 1.0, link connected, series idle"))
+                 && lines.filter(reading).size() >= 2 && out.contains(QStringLiteral("test started for 京b00001\n"))
+                 && lines.filter(QStringLiteral("series finished:")).size() == 1 && record.hasMatch(), qPrintable(out));
         ids << record.captured(1);
+        QByteArray shown;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"show", record.captured(1), "--json", "--db",
+                                                                 dirs[0].filePath(QStringLiteral("results/opacimeter.sqlite"))}, &shown), 0);
+        QCOMPARE(QJsonDocument::fromJson(shown).object().value(QStringLiteral("plate")).toString(), QStringLiteral("京B00001"));
         // The lane's forwarder has found it and failed.
         fixtures::OtherConnection lane(dirs[0].filePath(QStringLiteral("results/opacimeter.sqlite")));
         QVERIFY(QTest::qWaitFor([&] {
