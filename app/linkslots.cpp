@@ -28,8 +28,7 @@ void mainwindow::watchLink()
     connect(link, &LinkKeeper::staleChanged, this, &mainwindow::showValuesStale);
     const auto showAgain = [this] {
         showLinkText();
-        if (recordsLabel)
-            placeRecordsLabel();
+        placeHeaderLabels();
     };
     connect(link, &LinkKeeper::metersElsewhere, this, showAgain);
     connect(client, &SocketClient::framesDropped, this, showAgain);

@@ -145,8 +145,7 @@ void mainwindow::retranslate()
     TextFit::growToFit(this);
     fitTabs();
     placeSettingsButton();
-    if (recordsLabel)
-        placeRecordsLabel();
+    placeHeaderLabels();
 }
 
 // The English titles of the five tabs are wider than the window; rather

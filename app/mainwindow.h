@@ -77,9 +77,10 @@ private slots:
     void on_clearResButton_clicked();
     void showLinkState(LinkKeeper::State state, const QString &address);
     void showValuesStale(bool stale);
-    void placeRecordsLabel();
+    // The station's and the storage's labels between the title and the
+    // link's text (stationslots.cpp).
+    void placeHeaderLabels();
     void showStorageProblem(const QString &message);
-    void placeStorageLabel();
     // The settings dialog, from its button or Ctrl+, (settingsslots.cpp).
     void openSettings();
     void useServerAddress(const QString &address);

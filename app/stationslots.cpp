@@ -38,9 +38,9 @@ void mainwindow::watchStation()
     recordsLabel->setFont(ui.label_link->font());
     recordsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     recordsLabel->hide();
-    connect(stationLink, &station::StationLink::statusChanged, this, &mainwindow::placeRecordsLabel);
+    connect(stationLink, &station::StationLink::statusChanged, this, &mainwindow::placeHeaderLabels);
     // After showLinkState, so the link's new text is there to be measured.
-    connect(session, &LaneSession::linkChanged, this, &mainwindow::placeRecordsLabel);
+    connect(session, &LaneSession::linkChanged, this, &mainwindow::placeHeaderLabels);
 }
 
 void mainwindow::useStationServer()
@@ -48,17 +48,30 @@ void mainwindow::useStationServer()
     stationLink->setServer(settings::storedStationServer());
 }
 
-void mainwindow::placeRecordsLabel()
+// Whatever space the title's and the link's texts leave: the station's
+// status alone, or its right half when a storage problem takes the left. A
+// long text is shortened there and shown whole in the tooltip.
+void mainwindow::placeHeaderLabels()
 {
-    const QString status = stationLink->statusText();
-    recordsLabel->setVisible(!status.isEmpty());
-    // Whatever space the title's and the link's texts leave; a long reason
-    // is shortened there and shown whole in the tooltip.
     const int gap = 16;
     const int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;
-    const int right = ui.label_link->geometry().right() - ui.label_link->contentsMargins().right()
-                      - ui.label_link->fontMetrics().horizontalAdvance(ui.label_link->text()) - gap;
-    recordsLabel->setGeometry(left, 0, qMax(0, right - left), ui.frame->height());
-    recordsLabel->setText(recordsLabel->fontMetrics().elidedText(shortened(status), Qt::ElideRight, recordsLabel->width()));
-    recordsLabel->setToolTip(stationLink->toolTipText());
+    int right = ui.label_link->geometry().right() - ui.label_link->contentsMargins().right()
+                - ui.label_link->fontMetrics().horizontalAdvance(ui.label_link->text()) - gap;
+    const auto place = [this](QLabel *label, int from, int to, const QString &text) {
+        label->setGeometry(from, 0, qMax(0, to - from), ui.frame->height());
+        label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
+    };
+    const bool storage = storageLabel && !storageLabel->isHidden();
+    if (recordsLabel) {
+        const QString status = stationLink->statusText();
+        recordsLabel->setVisible(!status.isEmpty());
+        recordsLabel->setToolTip(stationLink->toolTipText());
+        const int middle = (left + right) / 2;
+        const bool shared = storage && !status.isEmpty();
+        place(recordsLabel, shared ? middle + gap / 2 : left, right, shortened(status));
+        if (shared)
+            right = middle - gap / 2;
+    }
+    if (storage)
+        place(storageLabel, left, right, storageLabel->toolTip());
 }

@@ -31,12 +31,11 @@ void mainwindow::watchStorage()
             storageLabel->hide();
             storageLabel->setToolTip(QString());
             // The station's status gets the whole room back.
-            if (recordsLabel)
-                placeRecordsLabel();
+            placeHeaderLabels();
         }
     });
     // After the link's and the station's texts have been placed.
-    connect(session, &LaneSession::linkChanged, this, &mainwindow::placeStorageLabel,
+    connect(session, &LaneSession::linkChanged, this, &mainwindow::placeHeaderLabels,
             Qt::QueuedConnection);
 }
 
@@ -44,28 +43,5 @@ void mainwindow::showStorageProblem(const QString &message)
 {
     storageLabel->setToolTip(message);
     storageLabel->setVisible(true);
-    placeStorageLabel();
-}
-
-void mainwindow::placeStorageLabel()
-{
-    if (!storageLabel || storageLabel->isHidden())
-        return;
-    const int gap = 16;
-    int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;
-    int right = ui.label_link->geometry().right() - ui.label_link->contentsMargins().right()
-                - ui.label_link->fontMetrics().horizontalAdvance(ui.label_link->text()) - gap;
-    // The station's status keeps the right half of the room.
-    if (recordsLabel && recordsLabel->isVisible()) {
-        const int middle = (left + right) / 2;
-        recordsLabel->setGeometry(middle + gap / 2, 0, qMax(0, right - middle - gap / 2), ui.frame->height());
-        recordsLabel->setText(recordsLabel->fontMetrics().elidedText(recordsLabel->toolTip().isEmpty()
-                                                                         ? recordsLabel->text()
-                                                                         : recordsLabel->toolTip(),
-                                                                     Qt::ElideRight, recordsLabel->width()));
-        right = middle - gap / 2;
-    }
-    storageLabel->setGeometry(left, 0, qMax(0, right - left), ui.frame->height());
-    storageLabel->setText(storageLabel->fontMetrics().elidedText(storageLabel->toolTip(), Qt::ElideRight,
-                                                                 storageLabel->width()));
+    placeHeaderLabels();
 }

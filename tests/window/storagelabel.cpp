@@ -5,6 +5,7 @@
 #include <QtWidgets>
 
 #include "app/historypage.h"
+#include "config/inifile.h"
 #include "config/recordsettings.h"
 #include "lane/lanesession.h"
 #include "lane/testarchive.h"
@@ -41,6 +42,9 @@ private slots:
     {
         testsupport::ScopedWorkDir dir;
         QVERIFY(writeDamagedDatabase());
+        settings::IniFile ini;
+        ini.setValue(QStringLiteral("Database/ServerHost"), QStringLiteral("/nowhere"));
+        QVERIFY(ini.commit());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(
             "^records: damaged database moved aside to .*opacimeter\\.sqlite.+; a new one was started$"));
         mainwindow w;
@@ -50,6 +54,10 @@ private slots:
         QVERIFY(label->isVisible());
         QTRY_VERIFY(!label->text().isEmpty() && label->width() > 0);
         QVERIFY(!w.findChild<HistoryPage *>());
+        // The station's status keeps the right half, in its own short words.
+        auto *records = w.findChild<QLabel *>("label_records");
+        QTRY_VERIFY(records->isVisible() && records->x() > label->x() + label->width());
+        QVERIFY2(!records->text().contains("connection to server"), qPrintable(records->text()));
     }
 
     // A record an earlier run left unsaved, stored at start, leaves the
