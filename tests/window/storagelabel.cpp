@@ -7,7 +7,6 @@
 #include "app/historypage.h"
 #include "config/inifile.h"
 #include "config/recordsettings.h"
-#include "lane/lanesession.h"
 #include "lane/testarchive.h"
 #include "records/recordfixtures.h"
 #include "support/testsupport.h"
@@ -51,8 +50,7 @@ private slots:
         w.show();
         auto *label = w.findChild<QLabel *>("label_storage");
         QTRY_VERIFY2(label->toolTip().contains("数据库文件已损坏，已移至 "), qPrintable(label->toolTip()));
-        QVERIFY(label->isVisible());
-        QTRY_VERIFY(!label->text().isEmpty() && label->width() > 0);
+        QTRY_VERIFY(label->isVisible() && !label->text().isEmpty() && label->width() > 0);
         QVERIFY(!w.findChild<HistoryPage *>());
         // The station's status keeps the right half, in its own short words.
         auto *records = w.findChild<QLabel *>("label_records");
