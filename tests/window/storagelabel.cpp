@@ -68,17 +68,15 @@ private slots:
         const QDir unsaved(QString::fromLatin1(TestArchive::DefaultUnsavedFolder));
         QFile left(unsaved.filePath(earlier.id + QStringLiteral(".json")));
         QVERIFY(unsaved.mkpath(QStringLiteral(".")) && left.open(QIODevice::WriteOnly));
-        QVERIFY(left.write(QJsonDocument(earlier.toJson()).toJson()) > 0);
-        left.close();
+        QVERIFY(left.write(QJsonDocument(earlier.toJson()).toJson()) > 0 && left.flush());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^records: damaged database moved aside"));
         mainwindow w;
         MainWindowTestAccess a(w);
         testsupport::ManualLaneClock clock;
         clock.drive(*a.session());
         auto *label = w.findChild<QLabel *>("label_storage");
-        QTRY_VERIFY(!label->isHidden());
         QTRY_VERIFY(!left.exists());  // taken in and stored
-        QVERIFY(!label->isHidden());
+        QTRY_VERIFY(!label->isHidden());
 
         QVERIFY(a.session()->startTest(FreeAccelMethod::r24()));
         for (double k : testsupport::snapCurve({1.50, 1.40, 1.45, 1.42})) {
