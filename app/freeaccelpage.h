@@ -4,28 +4,24 @@
 #include <QWidget>
 
 #include "meter/freeaccelseries.h"
+#include "ui_freeaccelpage.h"
 
 class LaneSession;
-class QCheckBox;
-class QToolButton;
+class MethodEditor;
+class QLabel;
 class RecordReader;
 class TestArchive;
 class VehiclePanel;
-class QComboBox;
-class QDoubleSpinBox;
-class QLabel;
-class QPushButton;
-class QSpinBox;
-class QTableWidget;
 struct LaneReading;
 struct SeriesOutcome;
 struct TestSubject;
 
-// The "自由加速" tab: the method's controls, the vehicle and its limit, the
-// prompt that follows what K does, the snaps found, the result and whether
-// its record was stored. The series runs in the session and its record is
-// made by the archive; this page starts and stops the series and shows what
-// both announce.
+// The "自由加速" tab: the method (edited by its MethodEditor), the vehicle
+// and its limit, the prompt that follows what K does, the snaps found, the
+// result and whether its record was stored. The series runs in the session
+// and its record is made by the archive; this page starts and stops the
+// series and shows what both announce. The window brings the tab to the
+// front when a series starts.
 class FreeAccelPage : public QWidget
 {
     Q_OBJECT
@@ -47,48 +43,23 @@ private:
     void retranslate();
     void showMissedSnaps();
     void markCounted(const QVector<int> &rows);
-    void buildRules();
-    void buildOutcome();
-    void buildVehicle();
-    void layOut();
     void follow();
     void followArchive(TestArchive *archive);
     TestSubject subjectFromControls() const;
     void showSubject();
     void showVehicle(bool shown);
-    void choosePreset(int index);
-    void parametersEdited();
-    FreeAccelMethod methodFromControls() const;
-    void showMethod(const FreeAccelMethod &method);
     void seriesStarted();
     void addSnapRow(const Snap &snap);
     void readingTaken(const LaneReading &reading);
     void seriesEnded(const SeriesOutcome &outcome);
     void showState();
 
+    Ui::FreeAccelPage ui;
     LaneSession *session;
     RecordReader *reader = nullptr;
-    FreeAccelSeries::State shownState = FreeAccelSeries::State::NotStarted;
-    bool showingMethod = false;  // controls being filled, not edited
-
-    QComboBox *preset = nullptr;
-    QSpinBox *counted = nullptr;
-    QDoubleSpinBox *band = nullptr;
-    QSpinBox *maxSnaps = nullptr;
-    QCheckBox *rejectDecreasing = nullptr;
-    QCheckBox *useLimit = nullptr;
-    QDoubleSpinBox *limit = nullptr;
-    QPushButton *startButton = nullptr;
-    QPushButton *stopButton = nullptr;
-    QLabel *prompt = nullptr;
-    QTableWidget *snapTable = nullptr;
-    QLabel *result = nullptr;
-    QLabel *fileStatus = nullptr;
-    QLabel *limitText = nullptr;
-    QToolButton *vehicleToggle = nullptr;
-    QLabel *vehicleSummary = nullptr;
+    MethodEditor *method = nullptr;
     VehiclePanel *vehicle = nullptr;
-    QLabel *recordStatus = nullptr;
+    FreeAccelSeries::State shownState = FreeAccelSeries::State::NotStarted;
 };
 
 #endif

@@ -94,6 +94,13 @@ void mainwindow::addPages()
     freeAccelTab = new LazyTab([this](QWidget *holder) { return new FreeAccelPage(session, archive, holder); });
     freeAccelTab->setObjectName(QStringLiteral("freeAccelTab"));
     ui.tabWidget->addTab(freeAccelTab, QString());
+    // The page shows the series, so a series started brings it to the front;
+    // one started before the page was ever shown (through the API) leaves
+    // the operator where they are.
+    connect(session, &LaneSession::seriesStarted, this, [this] {
+        if (freeAccelTab->isBuilt())
+            ui.tabWidget->setCurrentWidget(freeAccelTab);
+    });
     historyTab = new LazyTab([this](QWidget *holder) {
         auto *page = new HistoryPage(archive, holder);
         connect(page, &HistoryPage::newWindowRequested, this, [this, page] { HistoryWindow::open(this, archive, page); });
