@@ -83,6 +83,30 @@ private slots:
                  QStringLiteral("记录中：20260501-083000.csv，%1 行").arg(k.size()));
     }
 
+    // A series started brings the free-acceleration page to the front, once
+    // the page has been built; before that, the operator stays where they are.
+    void seriesBringsItsPage_data()
+    {
+        QTest::addColumn<bool>("built");
+        QTest::newRow("page built") << true;
+        QTest::newRow("never shown") << false;
+    }
+    void seriesBringsItsPage()
+    {
+        QFETCH(bool, built);
+        testsupport::ScopedWorkDir dir;
+        mainwindow w;
+        MainWindowTestAccess a(w);
+        auto *tab = w.findChild<LazyTab *>("freeAccelTab");
+        if (built)
+            a.showPage<FreeAccelPage>("freeAccelTab");
+        a.ui().tabWidget->setCurrentIndex(0);
+        QVERIFY(a.session()->startTest(FreeAccelMethod::r24()));
+        QCOMPARE(a.ui().tabWidget->currentWidget() == tab, built);
+        QCOMPARE(tab->isBuilt(), built);
+        a.session()->stopTest();
+    }
+
     // The live curve: the window's replies on it, over the last minute by the session's clock.
     void keepsTheLastMinute()
     {
