@@ -52,8 +52,13 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget
     // Made here, not by the form: the panel reads the vehicles on record.
     vehicle = new VehiclePanel(reader, this);
     ui.pageLayout->insertWidget(ui.pageLayout->indexOf(ui.freeAccelPrompt), vehicle);
-    // Tab goes through the panel's fields before the button that folds it.
-    QWidget::setTabOrder(vehicle, ui.freeAccelVehicleToggle);
+    // Tab goes through the panel's fields before the button that folds it,
+    // as it always has on this page.
+    QWidget *lastField = vehicle;
+    for (QWidget *w = vehicle->nextInFocusChain(); vehicle->isAncestorOf(w); w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            lastField = w;
+    QWidget::setTabOrder(lastField, ui.freeAccelVehicleToggle);
     ui.freeAccelSnaps->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 
     follow();
