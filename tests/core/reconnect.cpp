@@ -240,10 +240,8 @@ private slots:
         testsupport::LoopbackServer server;
         QVERIFY(server.listen(loopback(1)));
         QList<quint16> ports;  // of each connection, in the order accepted
-        connect(&server.server(), &QTcpServer::newConnection, this, [&] {
-            ports << server.lastClient()->peerPort();
-            server.lastClient()->abort();
-        });
+        connect(&server.server(), &QTcpServer::newConnection, this,
+                [&] { ports << server.lastClient()->peerPort(); server.lastClient()->abort(); });
         Rig rig(1);
         rig.keeper.setManualTicks(true);
         int losses = 0;
