@@ -5,7 +5,7 @@
 #include <QFontDatabase>
 #include <QPointer>
 
-#include "app/language.h"
+#include "language/language.h"
 #include "app/mainwindow.h"
 #include "app/textfit.h"
 #include "config/uisettings.h"

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "api/apibridge.h"
-#include "app/language.h"
+#include "language/language.h"
 #include "app/settingsdialog.h"
 #include "config/apisettings.h"
 #include "config/settings.h"

@@ -6,7 +6,7 @@
 #include "config/recordsettings.h"
 #include "lane/lanesession.h"
 #include "support/testrunner.h"
-#include "tests/api/apirig.h"
+#include "support/apirig.h"
 
 using namespace bench;
 

@@ -28,7 +28,7 @@ struct BurstingWindow : PolledWindow
     BurstingWindow()
     {
         meter.reply = [this](const QByteArray &) {
-            const QByteArray one = replyAt(meter.commands.size());
+            const QByteArray one = replyAt(meter.commands().size());
             if (!burst)
                 return one;
             received = reads = 0;

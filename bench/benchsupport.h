@@ -9,8 +9,8 @@
 
 #include <functional>
 
-#include "records/recordfixtures.h"
-#include "support/meterrig.h"
+#include "support/recordfixtures.h"
+#include "support/windowaccess.h"
 #include "support/testsupport.h"
 
 namespace bench {
@@ -38,12 +38,12 @@ bool storeRecords(const QString &path, int count = 0, const std::function<QStrin
 // minutes, laid down in one transaction.
 void fillHistory(const QString &path, const TestRecord &sample, int count = 100000);
 
-// The window polling a meter stand-in on 127.0.0.1:8899 that answers each
+// The window polling a stand-in meter on 127.0.0.1:8899 that answers each
 // poll with 'Reply', its sweeps kept on loopback, and the gaps between its
 // polls from the clock's start on.
 struct PolledWindow
 {
-    meterrig::MeterStandIn meter;
+    testsupport::LoopbackServer meter;
     bool listening = meter.listen();
     mainwindow w;
     MainWindowTestAccess a{w};
@@ -52,7 +52,7 @@ struct PolledWindow
     qint64 lastPoll = 0;
 
     PolledWindow();
-    bool show() { return listening && meterrig::showConnected(w, meter); }
+    bool show() { return listening && showConnected(w, meter); }
     // The poll periods of the next 'ms', and the share of a core the
     // program's main thread used meanwhile.
     double printPeriods(const QString &how, int ms = 20000);

@@ -2,7 +2,7 @@
 # Builds with --coverage in a folder of its own (build-coverage, or
 # OPA_COVERAGE_DIR), runs the whole suite and prints gcovr's line coverage of
 # the program's own code: app/, meter/, net/, shm/, lane/, config/, records/,
-# station/, api/, report/ and platform/.
+# station/, api/, report/, platform/ and language/.
 # Arguments are passed on to ctest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,7 +35,7 @@ gcovr --root "$root" --object-directory "$build" \
       --filter "$root/app/" --filter "$root/meter/" --filter "$root/net/" \
       --filter "$root/shm/" --filter "$root/lane/" --filter "$root/config/" \
       --filter "$root/records/" --filter "$root/station/" --filter "$root/api/" \
-      --filter "$root/report/" --filter "$root/platform/" \
+      --filter "$root/report/" --filter "$root/platform/" --filter "$root/language/" \
       --exclude '.*_autogen/.*' --exclude '.*ui_.*' \
       "$ignore_parse_errors" \
       --print-summary --txt "$build/coverage.txt" | tail -n 4

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Refreshes translations/*.ts from the sources: every text in tr(),
+# Refreshes language/*.ts from the sources: every text in tr(),
 # QCoreApplication::translate(), QT_TR_NOOP / QT_TRANSLATE_NOOP and the
 # Designer form is added as unfinished, and a text no longer in the sources is
 # kept, marked vanished. Translate the new entries with Qt Linguist
-# (`linguist translations/opacimeter_en.ts`) or in the XML, then rebuild: the
+# (`linguist language/opacimeter_en.ts`) or in the XML, then rebuild: the
 # build compiles the .ts files to .qm and embeds them.
 #
 #   scripts/update-translations.sh
@@ -18,4 +18,4 @@ lupdate=$(command -v lupdate || echo /usr/lib/qt5/bin/lupdate)
 # on a terminal and are not translated.
 "$lupdate" -I "$root" -locations none -extensions cpp,h,ui -source-language zh_CN \
     app report records lane config station meter \
-    -target-language en -ts translations/opacimeter_en.ts
+    -target-language en -ts language/opacimeter_en.ts

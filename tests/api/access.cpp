@@ -6,7 +6,7 @@
 #include "config/apisettings.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
-#include "tests/api/apirig.h"
+#include "support/apirig.h"
 
 using apirig::cmd;
 using apirig::said;

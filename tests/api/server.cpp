@@ -11,8 +11,8 @@
 #include "records/recordstore.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
-#include "tests/api/apirig.h"
-#include "tests/records/recordfixtures.h"
+#include "support/apirig.h"
+#include "support/recordfixtures.h"
 
 using apirig::cmd;
 using apirig::Peer;

@@ -10,7 +10,7 @@ using testsupport::measurementReply;
 
 // The lane's session driven headless: replies in; readings, the
 // free-acceleration series and the recording out, with no widget anywhere.
-class LaneSessionTest : public QObject
+class tst_LaneSession : public QObject
 {
     Q_OBJECT
 
@@ -95,5 +95,5 @@ private slots:
     }
 };
 
-OPA_TEST_CLASS(LaneSessionTest)
+OPA_TEST_CLASS(tst_LaneSession)
 #include "lanesession.moc"

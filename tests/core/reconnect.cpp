@@ -232,16 +232,30 @@ private slots:
     }
 
     // One that takes every connection and drops it at once must not turn
-    // the retrying into a busy loop.
-    void attemptsStayAtOneASecond()
+    // the retrying into a busy loop: one attempt a tick. A connection of the
+    // test's own, accepted after any the client made before it, marks the
+    // end of each tick's attempts.
+    void attemptsStayAtOneATick()
     {
         testsupport::LoopbackServer server;
         QVERIFY(server.listen(loopback(1)));
+        QList<quint16> ports;  // of each connection, in the order accepted
         connect(&server.server(), &QTcpServer::newConnection, this,
-                [&] { server.lastClient()->abort(); });
+                [&] { ports << server.lastClient()->peerPort(); server.lastClient()->abort(); });
         Rig rig(1);
-        QVERIFY(!QTest::qWaitFor([&] { return server.clientCount() > 5; }, 3500));
-        QVERIFY(server.clientCount() >= 2);
+        rig.keeper.setManualTicks(true);
+        int losses = 0;
+        connect(&rig.keeper, &LinkKeeper::stateChanged, this, [&](State s) { losses += s == State::Retrying; });
+        QTcpSocket marker;
+        for (int tick = 0; tick <= 3; ++tick) {
+            rig.tick(tick ? 1 : 0);
+            QVERIFY(QTest::qWaitFor([&] { return losses == tick + 1; }, 5000));
+            marker.connectToHost(QHostAddress(loopback(1)), 8899);
+            QVERIFY(marker.waitForConnected(5000) && server.waitForClients(2 * tick + 2));
+            QCOMPARE(ports.size(), 2 * tick + 2);
+            QCOMPARE(ports.last(), marker.localPort());
+            marker.abort();
+        }
     }
 
     // A server that stops answering is left after 3 s and connected again.

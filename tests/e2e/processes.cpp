@@ -8,7 +8,7 @@
 
 #include "e2e/e2eharness.h"
 #include "config/inifile.h"
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordstore.h"
 #include "support/pgserver.h"
 #include "support/testrunner.h"

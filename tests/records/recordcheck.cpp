@@ -3,7 +3,7 @@
 #include "support/testrunner.h"
 
 #include "lane/testsubject.h"
-#include "recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordcheck.h"
 #include "records/recordstore.h"
 

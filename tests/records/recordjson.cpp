@@ -2,7 +2,7 @@
 
 #include "support/testrunner.h"
 
-#include "recordfixtures.h"
+#include "support/recordfixtures.h"
 
 namespace {
 // The document with the value at 'path' ("snaps.2.counted") replaced; an

@@ -4,7 +4,7 @@
 
 #include "support/testrunner.h"
 
-#include "recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordstore.h"
 #include "report/typeface.h"
 

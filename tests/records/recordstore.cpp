@@ -2,7 +2,7 @@
 
 #include "support/testrunner.h"
 
-#include "recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordstore.h"
 
 Q_DECLARE_METATYPE(RecordFilter)

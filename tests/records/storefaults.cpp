@@ -5,7 +5,7 @@
 
 #include "support/testrunner.h"
 
-#include "recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordkeeper.h"
 #include "records/recordstore.h"
 

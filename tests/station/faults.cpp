@@ -17,7 +17,7 @@
 // that keep a lane safe: every fault leaves the records queued with a
 // clear reason; one lane's migration while others start; the password
 // file rule, the retry pauses and the settings' keys.
-class StationFaults : public QObject
+class tst_StationFaults : public QObject
 {
     Q_OBJECT
     QTemporaryDir files;
@@ -58,7 +58,7 @@ private slots:
     void passwordFileRule();
 };
 
-void StationFaults::faultKeepsRecordsQueued_data()
+void tst_StationFaults::faultKeepsRecordsQueued_data()
 {
     QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("reason");
@@ -70,7 +70,7 @@ void StationFaults::faultKeepsRecordsQueued_data()
 // the server; once it is mended the same records go out, each once. An
 // unknown database is tst_StationSetAside's (a server set anew), a full disk
 // one of its refusals of the moment.
-void StationFaults::faultKeepsRecordsQueued()
+void tst_StationFaults::faultKeepsRecordsQueued()
 {
     QFETCH(int, fault);
     QFETCH(QString, reason);
@@ -104,7 +104,7 @@ void StationFaults::faultKeepsRecordsQueued()
 // A server that takes the connection and never answers holds the
 // forwarder's thread until the connect time-out, never this one; the
 // record stays queued with the reason.
-void StationFaults::neverAnsweringServerLeavesTheLoopFree()
+void tst_StationFaults::neverAnsweringServerLeavesTheLoopFree()
 {
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         QSKIP("Qt's PostgreSQL driver is missing (Debian package libqt5sql5-psql)");
@@ -132,7 +132,7 @@ void StationFaults::neverAnsweringServerLeavesTheLoopFree()
 
 // Lanes that start together each run the migration; the schema is made
 // once and none of them fails.
-void StationFaults::migrationRunsOnce()
+void tst_StationFaults::migrationRunsOnce()
 {
     needServer();
     const settings::StationServer server = pg->settings(freshDatabase());
@@ -164,7 +164,7 @@ void StationFaults::migrationRunsOnce()
     QCOMPARE(migrate(server, &error), 0);
 }
 
-void StationFaults::passwordFileRule_data()
+void tst_StationFaults::passwordFileRule_data()
 {
     QTest::addColumn<int>("mode");          // 0: no file
     QTest::addColumn<QString>("expected");  // the password, or a part of the refusal
@@ -176,7 +176,7 @@ void StationFaults::passwordFileRule_data()
 
 // Only a file no one but its owner may touch gives its first line, without
 // the line break.
-void StationFaults::passwordFileRule()
+void tst_StationFaults::passwordFileRule()
 {
     QFETCH(int, mode);
     QFETCH(QString, expected);
@@ -187,6 +187,6 @@ void StationFaults::passwordFileRule()
     QVERIFY2(ok || error.contains(expected), qPrintable(error));
 }
 
-OPA_TEST_CLASS(StationFaults)
+OPA_TEST_CLASS(tst_StationFaults)
 
 #include "faults.moc"

@@ -19,7 +19,7 @@ Q_DECLARE_METATYPE(RecordFilter)
 // once, across an outage, and a server stopped while a record's
 // transaction is open; the station's records read back
 // as the lane's own history reads its file.
-class StationForwarding : public QObject
+class tst_StationForwarding : public QObject
 {
     Q_OBJECT
     QTemporaryDir lanes;
@@ -56,16 +56,16 @@ private slots:
     void serverStoppedMidTransaction();
 };
 
-void StationForwarding::initTestCase() { OPA_START_PGSERVER(pg); }
+void tst_StationForwarding::initTestCase() { OPA_START_PGSERVER(pg); }
 
-void StationForwarding::cleanup()
+void tst_StationForwarding::cleanup()
 {
     // A test that failed half-way must not leave the next one without a server.
     if (pg && !pg->isRunning())
         QVERIFY2(pg->start(), qPrintable(pg->errorString()));
 }
 
-void StationForwarding::stationReadsLikeTheLane_data()
+void tst_StationForwarding::stationReadsLikeTheLane_data()
 {
     QTest::addColumn<RecordFilter>("filter");
     QTest::addColumn<bool>("withJson");
@@ -81,7 +81,7 @@ void StationForwarding::stationReadsLikeTheLane_data()
     QTest::newRow("by result, limit 2") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Result; r.limit = 2; }) << false;
 }
 
-void StationForwarding::stationReadsLikeTheLane()
+void tst_StationForwarding::stationReadsLikeTheLane()
 {
     static QString db;
     static std::unique_ptr<Lane> lane;
@@ -113,7 +113,7 @@ void StationForwarding::stationReadsLikeTheLane()
 // While the server is away the forwarder keeps trying and the lane keeps
 // queueing, and the header's texts say so; once it is back every record
 // arrives, each once, in the queue's order.
-void StationForwarding::serverAwayThenBack()
+void tst_StationForwarding::serverAwayThenBack()
 {
     QVERIFY(!station::StationLink(settings::StationServer(), lanePath(QStringLiteral("none"))).isActive());
     const QString db = freshDatabase();
@@ -138,7 +138,7 @@ void StationForwarding::serverAwayThenBack()
     QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
 }
 
-void StationForwarding::serverStoppedMidTransaction_data()
+void tst_StationForwarding::serverStoppedMidTransaction_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::newRow("stopped") << "fast";
@@ -148,7 +148,7 @@ void StationForwarding::serverStoppedMidTransaction_data()
 // The server goes while a record's insert waits inside its transaction:
 // nothing of it stays on the server, the lane keeps it queued with the
 // reason, and it goes out once when asked again.
-void StationForwarding::serverStoppedMidTransaction()
+void tst_StationForwarding::serverStoppedMidTransaction()
 {
     QFETCH(QString, mode);
     const QString db = freshDatabase();
@@ -181,6 +181,6 @@ void StationForwarding::serverStoppedMidTransaction()
     QCOMPARE(serverIds(db, QStringLiteral("received")), lane.queuedIds());
 }
 
-OPA_TEST_CLASS(StationForwarding)
+OPA_TEST_CLASS(tst_StationForwarding)
 
 #include "forwarding.moc"

@@ -11,7 +11,7 @@
 // The lane's database found damaged and moved aside while records of it
 // wait: the forwarder goes on with the new file and still sends the old
 // one's; a journal that cannot go with the file keeps both where they are.
-class StationMovedAside : public QObject
+class tst_StationMovedAside : public QObject
 {
     Q_OBJECT
     QTemporaryDir lanes;
@@ -45,7 +45,7 @@ private slots:
     void journalThatCannotMoveKeepsTheFile();
 };
 
-void StationMovedAside::waitingRecordsOfTheOldFileArrive()
+void tst_StationMovedAside::waitingRecordsOfTheOldFileArrive()
 {
     QVERIFY(pg->createDatabase(QStringLiteral("moved")));
     const QString path = lanes.filePath(QStringLiteral("moved.sqlite"));
@@ -82,7 +82,7 @@ void StationMovedAside::waitingRecordsOfTheOldFileArrive()
 
 // A stale journal under the name the damaged file's would take: nothing
 // moves, the store says why, and the lane's file and journal stay.
-void StationMovedAside::journalThatCannotMoveKeepsTheFile()
+void tst_StationMovedAside::journalThatCannotMoveKeepsTheFile()
 {
     const QString path = lanes.filePath(QStringLiteral("stuck.sqlite"));
     RecordStore store;
@@ -104,6 +104,6 @@ void StationMovedAside::journalThatCannotMoveKeepsTheFile()
     QCOMPARE(station::movedAsideFiles(path), QStringList());
 }
 
-OPA_TEST_CLASS(StationMovedAside)
+OPA_TEST_CLASS(tst_StationMovedAside)
 
 #include "movedaside.moc"

@@ -13,7 +13,7 @@
 // aside with the server's reason while the rest go on, a refusal of the
 // moment kept queued, copies under the same id compared by their hash; and
 // the header strip's texts for them and for a server set anew.
-class StationSetAside : public QObject
+class tst_StationSetAside : public QObject
 {
     Q_OBJECT
     QTemporaryDir lanes;
@@ -46,7 +46,7 @@ private slots:
     void serverSetAnewConnectsAtOnce();
 };
 
-void StationSetAside::refusalInTheMiddleOfABatch_data()
+void tst_StationSetAside::refusalInTheMiddleOfABatch_data()
 {
     QTest::addColumn<QString>("state");       // the server's refusal of the third record
     QTest::addColumn<QString>("serverHash");  // the second already on the server: "own" or another
@@ -68,7 +68,7 @@ void StationSetAside::refusalInTheMiddleOfABatch_data()
 // all five stay queued. When the server already holds the second under its
 // id, as when the lane lost the acknowledgement, an equal copy counts as
 // sent and another is set aside; the server keeps its copy either way.
-void StationSetAside::refusalInTheMiddleOfABatch()
+void tst_StationSetAside::refusalInTheMiddleOfABatch()
 {
     QFETCH(QString, state);
     QFETCH(QString, serverHash);
@@ -108,7 +108,7 @@ void StationSetAside::refusalInTheMiddleOfABatch()
 
 // The strip counts what is set aside, its tooltip names each record and
 // says the connection is not encrypted (a unix socket).
-void StationSetAside::stripShowsRefusalsAndEncryption()
+void tst_StationSetAside::stripShowsRefusalsAndEncryption()
 {
     const QString db = freshDatabase();
     QVERIFY(refusePlate(db, QStringLiteral("京W00001"), QStringLiteral("23514")));
@@ -131,7 +131,7 @@ void StationSetAside::stripShowsRefusalsAndEncryption()
 
 // A server set in the settings is connected to at once, with nothing
 // queued; taking it away again stops forwarding and empties the strip.
-void StationSetAside::serverSetAnewConnectsAtOnce()
+void tst_StationSetAside::serverSetAnewConnectsAtOnce()
 {
     const QString db = freshDatabase();
     Lane lane(lanePath());
@@ -151,6 +151,6 @@ void StationSetAside::serverSetAnewConnectsAtOnce()
     QCOMPARE(link.statusText(), QString());
 }
 
-OPA_TEST_CLASS(StationSetAside)
+OPA_TEST_CLASS(tst_StationSetAside)
 
 #include "setaside.moc"

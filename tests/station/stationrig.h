@@ -5,7 +5,7 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordstore.h"
 #include "station/forwarder.h"
 #include "support/pgserver.h"

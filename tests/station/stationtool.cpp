@@ -8,7 +8,7 @@
 
 // opacimeter-records' sync against the station's server as a process: its
 // counts, exit statuses and the records it sets aside.
-class StationTool : public QObject
+class tst_StationTool : public QObject
 {
     Q_OBJECT
     QTemporaryDir dir;
@@ -35,7 +35,7 @@ private slots:
     void syncNamesWhatIsSetAside();
 };
 
-void StationTool::initTestCase()
+void tst_StationTool::initTestCase()
 {
     OPA_START_PGSERVER(pg);
     QVERIFY(pg->createDatabase(QStringLiteral("station")));
@@ -48,7 +48,7 @@ void StationTool::initTestCase()
     QCOMPARE(station::syncOnce(lanePath, pg->settings(QStringLiteral("station"))).sent, 3);
 }
 
-void StationTool::sync_data()
+void tst_StationTool::sync_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("serverUp");
@@ -65,7 +65,7 @@ void StationTool::sync_data()
 
 // What a shutdown script sees: the counts, and the status that says
 // whether anything is left queued; the queue as it was unless sent.
-void StationTool::sync()
+void tst_StationTool::sync()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, serverUp);
@@ -85,7 +85,7 @@ void StationTool::sync()
 
 // Set-aside records are named and make the status 1 until the cause is
 // mended and they are queued again.
-void StationTool::syncNamesWhatIsSetAside()
+void tst_StationTool::syncNamesWhatIsSetAside()
 {
     QVERIFY(pg->createDatabase(QStringLiteral("refusing")));
     QString error;
@@ -108,5 +108,5 @@ void StationTool::syncNamesWhatIsSetAside()
     QCOMPARE(run.out, QStringLiteral("sent 2, remaining 0\ndiffers %1: the station holds another record under this id\n").arg(firstId));
 }
 
-OPA_TEST_CLASS(StationTool)
+OPA_TEST_CLASS(tst_StationTool)
 #include "stationtool.moc"

@@ -10,7 +10,7 @@
 // classes in name order and fails when any of them fails.
 //
 //   tst_core                 every class of the area
-//   tst_core -class Framing  only the class 'Framing' (further arguments go
+//   tst_core -class tst_WireFormats  only that class (further arguments go
 //                            to QtTest as usual, e.g. a test function)
 //   tst_core NAME            only the classes with a test function NAME, and
 //                            only that function in them

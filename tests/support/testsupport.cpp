@@ -11,9 +11,22 @@ LoopbackServer::LoopbackServer(QObject *parent) : QObject(parent)
     connect(&tcp, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *s = tcp.nextPendingConnection()) {
             clients.append(s);
-            connect(s, &QTcpSocket::readyRead, this, [this, s] { bytes.append(s->readAll()); });
+            connect(s, &QTcpSocket::readyRead, this, [this, s] { take(s); });
         }
     });
+}
+
+void LoopbackServer::take(QTcpSocket *client)
+{
+    const QByteArray data = client->readAll();
+    bytes.append(data);
+    cutter.append(data);
+    QByteArray frame;
+    while (cutter.next(&frame)) {
+        frames.append(frame);
+        if (reply)
+            client->write(reply(frame));
+    }
 }
 
 void LoopbackServer::send(const QByteArray &data)

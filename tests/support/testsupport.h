@@ -9,7 +9,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 #include "lane/lanesession.h"
+#include "net/framecutter.h"
 #include "meter/measurementframe.h"
 
 class QMessageBox;
@@ -32,7 +35,8 @@ private:
 };
 
 // A stand-in for the meter server on a loopback address: accepts clients,
-// keeps every byte they send, and writes to the newest one.
+// keeps every byte they send, cuts it into command frames, and writes to the
+// newest one.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
@@ -46,11 +50,19 @@ public:
     QByteArray received() const { return bytes; }
     bool waitForReceived(int size, int timeoutMs = 5000) { return QTest::qWaitFor([&] { return bytes.size() >= size; }, timeoutMs); }
     void send(const QByteArray &data);
+    // The whole command frames received so far, in arrival order.
+    QList<QByteArray> commands() const { return frames; }
+    // The answer to each command frame as it arrives; by default none.
+    std::function<QByteArray(const QByteArray &command)> reply;
 
 private:
+    void take(QTcpSocket *client);
+
     QTcpServer tcp;
     QList<QPointer<QTcpSocket>> clients;
     QByteArray bytes;
+    FrameCutter cutter{Frames::HostStart, Frames::LongestData, FrameCutter::Checksum::Unchecked};
+    QList<QByteArray> frames;
 };
 
 // Records every message box the program opens and, while closing is on,

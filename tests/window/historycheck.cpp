@@ -8,7 +8,7 @@
 #include "app/historypage.h"
 #include "lane/lanesession.h"
 #include "lane/testarchive.h"
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "support/testsupport.h"
 
 // A record whose stored row was changed by hand says so in the history in

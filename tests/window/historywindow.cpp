@@ -10,13 +10,13 @@
 #include "config/recordsettings.h"
 #include "config/uisettings.h"
 #include "net/socketclient.h"
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "support/discoveryhelpers.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 
 // The history in a window of its own beside the tab.
-class HistoryWindowTest : public QObject
+class tst_HistoryWindow : public QObject
 {
     Q_OBJECT
 
@@ -124,5 +124,5 @@ private slots:
     }
 };
 
-OPA_TEST_CLASS(HistoryWindowTest)
+OPA_TEST_CLASS(tst_HistoryWindow)
 #include "historywindow.moc"

@@ -5,7 +5,7 @@
 #include <QtWidgets>
 
 #include "app/freeaccelpage.h"
-#include "app/language.h"
+#include "language/language.h"
 #include "app/lazytab.h"
 #include "app/trendpage.h"
 #include "config/settings.h"
@@ -16,7 +16,7 @@
 // English beside Chinese, switched while the window runs: the form's fixed
 // texts, whole in their boxes, texts that follow the program's state, and
 // nothing a machine reads.
-class LanguageTest : public QObject
+class tst_Language : public QObject
 {
     Q_OBJECT
 
@@ -102,5 +102,5 @@ private slots:
     }
 };
 
-OPA_TEST_CLASS(LanguageTest)
+OPA_TEST_CLASS(tst_Language)
 #include "language.moc"

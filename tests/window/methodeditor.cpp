@@ -13,7 +13,7 @@
 // The method as the operator edits it on the free-acceleration page (the
 // page's own form, set.ini in a folder of the test's own): what its rules
 // are called, what set.ini keeps, and what a running series locks.
-class MethodEditorTest : public QObject
+class tst_MethodEditor : public QObject
 {
     Q_OBJECT
 
@@ -105,5 +105,5 @@ private slots:
     }
 };
 
-OPA_TEST_CLASS(MethodEditorTest)
+OPA_TEST_CLASS(tst_MethodEditor)
 #include "methodeditor.moc"

@@ -16,7 +16,7 @@
 #include "config/settings.h"
 #include "lane/testarchive.h"
 #include "net/socketclient.h"
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "support/discoveryhelpers.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
@@ -25,7 +25,7 @@
 // with what happened before on them all the same, and a plate picked on the
 // free-acceleration page leading to its record in the history; the history
 // filtered, sorted and exported.
-class PagesTest : public QObject
+class tst_Pages : public QObject
 {
     Q_OBJECT
 
@@ -264,5 +264,5 @@ private:
     testsupport::ScopedWorkDir dir;
 };
 
-OPA_TEST_CLASS(PagesTest)
+OPA_TEST_CLASS(tst_Pages)
 #include "pages.moc"

@@ -12,14 +12,14 @@
 #include "app/recorddetail.h"
 #include "lane/lanesession.h"
 #include "lane/testarchive.h"
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "station/forwarder.h"
 #include "support/pgserver.h"
 
 // "全站" on the history page against a real PostgreSQL 15: another lane's
 // records with their lane, read off the window's thread; a server away,
 // stopped or never set is said so, and "本机" goes on working.
-class StationHistory : public QObject
+class tst_StationHistory : public QObject
 {
     Q_OBJECT
 
@@ -176,5 +176,5 @@ private slots:
     }
 };
 
-OPA_TEST_CLASS(StationHistory)
+OPA_TEST_CLASS(tst_StationHistory)
 #include "stationhistory.moc"

@@ -8,7 +8,7 @@
 #include "config/inifile.h"
 #include "config/recordsettings.h"
 #include "lane/testarchive.h"
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 

@@ -4,7 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include "app/language.h"
+#include "language/language.h"
 #include "common/console.h"
 #include "config/uisettings.h"
 #include "records/recordcsv.h"

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "../recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordkeeper.h"
 
 int main(int argc, char **argv)

@@ -1,4 +1,4 @@
-#include "app/language.h"
+#include "language/language.h"
 
 #include <QCoreApplication>
 #include <QDebug>

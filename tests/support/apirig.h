@@ -1,5 +1,5 @@
-#ifndef TESTS_API_APIRIG_H
-#define TESTS_API_APIRIG_H
+#ifndef TESTS_SUPPORT_APIRIG_H
+#define TESTS_SUPPORT_APIRIG_H
 
 #include <QtTest>
 

@@ -1,11 +1,11 @@
-#ifndef APP_LANGUAGE_H
-#define APP_LANGUAGE_H
+#ifndef LANGUAGE_LANGUAGE_H
+#define LANGUAGE_LANGUAGE_H
 
 #include <QString>
 
 // The language of the window. Chinese is the source text of every tr() and
 // needs no translator; English comes from the translation embedded in the
-// program (translations/opacimeter_en.ts). Switching sends every widget a
+// program (language/opacimeter_en.ts). Switching sends every widget a
 // QEvent::LanguageChange, on which each one sets its texts again.
 namespace Language {
 

@@ -1,0 +1,22 @@
+cmake_minimum_required(VERSION 3.16)
+# cmake -DOPA_SOURCE_DIR=<tree> -DOPA_ALLOWED_FILE=<file> -P checkincludes.cmake
+# Fails, naming each offending line, when a folder's source includes a
+# header of a folder its library does not link (see cmake/layers.cmake).
+include(${OPA_ALLOWED_FILE})
+set(faults "")
+foreach(folder ${OPA_FOLDERS})
+    file(GLOB files ${OPA_SOURCE_DIR}/${folder}/*.h ${OPA_SOURCE_DIR}/${folder}/*.cpp)
+    foreach(file ${files})
+        file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[A-Za-z0-9_]+/")
+        foreach(line ${includes})
+            string(REGEX MATCH "\"([A-Za-z0-9_]+)/" unused "${line}")
+            if(NOT CMAKE_MATCH_1 IN_LIST OPA_MAY_INCLUDE_${folder})
+                file(RELATIVE_PATH name ${OPA_SOURCE_DIR} ${file})
+                string(APPEND faults "  ${name}: ${line} (opa${folder} does not link opa${CMAKE_MATCH_1})\n")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+if(faults)
+    message(FATAL_ERROR "Includes against the folders' order:\n${faults}")
+endif()
