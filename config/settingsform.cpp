@@ -6,9 +6,12 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include "config/apisettings.h"
 #include "config/inifile.h"
 #include "config/limitsettings.h"
+#include "config/meterlinksettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "config/uisettings.h"
@@ -149,12 +152,28 @@ void checkLimit(Field field, const QString &text, Refusals *refused)
         refused->insert(field, SettingsForm::tr("须大于 0 且小于 10 m⁻¹"));
 }
 
+void checkSerialLine(bool serial, const SerialLine &line, Refusals *refused)
+{
+    static const QMap<QString, Field> fields = {
+        {QStringLiteral("Port"), Field::SerialPort}, {QStringLiteral("Baud"), Field::SerialBaud},
+        {QStringLiteral("DataBits"), Field::SerialDataBits}, {QStringLiteral("Parity"), Field::SerialParity},
+        {QStringLiteral("StopBits"), Field::SerialStopBits}, {QStringLiteral("FlowControl"), Field::SerialFlowControl},
+    };
+    QString key;
+    const QString why = serialLineProblem(line, serial, &key);
+    if (!why.isEmpty())
+        refused->insert(fields.value(key), why);
+}
+
 } // namespace
 
 SettingsForm SettingsForm::load()
 {
     SettingsForm f;
     f.serverAddress = storedServerAddress().trimmed();
+    const MeterLinkSettings meter = storedMeterLink();
+    f.meterSerial = meter.serial;
+    f.serialLine = meter.line;
     f.stationName = settings::stationName();
     f.laneName = settings::laneName();
     f.databaseFile = settings::databaseFile();
@@ -175,7 +194,7 @@ SettingsForm SettingsForm::load()
 SettingsForm SettingsForm::trimmed() const
 {
     SettingsForm f = *this;
-    for (QString *text : {&f.serverAddress, &f.stationName, &f.laneName, &f.databaseFile,
+    for (QString *text : {&f.serverAddress, &f.serialLine.port, &f.stationName, &f.laneName, &f.databaseFile,
                           &f.stationServer.host, &f.stationServer.name, &f.stationServer.user,
                           &f.stationServer.passwordFile, &f.stationServer.sslMode, &f.apiListen,
                           &f.apiToken, &f.language, &f.naturalK, &f.turboK, &f.recentK})
@@ -188,6 +207,7 @@ SettingsForm::Refusals SettingsForm::validate() const
     const SettingsForm f = trimmed();
     Refusals refused;
     checkServerAddress(f.serverAddress, &refused);
+    checkSerialLine(f.meterSerial, f.serialLine, &refused);
     checkName(Field::StationName, f.stationName, &refused);
     checkName(Field::LaneName, f.laneName, &refused);
     checkDatabaseFile(f.databaseFile, &refused);
@@ -263,6 +283,12 @@ QString SettingsForm::save() const
         else
             storeServerAddress(f.serverAddress);
     }
+    const bool lineRefused = std::any_of(refused.keyBegin(), refused.keyEnd(), [](Field field) {
+        return field >= Field::SerialPort && field <= Field::SerialFlowControl;
+    });
+    const MeterLinkSettings meter = storedMeterLink();
+    if (!lineRefused && (meter.serial != f.meterSerial || meter.line != f.serialLine))
+        storeMeterLink({f.meterSerial, f.serialLine});
     if (!refused.contains(Field::StationName))
         storeStationName(f.stationName);
     if (!refused.contains(Field::LaneName))
@@ -287,6 +313,7 @@ SettingsForm::Changes SettingsForm::changesFrom(const SettingsForm &before) cons
     const StationServer &t = b.stationServer;
     Changes changes;
     changes.setFlag(ServerAddressChange, a.serverAddress != b.serverAddress);
+    changes.setFlag(MeterLinkChange, a.meterSerial != b.meterSerial || a.serialLine != b.serialLine);
     changes.setFlag(StationChange, a.stationName != b.stationName || a.laneName != b.laneName);
     changes.setFlag(DatabaseChange, a.databaseFile != b.databaseFile || s.host != t.host
                                         || s.port != t.port || s.name != t.name || s.user != t.user
@@ -319,6 +346,12 @@ QString SettingsForm::fieldName(Field field)
     case TurboK: return tr("增压限值");
     case RecentFrom: return tr("新车起始日期");
     case RecentK: return tr("新车限值");
+    case SerialPort: return tr("串口");
+    case SerialBaud: return tr("波特率");
+    case SerialDataBits: return tr("数据位");
+    case SerialParity: return tr("校验");
+    case SerialStopBits: return tr("停止位");
+    case SerialFlowControl: return tr("流控");
     }
     return QString();
 }
