@@ -43,7 +43,8 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     };
     fieldWidgets.insert({
         {SettingsForm::ServerAddress, ui->serverAddressEdit}, {SettingsForm::StationName, ui->stationNameEdit},
-        {SettingsForm::LaneName, ui->laneNameEdit}, {SettingsForm::DatabaseFile, ui->databaseFileEdit},
+        {SettingsForm::LaneName, ui->laneNameEdit},
+        {SettingsForm::StationAddress, ui->stationAddressEdit}, {SettingsForm::DatabaseFile, ui->databaseFileEdit},
         {SettingsForm::ServerHost, ui->serverHostEdit}, {SettingsForm::ServerPort, ui->serverPortSpin},
         {SettingsForm::ServerName, ui->serverNameEdit}, {SettingsForm::ServerUser, ui->serverUserEdit},
         {SettingsForm::PasswordFile, ui->passwordFileEdit}, {SettingsForm::SslMode, ui->sslModeCombo},
@@ -117,6 +118,7 @@ void SettingsDialog::showForm(const SettingsForm &f)
     showLinkChoice(f.meterSerial);
     ui->stationNameEdit->setText(f.stationName);
     ui->laneNameEdit->setText(f.laneName);
+    ui->stationAddressEdit->setText(f.stationAddress);
     ui->databaseFileEdit->setText(f.databaseFile);
     ui->serverHostEdit->setText(f.stationServer.host);
     ui->serverPortSpin->setValue(f.stationServer.port);
@@ -146,6 +148,7 @@ SettingsForm SettingsDialog::form() const
     f.serialLine = serialBox->line();
     f.stationName = ui->stationNameEdit->text();
     f.laneName = ui->laneNameEdit->text();
+    f.stationAddress = ui->stationAddressEdit->text();
     f.databaseFile = ui->databaseFileEdit->text();
     f.stationServer.host = ui->serverHostEdit->text();
     f.stationServer.port = ui->serverPortSpin->value();

@@ -64,6 +64,14 @@ void checkName(Field field, const QString &text, Refusals *refused)
         refused->insert(field, SettingsForm::tr("最多 %1 个字符").arg(SettingsForm::MaxNameLength));
 }
 
+void checkAddress(const QString &text, Refusals *refused)
+{
+    if (hasControl(text))
+        refused->insert(Field::StationAddress, SettingsForm::tr("不能含换行或其他控制字符"));
+    else if (text.size() > SettingsForm::MaxAddressLength)
+        refused->insert(Field::StationAddress, SettingsForm::tr("最多 %1 个字符").arg(SettingsForm::MaxAddressLength));
+}
+
 void checkDatabaseFile(const QString &text, Refusals *refused)
 {
     if (hasControl(text))
@@ -176,6 +184,7 @@ SettingsForm SettingsForm::load()
     f.serialLine = meter.line;
     f.stationName = settings::stationName();
     f.laneName = settings::laneName();
+    f.stationAddress = settings::stationAddress();
     f.databaseFile = settings::databaseFile();
     f.stationServer = storedStationServer();
     const ApiSettings api = storedApiSettings();
@@ -194,7 +203,7 @@ SettingsForm SettingsForm::load()
 SettingsForm SettingsForm::trimmed() const
 {
     SettingsForm f = *this;
-    for (QString *text : {&f.serverAddress, &f.serialLine.port, &f.stationName, &f.laneName, &f.databaseFile,
+    for (QString *text : {&f.serverAddress, &f.serialLine.port, &f.stationName, &f.laneName, &f.stationAddress, &f.databaseFile,
                           &f.stationServer.host, &f.stationServer.name, &f.stationServer.user,
                           &f.stationServer.passwordFile, &f.stationServer.sslMode, &f.apiListen,
                           &f.apiToken, &f.language, &f.naturalK, &f.turboK, &f.recentK})
@@ -210,6 +219,7 @@ SettingsForm::Refusals SettingsForm::validate() const
     checkSerialLine(f.meterSerial, f.serialLine, &refused);
     checkName(Field::StationName, f.stationName, &refused);
     checkName(Field::LaneName, f.laneName, &refused);
+    checkAddress(f.stationAddress, &refused);
     checkDatabaseFile(f.databaseFile, &refused);
     checkStationServer(f.stationServer, &refused);
     checkApi(f.apiListen, f.apiToken, &refused);
@@ -293,6 +303,8 @@ QString SettingsForm::save() const
         storeStationName(f.stationName);
     if (!refused.contains(Field::LaneName))
         storeLaneName(f.laneName);
+    if (!refused.contains(Field::StationAddress))
+        storeStationAddress(f.stationAddress);
     if (!refused.contains(Field::DatabaseFile))
         storeDatabaseFile(f.databaseFile);
     storeStationServer(mergedServer(f, refused));
@@ -314,7 +326,8 @@ SettingsForm::Changes SettingsForm::changesFrom(const SettingsForm &before) cons
     Changes changes;
     changes.setFlag(ServerAddressChange, a.serverAddress != b.serverAddress);
     changes.setFlag(MeterLinkChange, a.meterSerial != b.meterSerial || a.serialLine != b.serialLine);
-    changes.setFlag(StationChange, a.stationName != b.stationName || a.laneName != b.laneName);
+    changes.setFlag(StationChange, a.stationName != b.stationName || a.laneName != b.laneName
+                                       || a.stationAddress != b.stationAddress);
     changes.setFlag(DatabaseChange, a.databaseFile != b.databaseFile || s.host != t.host
                                         || s.port != t.port || s.name != t.name || s.user != t.user
                                         || s.passwordFile != t.passwordFile || s.sslMode != t.sslMode);
@@ -332,6 +345,7 @@ QString SettingsForm::fieldName(Field field)
     case ServerAddress: return tr("仪表服务器地址");
     case StationName: return tr("检测站名称");
     case LaneName: return tr("检测线名称");
+    case StationAddress: return tr("检测站地址");
     case DatabaseFile: return tr("数据库文件");
     case ServerHost: return tr("服务器主机");
     case ServerPort: return tr("服务器端口");

@@ -26,6 +26,7 @@ public:
         ServerHost, ServerPort, ServerName, ServerUser, PasswordFile, SslMode,
         ApiListen, ApiToken, Language,
         NaturalK, TurboK, RecentFrom, RecentK,
+        StationAddress,
         SerialPort, SerialBaud, SerialDataBits, SerialParity, SerialStopBits, SerialFlowControl,
     };
     // Why a field's value is refused, by field; empty when all are taken.
@@ -44,6 +45,7 @@ public:
     Q_DECLARE_FLAGS(Changes, Change)
 
     static constexpr int MaxNameLength = 32;     // station and lane
+    static constexpr int MaxAddressLength = 64;  // the station's
     static constexpr int MaxServerNameBytes = 63; // PostgreSQL's identifiers
 
     QString serverAddress;  // empty: none remembered, the program sweeps
@@ -51,6 +53,7 @@ public:
     SerialLine serialLine;
     QString stationName;
     QString laneName;
+    QString stationAddress;
     QString databaseFile;   // empty: the default file
     StationServer stationServer;
     bool apiEnabled = true;
