@@ -238,7 +238,7 @@ QString checkCombination(const SimOptions &o, const QCommandLineParser &given)
     if (o.scenario == QLatin1String("smoke") && o.periodMs < 2000)
         return QStringLiteral("--period: a smoke cycle needs at least 2000 ms to hold a whole puff");
     if (!o.serialPath.isEmpty()) {
-        for (const char *name : {"address", "port", "no-accept", "outage", "drop-after"})
+        for (const char *name : {"listen", "port", "no-accept", "outage", "drop-after"})
             if (given.isSet(QLatin1String(name)))
                 return QStringLiteral("--%1 has no meaning on a serial line").arg(QLatin1String(name));
     }
