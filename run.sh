@@ -4,6 +4,9 @@
 #   ./run.sh            demo: a simulated meter on 127.0.0.1 (scenario "smoke")
 #                       and the program in run/demo, whose set.ini names it;
 #                       the logs go to files there
+#   ./run.sh --serial   the same demo with the meter on a serial line: the
+#                       simulator answers on a pseudo-terminal, linked at
+#                       run/demo/ttyMeter, and set.ini has Link=serial
 #   ./run.sh --meter    the program alone, in the current folder, for a real
 #                       meter; its log stays on the terminal
 set -euo pipefail
@@ -13,7 +16,8 @@ mode=demo
 case "${1:-}" in
     "") ;;
     --meter) mode=meter ;;
-    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --serial) mode=serial ;;
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown option '$1' (try --help)" >&2; exit 2 ;;
 esac
 
@@ -61,14 +65,21 @@ copy_images "$workdir"
 # and the demo keeps it from then on, so a client set up once goes on working.
 token=$(sed -n 's/^Token=//p' "$workdir/set.ini" 2>/dev/null | head -n 1 || true)
 printf '[Server]\nIP=127.0.0.1\n\n[Api]\nEnabled=true\nListen=127.0.0.1:8900\nToken=%s\n' "$token" > "$workdir/set.ini"
+serving=(--listen 127.0.0.1)
+ready='^listening on'
+if [ "$mode" = serial ]; then
+    serving=(--serial "$workdir/ttyMeter")
+    ready='^serial line on'
+    printf '\n[Meter]\nLink=serial\nPort=%s\n' "$workdir/ttyMeter" >> "$workdir/set.ini"
+fi
 
 simlog="$workdir/simulator.log"
-"$build/bin/opacimeter-sim" --listen 127.0.0.1 --scenario smoke --quiet > "$simlog" 2>&1 &
+"$build/bin/opacimeter-sim" "${serving[@]}" --scenario smoke --quiet > "$simlog" 2>&1 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
 
 for _ in $(seq 1 100); do
-    grep -q '^listening on' "$simlog" 2>/dev/null && break
+    grep -q "$ready" "$simlog" 2>/dev/null && break
     if ! kill -0 "$sim" 2>/dev/null; then
         echo "The meter simulator did not start:" >&2
         cat "$simlog" >&2

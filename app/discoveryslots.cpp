@@ -2,6 +2,7 @@
 
 #include <QDebug>
 
+#include "config/meterlinksettings.h"
 #include "config/settings.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
@@ -10,6 +11,15 @@
 
 void mainwindow::startFind()
 {
+    const settings::MeterLinkSettings meter = settings::storedMeterLink();
+    if (meter.serial) {
+        // The port is the meter's whole address: nothing to sweep for.
+        if (!meterLink->onSerial())
+            meterLink->useSerial(meter.line);
+        else
+            link->startLooking(QString());
+        return;
+    }
     const QString stored = settings::storedServerAddress();
     if (!stored.isEmpty() && client->tryConnectServer(stored))
         return;

@@ -4,7 +4,6 @@
 
 #include "lane/lanesession.h"
 #include "net/meterlink.h"
-#include "net/socketclient.h"
 
 // The link to the meter on the form: the status in the header, what the
 // sweeps found elsewhere, the frames dropped for a wrong checksum (the
@@ -31,7 +30,8 @@ void mainwindow::watchLink()
         placeHeaderLabels();
     };
     connect(link, &LinkKeeper::metersElsewhere, this, showAgain);
-    connect(client, &SocketClient::framesDropped, this, showAgain);
+    connect(link, &LinkKeeper::problemChanged, this, showAgain);
+    connect(meterLink, &MeterLink::framesDropped, this, showAgain);
 }
 
 void mainwindow::showLinkState(LinkKeeper::State state, const QString &address)
@@ -59,7 +59,12 @@ void mainwindow::showLinkText()
         break;
     }
     showElsewhere();
-    const int dropped = client->droppedFrames();
+    // A serial port that will not open says why, beside the state.
+    if (const QString problem = link ? link->problem() : QString(); !problem.isEmpty()) {
+        ui.label_link->setWordWrap(true);
+        ui.label_link->setText(tr("%1：%2").arg(ui.label_link->text(), problem));
+    }
+    const int dropped = meterLink->droppedFrames();
     ui.frame->setToolTip(dropped == 0 ? QString()
                                       : tr("校验和错误：已丢弃 %1 帧仪表数据").arg(dropped));
 }

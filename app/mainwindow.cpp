@@ -56,10 +56,9 @@ mainwindow::mainwindow(QWidget *parent)
 
     serverConnected = false;
     client = meterLink->client();
-    connect(client, &SocketClient::findEnableReady, this, &mainwindow::onSendFindPort,
-            Qt::QueuedConnection);
-    connect(this, &mainwindow::writecmd, client, &SocketClient::onSendToServer);
-    connect(client, &SocketClient::sendParsePack, this, &mainwindow::seraildata);
+    connect(meterLink, &MeterLink::linkUp, this, &mainwindow::onSendFindPort, Qt::QueuedConnection);
+    connect(this, &mainwindow::writecmd, meterLink, &MeterLink::send);
+    connect(meterLink, &MeterLink::frameReceived, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
 
     session = new LaneSession(this);

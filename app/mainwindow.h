@@ -84,6 +84,8 @@ private slots:
     // The settings dialog, from its button or Ctrl+, (settingsslots.cpp).
     void openSettings();
     void useServerAddress(const QString &address);
+    // [Meter] as now saved: the meter on a serial port or behind its server.
+    void useMeterLink();
     // The API as [Api] now says, started if it was not running.
     void restartApi();
 

@@ -1,5 +1,6 @@
 #include "app/settingsdialog.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QListWidget>
 #include <QPushButton>
@@ -7,6 +8,7 @@
 #include <QStyle>
 
 #include "app/retranslate.h"
+#include "app/seriallinebox.h"
 #include "config/apisettings.h"
 #include "ui_settingsdialog.h"
 
@@ -27,11 +29,22 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     ui->buttonBox->button(QDialogButtonBox::Apply)->setObjectName(QStringLiteral("applyButton"));
     ui->messageLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
     setStyleSheet(QStringLiteral("*[refused=\"true\"] { background-color: #ffe0e0; }"));
+    serialBox = new SerialLineBox(ui->meterTab);
+    serialBox->setObjectName(QStringLiteral("serialLineBox"));
+    ui->meterLayout->insertWidget(0, serialBox);
+    connect(serialBox, &SerialLineBox::serialToggled, this, &SettingsDialog::showLinkChoice);
     styleHelpLines();
 
+    const auto combo = [this](const char *name) { return serialBox->findChild<QComboBox *>(QLatin1String(name)); };
     fieldWidgets = {
+        {SettingsForm::SerialPort, serialBox->portField()}, {SettingsForm::SerialBaud, serialBox->baudField()},
+        {SettingsForm::SerialDataBits, combo("serialDataBitsCombo")}, {SettingsForm::SerialParity, combo("serialParityCombo")},
+        {SettingsForm::SerialStopBits, combo("serialStopBitsCombo")}, {SettingsForm::SerialFlowControl, combo("serialFlowCombo")},
+    };
+    fieldWidgets.insert({
         {SettingsForm::ServerAddress, ui->serverAddressEdit}, {SettingsForm::StationName, ui->stationNameEdit},
-        {SettingsForm::LaneName, ui->laneNameEdit}, {SettingsForm::DatabaseFile, ui->databaseFileEdit},
+        {SettingsForm::LaneName, ui->laneNameEdit},
+        {SettingsForm::StationAddress, ui->stationAddressEdit}, {SettingsForm::DatabaseFile, ui->databaseFileEdit},
         {SettingsForm::ServerHost, ui->serverHostEdit}, {SettingsForm::ServerPort, ui->serverPortSpin},
         {SettingsForm::ServerName, ui->serverNameEdit}, {SettingsForm::ServerUser, ui->serverUserEdit},
         {SettingsForm::PasswordFile, ui->passwordFileEdit}, {SettingsForm::SslMode, ui->sslModeCombo},
@@ -39,7 +52,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
         {SettingsForm::Language, ui->languageCombo}, {SettingsForm::NaturalK, ui->naturalKEdit},
         {SettingsForm::TurboK, ui->turboKEdit}, {SettingsForm::RecentFrom, ui->recentFromEdit},
         {SettingsForm::RecentK, ui->recentKEdit},
-    };
+    });
 
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
@@ -86,11 +99,26 @@ void SettingsDialog::styleHelpLines()
     }
 }
 
+// The network's fields and the serial line's take turns on the 仪表 tab.
+void SettingsDialog::showLinkChoice(bool serial)
+{
+    for (QWidget *w : {static_cast<QWidget *>(ui->serverAddressLabel), static_cast<QWidget *>(ui->serverAddressEdit),
+                       static_cast<QWidget *>(ui->findServerButton), static_cast<QWidget *>(ui->serverAddressHelp)})
+        w->setVisible(!serial);
+    ui->serverFoundLabel->setVisible(!serial);
+    const bool choices = ui->meterChoiceList->count() > 0 && !serial;
+    ui->meterChoiceLabel->setVisible(choices);
+    ui->meterChoiceList->setVisible(choices);
+}
+
 void SettingsDialog::showForm(const SettingsForm &f)
 {
     ui->serverAddressEdit->setText(f.serverAddress);
+    serialBox->show(f.meterSerial, f.serialLine);
+    showLinkChoice(f.meterSerial);
     ui->stationNameEdit->setText(f.stationName);
     ui->laneNameEdit->setText(f.laneName);
+    ui->stationAddressEdit->setText(f.stationAddress);
     ui->databaseFileEdit->setText(f.databaseFile);
     ui->serverHostEdit->setText(f.stationServer.host);
     ui->serverPortSpin->setValue(f.stationServer.port);
@@ -116,8 +144,11 @@ SettingsForm SettingsDialog::form() const
 {
     SettingsForm f;
     f.serverAddress = ui->serverAddressEdit->text();
+    f.meterSerial = serialBox->serialChosen();
+    f.serialLine = serialBox->line();
     f.stationName = ui->stationNameEdit->text();
     f.laneName = ui->laneNameEdit->text();
+    f.stationAddress = ui->stationAddressEdit->text();
     f.databaseFile = ui->databaseFileEdit->text();
     f.stationServer.host = ui->serverHostEdit->text();
     f.stationServer.port = ui->serverPortSpin->value();
@@ -191,6 +222,8 @@ void SettingsDialog::announce(SettingsForm::Changes changes, const SettingsForm 
 {
     if (changes & SettingsForm::ServerAddressChange)
         emit serverAddressChanged(saved.serverAddress);
+    if (changes & SettingsForm::MeterLinkChange)
+        emit meterLinkChanged();
     if (changes & SettingsForm::StationChange)
         emit stationChanged();
     if (changes & SettingsForm::DatabaseChange)
@@ -232,6 +265,7 @@ void SettingsDialog::showMetersElsewhere(const QStringList &addresses)
 {
     ui->meterChoiceList->clear();
     ui->meterChoiceList->addItems(addresses);
-    ui->meterChoiceLabel->setVisible(!addresses.isEmpty());
-    ui->meterChoiceList->setVisible(!addresses.isEmpty());
+    const bool shown = !addresses.isEmpty() && !serialBox->serialChosen();
+    ui->meterChoiceLabel->setVisible(shown);
+    ui->meterChoiceList->setVisible(shown);
 }

@@ -10,6 +10,8 @@
 
 #include "config/settingsform.h"
 
+class SerialLineBox;
+
 namespace Ui {
 class SettingsDialog;
 }
@@ -43,6 +45,7 @@ public slots:
 
 signals:
     void serverAddressChanged(const QString &address);  // empty: none remembered
+    void meterLinkChanged();  // [Meter]: network or serial, or the serial line
     void findServerRequested();
     void languageChanged(const QString &language);       // "zh" or "en"
     void apiSettingsChanged();
@@ -58,8 +61,10 @@ private:
     void markRefusals(const settings::SettingsForm::Refusals &refused);
     void announce(settings::SettingsForm::Changes changes, const settings::SettingsForm &saved);
     void styleHelpLines();
+    void showLinkChoice(bool serial);
 
     std::unique_ptr<Ui::SettingsDialog> ui;
+    SerialLineBox *serialBox;
     QHash<int, QWidget *> fieldWidgets;  // by SettingsForm::Field
     settings::SettingsForm stored;       // as last loaded or saved
     bool findAsked = false;

@@ -7,6 +7,7 @@
 #include "language/language.h"
 #include "app/settingsdialog.h"
 #include "config/apisettings.h"
+#include "config/meterlinksettings.h"
 #include "config/settings.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
@@ -77,6 +78,7 @@ void mainwindow::openSettings()
     auto *dialog = new SettingsDialog(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &SettingsDialog::serverAddressChanged, this, &mainwindow::useServerAddress);
+    connect(dialog, &SettingsDialog::meterLinkChanged, this, &mainwindow::useMeterLink);
     connect(dialog, &SettingsDialog::findServerRequested, this,
             [this] { link->startLooking(settings::storedServerAddress()); });
     // The keeper hears of a sweep's end first, so what it took or left is known here.
@@ -93,7 +95,25 @@ void mainwindow::openSettings()
 
 void mainwindow::useServerAddress(const QString &address)
 {
-    // No address: the next start sweeps; the link at hand stays.
-    if (!address.isEmpty())
+    // No address: the next start sweeps; the link at hand stays. A meter
+    // on a serial port keeps it: the address waits for Link=network.
+    if (!address.isEmpty() && !meterLink->onSerial())
         link->useAddress(address);
+}
+
+void mainwindow::useMeterLink()
+{
+    const settings::MeterLinkSettings meter = settings::storedMeterLink();
+    if (meter.serial) {
+        meterLink->useSerial(meter.line);
+        return;
+    }
+    if (!meterLink->onSerial())
+        return;
+    meterLink->useNetwork();
+    const QString stored = settings::storedServerAddress();
+    if (stored.isEmpty())
+        link->startLooking(QString());
+    else
+        link->useAddress(stored);
 }

@@ -66,6 +66,16 @@ void storeLaneName(const QString &name)
     storeText("Station/Lane", name);
 }
 
+QString stationAddress()
+{
+    return text("Station/Address");
+}
+
+void storeStationAddress(const QString &address)
+{
+    storeText("Station/Address", address);
+}
+
 void storeDatabaseFile(const QString &file)
 {
     storeText("Database/File", file);

@@ -8,6 +8,7 @@
 //   [Station]
 //   Name=...              the station, on every record and report
 //   Lane=...              the lane
+//   Address=...           the station's address, on every report
 //   Operator=...          the last operator, offered for the next test
 //   [Database]
 //   File=results/opacimeter.sqlite
@@ -17,6 +18,8 @@ extern const char DefaultDatabaseFile[];
 
 QString stationName();
 QString laneName();
+QString stationAddress();
+void storeStationAddress(const QString &address);
 // Relative names are taken from the working folder.
 // SQLite's name for a database kept in memory, never taken as the file.
 constexpr char InMemoryName[] = ":memory:";

@@ -6,9 +6,12 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include "config/apisettings.h"
 #include "config/inifile.h"
 #include "config/limitsettings.h"
+#include "config/meterlinksettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "config/uisettings.h"
@@ -59,6 +62,14 @@ void checkName(Field field, const QString &text, Refusals *refused)
         refused->insert(field, why);
     else if (text.size() > SettingsForm::MaxNameLength)
         refused->insert(field, SettingsForm::tr("最多 %1 个字符").arg(SettingsForm::MaxNameLength));
+}
+
+void checkAddress(const QString &text, Refusals *refused)
+{
+    if (hasControl(text))
+        refused->insert(Field::StationAddress, SettingsForm::tr("不能含换行或其他控制字符"));
+    else if (text.size() > SettingsForm::MaxAddressLength)
+        refused->insert(Field::StationAddress, SettingsForm::tr("最多 %1 个字符").arg(SettingsForm::MaxAddressLength));
 }
 
 void checkDatabaseFile(const QString &text, Refusals *refused)
@@ -149,14 +160,31 @@ void checkLimit(Field field, const QString &text, Refusals *refused)
         refused->insert(field, SettingsForm::tr("须大于 0 且小于 10 m⁻¹"));
 }
 
+void checkSerialLine(bool serial, const SerialLine &line, Refusals *refused)
+{
+    static const QMap<QString, Field> fields = {
+        {QStringLiteral("Port"), Field::SerialPort}, {QStringLiteral("Baud"), Field::SerialBaud},
+        {QStringLiteral("DataBits"), Field::SerialDataBits}, {QStringLiteral("Parity"), Field::SerialParity},
+        {QStringLiteral("StopBits"), Field::SerialStopBits}, {QStringLiteral("FlowControl"), Field::SerialFlowControl},
+    };
+    QString key;
+    const QString why = serialLineProblem(line, serial, &key);
+    if (!why.isEmpty())
+        refused->insert(fields.value(key), why);
+}
+
 } // namespace
 
 SettingsForm SettingsForm::load()
 {
     SettingsForm f;
     f.serverAddress = storedServerAddress().trimmed();
+    const MeterLinkSettings meter = storedMeterLink();
+    f.meterSerial = meter.serial;
+    f.serialLine = meter.line;
     f.stationName = settings::stationName();
     f.laneName = settings::laneName();
+    f.stationAddress = settings::stationAddress();
     f.databaseFile = settings::databaseFile();
     f.stationServer = storedStationServer();
     const ApiSettings api = storedApiSettings();
@@ -175,7 +203,7 @@ SettingsForm SettingsForm::load()
 SettingsForm SettingsForm::trimmed() const
 {
     SettingsForm f = *this;
-    for (QString *text : {&f.serverAddress, &f.stationName, &f.laneName, &f.databaseFile,
+    for (QString *text : {&f.serverAddress, &f.serialLine.port, &f.stationName, &f.laneName, &f.stationAddress, &f.databaseFile,
                           &f.stationServer.host, &f.stationServer.name, &f.stationServer.user,
                           &f.stationServer.passwordFile, &f.stationServer.sslMode, &f.apiListen,
                           &f.apiToken, &f.language, &f.naturalK, &f.turboK, &f.recentK})
@@ -188,8 +216,10 @@ SettingsForm::Refusals SettingsForm::validate() const
     const SettingsForm f = trimmed();
     Refusals refused;
     checkServerAddress(f.serverAddress, &refused);
+    checkSerialLine(f.meterSerial, f.serialLine, &refused);
     checkName(Field::StationName, f.stationName, &refused);
     checkName(Field::LaneName, f.laneName, &refused);
+    checkAddress(f.stationAddress, &refused);
     checkDatabaseFile(f.databaseFile, &refused);
     checkStationServer(f.stationServer, &refused);
     checkApi(f.apiListen, f.apiToken, &refused);
@@ -263,10 +293,18 @@ QString SettingsForm::save() const
         else
             storeServerAddress(f.serverAddress);
     }
+    const bool lineRefused = std::any_of(refused.keyBegin(), refused.keyEnd(), [](Field field) {
+        return field >= Field::SerialPort && field <= Field::SerialFlowControl;
+    });
+    const MeterLinkSettings meter = storedMeterLink();
+    if (!lineRefused && (meter.serial != f.meterSerial || meter.line != f.serialLine))
+        storeMeterLink({f.meterSerial, f.serialLine});
     if (!refused.contains(Field::StationName))
         storeStationName(f.stationName);
     if (!refused.contains(Field::LaneName))
         storeLaneName(f.laneName);
+    if (!refused.contains(Field::StationAddress))
+        storeStationAddress(f.stationAddress);
     if (!refused.contains(Field::DatabaseFile))
         storeDatabaseFile(f.databaseFile);
     storeStationServer(mergedServer(f, refused));
@@ -287,7 +325,9 @@ SettingsForm::Changes SettingsForm::changesFrom(const SettingsForm &before) cons
     const StationServer &t = b.stationServer;
     Changes changes;
     changes.setFlag(ServerAddressChange, a.serverAddress != b.serverAddress);
-    changes.setFlag(StationChange, a.stationName != b.stationName || a.laneName != b.laneName);
+    changes.setFlag(MeterLinkChange, a.meterSerial != b.meterSerial || a.serialLine != b.serialLine);
+    changes.setFlag(StationChange, a.stationName != b.stationName || a.laneName != b.laneName
+                                       || a.stationAddress != b.stationAddress);
     changes.setFlag(DatabaseChange, a.databaseFile != b.databaseFile || s.host != t.host
                                         || s.port != t.port || s.name != t.name || s.user != t.user
                                         || s.passwordFile != t.passwordFile || s.sslMode != t.sslMode);
@@ -305,6 +345,7 @@ QString SettingsForm::fieldName(Field field)
     case ServerAddress: return tr("仪表服务器地址");
     case StationName: return tr("检测站名称");
     case LaneName: return tr("检测线名称");
+    case StationAddress: return tr("检测站地址");
     case DatabaseFile: return tr("数据库文件");
     case ServerHost: return tr("服务器主机");
     case ServerPort: return tr("服务器端口");
@@ -319,6 +360,12 @@ QString SettingsForm::fieldName(Field field)
     case TurboK: return tr("增压限值");
     case RecentFrom: return tr("新车起始日期");
     case RecentK: return tr("新车限值");
+    case SerialPort: return tr("串口");
+    case SerialBaud: return tr("波特率");
+    case SerialDataBits: return tr("数据位");
+    case SerialParity: return tr("校验");
+    case SerialStopBits: return tr("停止位");
+    case SerialFlowControl: return tr("流控");
     }
     return QString();
 }

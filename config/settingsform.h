@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "config/stationsettings.h"
+#include "net/serialline.h"
 
 namespace settings {
 
@@ -25,6 +26,8 @@ public:
         ServerHost, ServerPort, ServerName, ServerUser, PasswordFile, SslMode,
         ApiListen, ApiToken, Language,
         NaturalK, TurboK, RecentFrom, RecentK,
+        StationAddress,
+        SerialPort, SerialBaud, SerialDataBits, SerialParity, SerialStopBits, SerialFlowControl,
     };
     // Why a field's value is refused, by field; empty when all are taken.
     using Refusals = QMap<Field, QString>;
@@ -37,15 +40,20 @@ public:
         ApiChange = 0x08,
         LanguageChange = 0x10,
         LimitsChange = 0x20,
+        MeterLinkChange = 0x40,  // network or serial, or the serial line
     };
     Q_DECLARE_FLAGS(Changes, Change)
 
     static constexpr int MaxNameLength = 32;     // station and lane
+    static constexpr int MaxAddressLength = 64;  // the station's
     static constexpr int MaxServerNameBytes = 63; // PostgreSQL's identifiers
 
     QString serverAddress;  // empty: none remembered, the program sweeps
+    bool meterSerial = false;  // [Meter] Link
+    SerialLine serialLine;
     QString stationName;
     QString laneName;
+    QString stationAddress;
     QString databaseFile;   // empty: the default file
     StationServer stationServer;
     bool apiEnabled = true;

@@ -9,7 +9,8 @@
 // QEvent::LanguageChange, on which each one sets its texts again.
 namespace Language {
 
-// "zh" or "en". Installs or removes the translator and lets every widget
+// "zh" or "en". Chinese brings Qt's own Chinese texts (buttons, file and
+// print dialogs) when the system has them. Installs or removes the translator and lets every widget
 // retranslate before it returns. False, and nothing changes, for a code
 // the program has no translation for.
 bool switchTo(const QString &code);

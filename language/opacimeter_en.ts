@@ -604,6 +604,18 @@
         <source>自由加速法烟度检测报告 %1</source>
         <translation>Free-acceleration smoke test report %1</translation>
     </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>审核员</source>
+        <translation>Reviewed by</translation>
+    </message>
+    <message>
+        <source>批准人</source>
+        <translation>Approved by</translation>
+    </message>
 </context>
 <context>
     <name>RecordStore</name>
@@ -662,6 +674,96 @@
     <message>
         <source>未打开数据库</source>
         <translation>The database is not open</translation>
+    </message>
+</context>
+<context>
+    <name>SerialClient</name>
+    <message>
+        <source>串口 %1 不存在，请检查端口名和连线</source>
+        <translation>Serial port %1 does not exist; check the port name and the cable</translation>
+    </message>
+    <message>
+        <source>串口 %1 已被其他程序占用</source>
+        <translation>Serial port %1 is in use by another program</translation>
+    </message>
+    <message>
+        <source>没有权限打开串口 %1（请将用户加入 dialout 组后重新登录）</source>
+        <translation>No permission to open serial port %1 (add the user to the dialout group and log in again)</translation>
+    </message>
+    <message>
+        <source>无法使用串口 %1：%2</source>
+        <translation>Cannot use serial port %1: %2</translation>
+    </message>
+    <message>
+        <source>串口 %1 已打开，仪表没有应答</source>
+        <translation>Serial port %1 is open, but the meter does not answer</translation>
+    </message>
+</context>
+<context>
+    <name>SerialLineBox</name>
+    <message>
+        <source>网络</source>
+        <translation>Network</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>连接方式</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>仪表接在本机的串口或 USB 转串口适配器上。打开列表时列出本机现有的串口；也可直接填写，如 /dev/ttyUSB0 或 COM3。确定后立即打开此串口，打不开时每秒重试。</source>
+        <translation>The meter is wired to a serial port of this PC or to a USB serial adapter. Opening the list shows the ports present; you can also type a name such as /dev/ttyUSB0 or COM3. The port is opened as soon as you confirm, and tried again every second while it cannot be opened.</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>数据位</source>
+        <translation>Data bits</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>停止位</source>
+        <translation>Stop bits</translation>
+    </message>
+    <message>
+        <source>流控</source>
+        <translation>Flow control</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>空格</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>硬件 (RTS/CTS)</source>
+        <translation>Hardware (RTS/CTS)</translation>
+    </message>
+    <message>
+        <source>软件 (XON/XOFF)</source>
+        <translation>Software (XON/XOFF)</translation>
     </message>
 </context>
 <context>
@@ -910,6 +1012,14 @@
         <source>以下仪表在网络中应答，程序没有自动采用。单击一台即存为本工位的仪表并连接：</source>
         <translation>These meters answer on the network; none was taken. Click one to store it as this lane&apos;s meter and connect to it:</translation>
     </message>
+    <message>
+        <source>检测站地址</source>
+        <translation>Station address</translation>
+    </message>
+    <message>
+        <source>印在报告的抬头，检测站名称之下，最多 64 个字符；报告打印时取当时的地址。</source>
+        <translation>Printed at the head of every report, under the station name; at most 64 characters. A report shows the address at the time it is printed.</translation>
+    </message>
 </context>
 <context>
     <name>SettingsForm</name>
@@ -1072,6 +1182,50 @@
     <message>
         <source>新车限值</source>
         <translation>New vehicle limit</translation>
+    </message>
+    <message>
+        <source>请选择或填写串口</source>
+        <translation>choose or type a serial port</translation>
+    </message>
+    <message>
+        <source>须在 50 到 %1 之间</source>
+        <translation>must be from 50 to %1</translation>
+    </message>
+    <message>
+        <source>须为 5 到 8</source>
+        <translation>must be 5 to 8</translation>
+    </message>
+    <message>
+        <source>须为 %1 之一</source>
+        <translation>must be one of %1</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>数据位</source>
+        <translation>Data bits</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>停止位</source>
+        <translation>Stop bits</translation>
+    </message>
+    <message>
+        <source>流控</source>
+        <translation>Flow control</translation>
+    </message>
+    <message>
+        <source>检测站地址</source>
+        <translation>Station address</translation>
     </message>
 </context>
 <context>
@@ -1236,6 +1390,10 @@
     <message>
         <source>校验和错误：已丢弃 %1 帧仪表数据</source>
         <translation>Checksum errors: %1 meter frames dropped</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>

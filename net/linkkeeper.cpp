@@ -4,6 +4,7 @@
 
 #include <iterator>
 
+#include "net/serialclient.h"
 #include "net/socketclient.h"
 
 bool SweepSchedule::tick(bool sweeping)
@@ -38,6 +39,13 @@ LinkKeeper::LinkKeeper(SocketClient *client, QObject *parent)
 
 void LinkKeeper::startLooking(const QString &stored)
 {
+    if (serial) {
+        if (!serial->isOpen())
+            serial->open();
+        if (current == State::Connecting)
+            enter(State::Looking);
+        return;
+    }
     if (known.isEmpty())
         known = stored;
     // A show event during a cycle's sweep must not start a second one beside
@@ -61,8 +69,57 @@ void LinkKeeper::useAddress(const QString &address)
     client->connectToServer(known);
 }
 
+void LinkKeeper::useSerial(SerialClient *port)
+{
+    if (serial) {
+        serial->disconnect(this);
+        serial->close();
+    }
+    serial = port;
+    client->dropConnection();
+    others.clear();
+    schedule.reset();
+    if (!serial) {
+        known.clear();
+        enter(State::Looking);
+        emit problemChanged();
+        return;
+    }
+    connect(serial, &SerialClient::opened, this, [this] {
+        sinceReply.start();
+        emit problemChanged();
+    });
+    connect(serial, &SerialClient::frameReceived, this, &LinkKeeper::onSerialFrame);
+    connect(serial, &SerialClient::lost, this, &LinkKeeper::onLost);
+    connect(serial, &SerialClient::openFailed, this, &LinkKeeper::problemChanged);
+    known = serial->line().port;
+    enter(current == State::Connected ? State::Retrying : State::Looking);
+    emit metersElsewhere(others);
+    serial->open();
+    emit problemChanged();
+}
+
+QString LinkKeeper::problem() const
+{
+    return serial && current != State::Connected ? serial->problemText() : QString();
+}
+
+void LinkKeeper::onSerialFrame()
+{
+    sinceReply.start();
+    if (!looking())
+        return;
+    schedule.reset();
+    enter(State::Connected);
+    emit problemChanged();
+}
+
 void LinkKeeper::onConnected()
 {
+    // The network client's news, when the meter is on a serial port, is of
+    // an attempt made before the switch.
+    if (serial)
+        return;
     known = client->targetAddress();
     schedule.reset();
     sinceReply.start();
@@ -83,6 +140,8 @@ void LinkKeeper::onReply()
 
 void LinkKeeper::onSweepEnded(const QStringList &meters)
 {
+    if (serial)
+        return;
     others = meters;
     others.removeAll(known);
     if (known.isEmpty() && looking()) {
@@ -105,6 +164,11 @@ void LinkKeeper::onTick()
 {
     if (!looking())
         return;
+    if (serial) {
+        if (!serial->isOpen())
+            serial->open();
+        return;
+    }
     if (!known.isEmpty())
         client->connectToServer(known);
     if (schedule.tick(client->isSweeping())) {
@@ -122,7 +186,13 @@ void LinkKeeper::onPolled()
     sincePoll.start();
     if (sinceMeasurement.elapsed() > StaleAfterMs)
         setStale(true);
-    if (current == State::Connected && sinceReply.elapsed() > SilenceLimitMs)
+    if (sinceReply.elapsed() <= SilenceLimitMs)
+        return;
+    if (serial && serial->isOpen() && serial->problem() != SerialClient::Problem::Silent) {
+        serial->noteSilence();
+        emit problemChanged();
+    }
+    if (current == State::Connected)
         dropAndRetry();
 }
 
@@ -134,7 +204,10 @@ void LinkKeeper::onMeasurement()
 
 void LinkKeeper::dropAndRetry()
 {
-    client->dropConnection();
+    if (serial)
+        serial->close();
+    else
+        client->dropConnection();
     schedule.startPause();
     enter(State::Retrying);
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTimer>
 
+class SerialClient;
 class SocketClient;
 
 // When the looking cycle sweeps the subnet: once a pause, counted in ticks
@@ -86,6 +87,15 @@ public:
     // the cycle looks for this one alone until it answers.
     void useAddress(const QString &address);
 
+    // The meter is on this serial port from now on (nullptr: behind the
+    // network server again, which the owner then names or looks for). The
+    // same cycle applies to the port, with no sweeps: it is opened once a
+    // tick until it opens, and the link counts as up once the meter answers.
+    void useSerial(SerialClient *port);
+    // Why the serial port is not in use, in the operator's language, or
+    // empty text.
+    QString problem() const;
+
     // One entry point per event. The client's own signals are wired to the
     // first four here; the owner of the polling reports the last two.
     void onConnected();
@@ -105,14 +115,19 @@ signals:
     void staleChanged(bool stale);
     // A sweep ended; 'addresses' answered and are not the known meter.
     void metersElsewhere(const QStringList &addresses);
+    // problem() may say something else now.
+    void problemChanged();
 
 private:
     bool looking() const { return current == State::Looking || current == State::Retrying; }
     void enter(State next);
     void dropAndRetry();
     void setStale(bool on);
+    void onSerialFrame();
 
     SocketClient *client;
+    SerialClient *serial = nullptr;
+    QString problemShown;
     QTimer ticker;
     bool manualTicks = false;
     SweepSchedule schedule;

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "net/linkkeeper.h"
+#include "net/serialclient.h"
 #include "net/socketclient.h"
 #include "platform/pause.h"
 
@@ -15,6 +16,50 @@ MeterLink::MeterLink(QObject *parent)
     : QObject(parent), socket(new SocketClient(this)), timer(new QTimer(this))
 {
     timer->setObjectName(QStringLiteral("pollTimer"));
+    connect(socket, &SocketClient::findEnableReady, this, [this](const QString &ip) {
+        if (!serialInUse)
+            emit linkUp(ip);
+    });
+    connect(socket, &SocketClient::sendParsePack, this, [this](const QByteArray &frame) {
+        if (!serialInUse)
+            emit frameReceived(frame);
+    });
+    connect(socket, &SocketClient::framesDropped, this, [this] { emit framesDropped(droppedFrames()); });
+}
+
+void MeterLink::useSerial(const SerialLine &line)
+{
+    if (!serial) {
+        serial = new SerialClient(this);
+        connect(serial, &SerialClient::opened, this, [this] { emit linkUp(QString()); });
+        connect(serial, &SerialClient::frameReceived, this, &MeterLink::frameReceived);
+        connect(serial, &SerialClient::framesDropped, this, [this] { emit framesDropped(droppedFrames()); });
+    }
+    serial->close();
+    serial->setLine(line);
+    serialInUse = true;
+    keeper()->useSerial(serial);
+}
+
+void MeterLink::useNetwork()
+{
+    if (!serialInUse)
+        return;
+    serialInUse = false;
+    keeper()->useSerial(nullptr);
+}
+
+int MeterLink::droppedFrames() const
+{
+    return socket->droppedFrames() + (serial ? serial->droppedFrames() : 0);
+}
+
+void MeterLink::send(const QByteArray &frame)
+{
+    if (serialInUse)
+        serial->send(frame);
+    else
+        socket->onSendToServer(frame);
 }
 
 LinkKeeper *MeterLink::keeper()

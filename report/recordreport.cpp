@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "config/recordsettings.h"
 #include "records/recordcheck.h"
 
 namespace {
@@ -39,14 +40,19 @@ QString when(const QDateTime &time)
 
 } // namespace
 
-RecordReport::RecordReport(const TestRecord &record) : r(record) {}
+RecordReport::RecordReport(const TestRecord &record)
+    : r(record), stationAddress(settings::stationAddress())
+{
+}
 
 QString RecordReport::headerHtml() const
 {
-    return QStringLiteral("<h1>%1</h1><table width='100%'><tr>%2%3</tr><tr>%4%5</tr></table>")
+    return QStringLiteral("<h1>%1</h1><table width='100%'><tr>%2%3</tr><tr>%4%5</tr>"
+                          "<tr><td class='l'>%6</td><td colspan='3'>%7</td></tr></table>")
         .arg(esc(tr("自由加速法烟度检测报告")),
              row(tr("检测站"), r.station) , row(tr("检测线"), r.lane),
-             row(tr("检测员"), r.operatorName), row(tr("检测日期"), when(r.started)));
+             row(tr("检测员"), r.operatorName), row(tr("检测日期"), when(r.started)),
+             esc(tr("地址")), esc(stationAddress));
 }
 
 QString RecordReport::vehicleHtml() const
@@ -113,6 +119,16 @@ QString RecordReport::resultHtml() const
         .arg(esc(tr("结果")), row(tr("平均值 K"), result), row(tr("限值"), limit), esc(verdict));
 }
 
+// Blank lines to sign on paper: who tested, who reviewed, who approved.
+QString RecordReport::signaturesHtml() const
+{
+    const QString line = QStringLiteral("<td class='sign'>%1</td>").arg(QString(14, QChar(0x2003)));
+    QString cells;
+    for (const QString &role : {tr("检测员"), tr("审核员"), tr("批准人")})
+        cells += QStringLiteral("<td class='l'>%1</td>").arg(esc(role)) + line;
+    return QStringLiteral("<table width='100%' class='signatures' cellspacing='6'><tr>%1</tr></table>").arg(cells);
+}
+
 QString RecordReport::footerHtml() const
 {
     const QString calibration = r.lastCalibration.isValid() ? when(r.lastCalibration) : tr("未知");
@@ -141,19 +157,20 @@ QString RecordReport::html() const
         "td.l { color: #555555; } table.grid td, table.grid th { border: 1px solid #888888; "
         "text-align: center; } td.verdict { font-size: 26pt; font-weight: bold; "
         "text-align: right; } .small, .small td { font-size: 7.5pt; color: #444444; } "
-        ".mono { font-family: monospace; }</style>");
+        ".mono { font-family: monospace; } table.signatures { margin-top: 10px; } "
+        "td.sign { border-bottom: 1px solid black; }</style>");
     return QStringLiteral("<html><head>%1</head><body>%2%3%4%5%6<h2>%7</h2>"
                           "<p><img src='curve.png' width='%CURVEW%' height='%CURVEH%'/></p>%8"
                           "</body></html>")
         .arg(style, checkFailedHtml() + headerHtml(), vehicleHtml(), methodHtml(), snapsHtml(),
-             resultHtml(), esc(tr("K 曲线")), footerHtml());
+             resultHtml(), esc(tr("K 曲线")), signaturesHtml() + footerHtml());
 }
 
-void RecordReport::drawCurveAxes(QPainter &p, const QRectF &plot, double top, qint64 span) const
+void RecordReport::drawCurveAxes(QPainter &p, const QRectF &plot, double unit, double top, qint64 span) const
 {
     p.setPen(QPen(QColor(0xcc, 0xcc, 0xcc), 1));
     QFont font = p.font();
-    font.setPixelSize(int(plot.top() * 0.5) + 6);
+    font.setPixelSize(int(unit * 0.6) + 6);
     p.setFont(font);
     const double yStep = top <= 2 ? 0.5 : top <= 5 ? 1 : 2;
     for (double k = 0; k <= top + 1e-9; k += yStep) {
@@ -177,7 +194,10 @@ void RecordReport::drawCurveAxes(QPainter &p, const QRectF &plot, double top, qi
         if (x + p.fontMetrics().horizontalAdvance(label) / 2.0 + p.fontMetrics().averageCharWidth() < titleLeft)
             p.drawText(QRectF(x - 60, plot.bottom() + 4, 120, plot.top() + 20), Qt::AlignHCenter, label);
     }
-    p.drawText(QRectF(0, 0, plot.left() + 200, plot.top()), Qt::AlignLeft | Qt::AlignVCenter,
+    // The top tick's figure stands half a line above the plot; the axis
+    // title keeps a gap of a third of a line above that.
+    const double titleBottom = plot.top() - p.fontMetrics().height() * (0.5 + 0.33);
+    p.drawText(QRectF(0, 0, plot.left() + 200, titleBottom), Qt::AlignLeft | Qt::AlignBottom,
                tr("K (m⁻¹)"));
     p.drawText(QRectF(plot.right() - 200, plot.bottom() + 4, 200, plot.top() + 20),
                Qt::AlignRight, tr("时间 (s)"));
@@ -192,13 +212,13 @@ QImage RecordReport::curve(const QSize &size) const
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const double unit = size.height() / 14.0;
-    const QRectF plot(unit * 2.2, unit * 1.2, size.width() - unit * 2.8, size.height() - unit * 3);
+    const QRectF plot(unit * 2.2, unit * 2.0, size.width() - unit * 2.8, size.height() - unit * 3.8);
     double top = r.limit.hasLimit() ? r.limit.limitK : 0;
     for (double k : r.trace.k)
         top = std::isnan(k) ? top : qMax(top, k);
     top = std::ceil(qMax(top, 0.9) * 1.1 * 2) / 2;
     const qint64 span = qMax<qint64>(1000, r.trace.tMs.isEmpty() ? 0 : r.trace.tMs.last());
-    drawCurveAxes(p, plot, top, span);
+    drawCurveAxes(p, plot, unit, top, span);
     const auto at = [&](qint64 ms, double k) {
         return QPointF(plot.left() + double(ms) / span * plot.width(),
                        plot.bottom() - qBound(0.0, k / top, 1.0) * plot.height());

@@ -18,6 +18,8 @@ class RecordReport
     Q_DECLARE_TR_FUNCTIONS(RecordReport)
 
 public:
+    // The station's address is the one set.ini holds now: it heads the
+    // page as letterhead, and is no part of the sealed record.
     explicit RecordReport(const TestRecord &record);
 
     // The stored row did not hold together (see RecordCheck): the page says
@@ -43,10 +45,12 @@ private:
     QString methodHtml() const;
     QString snapsHtml() const;
     QString resultHtml() const;
+    QString signaturesHtml() const;
     QString footerHtml() const;
-    void drawCurveAxes(QPainter &p, const QRectF &plot, double top, qint64 span) const;
+    void drawCurveAxes(QPainter &p, const QRectF &plot, double unit, double top, qint64 span) const;
 
     TestRecord r;
+    QString stationAddress;
     bool checkFailed = false;
 };
 

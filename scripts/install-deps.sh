@@ -6,12 +6,12 @@ set -euo pipefail
 packages=(
     cmake g++ make
     qtbase5-dev qtbase5-dev-tools libqt5network5 libqt5concurrent5 libqt5test5
-    libqt5charts5-dev libqt5websockets5-dev
+    libqt5charts5-dev libqt5websockets5-dev libqt5serialport5-dev qttranslations5-l10n
     libqt5sql5-sqlite libqt5sql5-psql
     qttools5-dev qttools5-dev-tools
     postgresql poppler-utils python3-websockets
     xvfb xauth fonts-noto-cjk
-    iproute2 util-linux
+    iproute2 util-linux socat
 )
 # Scripts that need more (coverage, fuzzing, packaging) name it here.
 read -r -a extra <<< "${OPA_EXTRA_PACKAGES:-}"

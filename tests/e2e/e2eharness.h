@@ -60,6 +60,23 @@ public:
         return QTest::qWaitFor([&] { return log().contains("listening on") || sim.state() == QProcess::NotRunning; }, 5000)
                && log().contains("listening on");
     }
+    // The simulator on a pseudo-terminal linked at 'port' in the working
+    // folder, [Meter] Link=serial on it, and the window connected to it.
+    bool startOnSerial(const QStringList &args, const QString &port)
+    {
+        sim.setProcessChannelMode(QProcess::MergedChannels);
+        sim.start(QStringLiteral(OPA_SIM_PATH), QStringList{QStringLiteral("--serial"), port} + args);
+        if (!QTest::qWaitFor([&] { return log().contains("serial line on") || sim.state() == QProcess::NotRunning; }, 5000)
+            || !log().contains("serial line on"))
+            return false;
+        QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Meter/Link"), QStringLiteral("serial"));
+        ini.setValue(QStringLiteral("Meter/Port"), port);
+        ini.sync();
+        window.reset(new mainwindow);
+        window->show();
+        return QTest::qWaitFor([&] { return access().serverConnected(); }, 5000);
+    }
     // The simulator's address stored, the window shown; the simulator may
     // come later.
     void showWindow()

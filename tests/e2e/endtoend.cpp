@@ -1,9 +1,13 @@
 #include <QtTest>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 
 #include "e2e/e2eharness.h"
 #include "lane/lanesession.h"
+#include "lane/testarchive.h"
+#include "records/recordfixtures.h"
 #include "meter/frames.h"
 #include "support/testrunner.h"
 
@@ -83,6 +87,35 @@ private slots:
         QVERIFY(s.waitForCommand("213900A6"));
         const int apartMs = s.commandTime("213800A7").msecsTo(s.commandTime("213900A6"));
         QVERIFY2(apartMs >= 900, qPrintable(QString::number(apartMs)));
+    }
+
+    // The meter on a serial line: readings, the port in the header, and a
+    // free-acceleration series whose record names the port.
+    void serialMeterToRecord()
+    {
+        e2e::Session s;
+        const QString port = s.dir.filePath(QStringLiteral("ttyMeter"));
+        QVERIFY(s.startOnSerial({"--scenario", "free-accel", "--peaks", "1.30,1.22,1.20,1.25", "--period", "3500", "--quiet"}, port));
+        QSignalSpy readings(s.access().session(), &LaneSession::readingTaken);
+        QVERIFY(QTest::qWaitFor([&] { return readings.count() >= 10 && s.ui().label_Kt->text() == "0.1"; }, 5000));
+        QCOMPARE(s.ui().label_link->text(), QStringLiteral("已连接 ") + port);
+        QVERIFY(!s.log().contains("listening on"));
+
+        auto *archive = s.window->findChild<TestArchive *>(QStringLiteral("testArchive"));
+        QSignalSpy kept(archive, &TestArchive::recordKept);
+        TestSubject subject;
+        subject.vehicle = fixtures::vehicle(QStringLiteral("京S12345"));
+        QVERIFY(s.access().session()->startTest(FreeAccelMethod::r24(), subject));
+        QVERIFY(kept.wait(40000));
+        QVERIFY(kept.first().at(1).toBool());
+        QByteArray shown;
+        QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"show", kept.first().at(0).toString(), "--json", "--db",
+                                                                 "results/opacimeter.sqlite"}, &shown), 0);
+        const QJsonObject record = QJsonDocument::fromJson(shown).object();
+        QCOMPARE(record.value(QStringLiteral("meter_address")).toString(), port);
+        QCOMPARE(record.value(QStringLiteral("plate")).toString(), QStringLiteral("京S12345"));
+        QCOMPARE(record.value(QStringLiteral("outcome")).toString(), QStringLiteral("valid"));
+        QCOMPARE(record.value(QStringLiteral("mean_K")).toDouble(), 1.24);
     }
 
     // A stray 0x06 before every 7th reply: no measurement reply is lost, and

@@ -2,7 +2,9 @@
 
 #include "support/testrunner.h"
 
+#include "config/recordsettings.h"
 #include "support/recordfixtures.h"
+#include "support/testsupport.h"
 #include "report/recordreport.h"
 
 namespace {
@@ -63,6 +65,56 @@ private slots:
         const QString t = reportText(many);
         QCOMPARE(t.count(QLatin1Char('\f')), 1);
         QVERIFY(t.contains(many.id.left(8)));
+    }
+
+    // The letterhead's address from set.ini, and the blank lines to sign.
+    void addressAndSignatures()
+    {
+        testsupport::ScopedWorkDir work;
+        settings::storeStationAddress(QStringLiteral("北京市顺义区仁和镇 8 号"));
+        const QString t = reportText(record);
+        for (const char *expected : {"地址", "北京市顺义区仁和镇 8 号", "审核员", "批准人"})
+            QVERIFY2(t.contains(QString::fromUtf8(expected).normalized(QString::NormalizationForm_KC)), expected);
+        QCOMPARE(t.count(QStringLiteral("检测员")), 2);  // who tested, and who signs for it
+    }
+
+    // The axis title stands clear of the top tick's figure: in the margin
+    // left of the plot, the title's ink and the figure's are apart.
+    void axisTitleClearOfTopTick_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("on the page") << QSize(2126, 650);
+        QTest::newRow("small") << QSize(600, 200);
+    }
+    void axisTitleClearOfTopTick()
+    {
+        QFETCH(QSize, size);
+        const QImage curve = RecordReport(record).curve(size);
+        const auto dark = [&](int x, int y) { return qGray(curve.pixel(x, y)) < 128; };
+        // The plot's frame: the first dark row in the middle of the picture.
+        int plotTop = 0;
+        while (plotTop < size.height() && !dark(size.width() / 2, plotTop))
+            ++plotTop;
+        // Runs of rows with ink in the margin left of the plot: the title's,
+        // then a figure per tick.
+        const int margin = size.height() / 14 * 2;
+        QVector<QPair<int, int>> runs;
+        for (int y = 0; y < size.height() / 2; ++y) {
+            bool ink = false;
+            for (int x = 0; x < margin && !ink; ++x)
+                ink = dark(x, y);
+            if (ink && (runs.isEmpty() || runs.last().second != y - 1))
+                runs.append({y, y});
+            else if (ink)
+                runs.last().second = y;
+        }
+        int top = 0;  // the top tick's figure, centred on the frame
+        while (top < runs.size() && runs.at(top).second < plotTop)
+            ++top;
+        QVERIFY2(top > 0 && top < runs.size() && runs.at(top).first <= plotTop,
+                 "the title runs into the top tick's figure");
+        const int gap = runs.at(top).first - runs.at(top - 1).second - 1;
+        QVERIFY2(gap >= qMax(2, size.height() / 100), qPrintable(QStringLiteral("%1 blank rows").arg(gap)));
     }
 
     void serviceTestAbandoned()

@@ -25,6 +25,8 @@ private slots:
         row("port 65536", true, {"--port", "65536"}, "--port: expected a port number from 0 to");
         row("steady value, smoke", true, {"--scenario", "smoke", "--k", "1"}, "--k sets a value");
         row("stray, no-accept", true, {"--no-accept", "--stray", "7"}, "--stray has no effect");
+        row("serial and a listening address", true, {"--serial", "/tmp/ttyMeter", "--listen", "127.0.0.2"}, "--listen has no meaning on a serial line");
+        row("serial and an outage", true, {"--serial", "/tmp/ttyMeter", "--outage", "10:10"}, "--outage has no meaning");
         row("file without path", true, {"--scenario", "file"}, "needs the path of one CSV file");
         row("rate with a newline", false, {"log", "--rate", "1\n"}, "log: --rate: expected");
         row("another command's option", false, {"log", "--timeout", "5"}, "Unknown option 'timeout'");

@@ -25,6 +25,18 @@ private slots:
 
     // Object name, or a tab page's name for its tab's title. The last tab
     // whole means the ones before it are.
+    // Qt's own buttons and dialogs speak the window's language.
+    void qtOwnTexts()
+    {
+        QVERIFY(Language::switchTo(QStringLiteral("zh")));
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("打开(&O)"));
+        QVERIFY(Language::switchTo(QStringLiteral("en")));
+        QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancel"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("&Open"));
+    }
+
     void formTexts_data()
     {
         QTest::addColumn<QString>("zh");

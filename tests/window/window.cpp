@@ -3,6 +3,9 @@
 #include <QtWidgets>
 
 #include "app/settingsdialog.h"
+#include "meter/frames.h"
+#include "net/framecutter.h"
+#include "simulator/ptyline.h"
 #include "net/socketclient.h"
 #include "support/discoveryhelpers.h"
 #include "support/testrunner.h"
@@ -293,6 +296,51 @@ private slots:
         file.setIniCodec("UTF-8");
         QCOMPARE(file.value("Server/IP").toString(), loopback(2));
         QCOMPARE(file.value("Station/Lane").toString(), QStringLiteral("3号线"));
+    }
+
+    // 串口 chosen in the dialog applies at once: the network meter is left,
+    // the port opened and named in the header; 网络 brings the server back.
+    void switchToSerialAndBack()
+    {
+        testsupport::ScopedWorkDir work;
+        discoverytest::MeterHost server;
+        QVERIFY(server.listen(loopback(1)));
+        QSettings("set.ini", QSettings::IniFormat).setValue("Server/IP", loopback(1));
+        PtyLine line;
+        QString error;
+        const QString port = work.filePath("ttyMeter");
+        QVERIFY2(line.open(port, &error), qPrintable(error));
+        int serialPolls = 0;
+        FrameCutter commands{Frames::HostStart, Frames::LongestData, FrameCutter::Checksum::Unchecked};
+        connect(&line, &QIODevice::readyRead, &line, [&] {
+            commands.append(line.readAll());
+            for (QByteArray command; commands.next(&command); ++serialPolls)
+                line.write(measurementReply(1234, 100, 300, 25, 30, 2048));
+        });
+        mainwindow w;
+        w.show();
+        QVERIFY(server.waitForPolls(2, 15000));
+        QLabel *header = MainWindowTestAccess(w).ui().label_link;
+
+        const auto chooseAndApply = [&](const char *radio) {
+            w.findChild<QAction *>("settingsAction")->trigger();
+            auto *dialog = w.findChild<SettingsDialog *>();
+            dialog->findChild<QRadioButton *>(radio)->setChecked(true);
+            dialog->findChild<QComboBox *>("serialPortCombo")->setEditText(port);
+            dialog->findChild<QPushButton *>("okButton")->click();
+        };
+        chooseAndApply("serialLinkRadio");
+        QTRY_COMPARE(header->text(), "已连接 " + port);
+        QTRY_COMPARE(MainWindowTestAccess(w).ui().label_Nt->text(), QStringLiteral("12.34"));
+        const int serverPolls = server.polls();
+        QCOMPARE(QSettings("set.ini", QSettings::IniFormat).value("Meter/Link").toString(), QStringLiteral("serial"));
+        const int polled = serialPolls;
+        QTRY_VERIFY(serialPolls >= polled + 5);
+        QCOMPARE(server.polls(), serverPolls);  // the server is left alone
+
+        chooseAndApply("networkLinkRadio");
+        QVERIFY(server.waitForPolls(serverPolls + 3));
+        QTRY_COMPARE(header->text(), "已连接 " + loopback(1));
     }
 
 private:

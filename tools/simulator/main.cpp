@@ -25,6 +25,11 @@ int main(int argc, char *argv[])
     MeterServer server(options, std::move(scenario));
     QObject::connect(&server, &MeterServer::logLine, &console::out);
     if (!server.start(&error)) {
+        if (!options.serialPath.isEmpty()) {
+            console::err(QStringLiteral("opacimeter-sim: cannot serve the serial line %1: %2")
+                             .arg(options.serialPath, error));
+            return 1;
+        }
         console::err(QStringLiteral("opacimeter-sim: cannot listen on %1:%2: %3")
                          .arg(options.address.toString())
                          .arg(options.port)
@@ -42,7 +47,10 @@ int main(int argc, char *argv[])
     const QString host = options.address.protocol() == QAbstractSocket::IPv6Protocol
                              ? QLatin1Char('[') + options.address.toString() + QLatin1Char(']')
                              : options.address.toString();
-    console::out(QStringLiteral("listening on %1:%2").arg(host).arg(server.port()));
+    if (options.serialPath.isEmpty())
+        console::out(QStringLiteral("listening on %1:%2").arg(host).arg(server.port()));
+    else
+        console::out(QStringLiteral("serial line on %1 (%2)").arg(server.serialPath(), options.serialPath));
     console::out(QStringLiteral("scenario ") + description);
     if (options.noAccept)
         console::out(QStringLiteral("no-accept: connections are neither accepted nor refused"));

@@ -49,6 +49,14 @@ MeterServer::~MeterServer()
 bool MeterServer::start(QString *error)
 {
     clock.start();
+    if (!options.serialPath.isEmpty()) {
+        line = new PtyLine(this);
+        if (!line->open(options.serialPath, error))
+            return false;
+        client = line;
+        connect(line, &QIODevice::readyRead, this, &MeterServer::readCommands);
+        return true;
+    }
     if (options.noAccept)
         return noAccept.listen(options.address, options.port, error);
     if (!server.listen(options.address, options.port)) {
@@ -71,8 +79,8 @@ void MeterServer::toggleOutage()
     if (away) {
         server.close();
         note(QStringLiteral("outage: refusing connections for %1 ms").arg(options.outageForMs));
-        if (client)
-            client->abort();
+        if (auto *socket = qobject_cast<QTcpSocket *>(client))
+            socket->abort();
         outageTimer.start(options.outageForMs);
     } else if (server.listen(options.address, listeningPort)) {
         note(QStringLiteral("outage over: listening again"));
@@ -87,12 +95,14 @@ void MeterServer::stop()
     outageTimer.stop();
     server.close();
     noAccept.close();
-    if (client) {
-        client->disconnect(this);
-        client->abort();
-        client->deleteLater();
-        client = nullptr;
+    if (auto *socket = qobject_cast<QTcpSocket *>(client)) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
     }
+    client = nullptr;
+    if (line)
+        line->close();
     pieceTimer.stop();
     partialTimer.stop();
 }
@@ -139,7 +149,7 @@ void MeterServer::onDisconnected()
 {
     if (!client)
         return;
-    QTcpSocket *socket = client;
+    QIODevice *socket = client;
     client = nullptr;
     socket->disconnect(this);
     socket->deleteLater();
@@ -268,5 +278,6 @@ void MeterServer::closeAfterLastReply()
 {
     note(QStringLiteral("closing the connection after %1 replies").arg(replies));
     // Sends what is still buffered, then closes; onDisconnected follows.
-    client->disconnectFromHost();
+    if (auto *socket = qobject_cast<QTcpSocket *>(client))
+        socket->disconnectFromHost();
 }

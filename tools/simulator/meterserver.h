@@ -12,6 +12,7 @@
 
 #include "net/framecutter.h"
 #include "simulator/noacceptlistener.h"
+#include "simulator/ptyline.h"
 #include "simulator/scenario.h"
 #include "simulator/simoptions.h"
 
@@ -29,6 +30,8 @@ public:
     bool start(QString *error);
     void stop();
     quint16 port() const;
+    // With --serial: the path the program opens.
+    QString serialPath() const { return line ? line->programSide() : QString(); }
 
     // Partial commands older than this are dropped, like a serial device's
     // gap timeout, so one bad length byte cannot swallow later commands.
@@ -60,7 +63,9 @@ private:
     QElapsedTimer clock;
     QTcpServer server;
     NoAcceptListener noAccept;
-    QPointer<QTcpSocket> client;
+    // The client's socket, or the serial line, which never goes away.
+    QPointer<QIODevice> client;
+    PtyLine *line = nullptr;
     // Commands are at most one data byte today; the partial-command timeout,
     // not the length, guards against a bad length byte here. The program
     // passes a companion's command on without checking its checksum, so the

@@ -68,6 +68,13 @@ const QVector<Option> &servingOptions()
          QStringLiteral("TCP port (default 8899; 0 picks a free one)."),
          wholeNumber(0, 65535, QStringLiteral("a port number from 0 to 65535"),
                      [](SimOptions &o, qint64 v) { o.port = quint16(v); })},
+        {QStringLiteral("serial"), QStringLiteral("PATH"),
+         QStringLiteral("Answer on a serial line instead of TCP: the device PATH when it exists, "
+                        "else a new pseudo-terminal, linked at PATH, whose other end the program opens."),
+         [](SimOptions &o, const QString &v) {
+             o.serialPath = v;
+             return v.isEmpty() ? QStringLiteral("a path") : QString();
+         }},
         {QStringLiteral("scenario"), QStringLiteral("NAME"),
          QStringLiteral("steady (default), smoke, step-up, step-down, free-accel, or file CSV."),
          [](SimOptions &o, const QString &v) {
@@ -230,6 +237,11 @@ QString checkCombination(const SimOptions &o, const QCommandLineParser &given)
         return QStringLiteral("--period applies to the smoke, step and free-accel scenarios only");
     if (o.scenario == QLatin1String("smoke") && o.periodMs < 2000)
         return QStringLiteral("--period: a smoke cycle needs at least 2000 ms to hold a whole puff");
+    if (!o.serialPath.isEmpty()) {
+        for (const char *name : {"listen", "port", "no-accept", "outage", "drop-after"})
+            if (given.isSet(QLatin1String(name)))
+                return QStringLiteral("--%1 has no meaning on a serial line").arg(QLatin1String(name));
+    }
     if (o.noAccept) {
         for (const char *name :
              {"silent", "split", "garbage", "stray", "bad-checksum", "drop-after", "calibration-delay", "outage"})

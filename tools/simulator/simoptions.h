@@ -14,6 +14,7 @@ struct SimOptions
 {
     QHostAddress address = QHostAddress(QHostAddress::LocalHost);
     quint16 port = 8899;
+    QString serialPath;  // --serial: a serial line instead of TCP
 
     QString scenario = QStringLiteral("steady");
     QString csvPath;  // scenario "file"
