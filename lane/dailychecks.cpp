@@ -299,8 +299,6 @@ bool DailyChecks::start(CheckKind kind, const QString &filterName, QString *whyN
         why = say(QT_TRANSLATE_NOOP("DailyChecks", "日常检查正在进行"), shown);
     else if (session->testRunning())
         why = say(QT_TRANSLATE_NOOP("DailyChecks", "测量正在进行"), shown);
-    else if (kind == CheckKind::Response)
-        why = say(QT_TRANSLATE_NOOP("DailyChecks", "响应时间检查请在“响应时间”页进行"), shown);
     else if (!session->hasReading())
         why = say(QT_TRANSLATE_NOOP("DailyChecks", "仪表尚无读数"), shown);
     else if (kind == CheckKind::Filter)
@@ -317,6 +315,10 @@ bool DailyChecks::start(CheckKind kind, const QString &filterName, QString *whyN
         state = State::Calibrating;
         calibrationTimer.start();
         emit calibrationWanted();
+    } else if (kind == CheckKind::Response) {
+        state = State::Response;
+        riseMs = -1;
+        responseTest.armRise();
     } else {
         startSampling();
     }
@@ -328,6 +330,7 @@ void DailyChecks::cancel()
     if (state == State::Idle)
         return;
     calibrationTimer.stop();
+    responseTest.clear();
     state = State::Idle;
     emit checkFailed(current, tr("日常检查已停止"));
 }
@@ -343,6 +346,16 @@ void DailyChecks::startSampling()
 
 void DailyChecks::takeReading(const LaneReading &reading)
 {
+    if (state == State::Response) {
+        const ResponseTest::Tick tick = responseTest.tick(reading.ns);
+        if (tick.riseEnded) {
+            riseMs = tick.elapsedMs;
+            responseTest.armFall();
+        } else if (tick.fallEnded) {
+            takeResponse(riseMs, tick.elapsedMs);
+        }
+        return;
+    }
     if (state != State::Sampling)
         return;
     if (firstMs < 0)
@@ -360,6 +373,8 @@ void DailyChecks::takeReading(const LaneReading &reading)
 
 void DailyChecks::takeResponse(qint64 riseMs, qint64 fallMs)
 {
+    if (state == State::Calibrating || state == State::Sampling)
+        return;
     startedAt = session->now().time.addMSecs(-(riseMs + fallMs));
     finish(CheckJudge::response(riseMs / 1000.0, fallMs / 1000.0, checkRules));
 }
@@ -381,6 +396,17 @@ void DailyChecks::takeEarlier(const QVector<Entry> &entries)
 {
     done = entries + done;
     emit dayChanged();
+}
+
+void DailyChecks::takeStored(const QVector<RecordSummary> &checks)
+{
+    QVector<Entry> entries;
+    for (const RecordSummary &row : checks) {
+        CheckKind kind;
+        if (CheckKinds::fromKey(row.method, &kind))
+            entries.append({kind, row.verdict == QLatin1String("pass"), row.started});
+    }
+    takeEarlier(entries);
 }
 
 QVector<CheckKind> DailyChecks::missing() const

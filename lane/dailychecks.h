@@ -13,6 +13,8 @@
 
 #include <optional>
 
+#include "meter/responsetest.h"
+#include "records/recordstore.h"
 #include "records/testrecord.h"
 
 namespace settings {
@@ -131,10 +133,13 @@ public:
     void cancel();
     bool running() const { return state != State::Idle; }
     CheckKind runningKind() const { return current; }
-    // The rise and fall times of a finished response test.
+    // The rise and fall times of a response test the operator ran by hand.
+    // A response check started here runs the same test on the readings'
+    // Ns: the rise first, then the fall.
     void takeResponse(qint64 riseMs, qint64 fallMs);
     // Checks kept earlier (read from the records at start).
     void takeEarlier(const QVector<Entry> &entries);
+    void takeStored(const QVector<RecordSummary> &checks);
 
     // The daily checks without a pass since local midnight.
     QVector<CheckKind> missing() const;
@@ -150,7 +155,7 @@ signals:
     void dayChanged();
 
 private:
-    enum class State { Idle, Calibrating, Sampling };
+    enum class State { Idle, Calibrating, Sampling, Response };
 
     void takeReading(const LaneReading &reading);
     void startSampling();
@@ -171,6 +176,8 @@ private:
     QVector<double> samples;
     QVector<qint64> sampleMs;
     QTimer calibrationTimer;
+    ResponseTest responseTest;
+    qint64 riseMs = -1;
 };
 
 Q_DECLARE_METATYPE(CheckResult)

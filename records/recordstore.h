@@ -51,6 +51,8 @@ struct RecordSummary {
     QString lane = QString();  // read by the station's history only
 };
 
+Q_DECLARE_METATYPE(RecordSummary)
+
 // The lane's records in one SQLite file (WAL journal, schema version in
 // user_version, migrated at open). Records are only ever added, each in one
 // transaction with its row in the station forwarder's queue.

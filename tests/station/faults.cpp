@@ -79,7 +79,7 @@ void StationFaults::faultKeepsRecordsQueued()
     settings::StationServer good = pg->settings(db, QStringLiteral("keeper"));
     good.passwordFile = writeFile("right\n", 0600);
     QString error;
-    QVERIFY2(migrate(good, &error) == 2, qPrintable(error));
+    QVERIFY2(migrate(good, &error) == 3, qPrintable(error));
     Lane lane(files.filePath(QStringLiteral("lane%1.sqlite").arg(++serial)));
     QVERIFY(lane.addMany(QStringLiteral("津A0000%1"), 3));
 

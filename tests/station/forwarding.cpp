@@ -153,7 +153,7 @@ void StationForwarding::serverStoppedMidTransaction()
     QFETCH(QString, mode);
     const QString db = freshDatabase();
     QString error;
-    QVERIFY2(migrate(pg->settings(db), &error) == 2, qPrintable(error));
+    QVERIFY2(migrate(pg->settings(db), &error) == 3, qPrintable(error));
     QVERIFY(pg->exec(QStringLiteral("CREATE FUNCTION hold() RETURNS trigger LANGUAGE plpgsql AS"
                                     " $$ BEGIN PERFORM pg_advisory_xact_lock_shared(7); RETURN NEW; END $$"), db));
     QVERIFY(pg->exec(QStringLiteral("CREATE TRIGGER hold BEFORE INSERT ON records FOR EACH ROW EXECUTE FUNCTION hold()"), db));
