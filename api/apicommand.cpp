@@ -298,7 +298,7 @@ void parseStartCheck(Fields &f, Command *c)
         return;
     }
     const bool needsFilter = c->checkKind == QLatin1String("filter");
-    if (f.string(QStringLiteral("filter"), &c->filter, needsFilter, 32) && !needsFilter)
+    if (f.string(QStringLiteral("filter"), &c->filterName, needsFilter, 32) && !needsFilter)
         f.fail(QStringLiteral("filter: only for the filter check"));
 }
 

@@ -31,7 +31,7 @@ struct Command {
     QString operatorName;
     QString method;       // empty: the method in use
     QString checkKind;    // startCheck: "zero", "filter" or "response"
-    QString filter;       // startCheck: the reference filter's name, for "filter"
+    QString filterName;   // startCheck: the reference filter's name, for "filter"
     RecordFilter filter;
     QStringList warnings; // taken, but worth telling the client
 };

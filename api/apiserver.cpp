@@ -339,7 +339,7 @@ QJsonObject ApiServer::answer(Client *client, const Command &command)
     case CommandKind::StartCheck:
         if (backend->state().link.state != QLatin1String("connected"))
             return api::errorReply(id, QStringLiteral("refused: the meter is not connected"));
-        return backend->startCheck(command.checkKind, command.filter, &error) ? api::okReply(id)
+        return backend->startCheck(command.checkKind, command.filterName, &error) ? api::okReply(id)
                                                                               : api::errorReply(id, error);
     case CommandKind::GetRecord:
     case CommandKind::ListRecords:
