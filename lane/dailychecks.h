@@ -31,6 +31,9 @@ QString key(CheckKind kind);  // "zero", "filter", "response"
 bool fromKey(const QString &key, CheckKind *kind);
 // "零点", "滤光片", "响应时间", in the language shown.
 QString shownName(CheckKind kind);
+// One line on a check's values against its limits, from its record's part
+// (CheckResult::toJson), in the language shown.
+QString summary(const QJsonObject &check);
 } // namespace CheckKinds
 
 // The tolerances of the daily checks, group [Checks] of a settings or a
