@@ -56,7 +56,7 @@ void mainwindow::addDailyChecks()
     checksTab = new LazyTab([this, faults](QWidget *holder) {
         auto *page = new DailyCheckPage(dailyChecks, archive, holder);
         page->setFaults(faults);
-        connect(page, &DailyCheckPage::responsePageWanted, this, [this] { ui.tabWidget->setCurrentIndex(0); });
+        connect(page, &DailyCheckPage::responsePageWanted, this, [this] { ui.tabWidget->setCurrentWidget(ui.tab_3); });
         return page;
     });
     checksTab->setObjectName(QStringLiteral("checksTab"));

@@ -44,6 +44,8 @@ private:
     QString snapsHtml() const;
     QString resultHtml() const;
     QString footerHtml() const;
+    // A daily check's page: what was checked, against what, passed or not.
+    QString checkHtml() const;
     void drawCurveAxes(QPainter &p, const QRectF &plot, double top, qint64 span) const;
 
     TestRecord r;
