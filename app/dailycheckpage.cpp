@@ -76,9 +76,7 @@ void DailyCheckPage::build()
     buttons[0]->setObjectName(QStringLiteral("zeroCheckButton"));
     filterBox = new QComboBox(this);
     filterBox->setObjectName(QStringLiteral("filterBox"));
-    for (const ReferenceFilter &f : checks->filters())
-        filterBox->addItem(QStringLiteral("%1 (%2 %, %3)").arg(f.name).arg(f.nominalN, 0, 'f', 1)
-                               .arg(f.due.toString(Qt::ISODate)), f.name);
+    fillFilters();
     grid->addWidget(filterBox, 1, 2);
     grid->setColumnStretch(1, 1);
     stopButton = new QPushButton(this);
@@ -96,6 +94,28 @@ void DailyCheckPage::build()
     layout->addWidget(recordStatus);
     layout->addWidget(faultLabel);
     layout->addStretch();
+}
+
+// The date decides which filters are overdue; they stay listed, marked,
+// so that the operator sees why one is refused.
+void DailyCheckPage::fillFilters()
+{
+    const QString chosen = filterBox->currentData().toString();
+    filterBox->clear();
+    const QDate today = QDate::currentDate();
+    for (const ReferenceFilter &f : checks->filters()) {
+        const QString text = QStringLiteral("%1  %2 %").arg(f.name).arg(f.nominalN, 0, 'f', 1);
+        filterBox->addItem(f.overdue(today) ? tr("%1（已过期）").arg(text) : text, f.name);
+        filterBox->setItemData(filterBox->count() - 1,
+                               tr("证书 %1，有效期至 %2").arg(f.certificate, f.due.toString(Qt::ISODate)),
+                               Qt::ToolTipRole);
+    }
+    // The one chosen before, else the first that may be used.
+    int index = filterBox->findData(chosen);
+    for (int i = 0; i < checks->filters().size() && index < 0; ++i)
+        if (!checks->filters().at(i).overdue(today))
+            index = i;
+    filterBox->setCurrentIndex(qMax(0, index));
 }
 
 void DailyCheckPage::setFaults(const QStringList &faults)
@@ -127,7 +147,7 @@ void DailyCheckPage::showState()
     for (int i = 0; i < 3; ++i) {
         const bool due = checks->rules().daily.contains(Kinds[i]);
         const bool passed = due && !missing.contains(Kinds[i]);
-        states[i]->setText(!due ? tr("不要求") : passed ? tr("今日已通过") : tr("今日未通过"));
+        states[i]->setText(!due ? tr("不要求") : passed ? tr("今日已通过") : tr("今日尚未通过"));
         states[i]->setStyleSheet(passed || !due ? QStringLiteral("color: #007000")
                                                 : QStringLiteral("color: #c00000"));
         buttons[i]->setEnabled(!checks->running());
@@ -143,6 +163,7 @@ void DailyCheckPage::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         showState();
         setFaults(faultLines);
+        fillFilters();
     }
     QWidget::changeEvent(event);
 }

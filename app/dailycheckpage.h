@@ -36,6 +36,7 @@ private:
     void build();
     void startCheck(CheckKind kind);
     void showState();
+    void fillFilters();
     void showResult(const CheckResult &result);
 
     DailyChecks *checks;

@@ -71,12 +71,20 @@
         <translation>passed today</translation>
     </message>
     <message>
-        <source>今日未通过</source>
-        <translation>not passed today</translation>
-    </message>
-    <message>
         <source>今日日常检查已完成</source>
         <translation>Today&apos;s daily checks are done</translation>
+    </message>
+    <message>
+        <source>%1（已过期）</source>
+        <translation>%1 (overdue)</translation>
+    </message>
+    <message>
+        <source>证书 %1，有效期至 %2</source>
+        <translation>Certificate %1, valid until %2</translation>
+    </message>
+    <message>
+        <source>今日尚未通过</source>
+        <translation>not passed today</translation>
     </message>
 </context>
 <context>
