@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QPalette>
 #include <QVBoxLayout>
 
 #include "app/retranslate.h"
@@ -148,8 +149,10 @@ void DailyCheckPage::showState()
         const bool due = checks->rules().daily.contains(Kinds[i]);
         const bool passed = due && !missing.contains(Kinds[i]);
         states[i]->setText(!due ? tr("不要求") : passed ? tr("今日已通过") : tr("今日尚未通过"));
-        states[i]->setStyleSheet(passed || !due ? QStringLiteral("color: #007000")
-                                                : QStringLiteral("color: #c00000"));
+        // A palette, not a style sheet, so the label keeps the form's type.
+        QPalette palette = states[i]->palette();
+        palette.setColor(QPalette::WindowText, passed || !due ? QColor(0, 112, 0) : QColor(192, 0, 0));
+        states[i]->setPalette(palette);
         buttons[i]->setEnabled(!checks->running());
     }
     filterBox->setEnabled(!checks->running() && filterBox->count() > 0);

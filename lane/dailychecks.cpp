@@ -122,19 +122,19 @@ QString summary(const QJsonObject &check)
         return QString::number(v.toDouble(), 'f', decimals);
     };
     const QString verdict = check.value(QLatin1String("passed")).toBool()
-                                ? QCoreApplication::translate(Context, "通过")
-                                : QCoreApplication::translate(Context, "未通过");
+                                ? QCoreApplication::translate("DailyChecks", "通过")
+                                : QCoreApplication::translate("DailyChecks", "未通过");
     const QString kind = check.value(QLatin1String("kind")).toString();
     if (kind == QLatin1String("zero"))
-        return QCoreApplication::translate(Context, "零点检查%1：平均 N %2 %（限 ±%3 %），最大偏离 %4 %（限 ±%5 %）")
+        return QCoreApplication::translate("DailyChecks", "零点检查%1：平均 N %2 %（限 ±%3 %），最大偏离 %4 %（限 ±%5 %）")
             .arg(verdict, number(check.value(QLatin1String("meanN"))), number(limits.value(QLatin1String("mean")), 1),
                  number(check.value(QLatin1String("extremeN"))), number(limits.value(QLatin1String("max")), 1));
     if (kind == QLatin1String("filter"))
-        return QCoreApplication::translate(Context, "滤光片 %1 检查%2：平均 N %3 %，标称 %4 %（限 ±%5 %）")
+        return QCoreApplication::translate("DailyChecks", "滤光片 %1 检查%2：平均 N %3 %，标称 %4 %（限 ±%5 %）")
             .arg(check.value(QLatin1String("filter")).toObject().value(QLatin1String("name")).toString(), verdict,
                  number(check.value(QLatin1String("meanN"))), number(limits.value(QLatin1String("nominal")), 1),
                  number(limits.value(QLatin1String("tolerance")), 1));
-    return QCoreApplication::translate(Context, "响应时间检查%1：上升 %2 s，下降 %3 s（限 %4–%5 s）")
+    return QCoreApplication::translate("DailyChecks", "响应时间检查%1：上升 %2 s，下降 %3 s（限 %4–%5 s）")
         .arg(verdict, number(check.value(QLatin1String("riseS"))), number(check.value(QLatin1String("fallS"))),
              number(limits.value(QLatin1String("min")), 1), number(limits.value(QLatin1String("max")), 1));
 }

@@ -137,6 +137,26 @@
         <source>、</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>通过</source>
+        <translation>passed</translation>
+    </message>
+    <message>
+        <source>未通过</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>零点检查%1：平均 N %2 %（限 ±%3 %），最大偏离 %4 %（限 ±%5 %）</source>
+        <translation>Zero check %1: mean N %2 % (limit ±%3 %), largest reading %4 % (limit ±%5 %)</translation>
+    </message>
+    <message>
+        <source>滤光片 %1 检查%2：平均 N %3 %，标称 %4 %（限 ±%5 %）</source>
+        <translation>Filter %1 check %2: mean N %3 %, nominal %4 % (limit ±%5 %)</translation>
+    </message>
+    <message>
+        <source>响应时间检查%1：上升 %2 s，下降 %3 s（限 %4–%5 s）</source>
+        <translation>Response check %1: rise %2 s, fall %3 s (limits %4–%5 s)</translation>
+    </message>
 </context>
 <context>
     <name>FreeAccelPage</name>
