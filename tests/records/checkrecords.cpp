@@ -10,6 +10,7 @@
 #include "recordfixtures.h"
 #include "records/recordkeeper.h"
 #include "records/recordstore.h"
+#include "report/recordreport.h"
 
 namespace {
 
@@ -141,6 +142,28 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.at(0).id, id);
         QCOMPARE(rows.at(0).verdict, QStringLiteral("pass"));
+    }
+
+    // A check's page names what was checked against what, and its verdict,
+    // not a test's.
+    void report_data()
+    {
+        QTest::addColumn<double>("meanN");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("passed") << 51.5 << "通过";
+        QTest::newRow("failed") << 52.5 << "未通过";
+    }
+    void report()
+    {
+        QFETCH(double, meanN); QFETCH(QString, verdict);
+        LaneSession session;
+        TestArchive archive(&session, path);
+        const QString html = RecordReport(archive.recordOf(filterCheck(meanN))).html();
+        for (const QString &text : {QStringLiteral("烟度计日常检查报告"), QStringLiteral("ZJ2026-118"),
+                                    QStringLiteral("%1 %").arg(meanN, 0, 'f', 2),
+                                    QStringLiteral("class='verdict'>") + verdict + QStringLiteral("<")})
+            QVERIFY2(html.contains(text), qPrintable(text));
+        QVERIFY(!html.contains(QStringLiteral("自由加速")));
     }
 
 private:

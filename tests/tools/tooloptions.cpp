@@ -26,6 +26,8 @@ private slots:
         row("steady value, smoke", true, {"--scenario", "smoke", "--k", "1"}, "--k sets a value");
         row("stray, no-accept", true, {"--no-accept", "--stray", "7"}, "--stray has no effect");
         row("file without path", true, {"--scenario", "file"}, "needs the path of one CSV file");
+        row("filter at 100 %", true, {"--filter", "100"}, "--filter: expected a percentage above 0 and below 100");
+        row("filter and a scenario", true, {"--filter", "50", "--scenario", "smoke"}, "--filter plays a scenario of its own");
         row("rate with a newline", false, {"log", "--rate", "1\n"}, "log: --rate: expected");
         row("another command's option", false, {"log", "--timeout", "5"}, "Unknown option 'timeout'");
         row("the clear marker", false, {"send", "00"}, "reads the same as the clear marker");
@@ -50,6 +52,10 @@ private slots:
         QCOMPARE(sim.options.steady.chamber, quint8(255));
         QCOMPARE(sim.options.strayEvery, 7);
         QCOMPARE(sim.options.badChecksumEvery, 1);
+        const SimArguments filter = parseSimArguments({"sim", "--filter", "99.99"});
+        QCOMPARE(filter.status, SimArguments::Run);
+        QCOMPARE(filter.options.scenario, QStringLiteral("filter"));
+        QCOMPARE(filter.options.checkN, qint16(9999));
         const ShmArguments shm =
             parseShmArguments({"shm", "send", "21", "39", "00a6", "--timeout", "1"});
         QCOMPARE(shm.status, ShmArguments::Run);
