@@ -141,6 +141,8 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     const TestSubject subject = TestSubject::of(vehicle, operatorName, settings::storedLimitsTable(), manualK);
     // The reply's words do not follow the window's language.
     *error = subject.fault(TestSubject::Words::Source);
+    if (error->isEmpty() && dailyChecks && dailyChecks->running())
+        *error = QStringLiteral("refused: a daily check is running");
     if (error->isEmpty() && dailyChecks && dailyChecks->locked())
         *error = QStringLiteral("refused: the daily checks are not done");
     if (error->isEmpty() && !session->startTest(method, subject))

@@ -93,6 +93,7 @@ private slots:
 
         QCOMPARE(said(peer.ask(withToken(cmd("startCheck", {{"kind", "filter"}, {"filter", "F50"}})))), QStringLiteral("ok"));
         QVERIFY(lane.checks.running());
+        QCOMPARE(said(peer.ask(startTest())), QStringLiteral("refused: a daily check is running"));
         lane.feed(50.5, 6);
         const QJsonObject check = peer.waitType("check");
         QCOMPARE(check.value("kind").toString(), QStringLiteral("filter"));
