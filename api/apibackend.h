@@ -33,6 +33,15 @@ public:
                            QString *error) = 0;
     virtual bool stopTest(QString *error) = 0;
     virtual bool clearMaxima(QString *error) = 0;
+    // Starts a daily check ("zero", "filter" with a filter's name,
+    // "response"); its end comes as a check message.
+    virtual bool startCheck(const QString &kind, const QString &filter, QString *error)
+    {
+        Q_UNUSED(kind);
+        Q_UNUSED(filter);
+        *error = QStringLiteral("this program makes no daily checks");
+        return false;
+    }
 
     // The records are read away from the server's thread, since a database
     // can take long to answer; 'done' follows once they are.

@@ -7,6 +7,7 @@
 #include "api/apiserver.h"
 #include "config/limitsettings.h"
 #include "config/settings.h"
+#include "lane/dailychecks.h"
 #include "lane/lanesession.h"
 #include "lane/seriesoutcome.h"
 #include "records/limits.h"
@@ -140,6 +141,10 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     const TestSubject subject = TestSubject::of(vehicle, operatorName, settings::storedLimitsTable(), manualK);
     // The reply's words do not follow the window's language.
     *error = subject.fault(TestSubject::Words::Source);
+    if (error->isEmpty() && dailyChecks && dailyChecks->running())
+        *error = QStringLiteral("refused: a daily check is running");
+    if (error->isEmpty() && dailyChecks && dailyChecks->locked())
+        *error = QStringLiteral("refused: the daily checks are not done");
     if (error->isEmpty() && !session->startTest(method, subject))
         *error = SeriesRunning;
     return error->isEmpty();
@@ -173,6 +178,27 @@ bool ApiBridge::stopTest(QString *error)
         return true;
     *error = QStringLiteral("no series is running");
     return false;
+}
+
+void ApiBridge::setDailyChecks(DailyChecks *checks)
+{
+    dailyChecks = checks;
+    connect(checks, &DailyChecks::checkFinished, this, [this](const CheckResult &r) {
+        apiServer->publishCheck({{"kind", CheckKinds::key(r.kind)}, {"passed", r.passed},
+                                 {"meanN", r.meanN ? QJsonValue(*r.meanN) : QJsonValue()},
+                                 {"limits", r.limits()}, {"id", r.id}});
+    });
+}
+
+bool ApiBridge::startCheck(const QString &kind, const QString &filter, QString *error)
+{
+    CheckKind which;
+    if (!dailyChecks || !CheckKinds::fromKey(kind, &which)) {
+        *error = QStringLiteral("this program makes no daily checks");
+        return false;
+    }
+    // The reply's words do not follow the window's language.
+    return dailyChecks->start(which, filter, error, false);
 }
 
 bool ApiBridge::clearMaxima(QString *error)

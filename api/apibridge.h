@@ -13,6 +13,7 @@
 #include "records/vehicle.h"
 
 class ApiServer;
+class DailyChecks;
 class LaneSession;
 class RecordReader;
 struct LaneReading;
@@ -34,6 +35,9 @@ public:
     void setClearMaxima(std::function<void()> clear) { clearHook = std::move(clear); }
 
     ApiServer *server() const { return apiServer; }
+    // The day's checks: startCheck runs them, their ends are announced, and
+    // startTest is refused while they lock the lane.
+    void setDailyChecks(DailyChecks *checks);
     // See ApiServer::start: false, with the server's status saying why.
     bool start(const settings::ApiSettings &config);
 
@@ -43,6 +47,7 @@ public:
                    QString *error) override;
     bool stopTest(QString *error) override;
     bool clearMaxima(QString *error) override;
+    bool startCheck(const QString &kind, const QString &filter, QString *error) override;
     void record(const QString &id, RecordDone done) override;
     void listRecords(const api::RecordFilter &filter, ListDone done) override;
 
@@ -64,6 +69,7 @@ private:
     LaneSession *session;
     ApiServer *apiServer;
     RecordReader *reader;
+    DailyChecks *dailyChecks = nullptr;
     std::function<void()> clearHook;
     api::Link link{QStringLiteral("connecting"), QString()};
 };

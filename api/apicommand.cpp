@@ -287,6 +287,21 @@ void parseListRecords(Fields &f, Command *c)
         c->filter.limit = int(*limit);
 }
 
+void parseStartCheck(Fields &f, Command *c)
+{
+    f.onlyKnown({"cmd", "id", "token", "kind", "filter"});
+    if (!parseToken(f, c) || !f.string(QStringLiteral("kind"), &c->checkKind, true, 16))
+        return;
+    if (c->checkKind != QLatin1String("zero") && c->checkKind != QLatin1String("filter")
+        && c->checkKind != QLatin1String("response")) {
+        f.fail(QStringLiteral("kind: one of zero, filter, response"));
+        return;
+    }
+    const bool needsFilter = c->checkKind == QLatin1String("filter");
+    if (f.string(QStringLiteral("filter"), &c->filterName, needsFilter, 32) && !needsFilter)
+        f.fail(QStringLiteral("filter: only for the filter check"));
+}
+
 struct CommandName {
     const char *name;
     CommandKind kind;
@@ -295,7 +310,7 @@ const CommandName commandNames[] = {
     {"auth", CommandKind::Auth},           {"subscribe", CommandKind::Subscribe},
     {"startTest", CommandKind::StartTest}, {"stopTest", CommandKind::StopTest},
     {"clearMaxima", CommandKind::ClearMaxima}, {"getRecord", CommandKind::GetRecord},
-    {"listRecords", CommandKind::ListRecords},
+    {"listRecords", CommandKind::ListRecords}, {"startCheck", CommandKind::StartCheck},
 };
 
 void parseBody(Fields &f, Command *c)
@@ -322,6 +337,9 @@ void parseBody(Fields &f, Command *c)
     case CommandKind::ListRecords:
         parseListRecords(f, c);
         break;
+    case CommandKind::StartCheck:
+        parseStartCheck(f, c);
+        break;
     }
 }
 
@@ -335,7 +353,8 @@ QLatin1String topicName(int bit)
 
 bool changesState(CommandKind kind)
 {
-    return kind == CommandKind::StartTest || kind == CommandKind::StopTest || kind == CommandKind::ClearMaxima;
+    return kind == CommandKind::StartTest || kind == CommandKind::StopTest || kind == CommandKind::ClearMaxima
+           || kind == CommandKind::StartCheck;
 }
 
 bool readsRecords(CommandKind kind)

@@ -14,7 +14,7 @@
 // misspelt field is an error instead of a silent default.
 namespace api {
 
-enum class CommandKind { Auth, Subscribe, StartTest, StopTest, ClearMaxima, GetRecord, ListRecords };
+enum class CommandKind { Auth, Subscribe, StartTest, StopTest, ClearMaxima, GetRecord, ListRecords, StartCheck };
 
 constexpr int MaxListLimit = 500;
 constexpr int OperatorMaxLength = 32;
@@ -30,6 +30,8 @@ struct Command {
     Vehicle vehicle;
     QString operatorName;
     QString method;       // empty: the method in use
+    QString checkKind;    // startCheck: "zero", "filter" or "response"
+    QString filterName;   // startCheck: the reference filter's name, for "filter"
     RecordFilter filter;
     QStringList warnings; // taken, but worth telling the client
 };

@@ -278,6 +278,13 @@ void ApiServer::publishRecord(const QString &id, bool stored)
     broadcast(api::Topic::Record, api::recordMessage(id, stored));
 }
 
+void ApiServer::publishCheck(const QJsonObject &check)
+{
+    QJsonObject m = check;
+    m.insert(QStringLiteral("type"), QStringLiteral("check"));
+    broadcast(api::Topic::Meter, m);
+}
+
 void ApiServer::publishMeter(api::MeterEvent event, const QDateTime &time)
 {
     broadcast(api::Topic::Meter, api::meterMessage(event, time));
@@ -329,6 +336,11 @@ QJsonObject ApiServer::answer(Client *client, const Command &command)
         return backend->stopTest(&error) ? api::okReply(id) : api::errorReply(id, error);
     case CommandKind::ClearMaxima:
         return backend->clearMaxima(&error) ? api::okReply(id) : api::errorReply(id, error);
+    case CommandKind::StartCheck:
+        if (backend->state().link.state != QLatin1String("connected"))
+            return api::errorReply(id, QStringLiteral("refused: the meter is not connected"));
+        return backend->startCheck(command.checkKind, command.filterName, &error) ? api::okReply(id)
+                                                                              : api::errorReply(id, error);
     case CommandKind::GetRecord:
     case CommandKind::ListRecords:
         if (client->readsWaiting >= MaxReadsWaiting)

@@ -75,6 +75,8 @@ public:
     void publishSeriesAbandoned(const api::SeriesOutcome &outcome);
     void publishRecord(const QString &id, bool stored);
     void publishMeter(api::MeterEvent event, const QDateTime &time);
+    // A daily check's end, on the meter topic: kind, passed, meanN, limits, id.
+    void publishCheck(const QJsonObject &check);
 
 signals:
     void statusChanged(const QString &status);

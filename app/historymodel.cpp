@@ -3,7 +3,19 @@
 #include <QBrush>
 #include <QCoreApplication>
 
+#include "lane/dailychecks.h"
 #include "records/recordcheck.h"
+
+namespace {
+
+// A daily check's record names its check as its method.
+QString checkName(const QString &method)
+{
+    CheckKind kind;
+    return CheckKinds::fromKey(method, &kind) ? CheckKinds::shownName(kind) : QString();
+}
+
+} // namespace
 
 void HistoryModel::setRows(const QVector<RecordSummary> &rows)
 {
@@ -92,7 +104,9 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return r.vin;
     case Method:
         // Stored in the program's own words; shown as the page names it.
-        return QCoreApplication::translate("FreeAccelPage", r.method.toUtf8().constData());
+        return checkName(r.method).isEmpty()
+                   ? QCoreApplication::translate("FreeAccelPage", r.method.toUtf8().constData())
+                   : checkName(r.method);
     case Result:
         return number(r.meanK);
     case Limit:

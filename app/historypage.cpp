@@ -64,6 +64,10 @@ void HistoryPage::build()
     Retranslate::follow(search, "placeholderText", [] { return tr("号牌号码或VIN"); });
     search->setClearButtonEnabled(true);
     search->setMaximumWidth(260);
+    kind = new QComboBox(this);
+    kind->setObjectName(QStringLiteral("historyKind"));
+    kind->addItem(QString(), QStringLiteral("test"));
+    kind->addItem(QString(), QStringLiteral("check"));
     verdict = new QComboBox(this);
     verdict->setObjectName(QStringLiteral("historyVerdict"));
     for (const QString &code : {QString(), QStringLiteral("pass"), QStringLiteral("fail"), QStringLiteral("none")})
@@ -141,6 +145,7 @@ void HistoryPage::layOut()
 {
     top = new QHBoxLayout;
     top->addWidget(search, 1);
+    top->addWidget(kind);
     top->addWidget(verdict);
     top->addStretch();
     top->addWidget(windowButton);
@@ -178,6 +183,7 @@ void HistoryPage::follow(TestArchive *archive)
     connect(search, &QLineEdit::textChanged, typing, [this] { typing->start(); });
     connect(typing, &QTimer::timeout, this, &HistoryPage::refresh);
     connect(verdict, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &HistoryPage::refresh);
+    connect(kind, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &HistoryPage::refresh);
     connect(useDates, &QCheckBox::toggled, this, [this](bool on) {
         since->setEnabled(on);
         until->setEnabled(on);
@@ -224,6 +230,8 @@ void HistoryPage::nameVerdicts()
 {
     const char *const names[] = {QT_TR_NOOP("全部判定"), QT_TR_NOOP("合格"), QT_TR_NOOP("不合格"),
                                  QT_TR_NOOP("无判定")};
+    kind->setItemText(0, tr("检测"));
+    kind->setItemText(1, tr("日常检查"));
     for (int i = 0; i < verdict->count(); ++i)
         verdict->setItemText(i, tr(names[i]));
 }
@@ -239,6 +247,7 @@ RecordFilter HistoryPage::filter() const
     RecordFilter f;
     f.text = search->text().trimmed();
     f.verdict = verdict->currentData().toString();
+    f.kind = kind->currentData().toString();
     if (useDates->isChecked()) {
         f.since = since->date();
         f.until = until->date();
@@ -278,6 +287,7 @@ void HistoryPage::showAs(const HistoryPage &other)
 {
     search->setText(other.search->text());
     verdict->setCurrentIndex(other.verdict->currentIndex());
+    kind->setCurrentIndex(other.kind->currentIndex());
     since->setDate(other.since->date());
     until->setDate(other.until->date());
     useDates->setChecked(other.useDates->isChecked());

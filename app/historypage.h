@@ -99,6 +99,7 @@ private:
     QHBoxLayout *top = nullptr;
     QLineEdit *search = nullptr;
     QComboBox *verdict = nullptr;
+    QComboBox *kind = nullptr;  // "检测" or "日常检查"
     QCheckBox *useDates = nullptr;
     QDateEdit *since = nullptr;
     QDateEdit *until = nullptr;

@@ -19,6 +19,7 @@
 #include "config/apisettings.h"
 #include "config/recordsettings.h"
 #include "lane/lanesession.h"
+#include "app/dailycheckpage.h"
 #include "lane/testarchive.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
@@ -73,6 +74,7 @@ mainwindow::mainwindow(QWidget *parent)
     watchLink();
     watchStation();
     addPages();
+    addDailyChecks();
     addSettingsAccess();
     retranslate();
 }
@@ -146,6 +148,9 @@ void mainwindow::retranslate()
                              QCoreApplication::translate("mainwindowClass", "实时曲线"));
     ui.tabWidget->setTabText(ui.tabWidget->indexOf(freeAccelTab), FreeAccelPage::title());
     ui.tabWidget->setTabText(ui.tabWidget->indexOf(historyTab), HistoryPage::title());
+    if (checksTab)
+        ui.tabWidget->setTabText(ui.tabWidget->indexOf(checksTab), DailyCheckPage::title());
+    showChecksState();
     showLinkText();
     showResponseCaptions();
     TextFit::growToFit(this);
@@ -179,6 +184,7 @@ void mainwindow::startApi()
     apiBridge->setClearMaxima([this] { on_clearButton_clicked(); });
     connect(apiBridge->server(), &ApiServer::statusChanged, ui.label_link, &QLabel::setToolTip);
     connect(archive, &TestArchive::recordKept, apiBridge, &ApiBridge::recordKept);
+    apiBridge->setDailyChecks(dailyChecks);
     apiBridge->start(settings::storedApiSettings());
 }
 

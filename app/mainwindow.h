@@ -11,6 +11,7 @@
 
 class ApiBridge;
 class CompanionExchange;
+class DailyChecks;
 class QLabel;
 class LaneSession;
 class LazyTab;
@@ -100,6 +101,9 @@ private:
     // The pages beside the form's own tab, each given the session and each
     // built when its tab is first shown; their keys work from every tab.
     void addPages();
+    // The daily checks, their tab, their state in the header and the lock.
+    void addDailyChecks();
+    void showChecksState();
     void bindPageKeys();
     // The form's texts and the texts that follow the program's state, in
     // the language now shown.
@@ -156,6 +160,10 @@ private:
     LazyTab *trendTab = nullptr;
     LazyTab *freeAccelTab = nullptr;
     LazyTab *historyTab = nullptr;
+    LazyTab *checksTab = nullptr;
+    DailyChecks *dailyChecks = nullptr;
+    QLabel *checksLabel = nullptr;  // shown when [Checks] RequireDaily=true
+    qint64 riseMs = -1;             // of the last rise, for the response check
 
     station::StationLink *stationLink = nullptr;
     QLabel *recordsLabel = nullptr;  // hidden without a station server

@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QTimer>
 
+#include "lane/dailychecks.h"
 #include "platform/pause.h"
 
 // Response-time test. The decisions are ResponseTest's; these slots carry
@@ -37,6 +38,7 @@ void mainwindow::updatetime()
         qDebug() << "start";
     if (tick.riseEnded) {
         qDebug() << tick.elapsedMs;
+        riseMs = tick.elapsedMs;
         responseTimer->stop();
         platform::pauseMs(ResponseTest::StopPauseMs);
         ui.uptestButton->setText(caption(RiseCaption));
@@ -46,6 +48,10 @@ void mainwindow::updatetime()
     if (tick.fallEnded) {
         qDebug() << "finishi";
         qDebug() << tick.elapsedMs;
+        // A rise and a fall measured one after the other make a response check.
+        if (riseMs >= 0)
+            dailyChecks->takeResponse(riseMs, tick.elapsedMs);
+        riseMs = -1;
         responseTimer->stop();
         platform::pauseMs(ResponseTest::StopPauseMs);
         ui.downtestButton->setText(caption(FallCaption));
@@ -82,6 +88,7 @@ void mainwindow::on_clearResButton_clicked()
     responseTimer->stop();
     platform::pauseMs(ResponseTest::StopPauseMs);
     responseTest.clear();
+    riseMs = -1;
     const QString zero = QStringLiteral("0");
     ui.label_resNs->setText(zero);
     ui.label_downtime->setText(zero);

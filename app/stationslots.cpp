@@ -61,6 +61,11 @@ void mainwindow::placeHeaderLabels()
         label->setGeometry(from, 0, qMax(0, to - from), ui.frame->height());
         label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width()));
     };
+    if (checksLabel && !checksLabel->isHidden()) {
+        const int width = checksLabel->fontMetrics().horizontalAdvance(checksLabel->toolTip());
+        place(checksLabel, right - width, right, checksLabel->toolTip());
+        right -= width + gap;
+    }
     const bool storage = storageLabel && !storageLabel->isHidden();
     if (recordsLabel) {
         const QString status = stationLink->statusText();

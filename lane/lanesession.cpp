@@ -105,7 +105,9 @@ bool LaneSession::startTest(const FreeAccelMethod &method, const TestSubject &su
                             QString *whyNot)
 {
     const TestSubject checked = subject.normalised();
-    const QString fault = run.running() ? tr("测量正在进行") : checked.fault();
+    QString fault = run.running() ? tr("测量正在进行") : checked.fault();
+    if (fault.isEmpty() && startGate)
+        fault = startGate();
     if (!fault.isEmpty()) {
         if (whyNot)
             *whyNot = fault;

@@ -35,6 +35,9 @@ public:
     // reads the system's monotonic clock and the local time together.
     void setClock(Clock clock);
     LaneStamp now() const { return clock(); }
+    // Asked before every series: empty lets it start, else the reason it
+    // may not (the day's checks not done, one under way).
+    void setStartGate(std::function<QString()> gate) { startGate = std::move(gate); }
     // Where finished series are appended; FreeAccelCsv::DefaultPath.
     void setResultsPath(const QString &path) { resultsPath = path; }
 
@@ -97,6 +100,7 @@ private:
     void endSeries(const LaneStamp &at);
 
     Clock clock;
+    std::function<QString()> startGate;
     QString resultsPath;
     LaneReading last;
     bool resetPending = false;

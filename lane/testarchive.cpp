@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "config/recordsettings.h"
+#include "lane/dailychecks.h"
 #include "lane/lanesession.h"
 #include "records/recordkeeper.h"
 
@@ -135,10 +136,49 @@ void TestArchive::keepSeries(const SeriesOutcome &outcome)
     recordKeeper->keep(record);
 }
 
+TestRecord TestArchive::recordOf(const CheckResult &check) const
+{
+    TestRecord r;
+    r.id = check.id;
+    r.kind = QString::fromLatin1(TestRecord::CheckKind);
+    r.check = check.toJson();
+    r.started = check.started;
+    r.ended = check.ended;
+    r.station = station;
+    r.lane = lane;
+    r.operatorName = check.operatorName;
+    r.method = CheckKinds::key(check.kind);
+    r.counted = 0;
+    r.band = 0;
+    r.rejectDecreasing = false;
+    r.maxSnaps = 0;
+    r.outcome = TestRecord::Outcome::Valid;
+    r.verdict = check.passed ? QStringLiteral("pass") : QStringLiteral("fail");
+    r.software = QStringLiteral(OPA_HOST_VERSION);
+    r.meterAddress = meterAddress;
+    r.lastCalibration = recordKeeper->lastCalibration();
+    for (int i = 0; i < check.readings.size(); ++i) {
+        r.trace.tMs << (i < check.readingMs.size() ? check.readingMs.at(i) : i * 100);
+        r.trace.k << NAN;
+        r.trace.n << check.readings.at(i);
+    }
+    r.seal();
+    return r;
+}
+
+void TestArchive::keepCheck(const CheckResult &check)
+{
+    const TestRecord record = recordOf(check);
+    firstCheckTries.insert(record.id);
+    recordKeeper->keep(record);
+}
+
 void TestArchive::attempted(const QString &id, bool stored)
 {
     if (firstTries.remove(id))
         emit recordKept(id, stored);
+    if (firstCheckTries.remove(id))
+        emit checkKept(id, stored);
     if (stored)
         emit recordStored(id);
 }

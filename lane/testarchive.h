@@ -8,6 +8,7 @@
 #include "records/recordbuilder.h"
 
 class LaneSession;
+struct CheckResult;
 class RecordKeeper;
 struct SeriesOutcome;
 
@@ -41,6 +42,10 @@ public:
     // The record of 'outcome' as this archive makes it now.
     TestRecord recordOf(const SeriesOutcome &outcome) const;
     static SeriesParts partsOf(const SeriesOutcome &outcome);
+    // The record of a daily check, sealed.
+    TestRecord recordOf(const CheckResult &check) const;
+    // Keeps a daily check's record as a series' is kept.
+    void keepCheck(const CheckResult &check);
 
 signals:
     // Once per series: 'stored' when its record is in the database, else it
@@ -49,6 +54,8 @@ signals:
     // Every record that reaches the database, also one kept earlier or
     // taken in from the unsaved folder.
     void recordStored(const QString &id);
+    // Once per daily check, as recordKept is per series.
+    void checkKept(const QString &id, bool stored);
     void storageProblem(const QString &reason);
     void databaseReplaced(const QString &movedAside, const QString &message);
 
@@ -63,6 +70,7 @@ private:
     QString lane;
     QString meterAddress;
     QSet<QString> firstTries;
+    QSet<QString> firstCheckTries;
 };
 
 #endif

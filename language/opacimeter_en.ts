@@ -17,6 +17,148 @@
     </message>
 </context>
 <context>
+    <name>DailyCheckPage</name>
+    <message>
+        <source>零点检查</source>
+        <translation>Zero check</translation>
+    </message>
+    <message>
+        <source>滤光片检查</source>
+        <translation>Filter check</translation>
+    </message>
+    <message>
+        <source>响应时间检查</source>
+        <translation>Response check</translation>
+    </message>
+    <message>
+        <source>正在校准仪表，随后读取 5 s 读数…</source>
+        <translation>Calibrating the meter, then 5 s of readings…</translation>
+    </message>
+    <message>
+        <source>请将滤光片置于光路中，正在读取 5 s 读数…</source>
+        <translation>Hold the filter in the beam; taking 5 s of readings…</translation>
+    </message>
+    <message>
+        <source>请先遮挡光路测上升时间，再移开测下降时间…</source>
+        <translation>Block the beam for the rise time, then clear it for the fall time…</translation>
+    </message>
+    <message>
+        <source>记录已保存</source>
+        <translation>Record saved</translation>
+    </message>
+    <message>
+        <source>记录未能存入数据库，已保留，稍后重试</source>
+        <translation>The record could not be stored; it is kept and tried again later</translation>
+    </message>
+    <message>
+        <source>日常检查</source>
+        <translation>Daily checks</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>set.ini 中有无法读取的行：</source>
+        <translation>Lines of set.ini that cannot be read: </translation>
+    </message>
+    <message>
+        <source>不要求</source>
+        <translation>not required</translation>
+    </message>
+    <message>
+        <source>今日已通过</source>
+        <translation>passed today</translation>
+    </message>
+    <message>
+        <source>今日日常检查已完成</source>
+        <translation>Today&apos;s daily checks are done</translation>
+    </message>
+    <message>
+        <source>%1（已过期）</source>
+        <translation>%1 (overdue)</translation>
+    </message>
+    <message>
+        <source>证书 %1，有效期至 %2</source>
+        <translation>Certificate %1, valid until %2</translation>
+    </message>
+    <message>
+        <source>今日尚未通过</source>
+        <translation>not passed today</translation>
+    </message>
+</context>
+<context>
+    <name>DailyChecks</name>
+    <message>
+        <source>零点</source>
+        <translation>Zero</translation>
+    </message>
+    <message>
+        <source>滤光片</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>响应时间</source>
+        <translation>Response time</translation>
+    </message>
+    <message>
+        <source>仪表未在规定时间内完成校准，零点检查未做</source>
+        <translation>The meter did not finish its calibration in time; the zero check was not made</translation>
+    </message>
+    <message>
+        <source>滤光片 %1 的检定已于 %2 到期，不能使用</source>
+        <translation>Filter %1 was due for verification on %2 and cannot be used</translation>
+    </message>
+    <message>
+        <source>set.ini 的 [Filters] 中没有滤光片 %1</source>
+        <translation>No filter %1 in [Filters] of set.ini</translation>
+    </message>
+    <message>
+        <source>日常检查正在进行</source>
+        <translation>A daily check is running</translation>
+    </message>
+    <message>
+        <source>测量正在进行</source>
+        <translation>A test is running</translation>
+    </message>
+    <message>
+        <source>仪表尚无读数</source>
+        <translation>No reading from the meter yet</translation>
+    </message>
+    <message>
+        <source>日常检查已停止</source>
+        <translation>Daily check stopped</translation>
+    </message>
+    <message>
+        <source>今日日常检查未完成：</source>
+        <translation>Today&apos;s daily checks are not done: </translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>通过</source>
+        <translation>passed</translation>
+    </message>
+    <message>
+        <source>未通过</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>零点检查%1：平均 N %2 %（限 ±%3 %），最大偏离 %4 %（限 ±%5 %）</source>
+        <translation>Zero check %1: mean N %2 % (limit ±%3 %), largest reading %4 % (limit ±%5 %)</translation>
+    </message>
+    <message>
+        <source>滤光片 %1 检查%2：平均 N %3 %，标称 %4 %（限 ±%5 %）</source>
+        <translation>Filter %1 check %2: mean N %3 %, nominal %4 % (limit ±%5 %)</translation>
+    </message>
+    <message>
+        <source>响应时间检查%1：上升 %2 s，下降 %3 s（限 %4–%5 s）</source>
+        <translation>Response check %1: rise %2 s, fall %3 s (limits %4–%5 s)</translation>
+    </message>
+</context>
+<context>
     <name>FreeAccelPage</name>
     <message>
         <source>序号</source>
@@ -313,6 +455,14 @@
             <numerusform>%n record of the station</numerusform>
             <numerusform>%n records of the station</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>检测</source>
+        <translation>Tests</translation>
+    </message>
+    <message>
+        <source>日常检查</source>
+        <translation>Daily checks</translation>
     </message>
 </context>
 <context>
@@ -615,6 +765,98 @@
     <message>
         <source>批准人</source>
         <translation>Approved by</translation>
+    </message>
+    <message>
+        <source>零点检查</source>
+        <translation>Zero check</translation>
+    </message>
+    <message>
+        <source>平均 N</source>
+        <translation>Mean N</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>允许</source>
+        <translation>Allowed</translation>
+    </message>
+    <message>
+        <source>±%1 %</source>
+        <translation>±%1 %</translation>
+    </message>
+    <message>
+        <source>最大偏离 N</source>
+        <translation>Largest N</translation>
+    </message>
+    <message>
+        <source>滤光片检查</source>
+        <translation>Filter check</translation>
+    </message>
+    <message>
+        <source>滤光片</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>检定证书</source>
+        <translation>Certificate</translation>
+    </message>
+    <message>
+        <source>标称值 N</source>
+        <translation>Nominal N</translation>
+    </message>
+    <message>
+        <source>检定有效期至</source>
+        <translation>Verified until</translation>
+    </message>
+    <message>
+        <source>响应时间检查</source>
+        <translation>Response-time check</translation>
+    </message>
+    <message>
+        <source>上升时间</source>
+        <translation>Rise time</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>下降时间</source>
+        <translation>Fall time</translation>
+    </message>
+    <message>
+        <source>%1–%2 s</source>
+        <translation>%1–%2 s</translation>
+    </message>
+    <message>
+        <source>通过</source>
+        <translation>PASSED</translation>
+    </message>
+    <message>
+        <source>未通过</source>
+        <translation>FAILED</translation>
+    </message>
+    <message>
+        <source>读数</source>
+        <translation>Readings</translation>
+    </message>
+    <message>
+        <source>%1 个</source>
+        <translation>%1</translation>
+    </message>
+    <message>
+        <source>烟度计日常检查报告</source>
+        <translation>Opacimeter daily check report</translation>
+    </message>
+    <message>
+        <source>检查员</source>
+        <translation>Checked by</translation>
+    </message>
+    <message>
+        <source>检查时间</source>
+        <translation>Time</translation>
     </message>
 </context>
 <context>
@@ -1394,6 +1636,18 @@
     <message>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>日常检查正在进行</source>
+        <translation>A daily check is running</translation>
+    </message>
+    <message>
+        <source>日常检查已完成</source>
+        <translation>Daily checks done</translation>
+    </message>
+    <message>
+        <source>日常检查未完成</source>
+        <translation>Daily checks not done</translation>
     </message>
 </context>
 <context>

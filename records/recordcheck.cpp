@@ -54,6 +54,10 @@ QStringList RecordCheck::differences(const StoredRecord &row)
     for (const auto &t : texts)
         if (!sameText(t.value, json.value(QLatin1String(t.key))))
             differ << QLatin1String(t.column);
+    // A test's JSON names no kind; the column says "test".
+    const QString kind = json.value(QLatin1String("kind")).toString(QStringLiteral("test"));
+    if (row.kind.isValid() && row.kind.toString() != kind)
+        differ << QStringLiteral("kind");
     if (!sameNumber(row.meanK, json.value(QLatin1String("mean_K"))))
         differ << QStringLiteral("mean_k");
     if (!sameNumber(row.limitK, json.value(QLatin1String("limit_K"))))

@@ -15,6 +15,7 @@ struct StoredRecord {
     QVariant meanK, limitK;
     QString hash;
     QString json;
+    QVariant kind;  // not compared when not read
 };
 
 // Whether what the history, the tool, the API and the report show of a

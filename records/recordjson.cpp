@@ -144,6 +144,26 @@ void readResult(Reader &r, TestRecord *record)
         r.fail("verdict", QStringLiteral("neither pass nor fail"));
 }
 
+// A record without "kind" is a test, as every record was before checks.
+void readKind(const QJsonObject &json, Reader &r, TestRecord *record, QString *fault)
+{
+    if (!r.ok() || !json.contains(QLatin1String("kind")))
+        return;
+    record->kind = r.text("kind");
+    if (record->kind == QLatin1String(TestRecord::TestKind))
+        r.fail("kind", QStringLiteral("a test's record does not name its kind"));
+    else if (record->kind != QLatin1String(TestRecord::CheckKind))
+        r.fail("kind", QStringLiteral("unknown"));
+    if (!r.ok())
+        return;
+    record->check = r.object_("check");
+    Reader c(record->check, QStringLiteral("check."), fault);
+    c.text("kind");
+    c.flag("passed");
+    c.optionalNumber("meanN");
+    c.object_("limits");
+}
+
 } // namespace
 
 bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *error)
@@ -171,6 +191,7 @@ bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *
     out.lastCalibration = r.time("last_calibration", true);
     readTrace(r, &out.trace, &fault);
     out.hash = r.text("hash");
+    readKind(json, r, &out, &fault);
     if (!fault.isEmpty()) {
         *error = fault;
         return false;

@@ -20,8 +20,10 @@ public:
         const bool ok = store->open(path);
         if (!store->movedAside().isEmpty())
             emit replaced(store->movedAside());
-        if (ok)
+        if (ok) {
             emit calibrationFound(store->lastCalibration());
+            emit checksFound(recentChecks());
+        }
         else
             emit openFailed(store->errorString());
         if (!store->durabilityNotice().isEmpty())
@@ -42,11 +44,20 @@ public:
         store->addMeterEvent(kind, at, address);
     }
     void shut() { store.reset(); }
+    // Yesterday's and today's, whatever the day's lock decides with them.
+    QVector<RecordSummary> recentChecks()
+    {
+        RecordFilter filter;
+        filter.kind = QString::fromLatin1(TestRecord::CheckKind);
+        filter.since = QDate::currentDate().addDays(-1);
+        return store->query(filter);
+    }
 
 signals:
     void attempted(const QString &id, bool stored, const QString &error);
     void replaced(const QString &movedAside);
     void calibrationFound(const QDateTime &at);
+    void checksFound(const QVector<RecordSummary> &checks);
     void openFailed(const QString &error);
 
 private:
@@ -57,6 +68,7 @@ RecordKeeper::RecordKeeper(const QString &databasePath, const QString &unsavedFo
                            QObject *parent)
     : QObject(parent), databasePath(databasePath), unsavedFolder(unsavedFolder)
 {
+    qRegisterMetaType<QVector<RecordSummary>>();
     journal.setMaxThreadCount(1);
     journal.setExpiryTimeout(-1);
     retry.setInterval(DefaultRetryMs);
@@ -83,6 +95,7 @@ void RecordKeeper::start()
     connect(writer, &RecordWriter::attempted, this, &RecordKeeper::attempted);
     connect(writer, &RecordWriter::calibrationFound, this,
             [this](const QDateTime &at) { calibration = at.isValid() ? at : calibration; });
+    connect(writer, &RecordWriter::checksFound, this, &RecordKeeper::checksFound);
     connect(writer, &RecordWriter::openFailed, this, &RecordKeeper::say);
     connect(writer, &RecordWriter::replaced, this, [this](const QString &movedAside) {
         emit databaseReplaced(movedAside, tr("数据库文件已损坏，已移至 %1，并新建了数据库")

@@ -61,6 +61,8 @@ signals:
     void recordRefused(const QString &id, const QString &reason);
     void databaseReplaced(const QString &movedAside, const QString &message);
     void storageProblem(const QString &reason);
+    // The daily checks of yesterday and today found at start.
+    void checksFound(const QVector<RecordSummary> &checks);
 
 private:
     void submit(const TestRecord &record);

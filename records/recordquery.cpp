@@ -52,9 +52,13 @@ QString dayStart(const QDate &day)
 // The conditions and their values. Text matches look through the small
 // plate and VIN indexes first, so a history of many long records is not
 // read row by row.
-QString whereClause(const RecordFilter &filter, QVariantList *values)
+QString whereClause(const RecordFilter &filter, QVariantList *values, const QString &kindColumn)
 {
     QStringList conditions;
+    if (!filter.kind.isEmpty()) {
+        conditions << kindColumn + QStringLiteral(" = ?");
+        *values << filter.kind;
+    }
     const auto textMatch = [&](const char *column, const QString &text) {
         conditions << QStringLiteral("rowid IN (SELECT rowid FROM records WHERE %1 LIKE ? "
                                      "ESCAPE '\\')").arg(QLatin1String(column));
@@ -105,18 +109,27 @@ std::optional<double> optionalNumber(const QVariant &value)
 
 namespace {
 
-const char storedColumns[] = "SELECT id, started, ended, plate, vin, verdict, operator, station, "
-                             "lane, method, outcome, mean_k, limit_k, hash, json FROM records";
+QString storedColumns(const QString &kindColumn)
+{
+    return QStringLiteral("SELECT id, started, ended, plate, vin, verdict, operator, station, "
+                          "lane, method, outcome, mean_k, limit_k, hash, json, %1 FROM records")
+        .arg(kindColumn);
+}
 
 StoredRecord storedRow(const QSqlQuery &q)
 {
     return {q.value(0).toString(), q.value(1), q.value(2),  q.value(3),  q.value(4),
             q.value(5),            q.value(6), q.value(7),  q.value(8),  q.value(9),
             q.value(10),           q.value(11), q.value(12), q.value(13).toString(),
-            q.value(14).toString()};
+            q.value(14).toString(), q.value(15)};
 }
 
 } // namespace
+
+QString RecordStore::kindColumn()
+{
+    return schemaVersion() >= 4 ? QStringLiteral("kind") : QStringLiteral("'test'");
+}
 
 QVector<RecordSummary> RecordStore::query(const RecordFilter &filter, bool withJson)
 {
@@ -125,7 +138,7 @@ QVector<RecordSummary> RecordStore::query(const RecordFilter &filter, bool withJ
     QString sql = QStringLiteral("SELECT id, started, plate, vin, method, outcome, mean_k, "
                                  "limit_k, verdict, operator%1 FROM records")
                       .arg(withJson ? QStringLiteral(", json") : QString())
-                  + whereClause(filter, &values)
+                  + whereClause(filter, &values, kindColumn())
                   + QStringLiteral(" ORDER BY %1 %2 NULLS LAST, started DESC")
                         .arg(QLatin1String(sortColumn(filter.sort)),
                              QLatin1String(filter.descending ? "DESC" : "ASC"));
@@ -157,7 +170,7 @@ bool RecordStore::find(const QString &id, TestRecord *record, QStringList *diffe
 {
     lastFault = Fault::None;
     QSqlQuery q(connection);
-    q.prepare(QLatin1String(storedColumns) + QStringLiteral(" WHERE id = ?"));
+    q.prepare(storedColumns(kindColumn()) + QStringLiteral(" WHERE id = ?"));
     q.addBindValue(id.trimmed().toLower());
     if (!run(q) || !q.next())
         return false;
@@ -205,7 +218,7 @@ bool RecordStore::forEachStored(const std::function<bool(const StoredRecord &)> 
 {
     QSqlQuery q(connection);
     q.setForwardOnly(true);
-    if (!q.exec(QLatin1String(storedColumns) + QStringLiteral(" ORDER BY started, rowid")))
+    if (!q.exec(storedColumns(kindColumn()) + QStringLiteral(" ORDER BY started, rowid")))
         return failWith(q.lastError());
     while (q.next())
         if (!visit(storedRow(q)))
@@ -218,7 +231,7 @@ QHash<QString, QStringList> RecordStore::check(const QStringList &ids)
     QHash<QString, QStringList> found;
     QSqlQuery q(connection);
     q.setForwardOnly(true);
-    q.prepare(QLatin1String(storedColumns) + QStringLiteral(" WHERE id = ?"));
+    q.prepare(storedColumns(kindColumn()) + QStringLiteral(" WHERE id = ?"));
     for (const QString &id : ids) {
         q.addBindValue(id);
         if (!run(q))

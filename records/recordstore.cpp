@@ -42,6 +42,10 @@ const QVector<QStringList> &migrations()
         // 3: a record the station refuses for good waits aside with the
         // server's reason instead of holding up the records after it
         {QStringLiteral("ALTER TABLE forward_queue ADD COLUMN refused TEXT")},
+        // 4: the daily checks' records beside the tests; every earlier
+        // record is a test
+        {QStringLiteral("ALTER TABLE records ADD COLUMN kind TEXT NOT NULL DEFAULT 'test'"),
+         QStringLiteral("CREATE INDEX records_kind ON records (kind, started)")},
     };
     return steps;
 }
@@ -356,8 +360,8 @@ bool RecordStore::insert(const TestRecord &record)
     QSqlQuery add(connection);
     add.prepare(QStringLiteral(
         "INSERT INTO records (id, started, ended, plate, vin, verdict, operator, station, lane, "
-        "method, outcome, mean_k, limit_k, hash, json) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "method, outcome, mean_k, limit_k, hash, json, kind) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const auto nullable = [](const QString &text) { return text.isEmpty() ? QVariant() : text; };
     for (const QVariant &value : {QVariant(record.id), QVariant(RecordTime::text(record.started)),
                                   nullable(RecordTime::text(record.ended)),
@@ -370,7 +374,8 @@ bool RecordStore::insert(const TestRecord &record)
                                   record.limit.hasLimit() ? QVariant(record.limit.limitK) : QVariant(),
                                   QVariant(record.hash),
                                   QVariant(QString::fromUtf8(QJsonDocument(record.toJson())
-                                                                 .toJson(QJsonDocument::Compact)))})
+                                                                 .toJson(QJsonDocument::Compact))),
+                                  QVariant(record.kind)})
         add.addBindValue(value);
     if (!run(add))
         return false;

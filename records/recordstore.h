@@ -29,6 +29,7 @@ struct RecordFilter {
     QDateTime sinceTime; // moments, both included; invalid: open
     QDateTime untilTime;
     QString verdict;     // "pass", "fail", "none" (no verdict), empty: any
+    QString kind = QStringLiteral("test");  // "test", "check" (TestRecord's kinds), empty: any
     Sort sort = Sort::Started;
     bool descending = true;
     int limit = 0;       // 0: all
@@ -49,6 +50,8 @@ struct RecordSummary {
     QString json;
     QString lane = QString();  // read by the station's history only
 };
+
+Q_DECLARE_METATYPE(RecordSummary)
 
 // The lane's records in one SQLite file (WAL journal, schema version in
 // user_version, migrated at open). Records are only ever added, each in one
@@ -77,7 +80,7 @@ public:
     };
     enum class MeterEvent { Calibration, FactoryReset };
 
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
     static constexpr int BusyTimeoutMs = 2000;
 
     RecordStore();
@@ -143,6 +146,9 @@ private:
     QString errorText(Words words) const;
     bool insert(const TestRecord &record);
     bool storeOnce(const TestRecord &record);
+    // The kind column, or a test's kind in a file from before it (a
+    // read-only open never migrates).
+    QString kindColumn();
 
     QSqlDatabase connection;
     QString name;

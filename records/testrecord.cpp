@@ -73,6 +73,9 @@ QJsonArray snapsJson(const QVector<RecordSnap> &snaps)
 
 } // namespace
 
+const char TestRecord::TestKind[] = "test";
+const char TestRecord::CheckKind[] = "check";
+
 QVector<double> TestRecord::countedPeaks() const
 {
     QVector<double> peaks;
@@ -114,6 +117,10 @@ QJsonObject TestRecord::toJson() const
         {"verdict", orNull(verdict)}, {"software", software}, {"meter_address", meterAddress},
         {"last_calibration", timeOrNull(lastCalibration)}, {"trace", traceJson(trace)},
         {"hash", hash}};
+    if (isCheck()) {
+        json.insert(QStringLiteral("kind"), kind);
+        json.insert(QStringLiteral("check"), check);
+    }
     return json;
 }
 

@@ -35,8 +35,15 @@ struct RecordTrace {
 // Its JSON form is what the database, the tools and the station keep.
 struct TestRecord {
     enum class Outcome { Valid, Invalid, Abandoned };
+    static const char TestKind[];   // "test": a free-acceleration series
+    static const char CheckKind[];  // "check": one of the meter's daily checks
 
     QString id;              // a UUID, lower case, without braces
+    QString kind = QString::fromLatin1(TestKind);
+    // A check's own values (its kind, passed, meanN, limits, ...); the
+    // method names the check and the trace holds its readings. Empty for a
+    // test, whose JSON then has neither "kind" nor "check", as before.
+    QJsonObject check;
     QDateTime started;
     QDateTime ended;
     QString station;
@@ -63,6 +70,7 @@ struct TestRecord {
     QString hash;                 // over canonicalContent(), see seal()
 
     bool valid() const { return outcome == Outcome::Valid; }
+    bool isCheck() const { return kind == QLatin1String(CheckKind); }
     QVector<double> countedPeaks() const;
     static QString outcomeKey(Outcome outcome);
 

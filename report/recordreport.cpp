@@ -149,6 +149,45 @@ QString RecordReport::checkFailedHtml() const
         .arg(esc(RecordCheck::failedText()));
 }
 
+QString RecordReport::checkHtml() const
+{
+    const QJsonObject c = r.check;
+    const QJsonObject limits = c.value(QLatin1String("limits")).toObject();
+    const auto value = [](const QJsonObject &o, const char *key, int decimals = 2) {
+        return figure(o.value(QLatin1String(key)).toDouble(), decimals);
+    };
+    const QString kind = c.value(QLatin1String("kind")).toString();
+    QString name, rows;
+    if (kind == QLatin1String("zero")) {
+        name = tr("零点检查");
+        rows = QStringLiteral("<tr>%1%2</tr><tr>%3%4</tr>")
+                   .arg(row(tr("平均 N"), tr("%1 %").arg(value(c, "meanN"))),
+                        row(tr("允许"), tr("±%1 %").arg(value(limits, "mean", 1))),
+                        row(tr("最大偏离 N"), tr("%1 %").arg(value(c, "extremeN"))),
+                        row(tr("允许"), tr("±%1 %").arg(value(limits, "max", 1))));
+    } else if (kind == QLatin1String("filter")) {
+        const QJsonObject f = c.value(QLatin1String("filter")).toObject();
+        name = tr("滤光片检查");
+        rows = QStringLiteral("<tr>%1%2</tr><tr>%3%4</tr><tr>%5%6</tr>")
+                   .arg(row(tr("滤光片"), f.value(QLatin1String("name")).toString()),
+                        row(tr("检定证书"), f.value(QLatin1String("certificate")).toString()),
+                        row(tr("标称值 N"), tr("%1 %").arg(value(f, "nominalN"))),
+                        row(tr("检定有效期至"), f.value(QLatin1String("due")).toString()),
+                        row(tr("平均 N"), tr("%1 %").arg(value(c, "meanN"))),
+                        row(tr("允许"), tr("±%1 %").arg(value(limits, "tolerance", 1))));
+    } else {
+        name = tr("响应时间检查");
+        rows = QStringLiteral("<tr>%1%2</tr><tr>%3</tr>")
+                   .arg(row(tr("上升时间"), tr("%1 s").arg(value(c, "riseS"))),
+                        row(tr("下降时间"), tr("%1 s").arg(value(c, "fallS"))),
+                        row(tr("允许"), tr("%1–%2 s").arg(value(limits, "min", 1), value(limits, "max", 1))));
+    }
+    const QString verdict = c.value(QLatin1String("passed")).toBool() ? tr("通过") : tr("未通过");
+    return QStringLiteral("<h2>%1</h2><table width='100%'>%2</table><table width='100%'><tr>%3"
+                          "<td class='verdict'>%4</td></tr></table>")
+        .arg(esc(name), rows, row(tr("读数"), tr("%1 个").arg(r.trace.n.size())), esc(verdict));
+}
+
 QString RecordReport::html() const
 {
     const QString style = QStringLiteral(
@@ -159,6 +198,14 @@ QString RecordReport::html() const
         "text-align: right; } .small, .small td { font-size: 7.5pt; color: #444444; } "
         ".mono { font-family: monospace; } table.signatures { margin-top: 10px; } "
         "td.sign { border-bottom: 1px solid black; }</style>");
+    if (r.isCheck()) {
+        const QString header = QStringLiteral("<h1>%1</h1><table width='100%'><tr>%2%3</tr><tr>%4%5</tr></table>")
+                                   .arg(esc(tr("烟度计日常检查报告")), row(tr("检测站"), r.station),
+                                        row(tr("检测线"), r.lane), row(tr("检查员"), r.operatorName),
+                                        row(tr("检查时间"), when(r.started)));
+        return QStringLiteral("<html><head>%1</head><body>%2%3%4</body></html>")
+            .arg(style, checkFailedHtml() + header, checkHtml(), signaturesHtml() + footerHtml());
+    }
     return QStringLiteral("<html><head>%1</head><body>%2%3%4%5%6<h2>%7</h2>"
                           "<p><img src='curve.png' width='%CURVEW%' height='%CURVEH%'/></p>%8"
                           "</body></html>")

@@ -47,6 +47,8 @@ private:
     QString resultHtml() const;
     QString signaturesHtml() const;
     QString footerHtml() const;
+    // A daily check's page: what was checked, against what, passed or not.
+    QString checkHtml() const;
     void drawCurveAxes(QPainter &p, const QRectF &plot, double unit, double top, qint64 span) const;
 
     TestRecord r;

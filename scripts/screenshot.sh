@@ -7,7 +7,8 @@
 #   scripts/screenshot.sh [OUT.png]
 #   OPA_SCREENSHOT_SIM="--scenario smoke --period 6000"   simulator arguments
 #   OPA_SCREENSHOT_KEYS="ctrl+Tab ctrl+Tab ctrl+r"         keys pressed once values show
-#                                                          (sleep:N waits N seconds between keys)
+#                                                          (sleep:N waits N seconds between keys,
+#                                                          click:X,Y clicks at X,Y of the window)
 #   OPA_SCREENSHOT_WAIT=13                                 seconds from start to picture
 #   OPA_SCREENSHOT_INI=$'[Database]\nServerHost=/nowhere'   more lines for set.ini
 #   OPA_SCREENSHOT_LANGUAGE=en                             [UI] Language in set.ini (zh)
@@ -59,6 +60,8 @@ if [ -n "$keys" ]; then
     for key in $keys; do
         case $key in
             sleep:*) sleep "${key#sleep:}" ;;
+            click:*) xy=${key#click:}
+                DISPLAY=$display xdotool mousemove --window "$window" "${xy%,*}" "${xy#*,}" click 1 ;;
             *) DISPLAY=$display xdotool key --window "$window" --delay 200 "$key" ;;
         esac
     done

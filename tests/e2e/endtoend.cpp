@@ -7,7 +7,7 @@
 #include "e2e/e2eharness.h"
 #include "lane/lanesession.h"
 #include "lane/testarchive.h"
-#include "records/recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "meter/frames.h"
 #include "support/testrunner.h"
 

@@ -79,6 +79,8 @@ void tst_StationForwarding::stationReadsLikeTheLane_data()
     QTest::newRow("no verdict") << f([](RecordFilter &r) { r.verdict = "none"; }) << false;
     QTest::newRow("by plate, rising") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Plate; r.descending = false; }) << false;
     QTest::newRow("by result, limit 2") << f([](RecordFilter &r) { r.sort = RecordFilter::Sort::Result; r.limit = 2; }) << false;
+    QTest::newRow("the daily checks") << f([](RecordFilter &r) { r.kind = "check"; }) << true;
+    QTest::newRow("either kind") << f([](RecordFilter &r) { r.kind.clear(); }) << false;
 }
 
 void tst_StationForwarding::stationReadsLikeTheLane()
@@ -95,10 +97,20 @@ void tst_StationForwarding::stationReadsLikeTheLane()
         TestRecord wdb = laneRecord(QStringLiteral("沪A11111"), 26 * 60, QStringLiteral("1号线"), true);
         wdb.vehicle.vin = QStringLiteral("WDB12345678901234");
         wdb.seal();
+        // A daily check: no vehicle, no snaps, no K; its values in "check".
+        TestRecord check = laneRecord(QString(), 20 * 60);
+        check.kind = QString::fromLatin1(TestRecord::CheckKind);
+        check.check = {{"kind", "zero"}, {"passed", true}, {"meanN", 0.12}, {"limits", QJsonObject{{"mean", 1.0}, {"max", 2.0}}}};
+        check.method = QStringLiteral("zero");
+        check.snaps.clear();
+        check.meanK.reset();
+        check.limit = {};
+        check.verdict = QStringLiteral("pass");
+        check.seal();
         for (const TestRecord &r : {laneRecord(QStringLiteral("京A11111"), 13 * 60), none, wdb,
-                                    laneRecord(QString(), 30 * 60, QStringLiteral("1号线"), true)})
+                                    laneRecord(QString(), 30 * 60, QStringLiteral("1号线"), true), check})
             QVERIFY(lane->add(r));
-        QCOMPARE(station::syncOnce(lane->path(), pg->settings(db)).sent, 4);
+        QCOMPARE(station::syncOnce(lane->path(), pg->settings(db)).sent, 5);
     }
     QFETCH(RecordFilter, filter);
     QFETCH(bool, withJson);
@@ -108,6 +120,8 @@ void tst_StationForwarding::stationReadsLikeTheLane()
     const QVector<RecordSummary> rows = station.query(filter, withJson);
     QVERIFY2(station.errorString().isEmpty(), qPrintable(station.errorString()));
     QCOMPARE(lines(rows), lines(store.query(filter, withJson)));
+    if (filter.kind != QLatin1String("test"))  // the check in its own list and with the tests, once
+        QCOMPARE(rows.size(), filter.kind.isEmpty() ? 5 : 1);
 }
 
 // While the server is away the forwarder keeps trying and the lane keeps
@@ -153,7 +167,7 @@ void tst_StationForwarding::serverStoppedMidTransaction()
     QFETCH(QString, mode);
     const QString db = freshDatabase();
     QString error;
-    QVERIFY2(migrate(pg->settings(db), &error) == 2, qPrintable(error));
+    QVERIFY2(migrate(pg->settings(db), &error) == 3, qPrintable(error));
     QVERIFY(pg->exec(QStringLiteral("CREATE FUNCTION hold() RETURNS trigger LANGUAGE plpgsql AS"
                                     " $$ BEGIN PERFORM pg_advisory_xact_lock_shared(7); RETURN NEW; END $$"), db));
     QVERIFY(pg->exec(QStringLiteral("CREATE TRIGGER hold BEFORE INSERT ON records FOR EACH ROW EXECUTE FUNCTION hold()"), db));

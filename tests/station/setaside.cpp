@@ -24,7 +24,7 @@ class tst_StationSetAside : public QObject
     {
         const QString name = QStringLiteral("aside%1").arg(++serial);
         QString error;
-        return pg->createDatabase(name) && migrate(pg->settings(name), &error) == 2 ? name : QString();
+        return pg->createDatabase(name) && migrate(pg->settings(name), &error) == 3 ? name : QString();
     }
     QString lanePath() { return lanes.filePath(QStringLiteral("lane%1.sqlite").arg(++serial)); }
     int serverCount(const QString &db) { return pg->scalar(QStringLiteral("SELECT count(*) FROM records"), db).toInt(); }

@@ -89,7 +89,7 @@ void tst_StationTool::syncNamesWhatIsSetAside()
 {
     QVERIFY(pg->createDatabase(QStringLiteral("refusing")));
     QString error;
-    QVERIFY2(migrate(pg->settings(QStringLiteral("refusing")), &error) == 2, qPrintable(error));
+    QVERIFY2(migrate(pg->settings(QStringLiteral("refusing")), &error) == 3, qPrintable(error));
     QVERIFY(pg->exec(QStringLiteral("ALTER TABLE records ADD CONSTRAINT no_plate CHECK (plate IS NOT NULL)"), QStringLiteral("refusing")));
     QVERIFY(Lane(lanePath).unsend());
     const QStringList sync{"sync", "--db", "{lane}", "--server-host", "{host}", "--server-name", "refusing", "--server-user", "lane"};

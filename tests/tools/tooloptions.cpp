@@ -28,6 +28,8 @@ private slots:
         row("serial and a listening address", true, {"--serial", "/tmp/ttyMeter", "--listen", "127.0.0.2"}, "--listen has no meaning on a serial line");
         row("serial and an outage", true, {"--serial", "/tmp/ttyMeter", "--outage", "10:10"}, "--outage has no meaning");
         row("file without path", true, {"--scenario", "file"}, "needs the path of one CSV file");
+        row("filter at 100 %", true, {"--filter", "100"}, "--filter: expected a percentage above 0 and below 100");
+        row("filter and a scenario", true, {"--filter", "50", "--scenario", "smoke"}, "--filter plays a scenario of its own");
         row("rate with a newline", false, {"log", "--rate", "1\n"}, "log: --rate: expected");
         row("another command's option", false, {"log", "--timeout", "5"}, "Unknown option 'timeout'");
         row("the clear marker", false, {"send", "00"}, "reads the same as the clear marker");
@@ -52,6 +54,10 @@ private slots:
         QCOMPARE(sim.options.steady.chamber, quint8(255));
         QCOMPARE(sim.options.strayEvery, 7);
         QCOMPARE(sim.options.badChecksumEvery, 1);
+        const SimArguments filter = parseSimArguments({"sim", "--filter", "99.99"});
+        QCOMPARE(filter.status, SimArguments::Run);
+        QCOMPARE(filter.options.scenario, QStringLiteral("filter"));
+        QCOMPARE(filter.options.checkN, qint16(9999));
         const ShmArguments shm =
             parseShmArguments({"shm", "send", "21", "39", "00a6", "--timeout", "1"});
         QCOMPARE(shm.status, ShmArguments::Run);

@@ -276,6 +276,25 @@ QString FileScenario::description() const
         .arg(name);
 }
 
+RawMeasurement CheckScenario::at(qint64 ms)
+{
+    RawMeasurement m{0, 0, 0, 25, 30, 2048};
+    // Two slow waves, a few hundredths each: never steady, never off.
+    const double wander = 12 * std::sin(ms / 700.0) + 6 * std::sin(ms / 230.0);
+    m.n = qint16(qBound(0.0, centre + wander, 9999.0));
+    if (centre == 0)
+        m.n = qint16(wander / 2);
+    m.ns = qint16(qMax(0, int(m.n)));
+    m.k = qint16(qRound(Opacity::kFromNs(m.ns / 100.0) * 100));
+    return m;
+}
+
+QString CheckScenario::description() const
+{
+    return centre == 0 ? QStringLiteral("zero: N within 0.1 % of 0")
+                       : QStringLiteral("filter: N within 0.2 % of %1 %").arg(numbers::hundredths(centre));
+}
+
 std::unique_ptr<Scenario> makeScenario(const SimOptions &options, QString *error)
 {
     const QString &name = options.scenario;
@@ -289,6 +308,8 @@ std::unique_ptr<Scenario> makeScenario(const SimOptions &options, QString *error
             options.tauMs, options.periodMs);
     if (name == QLatin1String("free-accel"))
         return std::make_unique<FreeAccelScenario>(options.steady.k, options.peaks, options.periodMs);
+    if (name == QLatin1String("zero") || name == QLatin1String("filter"))
+        return std::make_unique<CheckScenario>(name == QLatin1String("zero") ? 0 : options.checkN);
     if (name == QLatin1String("file"))
         return FileScenario::load(options.csvPath, error);
     *error = QStringLiteral("unknown scenario '%1'").arg(name);

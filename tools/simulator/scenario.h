@@ -123,6 +123,20 @@ private:
 
 // Rows of raw values from a CSV file, one row per measurement request,
 // starting over after the last row.
+// The meter on a daily check: N held near one value (0: a clean zero; a
+// reference filter's nominal), wandering within 0.2 % so that the mean is
+// what a check judges; Ns and K follow from N.
+class CheckScenario : public Scenario
+{
+public:
+    explicit CheckScenario(qint16 nHundredths) : centre(nHundredths) {}
+    RawMeasurement at(qint64 ms) override;
+    QString description() const override;
+
+private:
+    qint16 centre;
+};
+
 class FileScenario : public Scenario
 {
 public:

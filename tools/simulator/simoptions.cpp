@@ -11,7 +11,8 @@ namespace {
 
 const QStringList ScenarioNames = {QStringLiteral("steady"), QStringLiteral("smoke"),
                                    QStringLiteral("step-up"), QStringLiteral("step-down"),
-                                   QStringLiteral("file"), QStringLiteral("free-accel")};
+                                   QStringLiteral("file"), QStringLiteral("free-accel"),
+                                   QStringLiteral("zero")};
 
 using Option = commandline::Option<SimOptions>;
 using Store = decltype(Option::store);
@@ -123,6 +124,17 @@ const QVector<Option> &scenarioOptions()
          QStringLiteral("Smoke, step and free-accel scenarios: cycle length (8000)."),
          wholeNumber(200, 3600000, QStringLiteral("milliseconds from 200 to 3600000"),
                      [](SimOptions &o, qint64 v) { o.periodMs = int(v); })},
+        {QStringLiteral("filter"), QStringLiteral("PERCENT"),
+         QStringLiteral("A reference filter in the beam: N steady near PERCENT, within 0.2 %, "
+                        "for the daily filter check (scenario zero: a clean zero)."),
+         [](SimOptions &o, const QString &v) {
+             qint16 n = 0;
+             if (!numbers::parseHundredths(v, &n) || n <= 0 || n >= 10000)
+                 return QStringLiteral("a percentage above 0 and below 100, like 50.0");
+             o.scenario = QStringLiteral("filter");
+             o.checkN = n;
+             return QString();
+         }},
         {QStringLiteral("peaks"), QStringLiteral("K1,K2,..."),
          QStringLiteral("free-accel: K of each snap in 1/m, one snap per period from 5 s "
                         "after the first request, idle at --k (0.10)."),
@@ -219,6 +231,8 @@ SimArguments failure(const QString &message)
 // Options that only mean something together with certain others.
 QString checkCombination(const SimOptions &o, const QCommandLineParser &given)
 {
+    if (given.isSet(QStringLiteral("filter")) && given.isSet(QStringLiteral("scenario")))
+        return QStringLiteral("--filter plays a scenario of its own; leave out --scenario");
     const bool freeAccel = o.scenario == QLatin1String("free-accel");
     if (freeAccel != !o.peaks.isEmpty())
         return QStringLiteral("the free-accel scenario and --peaks go together");

@@ -24,6 +24,7 @@ struct SimOptions
     int tauMs = 455;      // step scenarios: 10-90 % in about one second
     int periodMs = 8000;  // smoke and step scenarios: length of one cycle
     QVector<qint16> peaks;  // free-accel: the K of each snap, in hundredths
+    qint16 checkN = 0;      // zero and filter: the N held, in hundredths
 
     int calibrationDelayMs = 2000;
 
