@@ -6,7 +6,6 @@
 #include "api/apimessages.h"
 #include "api/apiserver.h"
 #include "config/limitsettings.h"
-#include "config/settings.h"
 #include "lane/lanesession.h"
 #include "lane/seriesoutcome.h"
 #include "records/limits.h"
@@ -145,11 +144,10 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     return error->isEmpty();
 }
 
-// The method in use is the one the free-acceleration page stored last; a
-// preset named otherwise comes with its own rules and no limit.
+// A preset named otherwise than the method in use comes with its own rules
+// and no limit.
 bool ApiBridge::methodNamed(const QString &name, FreeAccelMethod *method, QString *error) const
 {
-    const FreeAccelMethod inUse = settings::storedFreeAccelMethod();
     if (name.isEmpty() || name == inUse.name) {
         *method = inUse;
         return true;

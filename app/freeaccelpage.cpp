@@ -66,7 +66,8 @@ QString FreeAccelPage::title()
     return tr("自由加速");
 }
 
-FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *parent)
+FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, const FreeAccelMethod &inUse,
+                             QWidget *parent)
     : QWidget(parent), session(session), reader(new RecordReader(archive->databasePath(), this))
 {
     setObjectName(QStringLiteral("freeAccelPage"));
@@ -82,7 +83,7 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget
     layOut();
     follow();
     followArchive(archive);
-    showMethod(settings::storedFreeAccelMethod());
+    showMethod(inUse);
     showState();
     showMissedSnaps();
     showSubject();
@@ -371,7 +372,7 @@ void FreeAccelPage::choosePreset(int index)
         chosen.maxSnaps = p.maxSnaps;
     }
     showMethod(chosen);
-    settings::storeFreeAccelMethod(chosen.bounded());
+    emit methodChosen(chosen.bounded());
 }
 
 void FreeAccelPage::parametersEdited()
@@ -386,7 +387,7 @@ void FreeAccelPage::parametersEdited()
         if (m.sameRules(p))
             m.name = p.name;
     showMethod(m);
-    settings::storeFreeAccelMethod(m.bounded());
+    emit methodChosen(m.bounded());
 }
 
 void FreeAccelPage::startSeries()

@@ -3,10 +3,8 @@
 #include <QAction>
 #include <QPushButton>
 
-#include "api/apibridge.h"
 #include "app/language.h"
 #include "app/settingsdialog.h"
-#include "config/apisettings.h"
 #include "config/settings.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
@@ -61,10 +59,7 @@ void mainwindow::placeSettingsButton()
 
 void mainwindow::restartApi()
 {
-    if (!apiBridge)
-        startApi();
-    else
-        apiBridge->start(settings::storedApiSettings());
+    host->startApi();
 }
 
 void mainwindow::openSettings()
