@@ -5,7 +5,6 @@
 #include "host/lanehost.h"
 #include "lane/lanesession.h"
 #include "net/meterlink.h"
-#include "station/stationlink.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
 #include "tests/api/apirig.h"
@@ -14,40 +13,22 @@ using testsupport::measurementReply;
 
 namespace {
 
-QString field(const QJsonObject &m, const char *key)
+QString field(const QJsonObject &m, const char *key) { return m.value(QLatin1String(key)).toVariant().toString(); }
+
+bool writeFile(const QString &path, const QByteArray &text)
 {
-    return m.value(QLatin1String(key)).toVariant().toString();
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
-// A port no one listens on now, for the API's Listen.
-quint16 freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
-}
-
-// The simulator's rows: idle, then three snaps whose mean is 1.45 in
-// whichever order a series meets them, over and over.
-QByteArray snapRows()
-{
-    QByteArray rows;
-    for (double k : testsupport::snapCurve({1.50, 1.40, 1.45}))
-        rows += QByteArray::number(1000) + ",0," + QByteArray::number(qRound(k * 100)) + ",20,21,100\n";
-    return rows;
-}
-
-// The API off, so no test but wholeLane listens.
-void apiOff(const testsupport::ScopedWorkDir &work)
-{
-    QFile ini(work.filePath(QStringLiteral("set.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Api]\nEnabled=false\n") > 0);
-}
+// The API off, so that no test but wholeLane listens.
+const QByteArray ApiOff = "[Api]\nEnabled=false\n";
 
 } // namespace
 
 // The lane without a window: readings from the simulator, a series started
-// through the API ending in a stored record the API lists; the services
-// after the first poll; the maxima and the method in use the host holds.
+// through the API ending in a record the API lists; the services after the
+// first poll; the maxima and the method in use the host holds.
 class LaneHostTest : public QObject
 {
     Q_OBJECT
@@ -64,16 +45,17 @@ private slots:
 void LaneHostTest::wholeLane()
 {
     testsupport::ScopedWorkDir work;
-    QFile rows(work.filePath(QStringLiteral("rows.csv")));
-    QVERIFY(rows.open(QIODevice::WriteOnly) && rows.write(snapRows()) > 0);
-    rows.close();
-    QFile ini(work.filePath(QStringLiteral("set.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly)
-            && ini.write(QStringLiteral("[Server]\nIP=127.0.0.1\n[Api]\nListen=127.0.0.1:%1\nToken=%2\n")
-                             .arg(freePort()).arg(apirig::Token).toUtf8()) > 0);
-    ini.close();
+    // Idle, then three snaps whose mean is 1.45 in whichever order a series meets them.
+    QByteArray rows;
+    for (double k : testsupport::snapCurve({1.50, 1.40, 1.45}))
+        rows += "1000,0," + QByteArray::number(qRound(k * 100)) + ",20,21,100\n";
+    QTcpServer probe;  // a free port for the API
+    QVERIFY(probe.listen(QHostAddress::LocalHost) && writeFile(work.filePath("rows.csv"), rows)
+            && writeFile(work.filePath("set.ini"), QStringLiteral("[Server]\nIP=127.0.0.1\n[Api]\nListen=127.0.0.1:%1\nToken=%2\n")
+                                                       .arg(probe.serverPort()).arg(apirig::Token).toUtf8()));
+    probe.close();
     QProcess sim;
-    sim.start(QStringLiteral(OPA_SIM_PATH), {"--scenario", "file", rows.fileName(), "--quiet"});
+    sim.start(QStringLiteral(OPA_SIM_PATH), {"--scenario", "file", work.filePath("rows.csv"), "--quiet"});
     QVERIFY(sim.waitForReadyRead(10000));
 
     LaneHost host;
@@ -83,14 +65,11 @@ void LaneHostTest::wholeLane()
     host.findMeter();
     QTRY_VERIFY_WITH_TIMEOUT(host.session()->hasReading() && host.apiBridge(), 10000);
     QCOMPARE(host.session()->lastReading().n, 10.0f);
-
     apirig::Peer peer(*host.apiBridge()->server());
     QCOMPARE(field(peer.waitType("hello").value(QStringLiteral("link")).toObject(), "state"), QStringLiteral("connected"));
-    const QJsonObject start = apirig::cmd("startTest", {{QStringLiteral("token"), apirig::Token},
-        {QStringLiteral("method"), QStringLiteral("三次平均")}, {QStringLiteral("operator"), QStringLiteral("李四")},
-        {QStringLiteral("vehicle"), QJsonObject{{QStringLiteral("plate"), QStringLiteral("京A12345")},
-                                               {QStringLiteral("category"), QStringLiteral("N2")}}}});
-    const QJsonObject started = peer.ask(start);
+    const QJsonObject started = peer.ask(apirig::withToken(apirig::cmd("startTest", {{QStringLiteral("method"), QStringLiteral("三次平均")},
+        {QStringLiteral("operator"), QStringLiteral("李四")},
+        {QStringLiteral("vehicle"), QJsonObject{{QStringLiteral("plate"), QStringLiteral("京A12345")}, {QStringLiteral("category"), QStringLiteral("N2")}}}})));
     QVERIFY2(started.value(QStringLiteral("ok")).toBool(), qPrintable(field(started, "error")));
     const auto record = [&peer] { return peer.ofType("record").value(0); };
     QVERIFY(QTest::qWaitFor([&] { return !record().isEmpty(); }, 30000));
@@ -100,7 +79,6 @@ void LaneHostTest::wholeLane()
     const QJsonObject kept = list.value(QStringLiteral("records")).toArray().first().toObject();
     QCOMPARE(field(kept, "id") + ' ' + field(kept, "plate") + ' ' + field(kept, "mean_K"),
              field(record(), "id") + QStringLiteral(" 京A12345 1.45"));
-    QVERIFY(host.maxima().k >= 1.45f);
     sim.kill();
     sim.waitForFinished();
 }
@@ -109,7 +87,6 @@ void LaneHostTest::servicesAfterFirstPoll_data()
 {
     QTest::addColumn<bool>("polled");
     QTest::addColumn<int>("withinMs");
-    // The first poll's next pass; well before the latest start.
     QTest::newRow("first poll") << true << LaneHost::ServicesLatestMs / 2;
     QTest::newRow("meter away") << false << LaneHost::ServicesLatestMs * 3;
 }
@@ -121,7 +98,7 @@ void LaneHostTest::servicesAfterFirstPoll()
     QFETCH(bool, polled);
     QFETCH(int, withinMs);
     testsupport::ScopedWorkDir work;
-    apiOff(work);
+    QVERIFY(writeFile(work.filePath("set.ini"), ApiOff));
     LaneHost host;
     host.startApiWithServices();
     QSignalSpy ready(&host, &LaneHost::servicesReady);
@@ -131,9 +108,8 @@ void LaneHostTest::servicesAfterFirstPoll()
     QVERIFY(!host.servicesRunning() && !host.stationLink() && !host.apiBridge());
     if (polled)
         host.meterLink()->pollTimer()->start(0);
-    QTRY_VERIFY_WITH_TIMEOUT(host.servicesRunning(), withinMs);
+    QTRY_VERIFY_WITH_TIMEOUT(host.servicesRunning() && host.stationLink() && host.apiBridge(), withinMs);
     QVERIFY(polled || clock.elapsed() >= LaneHost::ServicesLatestMs);
-    QVERIFY(host.stationLink() && host.apiBridge());
     QCOMPARE(ready.count(), 1);
     host.meterLink()->pollTimer()->stop();
 }
@@ -145,22 +121,22 @@ void LaneHostTest::maxima_data()
     QTest::addColumn<int>("changes");
     const QByteArray low = measurementReply(500, 100, 30, 20, 21, 100);
     const QByteArray high = measurementReply(2000, 900, 150, 20, 21, 100);
-    const QByteArray noK = measurementReply(3000, 950, -5, 20, 21, 100);
     QTest::newRow("raised") << QByteArrayList{low, high} << QStringLiteral("20 9 1.5") << 2;
     QTest::newRow("lower kept") << QByteArrayList{high, low} << QStringLiteral("20 9 1.5") << 1;
-    QTest::newRow("no K leaves K") << QByteArrayList{low, noK} << QStringLiteral("30 9.5 0.3") << 2;
+    QTest::newRow("no K leaves K") << QByteArrayList{low, measurementReply(3000, 950, -5, 20, 21, 100)}
+                                   << QStringLiteral("30 9.5 0.3") << 2;
     QTest::newRow("zeros raise nothing") << QByteArrayList{measurementReply(0, 0, 0, 0, 0, 0)} << QStringLiteral("0 0 0") << 0;
 }
 
-// Raised by every reading before a view hears of it; cleared from the
-// API as from the button.
+// Raised by every reading before a view hears of it; cleared from the API
+// as from the button.
 void LaneHostTest::maxima()
 {
     QFETCH(QByteArrayList, replies);
     QFETCH(QString, expected);
     QFETCH(int, changes);
     testsupport::ScopedWorkDir work;
-    apiOff(work);
+    QVERIFY(writeFile(work.filePath("set.ini"), ApiOff));
     LaneHost host;
     QSignalSpy changed(&host, &LaneHost::maximaChanged);
     for (const QByteArray &reply : replies)
@@ -168,7 +144,6 @@ void LaneHostTest::maxima()
     const LaneHost::Maxima m = host.maxima();
     QCOMPARE(QStringLiteral("%1 %2 %3").arg(m.n).arg(m.ns).arg(m.k), expected);
     QCOMPARE(changed.count(), changes);
-
     host.startApi();
     QString error;
     QVERIFY(host.apiBridge()->clearMaxima(&error));
@@ -179,7 +154,7 @@ void LaneHostTest::maxima()
 void LaneHostTest::methodInUse()
 {
     testsupport::ScopedWorkDir work;
-    apiOff(work);
+    QVERIFY(writeFile(work.filePath("set.ini"), ApiOff));
     FreeAccelMethod chosen = FreeAccelMethod::threeMean();
     chosen.hasLimit = true;
     chosen.limitK = 1.20;
@@ -190,8 +165,8 @@ void LaneHostTest::methodInUse()
         host.useMethod(chosen);
         QString error;
         QVERIFY2(host.apiBridge()->startTest(api::Vehicle(), QString(), QString(), &error), qPrintable(error));
-        QCOMPARE(host.session()->series().method().name, chosen.name);
-        QCOMPARE(host.session()->subject().limit.limitK, 1.20);
+        QCOMPARE(host.session()->series().method().name + ' ' + QString::number(host.session()->subject().limit.limitK),
+                 chosen.name + QStringLiteral(" 1.2"));
         host.session()->stopTest();
     }
     LaneHost next;
