@@ -17,7 +17,7 @@
 #include "shm/companionexchange.h"
 #include "station/stationlink.h"
 
-LaneHost::LaneHost(QObject *parent, const QString &databaseFile)
+LaneHost::LaneHost(QObject *parent)
     : QObject(parent)
     , link(new MeterLink(this))
     , laneSession(new LaneSession(this))
@@ -26,7 +26,7 @@ LaneHost::LaneHost(QObject *parent, const QString &databaseFile)
 {
     laneSession->setObjectName(QStringLiteral("laneSession"));
     // Made now, opened with the services: a series kept before waits in the keeper.
-    testArchive = new TestArchive(laneSession, databaseFile.isEmpty() ? settings::databaseFile() : databaseFile,
+    testArchive = new TestArchive(laneSession, settings::databaseFile(),
                                   QString::fromLatin1(TestArchive::DefaultUnsavedFolder), this);
     testArchive->setObjectName(QStringLiteral("testArchive"));
     // Before any view hears of the reading, so the maxima it shows are its own.

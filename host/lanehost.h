@@ -41,8 +41,8 @@ public:
     // whose meter is away still stores, forwards and serves.
     static constexpr int ServicesLatestMs = 1000;
 
-    // The records database and its unsaved folder; empty: set.ini's.
-    explicit LaneHost(QObject *parent = nullptr, const QString &databaseFile = QString());
+    // The records database is set.ini's, its unsaved folder the default.
+    explicit LaneHost(QObject *parent = nullptr);
     ~LaneHost() override;
 
     // The link's own wiring, for a lane that no window drives: polls,
