@@ -150,11 +150,10 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     return error->isEmpty();
 }
 
-// The method in use is the one the free-acceleration page stored last; a
-// preset named otherwise comes with its own rules and no limit.
+// A preset named otherwise than the method in use comes with its own rules
+// and no limit.
 bool ApiBridge::methodNamed(const QString &name, FreeAccelMethod *method, QString *error) const
 {
-    const FreeAccelMethod inUse = settings::storedFreeAccelMethod();
     if (name.isEmpty() || name == inUse.name) {
         *method = inUse;
         return true;

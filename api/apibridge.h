@@ -19,7 +19,7 @@ class RecordReader;
 struct LaneReading;
 
 // The lane behind the API: answers the server's questions and commands from
-// the session, the records database (read only) and the window's maxima, and
+// the session, the records database (read only) and the lane's maxima, and
 // hands the session's events to the server in the API's terms.
 class ApiBridge : public QObject, public ApiBackend
 {
@@ -33,6 +33,8 @@ public:
 
     // The maxima live on the form; without this hook clearMaxima is refused.
     void setClearMaxima(std::function<void()> clear) { clearHook = std::move(clear); }
+    // The method a test started without one, or with its name, runs with.
+    void setMethodInUse(const FreeAccelMethod &method) { inUse = method; }
 
     ApiServer *server() const { return apiServer; }
     // The day's checks: startCheck runs them, their ends are announced, and
@@ -55,10 +57,12 @@ public slots:
     // A series' record was made; 'stored' is false while it waits for the
     // database.
     void recordKept(const QString &id, bool stored);
+    // The link as it is when the bridge is made later than the link; the
+    // session's changes follow by themselves.
+    void takeLink(LinkKeeper::State state, const QString &address);
 
 private:
     void followSession();
-    void takeLink(LinkKeeper::State state, const QString &address);
     // The vehicle, the operator and the limit chosen for them go to the
     // session with the method; false with the reason in 'error' when the
     // session refuses.
@@ -71,6 +75,7 @@ private:
     RecordReader *reader;
     DailyChecks *dailyChecks = nullptr;
     std::function<void()> clearHook;
+    FreeAccelMethod inUse = FreeAccelMethod::r24();
     api::Link link{QStringLiteral("connecting"), QString()};
 };
 

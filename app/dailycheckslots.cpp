@@ -19,6 +19,7 @@
 void mainwindow::addDailyChecks()
 {
     dailyChecks = new DailyChecks(session, this);
+    host->setDailyChecks(dailyChecks);
     const settings::IniFile file;
     QStringList faults;
     CheckRules rules;

@@ -39,7 +39,8 @@ QString FreeAccelPage::title()
     return tr("自由加速");
 }
 
-FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *parent)
+FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, const FreeAccelMethod &inUse,
+                             QWidget *parent)
     : QWidget(parent), session(session), reader(new RecordReader(archive->databasePath(), this))
 {
     // The form sets the page's type at 10 pt: the tab's 12-pt face leaves
@@ -48,7 +49,8 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget
     method = new MethodEditor({ui.freeAccelMethod, ui.freeAccelCounted, ui.freeAccelBand,
                                ui.freeAccelMaxSnaps, ui.freeAccelRejectDecreasing,
                                ui.freeAccelManualLimit, ui.freeAccelManualLimitK},
-                              this);
+                              inUse, this);
+    connect(method, &MethodEditor::chosen, this, &FreeAccelPage::methodChosen);
     // Made here, not by the form: the panel reads the vehicles on record.
     vehicle = new VehiclePanel(reader, this);
     ui.pageLayout->insertWidget(ui.pageLayout->indexOf(ui.freeAccelPrompt), vehicle);

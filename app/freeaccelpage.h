@@ -28,13 +28,19 @@ class FreeAccelPage : public QWidget
 
 public:
     // The window binds F5 to startSeries(), so it works from any page.
-    FreeAccelPage(LaneSession *session, TestArchive *archive, QWidget *parent);
+    // 'inUse' is the lane's method in use; a choice made here is announced
+    // as methodChosen.
+    FreeAccelPage(LaneSession *session, TestArchive *archive, const FreeAccelMethod &inUse, QWidget *parent);
 
     static QString title();
 
 public slots:
     void startSeries();
     void stopSeries();
+
+signals:
+    // The operator chose a preset or edited the rules.
+    void methodChosen(const FreeAccelMethod &method);
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -22,7 +22,6 @@ QString text(const char *source)
 void mainwindow::watchLink()
 {
     link = meterLink->keeper();
-    session->watchLink(link);
     connect(session, &LaneSession::linkChanged, this, &mainwindow::showLinkState);
     connect(link, &LinkKeeper::staleChanged, this, &mainwindow::showValuesStale);
     const auto showAgain = [this] {

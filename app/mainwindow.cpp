@@ -8,16 +8,12 @@
 #include <QTabBar>
 #include <QTimer>
 
-#include "api/apibridge.h"
-#include "api/apiserver.h"
 #include "app/freeaccelpage.h"
 #include "app/historypage.h"
 #include "app/historywindow.h"
 #include "app/lazytab.h"
 #include "app/textfit.h"
 #include "app/trendpage.h"
-#include "config/apisettings.h"
-#include "config/recordsettings.h"
 #include "lane/lanesession.h"
 #include "app/dailycheckpage.h"
 #include "lane/testarchive.h"
@@ -41,15 +37,16 @@ mainwindow::mainwindow(QWidget *parent)
     responseTimer->setObjectName(QStringLiteral("responseTimer"));
     connect(responseTimer, &QTimer::timeout, this, &mainwindow::updatetime);
 
-    meterLink = new MeterLink(this);
+    host = new LaneHost(this);
+    host->setObjectName(QStringLiteral("laneHost"));
+    meterLink = host->meterLink();
     pollTimer = meterLink->pollTimer();
     // Order matters: each tick polls the meter before it reads the command segment.
     connect(pollTimer, &QTimer::timeout, this, &mainwindow::autosend);
     connect(pollTimer, &QTimer::timeout, this, &mainwindow::loadmem);
 
-    companion = new CompanionExchange(this);
-    dataSegment = companion->dataSegment();
-    cmdSegment = companion->commandSegment();
+    dataSegment = host->companion()->dataSegment();
+    cmdSegment = host->companion()->commandSegment();
 
     setFixedSize(width(), height());
     setMouseTracking(false);
@@ -62,15 +59,14 @@ mainwindow::mainwindow(QWidget *parent)
     connect(meterLink, &MeterLink::frameReceived, this, &mainwindow::seraildata);
     connect(client, &SocketClient::beforeConnect, this, &mainwindow::onBeforeConnect);
 
-    session = new LaneSession(this);
-    session->setObjectName(QStringLiteral("laneSession"));
+    session = host->session();
     connect(session, &LaneSession::readingTaken, this, &mainwindow::showReading);
-    archive = new TestArchive(session, settings::databaseFile(),
-                              QString::fromLatin1(TestArchive::DefaultUnsavedFolder), this);
-    archive->setObjectName(QStringLiteral("testArchive"));
-    // Before the start: files taken in at start may be refused at once.
+    connect(host, &LaneHost::maximaChanged, this, &mainwindow::showMaxima);
+    connect(host, &LaneHost::apiStatusChanged, ui.label_link, &QLabel::setToolTip);
+    archive = host->archive();
+    // Before the services: files taken in at their start may be refused at once.
     watchStorage();
-    archive->start();
+    host->start();
     watchLink();
     watchStation();
     addPages();
@@ -92,7 +88,11 @@ void mainwindow::addPages()
     trendTab = new LazyTab([this](QWidget *holder) { return new TrendPage(session, holder); });
     trendTab->setObjectName(QStringLiteral("trendTab"));
     ui.tabWidget->addTab(trendTab, QString());
-    freeAccelTab = new LazyTab([this](QWidget *holder) { return new FreeAccelPage(session, archive, holder); });
+    freeAccelTab = new LazyTab([this](QWidget *holder) {
+        auto *page = new FreeAccelPage(session, archive, host->methodInUse(), holder);
+        connect(page, &FreeAccelPage::methodChosen, host, &LaneHost::useMethod);
+        return page;
+    });
     freeAccelTab->setObjectName(QStringLiteral("freeAccelTab"));
     ui.tabWidget->addTab(freeAccelTab, QString());
     // The page shows the series, so a series started brings it to the front;
@@ -180,12 +180,12 @@ void mainwindow::fitTabs()
 
 void mainwindow::startApi()
 {
-    apiBridge = new ApiBridge(session, settings::databaseFile(), this);
-    apiBridge->setClearMaxima([this] { on_clearButton_clicked(); });
-    connect(apiBridge->server(), &ApiServer::statusChanged, ui.label_link, &QLabel::setToolTip);
-    connect(archive, &TestArchive::recordKept, apiBridge, &ApiBridge::recordKept);
-    apiBridge->setDailyChecks(dailyChecks);
-    apiBridge->start(settings::storedApiSettings());
+    host->startApi();
+}
+
+void mainwindow::startApiWithServices()
+{
+    host->startApiWithServices();
 }
 
 void mainwindow::showEvent(QShowEvent *event)

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "host/lanehost.h"
 #include "meter/responsetest.h"
 #include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
@@ -22,15 +23,12 @@ class QTimer;
 class SocketClient;
 class TestArchive;
 struct LaneReading;
-namespace station {
-class StationLink;
-}
 
-// The controller: owns the form, the lane's session, the link to the meter
-// (client, poll timer, link keeper), the companion exchange and the
-// response-time test, and wires them. The session does what a lane does
-// over time; the slots hand it the meter's frames and show what it
-// announces. Slot bodies live by topic beside this file:
+// The controller: owns the form, the lane's host (the link to the meter,
+// the session, the archive, the companion exchange, the station link and
+// the API) and the response-time test. The fixed slots hand the host the
+// meter's frames and the companion's commands; the window shows what the
+// host and its session announce. Slot bodies live by topic beside this file:
 // measurementslots.cpp, calibrationslots.cpp, responsetimeslots.cpp,
 // discoveryslots.cpp, linkslots.cpp and sharedmemslots.cpp.
 class mainwindow : public QMainWindow
@@ -46,8 +44,10 @@ public:
     // Publishes one record in the data segment for the companion process.
     void writemem(QByteArray record);
     // The WebSocket API as [Api] in set.ini says; its status, a failure
-    // too, shows as the link label's tooltip and in the log.
+    // too, shows as the link label's tooltip and in the log. At once, or
+    // with the services the first poll does not need.
     void startApi();
+    void startApiWithServices();
 
     static constexpr int DiscoveryDelayMs = 100;
     static constexpr int NoticeDelayMs = 20000;
@@ -114,8 +114,8 @@ private:
     // Lets the link keeper follow the polling and the readings, and the form
     // follow the link.
     void watchLink();
-    // Forwards the lane's records to the station's server, when one is set,
-    // and shows how far that got (stationslots.cpp).
+    // Shows how far the forwarding of the lane's records to the station's
+    // server got, when one is set (stationslots.cpp).
     void watchStation();
     // Names every storage problem of the records in the header strip, from
     // the start on (storageslots.cpp).
@@ -124,6 +124,7 @@ private:
     void showReading(const LaneReading &r);
     // K, the temperatures and the energy value of a reading that shows K.
     void showKAndAfter(const LaneReading &r);
+    void showMaxima(const LaneHost::Maxima &m);
     // Reply branches of the calibration and factory-reset sequences.
     void onCalibrationDone();
     void onFactoryResetAccepted();
@@ -135,22 +136,19 @@ private:
     QTimer *responseTimer = nullptr;
     ResponseTest responseTest;  // flags, start time and elapsed time of the rise/fall test
     float Ns = 0;
-    float Kmax = 0;
-    float Nsmax = 0;
-    float Nmax = 0;
     float N = 0;
     float K = 0;
     float chamberTemp = 0;
     float smokeTemp = 0;
     float energy = 0;
+    // The lane; the members below name its parts.
+    LaneHost *host = nullptr;
     LaneSession *session = nullptr;
     // Makes a record of every series the session runs and keeps it.
     TestArchive *archive = nullptr;
-    // The last measurement and both segments, which the members below name.
-    CompanionExchange *companion = nullptr;
     QSharedMemory *dataSegment = nullptr;
     QSharedMemory *cmdSegment = nullptr;
-    // The client, the poll timer and the link keeper, which the members
+    // The host's client, poll timer and link keeper, which the members
     // 'client', 'pollTimer' and 'link' name.
     MeterLink *meterLink = nullptr;
     QTimer *pollTimer = nullptr;
@@ -165,11 +163,9 @@ private:
     QLabel *checksLabel = nullptr;  // shown when [Checks] RequireDaily=true
     qint64 riseMs = -1;             // of the last rise, for the response check
 
-    station::StationLink *stationLink = nullptr;
     QLabel *recordsLabel = nullptr;  // hidden without a station server
     QLabel *storageLabel = nullptr;
     bool seriesKept = false;  // a test of this run reached the records
-    ApiBridge *apiBridge = nullptr;
 
     int noticeDelayMs = NoticeDelayMs;  // shortened by tests only
 };

@@ -2,7 +2,6 @@
 
 #include "lane/lanesession.h"
 #include "meter/frames.h"
-#include "shm/companionexchange.h"
 
 // Measurement polling, the frames from the meter, and the display.
 
@@ -13,12 +12,10 @@ void mainwindow::autosend()
 
 void mainwindow::seraildata(QByteArray re)
 {
-    // Measurement replies come back as readings (showReading).
-    if (session->takeFrame(re) != Measurement::FrameKind::ShortReply)
+    // Measurement replies come back as readings (showReading); the
+    // companion has seen a short reply before the calibration handling.
+    if (host->takeFrame(re) != Measurement::FrameKind::ShortReply)
         return;
-    // The companion sees every short reply, the calibration ones too,
-    // before the calibration handling (which may run a modal box) starts.
-    writemem(re);
     if (re == Frames::calibrationDone())
         onCalibrationDone();
     else if (re == Frames::factoryResetAccepted())
@@ -27,18 +24,11 @@ void mainwindow::seraildata(QByteArray re)
 
 void mainwindow::showReading(const LaneReading &r)
 {
-    companion->rememberMeasurement(r.frame);
-
     N = r.n;
     ui.label_Nt->setText(QString::number(N));
-    if (Measurement::raiseMaximum(Nmax, N))
-        ui.label_Nmax->setText(QString::number(Nmax));
-
     Ns = r.ns;
     ui.label_Nst->setText(QString::number(Ns));
     ui.label_resNs->setText(QString::number(Ns));
-    if (Measurement::raiseMaximum(Nsmax, Ns))
-        ui.label_Nsmax->setText(QString::number(Nsmax));
 
     if (r.has(LaneReading::K))
         showKAndAfter(r);
@@ -48,8 +38,6 @@ void mainwindow::showKAndAfter(const LaneReading &r)
 {
     K = r.k;
     ui.label_Kt->setText(QString::number(K));
-    if (Measurement::raiseMaximum(Kmax, K))
-        ui.label_Kmax->setText(QString::number(Kmax));
 
     chamberTemp = r.chamberC;
     ui.label_airroomt->setText(QString::number(chamberTemp));
@@ -62,12 +50,16 @@ void mainwindow::showKAndAfter(const LaneReading &r)
     ui.label_Ad->setText(QString::number(energy));
 }
 
+// The host raises the maxima before the reading is shown, and clears them
+// for the button and the API alike.
+void mainwindow::showMaxima(const LaneHost::Maxima &m)
+{
+    ui.label_Kmax->setText(QString::number(m.k));
+    ui.label_Nsmax->setText(QString::number(m.ns));
+    ui.label_Nmax->setText(QString::number(m.n));
+}
+
 void mainwindow::on_clearButton_clicked()
 {
-    Kmax = 0;
-    ui.label_Kmax->setText(QString::number(Kmax));
-    Nsmax = 0;
-    ui.label_Nsmax->setText(QString::number(Nsmax));
-    Nmax = 0;
-    ui.label_Nmax->setText(QString::number(Nmax));
+    host->clearMaxima();
 }

@@ -20,12 +20,13 @@ QString shown(const QString &seriesWord)
 
 } // namespace
 
-MethodEditor::MethodEditor(const Controls &controls, QObject *parent) : QObject(parent), c(controls)
+MethodEditor::MethodEditor(const Controls &controls, const FreeAccelMethod &inUse, QObject *parent)
+    : QObject(parent), c(controls)
 {
     for (const FreeAccelMethod &m : FreeAccelMethod::presets())
         c.preset->addItem(shown(m.name), m.name);
     c.preset->addItem(shown(FreeAccelMethod::CustomName), FreeAccelMethod::CustomName);
-    show(settings::storedFreeAccelMethod());
+    show(inUse);
 
     connect(c.preset, QOverload<int>::of(&QComboBox::activated), this, &MethodEditor::choosePreset);
     connect(c.counted, QOverload<int>::of(&QSpinBox::valueChanged), this, &MethodEditor::edited);
@@ -93,18 +94,18 @@ void MethodEditor::show(const FreeAccelMethod &method)
 
 void MethodEditor::choosePreset(int index)
 {
-    FreeAccelMethod chosen = method();
+    FreeAccelMethod picked = method();
     const QList<FreeAccelMethod> presets = FreeAccelMethod::presets();
     if (index >= 0 && index < presets.size()) {
         const FreeAccelMethod &p = presets.at(index);
-        chosen.name = p.name;
-        chosen.counted = p.counted;
-        chosen.band = p.band;
-        chosen.rejectDecreasing = p.rejectDecreasing;
-        chosen.maxSnaps = p.maxSnaps;
+        picked.name = p.name;
+        picked.counted = p.counted;
+        picked.band = p.band;
+        picked.rejectDecreasing = p.rejectDecreasing;
+        picked.maxSnaps = p.maxSnaps;
     }
-    show(chosen);
-    settings::storeFreeAccelMethod(chosen.bounded());
+    show(picked);
+    emit chosen(picked.bounded());
 }
 
 void MethodEditor::edited()
@@ -119,5 +120,5 @@ void MethodEditor::edited()
         if (m.sameRules(p))
             m.name = p.name;
     show(m);
-    settings::storeFreeAccelMethod(m.bounded());
+    emit chosen(m.bounded());
 }

@@ -31,8 +31,8 @@ public:
         QDoubleSpinBox *limit;
     };
 
-    // Fills the controls with the method kept in set.ini.
-    MethodEditor(const Controls &controls, QObject *parent);
+    // Fills the controls with the lane's method in use.
+    MethodEditor(const Controls &controls, const FreeAccelMethod &inUse, QObject *parent);
 
     FreeAccelMethod method() const;
     // The limit the operator set by hand, which overrides the vehicle's and
@@ -45,6 +45,8 @@ public:
 
 signals:
     void manualLimitChanged();
+    // The operator chose a preset or edited the rules.
+    void chosen(const FreeAccelMethod &method);
 
 private:
     void show(const FreeAccelMethod &method);

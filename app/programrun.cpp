@@ -36,7 +36,8 @@ int runProgram(const std::function<void(mainwindow &)> &shown)
     SignalWatcher watcher;
     mainwindow window;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &window, [&window] { endProgram(&window); });
-    window.startApi();
+    // The API, the records database and the station link come after the first poll.
+    window.startApiWithServices();
     window.show();
     if (shown)
         shown(window);

@@ -62,10 +62,7 @@ void mainwindow::placeSettingsButton()
 
 void mainwindow::restartApi()
 {
-    if (!apiBridge)
-        startApi();
-    else
-        apiBridge->start(settings::storedApiSettings());
+    host->startApi();
 }
 
 void mainwindow::openSettings()

@@ -6,12 +6,12 @@
 
 void mainwindow::writemem(QByteArray record)
 {
-    companion->publish(record);
+    host->companion()->publish(record);
 }
 
 void mainwindow::loadmem()
 {
-    const QByteArray command = companion->takeCommand();
+    const QByteArray command = host->takeCompanionCommand();
     if (!command.isEmpty())
         emit writecmd(command);
 }

@@ -3,10 +3,7 @@
 #include <QLabel>
 #include <QRegularExpression>
 
-#include "config/recordsettings.h"
-#include "config/stationsettings.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
 #include "station/stationlink.h"
 
 // The station's server in the header strip: the forwarding state between
@@ -27,25 +24,20 @@ QString shortened(const QString &status)
 
 void mainwindow::watchStation()
 {
-    stationLink = new station::StationLink(settings::storedStationServer(), settings::databaseFile(), this);
-    stationLink->setObjectName(QStringLiteral("stationLink"));
-    // Also without a server: one may be set in the settings dialog.
-    connect(archive, &TestArchive::recordStored, stationLink, &station::StationLink::tryNow);
-    // The forwarder then reads the new file, and the old one's unsent records.
-    connect(archive, &TestArchive::databaseReplaced, stationLink, &station::StationLink::tryNow);
     recordsLabel = new QLabel(ui.frame);
     recordsLabel->setObjectName(QStringLiteral("label_records"));
     recordsLabel->setFont(ui.label_link->font());
     recordsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     recordsLabel->hide();
-    connect(stationLink, &station::StationLink::statusChanged, this, &mainwindow::placeHeaderLabels);
+    // The link itself comes with the host's services, after the first poll.
+    connect(host, &LaneHost::stationStatusChanged, this, &mainwindow::placeHeaderLabels);
     // After showLinkState, so the link's new text is there to be measured.
     connect(session, &LaneSession::linkChanged, this, &mainwindow::placeHeaderLabels);
 }
 
 void mainwindow::useStationServer()
 {
-    stationLink->setServer(settings::storedStationServer());
+    host->useStationServer();
 }
 
 // Whatever space the title's and the link's texts leave: the station's
@@ -68,9 +60,10 @@ void mainwindow::placeHeaderLabels()
     }
     const bool storage = storageLabel && !storageLabel->isHidden();
     if (recordsLabel) {
-        const QString status = stationLink->statusText();
+        const station::StationLink *stationLink = host->stationLink();
+        const QString status = stationLink ? stationLink->statusText() : QString();
         recordsLabel->setVisible(!status.isEmpty());
-        recordsLabel->setToolTip(stationLink->toolTipText());
+        recordsLabel->setToolTip(stationLink ? stationLink->toolTipText() : QString());
         const int middle = (left + right) / 2;
         const bool shared = storage && !status.isEmpty();
         place(recordsLabel, shared ? middle + gap / 2 : left, right, shortened(status));

@@ -285,7 +285,7 @@ private slots:
         FreeAccelMethod inUse = FreeAccelMethod::r24();
         inUse.hasLimit = true;
         inUse.limitK = 1.43;
-        settings::storeFreeAccelMethod(inUse);
+        lane.bridge.setMethodInUse(inUse);
         QVector<qint64> settledAt;
         connect(&lane.session, &LaneSession::snapFound, [&] { settledAt << lane.session.lastReading().monotonicMs; });
         Peer peer(*lane.bridge.server());

@@ -11,8 +11,8 @@
 #include "ui_freeaccelpage.h"
 
 // The method as the operator edits it on the free-acceleration page (the
-// page's own form, set.ini in a folder of the test's own): what its rules
-// are called, what set.ini keeps, and what a running series locks.
+// page's own form): what its rules are called, what it announces as chosen,
+// and what a running series locks.
 class tst_MethodEditor : public QObject
 {
     Q_OBJECT
@@ -21,15 +21,16 @@ class tst_MethodEditor : public QObject
     QWidget page;
     Ui::FreeAccelPage ui;
     MethodEditor *editor = nullptr;
+    FreeAccelMethod announced;
 
     void edit(const FreeAccelMethod &stored)
     {
-        settings::storeFreeAccelMethod(stored);
         ui.setupUi(&page);
         editor = new MethodEditor({ui.freeAccelMethod, ui.freeAccelCounted, ui.freeAccelBand,
                                    ui.freeAccelMaxSnaps, ui.freeAccelRejectDecreasing,
                                    ui.freeAccelManualLimit, ui.freeAccelManualLimitK},
-                                  &page);
+                                  stored, &page);
+        connect(editor, &MethodEditor::chosen, this, [this](const FreeAccelMethod &m) { announced = m; });
     }
 
 private slots:
@@ -76,7 +77,7 @@ private slots:
         } else {
             QVERIFY(w->setProperty(qobject_cast<QCheckBox *>(w) ? "checked" : "value", value));
         }
-        const FreeAccelMethod stored = settings::storedFreeAccelMethod();
+        const FreeAccelMethod stored = announced;
         const QString shownName = ui.freeAccelMethod->currentData().toString();
         QCOMPARE(QStringList({stored.name, editor->method().name, shownName}), QStringList({name, name, name}));
         QCOMPARE(QVector<int>({stored.counted, stored.maxSnaps, ui.freeAccelMaxSnaps->value()}),

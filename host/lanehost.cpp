@@ -1,0 +1,200 @@
+#include "host/lanehost.h"
+
+#include <QDebug>
+#include <QTimer>
+
+#include "api/apibridge.h"
+#include "config/meterlinksettings.h"
+#include "api/apiserver.h"
+#include "config/apisettings.h"
+#include "config/recordsettings.h"
+#include "config/settings.h"
+#include "lane/lanesession.h"
+#include "lane/testarchive.h"
+#include "meter/frames.h"
+#include "net/linkkeeper.h"
+#include "net/meterlink.h"
+#include "net/socketclient.h"
+#include "shm/companionexchange.h"
+#include "station/stationlink.h"
+
+LaneHost::LaneHost(QObject *parent)
+    : QObject(parent)
+    , link(new MeterLink(this))
+    , laneSession(new LaneSession(this))
+    , exchange(new CompanionExchange(this))
+    , method(settings::storedFreeAccelMethod())
+{
+    laneSession->setObjectName(QStringLiteral("laneSession"));
+    // Made now, opened with the services: a series kept before waits in the keeper.
+    testArchive = new TestArchive(laneSession, settings::databaseFile(),
+                                  QString::fromLatin1(TestArchive::DefaultUnsavedFolder), this);
+    testArchive->setObjectName(QStringLiteral("testArchive"));
+    // Before any view hears of the reading, so the maxima it shows are its own.
+    connect(laneSession, &LaneSession::readingTaken, this, &LaneHost::raiseMaxima);
+    connect(laneSession, &LaneSession::readingTaken, this,
+            [this](const LaneReading &r) { exchange->rememberMeasurement(r.frame); });
+}
+
+LaneHost::~LaneHost()
+{
+    // What the database has not taken yet goes to the unsaved folder.
+    testArchive->close();
+}
+
+void LaneHost::driveLinkItself()
+{
+    SocketClient *client = link->client();
+    connect(link->pollTimer(), &QTimer::timeout, this, [this] { sendToMeter(Frames::readMeasurement()); });
+    connect(link->pollTimer(), &QTimer::timeout, this, [this] { sendToMeter(takeCompanionCommand()); });
+    connect(client, &SocketClient::findEnableReady, this, &LaneHost::meterConnected, Qt::QueuedConnection);
+    connect(client, &SocketClient::sendParsePack, this, &LaneHost::takeFrame);
+    connect(client, &SocketClient::beforeConnect, client, &SocketClient::connectToServer);
+}
+
+void LaneHost::start()
+{
+    if (started)
+        return;
+    started = true;
+    laneSession->watchLink(link->keeper());
+    // The first poll is on the wire (the client flushes each command) before
+    // the database, the station link and the API take their time.
+    auto firstPoll = std::make_shared<QMetaObject::Connection>();
+    *firstPoll = connect(link->pollTimer(), &QTimer::timeout, this, [this, firstPoll] {
+        disconnect(*firstPoll);
+        QTimer::singleShot(0, this, &LaneHost::startServices);
+    });
+    QTimer::singleShot(ServicesLatestMs, this, &LaneHost::startServices);
+}
+
+void LaneHost::findMeter()
+{
+    const settings::MeterLinkSettings meter = settings::storedMeterLink();
+    if (meter.serial) {
+        // The port is the meter's whole address: nothing to sweep for.
+        if (!link->onSerial())
+            link->useSerial(meter.line);
+        else
+            link->keeper()->startLooking(QString());
+        return;
+    }
+    const QString stored = settings::storedServerAddress();
+    if (!stored.isEmpty() && link->client()->tryConnectServer(stored))
+        return;
+    qDebug() << "start find...";
+    link->keeper()->startLooking(stored);
+}
+
+void LaneHost::meterConnected(const QString &address)
+{
+    // Empty when the stored address answered before any sweep of this run
+    // found one; the file already holds that address then.
+    settings::storeServerAddress(address);
+    link->startPolling();
+}
+
+Measurement::FrameKind LaneHost::takeFrame(const QByteArray &frame)
+{
+    const Measurement::FrameKind kind = laneSession->takeFrame(frame);
+    // Before the calibration handling, which may run a modal box.
+    if (kind == Measurement::FrameKind::ShortReply)
+        exchange->publish(frame);
+    return kind;
+}
+
+QByteArray LaneHost::takeCompanionCommand()
+{
+    return exchange->takeCommand();
+}
+
+void LaneHost::sendToMeter(const QByteArray &frame)
+{
+    if (!frame.isEmpty())
+        link->client()->onSendToServer(frame);
+}
+
+void LaneHost::raiseMaxima(const LaneReading &r)
+{
+    bool raised = Measurement::raiseMaximum(highest.n, r.n);
+    raised = Measurement::raiseMaximum(highest.ns, r.ns) || raised;
+    // A reply that shows no K leaves its maximum alone.
+    if (r.has(LaneReading::K))
+        raised = Measurement::raiseMaximum(highest.k, r.k) || raised;
+    if (raised)
+        emit maximaChanged(highest);
+}
+
+void LaneHost::clearMaxima()
+{
+    highest = Maxima();
+    emit maximaChanged(highest);
+}
+
+void LaneHost::useMethod(const FreeAccelMethod &chosen)
+{
+    method = chosen.bounded();
+    settings::storeFreeAccelMethod(method);
+    if (bridge)
+        bridge->setMethodInUse(method);
+}
+
+void LaneHost::startServices()
+{
+    if (servicesStarted)
+        return;
+    servicesStarted = true;
+    testArchive->start();
+    startStationLink();
+    if (apiWanted)
+        startApi();
+    emit servicesReady();
+}
+
+void LaneHost::startStationLink()
+{
+    station = new station::StationLink(settings::storedStationServer(), testArchive->databasePath(), this);
+    station->setObjectName(QStringLiteral("stationLink"));
+    // Also without a server: one may be set in the settings dialog.
+    connect(testArchive, &TestArchive::recordStored, station, &station::StationLink::tryNow);
+    // The forwarder then reads the new file, and the old one's unsent records.
+    connect(testArchive, &TestArchive::databaseReplaced, station, &station::StationLink::tryNow);
+    connect(station, &station::StationLink::statusChanged, this, &LaneHost::stationStatusChanged);
+    emit stationStatusChanged();
+}
+
+void LaneHost::useStationServer()
+{
+    if (station)
+        station->setServer(settings::storedStationServer());
+}
+
+void LaneHost::startApiWithServices()
+{
+    apiWanted = true;
+    if (servicesStarted)
+        startApi();
+}
+
+void LaneHost::startApi()
+{
+    apiWanted = true;
+    if (!bridge) {
+        bridge = new ApiBridge(laneSession, testArchive->databasePath(), this);
+        bridge->setMethodInUse(method);
+        bridge->setDailyChecks(dailyChecks);
+        bridge->setClearMaxima([this] { clearMaxima(); });
+        connect(bridge->server(), &ApiServer::statusChanged, this, &LaneHost::apiStatusChanged);
+        connect(testArchive, &TestArchive::recordKept, bridge, &ApiBridge::recordKept);
+        if (started)
+            bridge->takeLink(link->keeper()->state(), link->keeper()->address());
+    }
+    bridge->start(settings::storedApiSettings());
+}
+
+void LaneHost::setDailyChecks(DailyChecks *checks)
+{
+    dailyChecks = checks;
+    if (bridge)
+        bridge->setDailyChecks(checks);
+}
