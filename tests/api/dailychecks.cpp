@@ -2,7 +2,7 @@
 
 #include "api/apibridge.h"
 #include "api/apiserver.h"
-#include "apirig.h"
+#include "support/apirig.h"
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
 #include "support/testrunner.h"

@@ -7,7 +7,7 @@
 #include "net/meterlink.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
-#include "tests/api/apirig.h"
+#include "support/apirig.h"
 
 using testsupport::measurementReply;
 

@@ -7,7 +7,7 @@
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
 #include "lane/testarchive.h"
-#include "recordfixtures.h"
+#include "support/recordfixtures.h"
 #include "records/recordkeeper.h"
 #include "records/recordstore.h"
 #include "report/recordreport.h"
