@@ -29,7 +29,7 @@ const QByteArray ApiOff = "[Api]\nEnabled=false\n";
 // The lane without a window: readings from the simulator, a series started
 // through the API ending in a record the API lists; the services after the
 // first poll; the maxima and the method in use the host holds.
-class LaneHostTest : public QObject
+class tst_LaneHost : public QObject
 {
     Q_OBJECT
 
@@ -42,7 +42,7 @@ private slots:
     void methodInUse();
 };
 
-void LaneHostTest::wholeLane()
+void tst_LaneHost::wholeLane()
 {
     testsupport::ScopedWorkDir work;
     // Idle, then three snaps whose mean is 1.45 in whichever order a series meets them.
@@ -83,7 +83,7 @@ void LaneHostTest::wholeLane()
     sim.waitForFinished();
 }
 
-void LaneHostTest::servicesAfterFirstPoll_data()
+void tst_LaneHost::servicesAfterFirstPoll_data()
 {
     QTest::addColumn<bool>("polled");
     QTest::addColumn<int>("withinMs");
@@ -93,7 +93,7 @@ void LaneHostTest::servicesAfterFirstPoll_data()
 
 // The database, the station link and the API wait for the first poll, and
 // for a meter that never answers no longer than ServicesLatestMs.
-void LaneHostTest::servicesAfterFirstPoll()
+void tst_LaneHost::servicesAfterFirstPoll()
 {
     QFETCH(bool, polled);
     QFETCH(int, withinMs);
@@ -114,7 +114,7 @@ void LaneHostTest::servicesAfterFirstPoll()
     host.meterLink()->pollTimer()->stop();
 }
 
-void LaneHostTest::maxima_data()
+void tst_LaneHost::maxima_data()
 {
     QTest::addColumn<QByteArrayList>("replies");
     QTest::addColumn<QString>("expected");  // N Ns K
@@ -130,7 +130,7 @@ void LaneHostTest::maxima_data()
 
 // Raised by every reading before a view hears of it; cleared from the API
 // as from the button.
-void LaneHostTest::maxima()
+void tst_LaneHost::maxima()
 {
     QFETCH(QByteArrayList, replies);
     QFETCH(QString, expected);
@@ -151,7 +151,7 @@ void LaneHostTest::maxima()
 }
 
 // The method chosen reaches the API's tests at once, and the next start.
-void LaneHostTest::methodInUse()
+void tst_LaneHost::methodInUse()
 {
     testsupport::ScopedWorkDir work;
     QVERIFY(writeFile(work.filePath("set.ini"), ApiOff));
@@ -173,5 +173,5 @@ void LaneHostTest::methodInUse()
     QVERIFY(next.methodInUse().sameRules(chosen) && next.methodInUse().limitK == chosen.limitK);
 }
 
-OPA_TEST_CLASS(LaneHostTest)
+OPA_TEST_CLASS(tst_LaneHost)
 #include "lanehost.moc"
