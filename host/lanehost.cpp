@@ -47,8 +47,9 @@ void LaneHost::driveLinkItself()
     SocketClient *client = link->client();
     connect(link->pollTimer(), &QTimer::timeout, this, [this] { sendToMeter(Frames::readMeasurement()); });
     connect(link->pollTimer(), &QTimer::timeout, this, [this] { sendToMeter(takeCompanionCommand()); });
-    connect(client, &SocketClient::findEnableReady, this, &LaneHost::meterConnected, Qt::QueuedConnection);
-    connect(client, &SocketClient::sendParsePack, this, &LaneHost::takeFrame);
+    // Through the link, not the client, so a meter on a serial port is driven alike.
+    connect(link, &MeterLink::linkUp, this, &LaneHost::meterConnected, Qt::QueuedConnection);
+    connect(link, &MeterLink::frameReceived, this, &LaneHost::takeFrame);
     connect(client, &SocketClient::beforeConnect, client, &SocketClient::connectToServer);
 }
 
@@ -111,7 +112,7 @@ QByteArray LaneHost::takeCompanionCommand()
 void LaneHost::sendToMeter(const QByteArray &frame)
 {
     if (!frame.isEmpty())
-        link->client()->onSendToServer(frame);
+        link->send(frame);
 }
 
 void LaneHost::raiseMaxima(const LaneReading &r)
