@@ -50,7 +50,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's SQL drivers are plugins, which the library scan does not see.
-# Qt's own buttons and dialogs in Chinese (app/language.cpp).
+# Qt's own buttons and dialogs in Chinese (language/language.cpp).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite, libqt5sql5-psql, qttranslations5-l10n")
 # The form's captions are drawn for this typeface (see app/textfit.h).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)
