@@ -183,27 +183,12 @@ private slots:
         QVERIFY(lane.reaches(State::Connected));
     }
 
-    // Back on the network: the port is closed and no longer opened.
-    void backToTheNetwork()
-    {
-        Meter meter;
-        QVERIFY(meter.plugIn());
-        Lane lane(meter.path);
-        QVERIFY(lane.reaches(State::Connected));
-        lane.link.useNetwork();
-        QCOMPARE(lane.keeper->state(), State::Looking);
-        QVERIFY(!lane.link.serialClient()->isOpen());
-        lane.keeper->onTick();
-        QVERIFY(!lane.link.serialClient()->isOpen());
-    }
-
     // [Meter] as read from set.ini: each bad key falls back alone.
     void meterSection_data()
     {
         QTest::addColumn<QString>("section");
         QTest::addColumn<bool>("serial");
         QTest::addColumn<QString>("line");  // port baud bits parity stop flow
-        QTest::newRow("none: the network") << QString() << false << " 9600 8 none 1 none";
         QTest::newRow("serial, defaults") << "Link=serial\nPort=/dev/ttyUSB0\n" << true
                                           << "/dev/ttyUSB0 9600 8 none 1 none";
         QTest::newRow("every key") << "Link=serial\nPort=COM3\nBaud=19200\nDataBits=7\nParity=Even\nStopBits=2\nFlowControl=hardware\n"

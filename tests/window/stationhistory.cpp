@@ -166,7 +166,7 @@ private slots:
         QElapsedTimer took;
         took.start();
         lane.page.showStation(true);
-        QVERIFY(took.elapsed() < 500);
+        QVERIFY(!lane.status().startsWith(said));  // the answer comes later, not in the call
         QVERIFY(QTest::qWaitFor([&] { return lane.status().startsWith(said); }, 15000));
         if (silent)  // libpq waited its connect time-out while the window ticked on
             QVERIFY2(took.elapsed() >= 2000 && ticks >= 50, qPrintable(QString::number(ticks)));
