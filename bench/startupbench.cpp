@@ -1,6 +1,8 @@
 #include "benchsupport.h"
 #include "support/testrunner.h"
 
+#include "meter/frames.h"
+
 using namespace bench;
 
 namespace {
@@ -11,37 +13,47 @@ QList<QByteArray> procLines(qint64 pid, const char *file)
     return f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
 }
 
-// What a fresh process costs: from its start to the first poll the meter
-// stand-in sees, its resident memory a second after that, and the font
-// files it maps by then.
+// What a fresh process costs: from its start to its first poll after the
+// meter answered its discovery check, its resident memory a second after
+// that, and the font files it maps by then.
 struct StartFigures {
     QVector<double> pollMs, rssMb;
     QStringList fonts;
 };
 
-void startOnce(const QString &program, QTcpServer &meter, StartFigures *figures)
+void startOnce(const QString &program, StartFigures *figures)
 {
+    // A stand-in of this run alone, so no late byte of the last one counts.
+    // It answers every measurement command as the meter does; the first
+    // command is the discovery check, the second the first poll.
+    testsupport::LoopbackServer meter;
+    QVERIFY(meter.listen());
     qint64 pollMs = -1;
+    int asked = 0;
     QElapsedTimer clock;
-    QObject context;
-    QObject::connect(&meter, &QTcpServer::newConnection, &context, [&] {
-        // Gone with this run, so no late byte of it counts for the next one.
-        while (QTcpSocket *s = meter.nextPendingConnection()) {
-            s->setParent(&context);
-            QObject::connect(s, &QTcpSocket::readyRead, &context, [&pollMs, &clock, s] {
-                if (s->readAll().contains(QByteArray::fromHex("213300AC")) && pollMs < 0)
-                    pollMs = clock.elapsed();
-            });
+    QEventLoop polled;
+    meter.reply = [&](const QByteArray &command) {
+        if (command != Frames::readMeasurement())
+            return QByteArray();
+        if (++asked == 2) {
+            pollMs = clock.elapsed();
+            polled.quit();
         }
-    });
+        return Reply;
+    };
     QProcess p;
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
     clock.start();
     p.start(program, QStringList());
-    QVERIFY2(QTest::qWaitFor([&] { return pollMs >= 0; }, 10000), qPrintable(program + " never polled"));
+    // An event loop, not qWaitFor, whose naps would delay the answer.
+    QTimer::singleShot(10000, &polled, &QEventLoop::quit);
+    polled.exec();
+    QVERIFY2(pollMs >= 0, qPrintable(program + " never polled"));
     // Settled: a second of polling, as the operator first sees it.
-    QTest::qWait(1000);
+    QEventLoop settled;
+    QTimer::singleShot(1000, &settled, &QEventLoop::quit);
+    settled.exec();
     figures->pollMs << double(pollMs);
     for (const QByteArray &line : procLines(p.processId(), "status"))
         if (line.startsWith("VmRSS:"))
@@ -71,14 +83,12 @@ private slots:
 // each a fresh process, in turns, against a meter stand-in on 127.0.0.1.
 void StartUpBench::startUp()
 {
-    QTcpServer meter;
-    QVERIFY(meter.listen(QHostAddress::LocalHost, 8899));
     QSettings(QStringLiteral("set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
     const QString programs[] = {QStringLiteral(OPA_HOST_PATH), QStringLiteral(OPA_BARE_PATH)};
     StartFigures figures[2];
     for (int run = 0; run < 7; ++run)
         for (int i = 0; i < 2; ++i) {
-            startOnce(programs[i], meter, &figures[i]);
+            startOnce(programs[i], &figures[i]);
             if (QTest::currentTestFailed())
                 return;
         }

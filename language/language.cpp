@@ -17,17 +17,19 @@ namespace {
 
 QString shown = QStringLiteral("zh");
 
+// Owned by the application, so it outlives every widget that uses it;
+// loaded only once English is asked for, not to be taken out at every start.
+QTranslator *english = nullptr;
+
 QTranslator *englishTranslator()
 {
-    // Owned by the application, so it outlives every widget that uses it.
-    static QTranslator *translator = nullptr;
-    if (!translator) {
+    if (!english) {
         registerTranslations();
-        translator = new QTranslator(QCoreApplication::instance());
-        if (!translator->load(QStringLiteral(":/translations/opacimeter_en.qm")))
+        english = new QTranslator(QCoreApplication::instance());
+        if (!english->load(QStringLiteral(":/translations/opacimeter_en.qm")))
             qWarning() << "the English translation is missing from the program";
     }
-    return translator;
+    return english;
 }
 
 // Qt's own texts (the standard buttons, the file and print dialogs) in
@@ -87,7 +89,8 @@ bool switchTo(const QString &code)
         installQtChinese(false);
         QCoreApplication::installTranslator(translator);
     } else {
-        QCoreApplication::removeTranslator(englishTranslator());
+        if (english)
+            QCoreApplication::removeTranslator(english);
         installQtChinese(true);
     }
     shown = code;
