@@ -10,7 +10,7 @@
 #include "config/meterlinksettings.h"
 #include "config/settings.h"
 #include "net/meterlink.h"
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 
 // The settings dialog: how the window opens it and what of a save it
 // applies at once.
@@ -81,7 +81,7 @@ void mainwindow::openSettings()
     // The keeper hears of a sweep's end first, so what it took or left is known here.
     dialog->showMetersElsewhere(link->elsewhere());
     connect(link, &LinkKeeper::metersElsewhere, dialog, &SettingsDialog::showMetersElsewhere);
-    connect(client, &SocketClient::sweepEnded, dialog, [this, dialog](const QStringList &meters) {
+    connect(meterLink->serverSweep(), &ServerSweep::ended, dialog, [this, dialog](const QStringList &meters) {
         dialog->showSearchEnded(meters.contains(link->address()) ? link->address() : QString());
     });
     connect(dialog, &SettingsDialog::languageChanged, this, &mainwindow::languageChosen);

@@ -4,6 +4,7 @@
 #include "benchsupport.h"
 #include "lane/lanesession.h"
 #include "net/framecutter.h"
+#include "net/serversweep.h"
 #include "net/socketclient.h"
 #include "support/testrunner.h"
 
@@ -102,7 +103,7 @@ private slots:
 // received stream into frames by read size.
 void WindowBench::hotPaths()
 {
-    SocketClient::overrideLocalAddress([] { return QString(); });
+    ServerSweep::overrideLocalAddress([] { return QString(); });
     const double startUpUs = microsPer(10, [](int) { mainwindow w; w.show(); QVERIFY(QTest::qWaitForWindowExposed(&w)); });
     std::printf("start-up: %.1f ms\n", startUpUs / 1000);
     mainwindow w;

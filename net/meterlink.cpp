@@ -4,6 +4,7 @@
 
 #include "net/linkkeeper.h"
 #include "net/serialclient.h"
+#include "net/serversweep.h"
 #include "net/socketclient.h"
 #include "platform/pause.h"
 
@@ -13,7 +14,7 @@ constexpr int StopPollingPauses = 3;
 } // namespace
 
 MeterLink::MeterLink(QObject *parent)
-    : QObject(parent), socket(new SocketClient(this)), timer(new QTimer(this))
+    : QObject(parent), socket(new SocketClient(this)), sweep(new ServerSweep(this)), timer(new QTimer(this))
 {
     timer->setObjectName(QStringLiteral("pollTimer"));
     connect(socket, &SocketClient::findEnableReady, this, [this](const QString &ip) {
@@ -65,7 +66,7 @@ void MeterLink::send(const QByteArray &frame)
 LinkKeeper *MeterLink::keeper()
 {
     if (!keep) {
-        keep = new LinkKeeper(socket, this);
+        keep = new LinkKeeper(socket, sweep, this);
         connect(timer, &QTimer::timeout, keep, &LinkKeeper::onPolled);
     }
     return keep;

@@ -9,10 +9,11 @@
 class LinkKeeper;
 class QTimer;
 class SerialClient;
+class ServerSweep;
 class SocketClient;
 
-// The link to the meter as the lane uses it: the client, the timer that
-// polls the meter and the keeper that mends a lost connection. Whoever owns
+// The link to the meter as the lane uses it: the client, the sweep that
+// finds its server, the timer that polls the meter and the keeper that mends a lost connection. Whoever owns
 // it wires the client's and the timer's signals to the work they drive.
 // The meter is reached through its network server or on a serial port;
 // this is the one place that chooses, and the frames in and out are the
@@ -27,6 +28,7 @@ public:
     explicit MeterLink(QObject *parent = nullptr);
 
     SocketClient *client() const { return socket; }
+    ServerSweep *serverSweep() const { return sweep; }
     QTimer *pollTimer() const { return timer; }
     // Made on first call and told of every poll from then on, after what
     // is already connected to the timer.
@@ -59,6 +61,7 @@ public slots:
 
 private:
     SocketClient *socket;
+    ServerSweep *sweep;
     SerialClient *serial = nullptr;
     bool serialInUse = false;
     QTimer *timer;

@@ -15,7 +15,7 @@
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "lane/testarchive.h"
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 #include "support/recordfixtures.h"
 #include "support/discoveryhelpers.h"
 #include "support/testsupport.h"
@@ -31,7 +31,7 @@ class tst_Pages : public QObject
 
 private slots:
     // The window sweeps 127.0.0.x only.
-    void init() { SocketClient::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
+    void init() { ServerSweep::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
     void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
 
     // A series and a recording (Ctrl+R) run before either page existed:
