@@ -50,7 +50,6 @@ mainwindow::mainwindow(QWidget *parent)
 
     setFixedSize(width(), height());
     setMouseTracking(false);
-    N = Ns = K = chamberTemp = smokeTemp = energy = 0;
 
     serverConnected = false;
     client = meterLink->client();

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "host/lanehost.h"
+#include "meter/metervalues.h"
 #include "meter/responsetest.h"
 #include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
@@ -135,12 +136,7 @@ private:
     bool factoryResetPending = false;
     QTimer *responseTimer = nullptr;
     ResponseTest responseTest;  // flags, start time and elapsed time of the rise/fall test
-    float Ns = 0;
-    float N = 0;
-    float K = 0;
-    float chamberTemp = 0;
-    float smokeTemp = 0;
-    float energy = 0;
+    MeterValues onForm;  // the values the form shows
     // The lane; the members below name its parts.
     LaneHost *host = nullptr;
     LaneSession *session = nullptr;

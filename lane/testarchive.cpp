@@ -5,20 +5,10 @@
 #include "config/recordsettings.h"
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
+#include "meter/metervalues.h"
 #include "records/recordkeeper.h"
 
 const char TestArchive::DefaultUnsavedFolder[] = "results/unsaved";
-
-namespace {
-
-// The meter reports hundredths; the readings' float form would otherwise
-// show in the record as 1.2999999523162842.
-double hundredths(double value)
-{
-    return std::round(value * 100) / 100;
-}
-
-} // namespace
 
 TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
                          const QString &unsavedFolder, QObject *parent)
