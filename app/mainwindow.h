@@ -11,8 +11,6 @@
 #include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
 
-class ApiBridge;
-class CompanionExchange;
 class DailyChecks;
 class QLabel;
 class LaneSession;
@@ -31,7 +29,8 @@ struct LaneReading;
 // meter's frames and the companion's commands; the window shows what the
 // host and its session announce. Slot bodies live by topic beside this file:
 // measurementslots.cpp, calibrationslots.cpp, responsetimeslots.cpp,
-// discoveryslots.cpp, linkslots.cpp and sharedmemslots.cpp.
+// discoveryslots.cpp, linkslots.cpp, sharedmemslots.cpp, settingsslots.cpp,
+// stationslots.cpp, storageslots.cpp and dailycheckslots.cpp.
 class mainwindow : public QMainWindow
 {
     Q_OBJECT
@@ -144,11 +143,11 @@ private:
     TestArchive *archive = nullptr;
     QSharedMemory *dataSegment = nullptr;
     QSharedMemory *cmdSegment = nullptr;
-    // The host's client, poll timer and link keeper, which the members
-    // 'client', 'pollTimer' and 'link' name.
+    // The host's link to the meter; its network client, poll timer and
+    // link keeper are the members 'client', 'pollTimer' and 'linkKeeper'.
     MeterLink *meterLink = nullptr;
     QTimer *pollTimer = nullptr;
-    LinkKeeper *link = nullptr;
+    LinkKeeper *linkKeeper = nullptr;  // mends the link to the meter, tells its state
     LinkKeeper::State linkState = LinkKeeper::State::Connecting;
     QString linkAddress;
     LazyTab *trendTab = nullptr;
@@ -159,7 +158,7 @@ private:
     QLabel *checksLabel = nullptr;  // shown when [Checks] RequireDaily=true
     qint64 riseMs = -1;             // of the last rise, for the response check
 
-    QLabel *recordsLabel = nullptr;  // hidden without a station server
+    QLabel *stationLabel = nullptr;  // the station link's state; hidden without a station server
     QLabel *storageLabel = nullptr;
     bool seriesKept = false;  // a test of this run reached the records
 

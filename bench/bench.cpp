@@ -61,10 +61,10 @@ void printPerReply(LaneReading reading)
         trend.append(reading);
     });
     QTemporaryDir scratch;
-    Recorder recorder;
-    QVERIFY(recorder.start(scratch.filePath(QStringLiteral("bench.csv"))));
-    const double row = microsPer(BurstCount, [&](int) { recorder.record(reading); });
-    recorder.stop();
+    ReadingCsvWriter writer;
+    QVERIFY(writer.start(scratch.filePath(QStringLiteral("bench.csv"))));
+    const double row = microsPer(BurstCount, [&](int) { writer.record(reading); });
+    writer.stop();
     std::printf("per reply: the last minute %.2f us, recorded row %.2f us\n", trendOnly, row);
 }
 

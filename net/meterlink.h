@@ -27,7 +27,7 @@ public:
 
     explicit MeterLink(QObject *parent = nullptr);
 
-    SocketClient *client() const { return socket; }
+    SocketClient *client() const { return networkClient; }
     ServerSweep *serverSweep() const { return sweep; }
     QTimer *pollTimer() const { return timer; }
     // Made on first call and told of every poll from then on, after what
@@ -60,12 +60,12 @@ public slots:
     void send(const QByteArray &frame);
 
 private:
-    SocketClient *socket;
+    SocketClient *networkClient;  // the data link to the meter's network server
     ServerSweep *sweep;
     SerialClient *serial = nullptr;
     bool serialInUse = false;
     QTimer *timer;
-    LinkKeeper *keep = nullptr;
+    LinkKeeper *linkKeeper = nullptr;  // made by keeper() on first call
 };
 
 #endif
