@@ -19,7 +19,7 @@ class QPushButton;
 class QRadioButton;
 class QTableView;
 class QTimer;
-class TestArchive;
+class RecordMaker;
 namespace station {
 class HistorySource;
 }
@@ -37,7 +37,7 @@ class HistoryPage : public QWidget
     Q_OBJECT
 
 public:
-    HistoryPage(TestArchive *archive, QWidget *parent,
+    HistoryPage(RecordMaker *recordMaker, QWidget *parent,
                 const settings::StationServer &server = settings::storedStationServer());
     ~HistoryPage() override;
 
@@ -77,7 +77,7 @@ private:
     void buildList();
     void buildChoices();
     void layOut();
-    void follow(TestArchive *archive);
+    void follow(RecordMaker *recordMaker);
     void sortBy(int column, Qt::SortOrder order);
     void selectRow(int row);
     void checkShown();

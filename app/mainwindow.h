@@ -20,11 +20,11 @@ class QSharedMemory;
 class QShowEvent;
 class QTimer;
 class SocketClient;
-class TestArchive;
+class RecordMaker;
 struct LaneReading;
 
 // The controller: owns the form, the lane's host (the link to the meter,
-// the session, the archive, the companion exchange, the station link and
+// the session, the record maker, the companion exchange, the station link and
 // the API) and the response-time test. The fixed slots hand the host the
 // meter's frames and the companion's commands; the window shows what the
 // host and its session announce. Slot bodies live by topic beside this file:
@@ -140,7 +140,7 @@ private:
     LaneHost *host = nullptr;
     LaneSession *session = nullptr;
     // Makes a record of every series the session runs and keeps it.
-    TestArchive *archive = nullptr;
+    RecordMaker *recordMaker = nullptr;
     QSharedMemory *dataSegment = nullptr;
     QSharedMemory *cmdSegment = nullptr;
     // The host's link to the meter; its network client, poll timer and

@@ -14,7 +14,7 @@
 #include "app/trendpage.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "net/serversweep.h"
 #include "support/recordfixtures.h"
 #include "support/discoveryhelpers.h"
@@ -224,8 +224,8 @@ private slots:
         QFETCH(QString, text); QFETCH(int, verdict); QFETCH(bool, firstDay); QFETCH(int, sortColumn);
         QFETCH(QStringList, plates);
         LaneSession session;
-        TestArchive archive(&session, QStringLiteral("history.sqlite"));
-        HistoryPage page(&archive, nullptr);
+        RecordMaker recordMaker(&session, QStringLiteral("history.sqlite"));
+        HistoryPage page(&recordMaker, nullptr);
         page.findChild<QLineEdit *>("historySearch")->setText(text);
         page.findChild<QComboBox *>("historyVerdict")->setCurrentIndex(verdict);
         const QDate day = fixtures::record().started.date();
