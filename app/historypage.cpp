@@ -22,7 +22,7 @@
 #include "app/historymodel.h"
 #include "app/retranslate.h"
 #include "app/recorddetail.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "report/recordreport.h"
 #include "station/historysource.h"
 
@@ -143,7 +143,7 @@ void HistoryPage::buildChoices()
 
 void HistoryPage::layOut()
 {
-    top = new QHBoxLayout;
+    auto *top = new QHBoxLayout;
     top->addWidget(search, 1);
     top->addWidget(kind);
     top->addWidget(verdict);

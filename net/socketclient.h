@@ -61,7 +61,6 @@ public:
     void forgetFoundServer() { foundServer.clear(); }
     // The server taken, or empty text.
     QString serverAddress() const { return foundServer; }
-    QByteArray receiveBuffer() const { return cutter.buffer(); }
     // Frames from the meter given up for a wrong checksum since the start.
     int droppedFrames() const { return cutter.dropped(); }
 
