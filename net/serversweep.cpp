@@ -19,7 +19,7 @@
 namespace {
 
 const int ProbeWaitMs = 50;
-// How soon a sweep notices that its client is gone.
+// How soon a sweep notices that its ServerSweep is gone.
 const int StopCheckMs = 5;
 // Host number 0 is the network itself; 255 is tried like any other.
 const int FirstHost = 1;
