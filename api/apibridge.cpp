@@ -62,7 +62,7 @@ ApiBridge::ApiBridge(LaneSession *session, const QString &databaseFile, QObject 
     : QObject(parent), session(session), apiServer(new ApiServer(this, this)),
       reader(new RecordReader(databaseFile, this))
 {
-    reader->setWords(RecordStore::Words::Source);
+    reader->setWords(Words::Source);
     followSession();
 }
 
@@ -140,7 +140,7 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
         manualK = method.limitK;
     const TestSubject subject = TestSubject::of(vehicle, operatorName, settings::storedLimitsTable(), manualK);
     // The reply's words do not follow the window's language.
-    *error = subject.fault(TestSubject::Words::Source);
+    *error = subject.fault(Words::Source);
     if (error->isEmpty() && dailyChecks && dailyChecks->running())
         *error = QStringLiteral("refused: a daily check is running");
     if (error->isEmpty() && dailyChecks && dailyChecks->locked())

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "records/jsonfields.h"
 #include "records/recordcheck.h"
 #include "records/vehicle.h"
 
@@ -14,114 +15,7 @@ namespace api {
 
 namespace {
 
-// Reads the fields of one JSON object, remembering the first fault. Each
-// getter leaves its output alone when the field is absent (and optional).
-class Fields
-{
-public:
-    Fields(const QJsonObject &object, const QString &prefix) : object(object), prefix(prefix) {}
-
-    bool failed() const { return !error.isEmpty(); }
-    QString firstError() const { return error; }
-    void fail(const QString &what) { if (error.isEmpty()) error = what; }
-
-    QString path(const QString &key) const { return prefix + key; }
-
-    bool present(const QString &key) const { return object.contains(key); }
-
-    bool string(const QString &key, QString *out, bool required, int maxLength = -1);
-    // A number or null; 'integral' refuses fractions.
-    bool number(const QString &key, std::optional<double> *out, double min, double max, bool integral = false);
-    bool object_(const QString &key, QJsonObject *out);
-    // Refuses any key not in 'known'.
-    void onlyKnown(std::initializer_list<const char *> known);
-
-    const QJsonObject &json() const { return object; }
-
-private:
-    bool expect(const QString &key, bool required);
-    bool failType(const QString &key, const QString &what)
-    {
-        fail(QStringLiteral("%1: must be %2").arg(path(key), what));
-        return false;
-    }
-
-    QJsonObject object;
-    QString prefix;
-    QString error;
-};
-
-bool Fields::string(const QString &key, QString *out, bool required, int maxLength)
-{
-    if (!expect(key, required))
-        return false;
-    const QJsonValue v = object.value(key);
-    if (!v.isString())
-        return failType(key, QStringLiteral("a string"));
-    if (maxLength >= 0 && v.toString().size() > maxLength) {
-        fail(QStringLiteral("%1: at most %2 characters").arg(path(key)).arg(maxLength));
-        return false;
-    }
-    *out = v.toString();
-    return true;
-}
-
-bool Fields::number(const QString &key, std::optional<double> *out, double min, double max, bool integral)
-{
-    if (!expect(key, false))
-        return false;
-    const QJsonValue v = object.value(key);
-    if (v.isNull()) {
-        out->reset();
-        return true;
-    }
-    if (!v.isDouble())
-        return failType(key, QStringLiteral("a number or null"));
-    const double d = v.toDouble();
-    if (!std::isfinite(d) || d < min || d > max || (integral && d != std::floor(d))) {
-        fail(QStringLiteral("%1: %2 from %3 to %4").arg(path(key), integral ? QStringLiteral("a whole number")
-                                                                          : QStringLiteral("a number"))
-                 .arg(min).arg(max));
-        return false;
-    }
-    *out = d;
-    return true;
-}
-
-bool Fields::object_(const QString &key, QJsonObject *out)
-{
-    if (!expect(key, true))
-        return false;
-    if (!object.value(key).isObject())
-        return failType(key, QStringLiteral("an object"));
-    *out = object.value(key).toObject();
-    return true;
-}
-
-void Fields::onlyKnown(std::initializer_list<const char *> known)
-{
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        bool found = false;
-        for (const char *k : known)
-            found = found || it.key() == QLatin1String(k);
-        if (!found)
-            fail(QStringLiteral("%1: unknown field").arg(path(it.key())));
-    }
-}
-
-bool Fields::expect(const QString &key, bool required)
-{
-    if (failed())
-        return false;
-    if (!object.contains(key)) {
-        if (required)
-            fail(QStringLiteral("%1: missing").arg(path(key)));
-        return false;
-    }
-    return true;
-}
-
-bool parseTopics(Fields &f, Command *c)
+bool parseTopics(JsonFields &f, Command *c)
 {
     const QJsonValue v = f.json().value(QStringLiteral("topics"));
     if (!v.isArray()) {
@@ -144,7 +38,7 @@ bool parseTopics(Fields &f, Command *c)
     return true;
 }
 
-void parseSubscribe(Fields &f, Command *c)
+void parseSubscribe(JsonFields &f, Command *c)
 {
     f.onlyKnown({"cmd", "id", "topics", "rate"});
     if (f.present(QStringLiteral("topics")) && !parseTopics(f, c))
@@ -160,7 +54,7 @@ void parseSubscribe(Fields &f, Command *c)
     }
 }
 
-bool parseRegistration(Fields &f, QDate *date)
+bool parseRegistration(JsonFields &f, QDate *date)
 {
     const QString key = QStringLiteral("firstRegistration");
     if (!f.present(key) || f.json().value(key).isNull())
@@ -188,7 +82,7 @@ bool takePlate(const QString &text, QString *plate, QString *error)
     return error->isEmpty();
 }
 
-void takeVin(Fields &f, Command *c)
+void takeVin(JsonFields &f, Command *c)
 {
     QString text;
     if (!f.string(QStringLiteral("vin"), &text, false))
@@ -209,9 +103,10 @@ void takeVin(Fields &f, Command *c)
     }
 }
 
-void parseVehicle(const QJsonObject &object, Command *c, Fields &outer)
+void parseVehicle(const QJsonObject &object, Command *c, JsonFields &outer)
 {
-    Fields f(object, QStringLiteral("vehicle."));
+    QString fault;
+    JsonFields f(object, QStringLiteral("vehicle."), &fault);
     f.onlyKnown({"plate", "vin", "category", "intake", "firstRegistration", "odometerKm", "plateValueK"});
     Vehicle &v = c->vehicle;
     QString plate, category, error;
@@ -229,15 +124,15 @@ void parseVehicle(const QJsonObject &object, Command *c, Fields &outer)
     f.number(QStringLiteral("odometerKm"), &v.odometerKm, 0, 9999999, true);
     f.number(QStringLiteral("plateValueK"), &v.plateValueK, 0.01, 10);
     if (f.failed())
-        outer.fail(f.firstError());
+        outer.fail(fault);
 }
 
-bool parseToken(Fields &f, Command *c)
+bool parseToken(JsonFields &f, Command *c)
 {
     return f.string(QStringLiteral("token"), &c->token, true, 256);
 }
 
-void parseStartTest(Fields &f, Command *c)
+void parseStartTest(JsonFields &f, Command *c)
 {
     f.onlyKnown({"cmd", "id", "token", "vehicle", "operator", "method"});
     QJsonObject vehicle;
@@ -256,7 +151,7 @@ void parseStartTest(Fields &f, Command *c)
 
 // A date alone is its day's first moment, or for 'until' its last, so that
 // a day given as both bounds holds the whole day.
-bool parseTime(Fields &f, const char *key, QDateTime *out, bool endOfDay)
+bool parseTime(JsonFields &f, const char *key, QDateTime *out, bool endOfDay)
 {
     QString text;
     if (!f.string(QLatin1String(key), &text, false, 40))
@@ -271,7 +166,7 @@ bool parseTime(Fields &f, const char *key, QDateTime *out, bool endOfDay)
     return out->isValid();
 }
 
-void parseListRecords(Fields &f, Command *c)
+void parseListRecords(JsonFields &f, Command *c)
 {
     f.onlyKnown({"cmd", "id", "token", "plate", "since", "until", "limit"});
     f.string(QStringLiteral("token"), &c->token, false, 256);
@@ -287,7 +182,7 @@ void parseListRecords(Fields &f, Command *c)
         c->filter.limit = int(*limit);
 }
 
-void parseStartCheck(Fields &f, Command *c)
+void parseStartCheck(JsonFields &f, Command *c)
 {
     f.onlyKnown({"cmd", "id", "token", "kind", "filter"});
     if (!parseToken(f, c) || !f.string(QStringLiteral("kind"), &c->checkKind, true, 16))
@@ -313,7 +208,7 @@ const CommandName commandNames[] = {
     {"listRecords", CommandKind::ListRecords}, {"startCheck", CommandKind::StartCheck},
 };
 
-void parseBody(Fields &f, Command *c)
+void parseBody(JsonFields &f, Command *c)
 {
     switch (c->kind) {
     case CommandKind::Auth:
@@ -375,7 +270,8 @@ ParsedCommand parseCommand(const QByteArray &text)
         result.error = QStringLiteral("a command must be a JSON object");
         return result;
     }
-    Fields f(doc.object(), QString());
+    QString fault;
+    JsonFields f(doc.object(), QString(), &fault);
     // A number travels as a double: beyond 2^53 the echo would differ from
     // what the client sent, and it could not match its reply.
     const QJsonValue id = doc.object().value(QStringLiteral("id"));
@@ -400,7 +296,7 @@ ParsedCommand parseCommand(const QByteArray &text)
     if (!f.failed())
         parseBody(f, &result.command);
     result.ok = !f.failed();
-    result.error = f.firstError();
+    result.error = fault;
     return result;
 }
 

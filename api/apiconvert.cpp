@@ -22,16 +22,8 @@ Reading readingFrom(const LaneReading &reading)
     Reading r;
     r.time = reading.time;
     r.monotonicMs = reading.monotonicMs;
-    r.N = reading.n;
-    r.Ns = reading.ns;
-    if (reading.has(LaneReading::K))
-        r.K = reading.k;
-    if (reading.has(LaneReading::ChamberC))
-        r.chamberC = reading.chamberC;
-    if (reading.has(LaneReading::SmokeC))
-        r.smokeC = reading.smokeC;
-    if (reading.has(LaneReading::Energy))
-        r.energy = reading.energy;
+    r.values = reading;
+    r.shown = reading.shown;
     return r;
 }
 

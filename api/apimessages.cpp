@@ -1,21 +1,12 @@
 #include "api/apimessages.h"
 
-#include <cmath>
-
 namespace api {
 
 namespace {
 
-// The form shows N, Ns and K in hundredths: a float's tail beyond that is
-// noise, and would show as 12.340000152587891.
-QJsonValue hundredths(double v)
-{
-    return std::round(v * 100) / 100;
-}
-
 QJsonValue orNull(const std::optional<double> &v)
 {
-    return v ? hundredths(*v) : QJsonValue(QJsonValue::Null);
+    return v ? QJsonValue(hundredths(*v)) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonValue orNull(const QString &s)
@@ -64,12 +55,16 @@ QJsonObject readingMessage(const Reading &r)
 {
     QJsonObject m = typed("reading");
     m.insert(QStringLiteral("time"), isoTime(r.time));
-    m.insert(QStringLiteral("N"), hundredths(r.N));
-    m.insert(QStringLiteral("Ns"), hundredths(r.Ns));
-    m.insert(QStringLiteral("K"), orNull(r.K));
-    m.insert(QStringLiteral("chamber_C"), orNull(r.chamberC));
-    m.insert(QStringLiteral("smoke_C"), orNull(r.smokeC));
-    m.insert(QStringLiteral("energy"), orNull(r.energy));
+    const auto shownOrNull = [&r](MeterValues::Value value, float figure) {
+        return r.shown.testFlag(value) ? hundredths(figure) : QJsonValue(QJsonValue::Null);
+    };
+    const MeterValues &v = r.values;
+    m.insert(QStringLiteral("N"), hundredths(v.n));
+    m.insert(QStringLiteral("Ns"), hundredths(v.ns));
+    m.insert(QStringLiteral("K"), shownOrNull(MeterValues::K, v.k));
+    m.insert(QStringLiteral("chamber_C"), shownOrNull(MeterValues::ChamberC, v.chamberC));
+    m.insert(QStringLiteral("smoke_C"), shownOrNull(MeterValues::SmokeC, v.smokeC));
+    m.insert(QStringLiteral("energy"), shownOrNull(MeterValues::Energy, v.energy));
     return m;
 }
 

@@ -10,6 +10,8 @@
 
 #include <optional>
 
+#include "meter/metervalues.h"
+
 // The values that travel through the API, free of the session's and the
 // store's own types: the lane's adapter fills them, the server turns them
 // into messages.
@@ -17,17 +19,13 @@ namespace api {
 
 constexpr int Version = 1;
 
-// One measurement as the form shows it; an empty field is one the form
-// shows no value for, and goes out as null.
+// One measurement as the form shows it; K, a temperature or the energy
+// value the form shows none for goes out as null.
 struct Reading {
     QDateTime time;         // local time of the reply
     qint64 monotonicMs = 0; // for spacing readings at a client's rate
-    double N = 0;
-    double Ns = 0;
-    std::optional<double> K;
-    std::optional<double> chamberC;
-    std::optional<double> smokeC;
-    std::optional<double> energy;
+    MeterValues values;
+    MeterValues::Values shown;
 };
 
 struct Link {

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/retranslate.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ const char *const ButtonTexts[] = {QT_TRANSLATE_NOOP("DailyCheckPage", "零点�
 
 } // namespace
 
-DailyCheckPage::DailyCheckPage(DailyChecks *checks, TestArchive *archive, QWidget *parent)
+DailyCheckPage::DailyCheckPage(DailyChecks *checks, RecordMaker *recordMaker, QWidget *parent)
     : QWidget(parent), checks(checks)
 {
     build();
@@ -39,7 +39,7 @@ DailyCheckPage::DailyCheckPage(DailyChecks *checks, TestArchive *archive, QWidge
         showState();
     });
     connect(checks, &DailyChecks::dayChanged, this, &DailyCheckPage::showState);
-    connect(archive, &TestArchive::checkKept, this, [this](const QString &, bool stored) {
+    connect(recordMaker, &RecordMaker::checkKept, this, [this](const QString &, bool stored) {
         Retranslate::text(recordStatus, [stored] {
             return stored ? tr("记录已保存") : tr("记录未能存入数据库，已保留，稍后重试");
         });

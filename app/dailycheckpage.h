@@ -9,7 +9,7 @@ class QComboBox;
 class QGridLayout;
 class QLabel;
 class QPushButton;
-class TestArchive;
+class RecordMaker;
 
 // The "日常检查" tab: the day's checks of the meter, each with its state
 // today and a button to make it; the filter check offers the reference
@@ -19,7 +19,7 @@ class DailyCheckPage : public QWidget
     Q_OBJECT
 
 public:
-    DailyCheckPage(DailyChecks *checks, TestArchive *archive, QWidget *parent = nullptr);
+    DailyCheckPage(DailyChecks *checks, RecordMaker *recordMaker, QWidget *parent = nullptr);
 
     static QString title();
     // set.ini lines the page names as unreadable (filters, rules).

@@ -10,7 +10,7 @@
 #include "config/recordsettings.h"
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "records/recordkeeper.h"
 
 // The daily checks: the rules and filters of set.ini, the lock on tests,
@@ -39,8 +39,8 @@ void mainwindow::addDailyChecks()
             return tr("日常检查正在进行");
         return dailyChecks->locked() ? dailyChecks->lockText() : QString();
     });
-    connect(archive->keeper(), &RecordKeeper::checksFound, dailyChecks, &DailyChecks::takeStored);
-    connect(dailyChecks, &DailyChecks::checkFinished, archive, &TestArchive::keepCheck);
+    connect(recordMaker->keeper(), &RecordKeeper::checksFound, dailyChecks, &DailyChecks::takeStored);
+    connect(dailyChecks, &DailyChecks::checkFinished, recordMaker, &RecordMaker::keepCheck);
     connect(dailyChecks, &DailyChecks::checkStarted, this,
             [this] { dailyChecks->setOperator(settings::lastOperator()); });
     connect(dailyChecks, &DailyChecks::calibrationWanted, this, &mainwindow::on_adjustButton_clicked,
@@ -55,7 +55,7 @@ void mainwindow::addDailyChecks()
     checksLabel->setObjectName(QStringLiteral("checksLabel"));
     checksLabel->setVisible(dailyChecks->required());
     checksTab = new LazyTab([this, faults](QWidget *holder) {
-        auto *page = new DailyCheckPage(dailyChecks, archive, holder);
+        auto *page = new DailyCheckPage(dailyChecks, recordMaker, holder);
         page->setFaults(faults);
         connect(page, &DailyCheckPage::responsePageWanted, this, [this] { ui.tabWidget->setCurrentWidget(ui.tab_3); });
         return page;

@@ -13,7 +13,7 @@
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "records/recordreader.h"
 
 namespace {
@@ -39,7 +39,7 @@ QString FreeAccelPage::title()
     return tr("自由加速");
 }
 
-FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, const FreeAccelMethod &inUse,
+FreeAccelPage::FreeAccelPage(LaneSession *session, RecordMaker *archive, const FreeAccelMethod &inUse,
                              QWidget *parent)
     : QWidget(parent), session(session), reader(new RecordReader(archive->databasePath(), this))
 {
@@ -113,24 +113,24 @@ void FreeAccelPage::follow()
     });
 }
 
-void FreeAccelPage::followArchive(TestArchive *archive)
+void FreeAccelPage::followArchive(RecordMaker *archive)
 {
-    connect(archive, &TestArchive::recordKept, this, [this](const QString &, bool stored) {
+    connect(archive, &RecordMaker::recordKept, this, [this](const QString &, bool stored) {
         if (stored)
             Retranslate::text(ui.freeAccelRecordStatus, [] { return tr("记录已保存"); });
         ui.freeAccelRecordStatus->setStyleSheet(stored ? QString() : QStringLiteral("color: rgb(200, 0, 0);"));
     });
-    connect(archive, &TestArchive::recordStored, this, [this] {
+    connect(archive, &RecordMaker::recordStored, this, [this] {
         if (!ui.freeAccelRecordStatus->text().isEmpty())
             Retranslate::text(ui.freeAccelRecordStatus, [] { return tr("记录已保存"); });
         ui.freeAccelRecordStatus->setStyleSheet(QString());
     });
-    connect(archive, &TestArchive::storageProblem, this, [this](const QString &reason) {
+    connect(archive, &RecordMaker::storageProblem, this, [this](const QString &reason) {
         Retranslate::text(ui.freeAccelRecordStatus,
                           [reason] { return tr("记录未能存入数据库，已保留，稍后重试：%1").arg(reason); });
         ui.freeAccelRecordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
     });
-    connect(archive, &TestArchive::databaseReplaced, this,
+    connect(archive, &RecordMaker::databaseReplaced, this,
             [this](const QString &, const QString &message) {
                 Retranslate::text(ui.freeAccelRecordStatus, [message] { return message; });
                 ui.freeAccelRecordStatus->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));

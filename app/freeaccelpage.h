@@ -10,7 +10,7 @@ class LaneSession;
 class MethodEditor;
 class QLabel;
 class RecordReader;
-class TestArchive;
+class RecordMaker;
 class VehiclePanel;
 struct LaneReading;
 struct SeriesOutcome;
@@ -19,7 +19,7 @@ struct TestSubject;
 // The "自由加速" tab: the method (edited by its MethodEditor), the vehicle
 // and its limit, the prompt that follows what K does, the snaps found, the
 // result and whether its record was stored. The series runs in the session
-// and its record is made by the archive; this page starts and stops the
+// and its record is made by the record maker; this page starts and stops the
 // series and shows what both announce. The window brings the tab to the
 // front when a series starts.
 class FreeAccelPage : public QWidget
@@ -30,7 +30,7 @@ public:
     // The window binds F5 to startSeries(), so it works from any page.
     // 'inUse' is the lane's method in use; a choice made here is announced
     // as methodChosen.
-    FreeAccelPage(LaneSession *session, TestArchive *archive, const FreeAccelMethod &inUse, QWidget *parent);
+    FreeAccelPage(LaneSession *session, RecordMaker *archive, const FreeAccelMethod &inUse, QWidget *parent);
 
     static QString title();
 
@@ -50,7 +50,7 @@ private:
     void showMissedSnaps();
     void markCounted(const QVector<int> &rows);
     void follow();
-    void followArchive(TestArchive *archive);
+    void followArchive(RecordMaker *archive);
     TestSubject subjectFromControls() const;
     void showSubject();
     void showVehicle(bool shown);

@@ -22,7 +22,7 @@
 #include "app/historymodel.h"
 #include "app/retranslate.h"
 #include "app/recorddetail.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "report/recordreport.h"
 #include "station/historysource.h"
 
@@ -40,8 +40,8 @@ QString HistoryPage::title()
     return tr("检测记录");
 }
 
-HistoryPage::HistoryPage(TestArchive *archive, QWidget *parent, const settings::StationServer &server)
-    : QWidget(parent), source(new station::HistorySource(archive->databasePath(), server, this))
+HistoryPage::HistoryPage(RecordMaker *recordMaker, QWidget *parent, const settings::StationServer &server)
+    : QWidget(parent), source(new station::HistorySource(recordMaker->databasePath(), server, this))
 {
     setObjectName(QStringLiteral("historyPage"));
     QFont small = font();
@@ -51,7 +51,7 @@ HistoryPage::HistoryPage(TestArchive *archive, QWidget *parent, const settings::
     buildList();
     buildChoices();
     layOut();
-    follow(archive);
+    follow(recordMaker);
 }
 
 // Out of line, for the source's type.
@@ -143,7 +143,7 @@ void HistoryPage::buildChoices()
 
 void HistoryPage::layOut()
 {
-    top = new QHBoxLayout;
+    auto *top = new QHBoxLayout;
     top->addWidget(search, 1);
     top->addWidget(kind);
     top->addWidget(verdict);
@@ -177,9 +177,9 @@ void HistoryPage::layOut()
     printButton->setEnabled(false);
 }
 
-void HistoryPage::follow(TestArchive *archive)
+void HistoryPage::follow(RecordMaker *recordMaker)
 {
-    connect(archive, &TestArchive::recordStored, this, &HistoryPage::refresh);
+    connect(recordMaker, &RecordMaker::recordStored, this, &HistoryPage::refresh);
     connect(search, &QLineEdit::textChanged, typing, [this] { typing->start(); });
     connect(typing, &QTimer::timeout, this, &HistoryPage::refresh);
     connect(verdict, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &HistoryPage::refresh);

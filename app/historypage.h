@@ -12,32 +12,31 @@ class HistoryModel;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
-class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTableView;
 class QTimer;
-class TestArchive;
+class RecordMaker;
 namespace station {
 class HistorySource;
 }
 
 // The "检测记录" tab: the lane's records ("本机") or the whole station's
-// from its server ("全站", with the lane of each), newest first, filtered
-// by plate or VIN text, a date range and the verdict, sorted by any column.
-// Reads go through connections of their own on another thread, so neither
-// a long history, a locked file nor a server that does not answer holds up
-// the window. Opening a record shows its report (snaps and K curve); the
-// selected one can be exported as PDF or printed, the filtered list as CSV.
-// The columns are set to fit the page's width.
+// from its server ("全站", with the lane of each), newest first, the tests
+// or the daily checks, filtered by plate or VIN text, a date range and the
+// verdict, sorted by any column. Reads go through connections of their own
+// on another thread, so neither a long history, a locked file nor a server
+// that does not answer holds up the window. Opening a record shows its
+// report; the selected one can be exported as PDF or printed, the filtered
+// list as CSV. The columns are set to fit the page's width.
 class HistoryPage : public QWidget
 {
     Q_OBJECT
 
 public:
-    HistoryPage(TestArchive *archive, QWidget *parent,
+    HistoryPage(RecordMaker *recordMaker, QWidget *parent,
                 const settings::StationServer &server = settings::storedStationServer());
     ~HistoryPage() override;
 
@@ -48,9 +47,6 @@ public:
     void showAs(const HistoryPage &other);
     // "在新窗口中打开"; a page in a window of its own does not offer it.
     void offerNewWindow(bool offer);
-    // The row above the list: filters on the left, the window button and
-    // the choice of "本机" / "全站" on the right.
-    QHBoxLayout *topRow() const { return top; }
 
 public slots:
     void refresh();
@@ -77,7 +73,7 @@ private:
     void buildList();
     void buildChoices();
     void layOut();
-    void follow(TestArchive *archive);
+    void follow(RecordMaker *recordMaker);
     void sortBy(int column, Qt::SortOrder order);
     void selectRow(int row);
     void checkShown();
@@ -96,7 +92,6 @@ private:
     HistoryModel *model = nullptr;
     RecordFilter::Sort sort = RecordFilter::Sort::Started;
     bool descending = true;
-    QHBoxLayout *top = nullptr;
     QLineEdit *search = nullptr;
     QComboBox *verdict = nullptr;
     QComboBox *kind = nullptr;  // "检测" or "日常检查"

@@ -9,11 +9,11 @@
 #include "app/retranslate.h"
 #include "config/uisettings.h"
 
-HistoryWindow *HistoryWindow::open(QWidget *owner, TestArchive *archive, const HistoryPage *from)
+HistoryWindow *HistoryWindow::open(QWidget *owner, RecordMaker *recordMaker, const HistoryPage *from)
 {
     auto *window = owner->findChild<HistoryWindow *>(QString(), Qt::FindDirectChildrenOnly);
     if (!window)
-        window = new HistoryWindow(owner, archive);
+        window = new HistoryWindow(owner, recordMaker);
     // Closed, it is only hidden: opened again, it starts from the tab anew.
     if (!window->isVisible() && from)
         window->history->showAs(*from);
@@ -23,8 +23,8 @@ HistoryWindow *HistoryWindow::open(QWidget *owner, TestArchive *archive, const H
     return window;
 }
 
-HistoryWindow::HistoryWindow(QWidget *owner, TestArchive *archive)
-    : QWidget(owner, Qt::Window), history(new HistoryPage(archive, this))
+HistoryWindow::HistoryWindow(QWidget *owner, RecordMaker *recordMaker)
+    : QWidget(owner, Qt::Window), history(new HistoryPage(recordMaker, this))
 {
     setObjectName(QStringLiteral("historyWindow"));
     Retranslate::follow(this, "windowTitle", [] { return HistoryPage::title(); });

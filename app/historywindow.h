@@ -4,7 +4,7 @@
 #include <QWidget>
 
 class HistoryPage;
-class TestArchive;
+class RecordMaker;
 
 // The history in a window of its own, as large as a clerk searching a day's
 // tests wants it; the tab goes on as before. It follows new records as the
@@ -17,7 +17,7 @@ class HistoryWindow : public QWidget
 public:
     // The one history window of 'owner', made on the first call and shown
     // with what 'from' shows then.
-    static HistoryWindow *open(QWidget *owner, TestArchive *archive, const HistoryPage *from);
+    static HistoryWindow *open(QWidget *owner, RecordMaker *recordMaker, const HistoryPage *from);
 
     HistoryPage *page() const { return history; }
 
@@ -26,7 +26,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    HistoryWindow(QWidget *owner, TestArchive *archive);
+    HistoryWindow(QWidget *owner, RecordMaker *recordMaker);
     void place(QWidget *owner);
 
     HistoryPage *history;

@@ -21,15 +21,15 @@ QString text(const char *source)
 
 void mainwindow::watchLink()
 {
-    link = meterLink->keeper();
+    linkKeeper = meterLink->keeper();
     connect(session, &LaneSession::linkChanged, this, &mainwindow::showLinkState);
-    connect(link, &LinkKeeper::staleChanged, this, &mainwindow::showValuesStale);
+    connect(linkKeeper, &LinkKeeper::staleChanged, this, &mainwindow::showValuesStale);
     const auto showAgain = [this] {
         showLinkText();
         placeHeaderLabels();
     };
-    connect(link, &LinkKeeper::metersElsewhere, this, showAgain);
-    connect(link, &LinkKeeper::problemChanged, this, showAgain);
+    connect(linkKeeper, &LinkKeeper::metersElsewhere, this, showAgain);
+    connect(linkKeeper, &LinkKeeper::problemChanged, this, showAgain);
     connect(meterLink, &MeterLink::framesDropped, this, showAgain);
 }
 
@@ -59,7 +59,7 @@ void mainwindow::showLinkText()
     }
     showElsewhere();
     // A serial port that will not open says why, beside the state.
-    if (const QString problem = link ? link->problem() : QString(); !problem.isEmpty()) {
+    if (const QString problem = linkKeeper ? linkKeeper->problem() : QString(); !problem.isEmpty()) {
         ui.label_link->setWordWrap(true);
         ui.label_link->setText(tr("%1：%2").arg(ui.label_link->text(), problem));
     }
@@ -72,7 +72,7 @@ void mainwindow::showLinkText()
 // named in its place: never taken by itself, it is the operator's to choose.
 void mainwindow::showElsewhere()
 {
-    const QStringList elsewhere = link ? link->elsewhere() : QStringList();
+    const QStringList elsewhere = linkKeeper ? linkKeeper->elsewhere() : QStringList();
     if (elsewhere.isEmpty() || linkState == LinkKeeper::State::Connected)
         return;
     // Longer than the strip is wide: on two lines.

@@ -16,7 +16,7 @@
 #include "app/trendpage.h"
 #include "lane/lanesession.h"
 #include "app/dailycheckpage.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
 #include "shm/companionexchange.h"
@@ -50,7 +50,6 @@ mainwindow::mainwindow(QWidget *parent)
 
     setFixedSize(width(), height());
     setMouseTracking(false);
-    N = Ns = K = chamberTemp = smokeTemp = energy = 0;
 
     serverConnected = false;
     client = meterLink->client();
@@ -63,7 +62,7 @@ mainwindow::mainwindow(QWidget *parent)
     connect(session, &LaneSession::readingTaken, this, &mainwindow::showReading);
     connect(host, &LaneHost::maximaChanged, this, &mainwindow::showMaxima);
     connect(host, &LaneHost::apiStatusChanged, ui.label_link, &QLabel::setToolTip);
-    archive = host->archive();
+    recordMaker = host->recordMaker();
     // Before the services: files taken in at their start may be refused at once.
     watchStorage();
     host->start();
@@ -78,7 +77,7 @@ mainwindow::mainwindow(QWidget *parent)
 mainwindow::~mainwindow()
 {
     // What the database has not taken yet goes to the unsaved folder.
-    archive->close();
+    recordMaker->close();
     cmdSegment->detach();
     dataSegment->detach();
 }
@@ -89,7 +88,7 @@ void mainwindow::addPages()
     trendTab->setObjectName(QStringLiteral("trendTab"));
     ui.tabWidget->addTab(trendTab, QString());
     freeAccelTab = new LazyTab([this](QWidget *holder) {
-        auto *page = new FreeAccelPage(session, archive, host->methodInUse(), holder);
+        auto *page = new FreeAccelPage(session, recordMaker, host->methodInUse(), holder);
         connect(page, &FreeAccelPage::methodChosen, host, &LaneHost::useMethod);
         return page;
     });
@@ -103,15 +102,15 @@ void mainwindow::addPages()
             ui.tabWidget->setCurrentWidget(freeAccelTab);
     });
     historyTab = new LazyTab([this](QWidget *holder) {
-        auto *page = new HistoryPage(archive, holder);
-        connect(page, &HistoryPage::newWindowRequested, this, [this, page] { HistoryWindow::open(this, archive, page); });
+        auto *page = new HistoryPage(recordMaker, holder);
+        connect(page, &HistoryPage::newWindowRequested, this, [this, page] { HistoryWindow::open(this, recordMaker, page); });
         return page;
     });
     historyTab->setObjectName(QStringLiteral("historyTab"));
     ui.tabWidget->addTab(historyTab, QString());
     connect(ui.tabWidget, &QTabWidget::tabBarDoubleClicked, this, [this](int index) {
         if (ui.tabWidget->widget(index) == historyTab)
-            HistoryWindow::open(this, archive, static_cast<HistoryPage *>(historyTab->page()));
+            HistoryWindow::open(this, recordMaker, static_cast<HistoryPage *>(historyTab->page()));
     });
     // A hidden window shows no tab, but a page asked for is built all the same.
     connect(ui.tabWidget, &QTabWidget::currentChanged, this, [this](int index) {

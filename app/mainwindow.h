@@ -6,12 +6,11 @@
 #include <QString>
 
 #include "host/lanehost.h"
+#include "meter/metervalues.h"
 #include "meter/responsetest.h"
 #include "net/linkkeeper.h"
 #include "ui_mainwindow.h"
 
-class ApiBridge;
-class CompanionExchange;
 class DailyChecks;
 class QLabel;
 class LaneSession;
@@ -21,16 +20,17 @@ class QSharedMemory;
 class QShowEvent;
 class QTimer;
 class SocketClient;
-class TestArchive;
+class RecordMaker;
 struct LaneReading;
 
 // The controller: owns the form, the lane's host (the link to the meter,
-// the session, the archive, the companion exchange, the station link and
+// the session, the record maker, the companion exchange, the station link and
 // the API) and the response-time test. The fixed slots hand the host the
 // meter's frames and the companion's commands; the window shows what the
 // host and its session announce. Slot bodies live by topic beside this file:
 // measurementslots.cpp, calibrationslots.cpp, responsetimeslots.cpp,
-// discoveryslots.cpp, linkslots.cpp and sharedmemslots.cpp.
+// discoveryslots.cpp, linkslots.cpp, sharedmemslots.cpp, settingsslots.cpp,
+// stationslots.cpp, storageslots.cpp and dailycheckslots.cpp.
 class mainwindow : public QMainWindow
 {
     Q_OBJECT
@@ -135,24 +135,19 @@ private:
     bool factoryResetPending = false;
     QTimer *responseTimer = nullptr;
     ResponseTest responseTest;  // flags, start time and elapsed time of the rise/fall test
-    float Ns = 0;
-    float N = 0;
-    float K = 0;
-    float chamberTemp = 0;
-    float smokeTemp = 0;
-    float energy = 0;
+    MeterValues onForm;  // the values the form shows
     // The lane; the members below name its parts.
     LaneHost *host = nullptr;
     LaneSession *session = nullptr;
     // Makes a record of every series the session runs and keeps it.
-    TestArchive *archive = nullptr;
+    RecordMaker *recordMaker = nullptr;
     QSharedMemory *dataSegment = nullptr;
     QSharedMemory *cmdSegment = nullptr;
-    // The host's client, poll timer and link keeper, which the members
-    // 'client', 'pollTimer' and 'link' name.
+    // The host's link to the meter; its network client, poll timer and
+    // link keeper are the members 'client', 'pollTimer' and 'linkKeeper'.
     MeterLink *meterLink = nullptr;
     QTimer *pollTimer = nullptr;
-    LinkKeeper *link = nullptr;
+    LinkKeeper *linkKeeper = nullptr;  // mends the link to the meter, tells its state
     LinkKeeper::State linkState = LinkKeeper::State::Connecting;
     QString linkAddress;
     LazyTab *trendTab = nullptr;
@@ -163,7 +158,7 @@ private:
     QLabel *checksLabel = nullptr;  // shown when [Checks] RequireDaily=true
     qint64 riseMs = -1;             // of the last rise, for the response check
 
-    QLabel *recordsLabel = nullptr;  // hidden without a station server
+    QLabel *stationLabel = nullptr;  // the station link's state; hidden without a station server
     QLabel *storageLabel = nullptr;
     bool seriesKept = false;  // a test of this run reached the records
 

@@ -24,11 +24,11 @@ void mainwindow::seraildata(QByteArray re)
 
 void mainwindow::showReading(const LaneReading &r)
 {
-    N = r.n;
-    ui.label_Nt->setText(QString::number(N));
-    Ns = r.ns;
-    ui.label_Nst->setText(QString::number(Ns));
-    ui.label_resNs->setText(QString::number(Ns));
+    onForm.n = r.n;
+    ui.label_Nt->setText(QString::number(onForm.n));
+    onForm.ns = r.ns;
+    ui.label_Nst->setText(QString::number(onForm.ns));
+    ui.label_resNs->setText(QString::number(onForm.ns));
 
     if (r.has(LaneReading::K))
         showKAndAfter(r);
@@ -36,18 +36,18 @@ void mainwindow::showReading(const LaneReading &r)
 
 void mainwindow::showKAndAfter(const LaneReading &r)
 {
-    K = r.k;
-    ui.label_Kt->setText(QString::number(K));
+    onForm.k = r.k;
+    ui.label_Kt->setText(QString::number(onForm.k));
 
-    chamberTemp = r.chamberC;
-    ui.label_airroomt->setText(QString::number(chamberTemp));
-    smokeTemp = r.smokeC;
-    ui.label_smoket->setText(QString::number(smokeTemp));
+    onForm.chamberC = r.chamberC;
+    ui.label_airroomt->setText(QString::number(onForm.chamberC));
+    onForm.smokeC = r.smokeC;
+    ui.label_smoket->setText(QString::number(onForm.smokeC));
 
     // A reading whose energy is not shown shows the last one shown again.
     if (r.has(LaneReading::Energy))
-        energy = r.energy;
-    ui.label_Ad->setText(QString::number(energy));
+        onForm.energy = r.energy;
+    ui.label_Ad->setText(QString::number(onForm.energy));
 }
 
 // The host raises the maxima before the reading is shown, and clears them

@@ -32,7 +32,7 @@ void mainwindow::showResponseCaptions()
 
 void mainwindow::updatetime()
 {
-    const ResponseTest::Tick tick = responseTest.tick(Ns);
+    const ResponseTest::Tick tick = responseTest.tick(onForm.ns);
 
     if (tick.fallStarted)
         qDebug() << "start";

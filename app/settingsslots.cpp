@@ -10,7 +10,7 @@
 #include "config/meterlinksettings.h"
 #include "config/settings.h"
 #include "net/meterlink.h"
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 
 // The settings dialog: how the window opens it and what of a save it
 // applies at once.
@@ -77,12 +77,12 @@ void mainwindow::openSettings()
     connect(dialog, &SettingsDialog::serverAddressChanged, this, &mainwindow::useServerAddress);
     connect(dialog, &SettingsDialog::meterLinkChanged, this, &mainwindow::useMeterLink);
     connect(dialog, &SettingsDialog::findServerRequested, this,
-            [this] { link->startLooking(settings::storedServerAddress()); });
+            [this] { linkKeeper->startLooking(settings::storedServerAddress()); });
     // The keeper hears of a sweep's end first, so what it took or left is known here.
-    dialog->showMetersElsewhere(link->elsewhere());
-    connect(link, &LinkKeeper::metersElsewhere, dialog, &SettingsDialog::showMetersElsewhere);
-    connect(client, &SocketClient::sweepEnded, dialog, [this, dialog](const QStringList &meters) {
-        dialog->showSearchEnded(meters.contains(link->address()) ? link->address() : QString());
+    dialog->showMetersElsewhere(linkKeeper->elsewhere());
+    connect(linkKeeper, &LinkKeeper::metersElsewhere, dialog, &SettingsDialog::showMetersElsewhere);
+    connect(meterLink->serverSweep(), &ServerSweep::ended, dialog, [this, dialog](const QStringList &meters) {
+        dialog->showSearchEnded(meters.contains(linkKeeper->address()) ? linkKeeper->address() : QString());
     });
     connect(dialog, &SettingsDialog::languageChanged, this, &mainwindow::languageChosen);
     connect(dialog, &SettingsDialog::apiSettingsChanged, this, &mainwindow::apiSettingsChanged);
@@ -95,7 +95,7 @@ void mainwindow::useServerAddress(const QString &address)
     // No address: the next start sweeps; the link at hand stays. A meter
     // on a serial port keeps it: the address waits for Link=network.
     if (!address.isEmpty() && !meterLink->onSerial())
-        link->useAddress(address);
+        linkKeeper->useAddress(address);
 }
 
 void mainwindow::useMeterLink()
@@ -110,7 +110,7 @@ void mainwindow::useMeterLink()
     meterLink->useNetwork();
     const QString stored = settings::storedServerAddress();
     if (stored.isEmpty())
-        link->startLooking(QString());
+        linkKeeper->startLooking(QString());
     else
-        link->useAddress(stored);
+        linkKeeper->useAddress(stored);
 }

@@ -24,11 +24,11 @@ QString shortened(const QString &status)
 
 void mainwindow::watchStation()
 {
-    recordsLabel = new QLabel(ui.frame);
-    recordsLabel->setObjectName(QStringLiteral("label_records"));
-    recordsLabel->setFont(ui.label_link->font());
-    recordsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    recordsLabel->hide();
+    stationLabel = new QLabel(ui.frame);
+    stationLabel->setObjectName(QStringLiteral("label_records"));
+    stationLabel->setFont(ui.label_link->font());
+    stationLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    stationLabel->hide();
     // The link itself comes with the host's services, after the first poll.
     connect(host, &LaneHost::stationStatusChanged, this, &mainwindow::placeHeaderLabels);
     // After showLinkState, so the link's new text is there to be measured.
@@ -59,14 +59,14 @@ void mainwindow::placeHeaderLabels()
         right -= width + gap;
     }
     const bool storage = storageLabel && !storageLabel->isHidden();
-    if (recordsLabel) {
+    if (stationLabel) {
         const station::StationLink *stationLink = host->stationLink();
         const QString status = stationLink ? stationLink->statusText() : QString();
-        recordsLabel->setVisible(!status.isEmpty());
-        recordsLabel->setToolTip(stationLink ? stationLink->toolTipText() : QString());
+        stationLabel->setVisible(!status.isEmpty());
+        stationLabel->setToolTip(stationLink ? stationLink->toolTipText() : QString());
         const int middle = (left + right) / 2;
         const bool shared = storage && !status.isEmpty();
-        place(recordsLabel, shared ? middle + gap / 2 : left, right, shortened(status));
+        place(stationLabel, shared ? middle + gap / 2 : left, right, shortened(status));
         if (shared)
             right = middle - gap / 2;
     }

@@ -3,7 +3,7 @@
 #include <QLabel>
 
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "records/recordkeeper.h"
 
 // The records' storage problems in the header strip, whichever page is
@@ -11,7 +11,7 @@
 // The strip shows the latest in red, its tooltip the whole text, until a
 // test of this run has been stored with nothing left waiting: the storage
 // works again. Records taken in at start do not clear it, or a problem found
-// at start would go before anyone saw it. The log has each one (TestArchive
+// at start would go before anyone saw it. The log has each one (RecordMaker
 // writes it).
 
 void mainwindow::watchStorage()
@@ -21,13 +21,13 @@ void mainwindow::watchStorage()
     storageLabel->setFont(ui.label_link->font());
     storageLabel->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
     storageLabel->hide();
-    connect(archive, &TestArchive::storageProblem, this, &mainwindow::showStorageProblem);
-    connect(archive, &TestArchive::databaseReplaced, this,
+    connect(recordMaker, &RecordMaker::storageProblem, this, &mainwindow::showStorageProblem);
+    connect(recordMaker, &RecordMaker::databaseReplaced, this,
             [this](const QString &, const QString &message) { showStorageProblem(message); });
     // A series' record is said kept before it is said stored.
-    connect(archive, &TestArchive::recordKept, this, [this] { seriesKept = true; });
-    connect(archive, &TestArchive::recordStored, this, [this] {
-        if (seriesKept && archive->keeper()->pendingCount() == 0 && !storageLabel->isHidden()) {
+    connect(recordMaker, &RecordMaker::recordKept, this, [this] { seriesKept = true; });
+    connect(recordMaker, &RecordMaker::recordStored, this, [this] {
+        if (seriesKept && recordMaker->keeper()->pendingCount() == 0 && !storageLabel->isHidden()) {
             storageLabel->hide();
             storageLabel->setToolTip(QString());
             // The station's status gets the whole room back.

@@ -230,7 +230,7 @@ void TrendPage::choosePicture()
 
 void TrendPage::showRecordingState()
 {
-    const Recorder &rec = session->recorder();
+    const ReadingCsvWriter &rec = session->readingCsvWriter();
     recordButton->setChecked(rec.isRecording());
     const QString name = QFileInfo(rec.fileName()).fileName();
     if (rec.isRecording())

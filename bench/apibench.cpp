@@ -101,7 +101,7 @@ void ApiBench::api()
     // one moment reach only the clients without a rate, the stalled one.
     const qint64 now = rig.clock.elapsed();
     for (int i = 0; i < 5000 && server.clients().last().dropped == 0; ++i)
-        server.publishReading({QDateTime::currentDateTime(), now, 1, 1, {}, {}, {}, {}});
+        server.publishReading({QDateTime::currentDateTime(), now, {1, 1}, {}});
     const auto last = server.clients().last();
     std::printf("stalled client: %lld bytes waiting, %lld readings dropped\n", last.backlog, last.dropped);
     measure("16 clients, the stalled one dropping readings");

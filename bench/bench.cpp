@@ -4,6 +4,7 @@
 #include "benchsupport.h"
 #include "lane/lanesession.h"
 #include "net/framecutter.h"
+#include "net/serversweep.h"
 #include "net/socketclient.h"
 #include "support/testrunner.h"
 
@@ -60,10 +61,10 @@ void printPerReply(LaneReading reading)
         trend.append(reading);
     });
     QTemporaryDir scratch;
-    Recorder recorder;
-    QVERIFY(recorder.start(scratch.filePath(QStringLiteral("bench.csv"))));
-    const double row = microsPer(BurstCount, [&](int) { recorder.record(reading); });
-    recorder.stop();
+    ReadingCsvWriter writer;
+    QVERIFY(writer.start(scratch.filePath(QStringLiteral("bench.csv"))));
+    const double row = microsPer(BurstCount, [&](int) { writer.record(reading); });
+    writer.stop();
     std::printf("per reply: the last minute %.2f us, recorded row %.2f us\n", trendOnly, row);
 }
 
@@ -102,7 +103,7 @@ private slots:
 // received stream into frames by read size.
 void WindowBench::hotPaths()
 {
-    SocketClient::overrideLocalAddress([] { return QString(); });
+    ServerSweep::overrideLocalAddress([] { return QString(); });
     const double startUpUs = microsPer(10, [](int) { mainwindow w; w.show(); QVERIFY(QTest::qWaitForWindowExposed(&w)); });
     std::printf("start-up: %.1f ms\n", startUpUs / 1000);
     mainwindow w;

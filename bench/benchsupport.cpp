@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 #include "records/recordstore.h"
 
 namespace bench {
@@ -46,7 +46,7 @@ const QByteArray Reply = testsupport::measurementReply(1234, 2000, 52, 25, 30, 2
 
 void sweepFromLoopback()
 {
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
+    ServerSweep::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); });
 }
 
 TestRecord fullRecord(const QString &plate, int minutesLater)

@@ -1,5 +1,6 @@
 #include "benchsupport.h"
 #include "lane/lanesession.h"
+#include "net/serversweep.h"
 #include "net/socketclient.h"
 #include "support/discoveryhelpers.h"
 #include "support/testrunner.h"
@@ -38,7 +39,7 @@ void LinkBench::sweep()
     const QString pid = QString::number(peer.processId()), there = "nsenter -t " + pid + " -n ";
     QVERIFY(run(QStringLiteral("ip link add va type veth peer name vb netns %1 && ip addr add 10.77.0.1/24 dev va"
                                " && ip link set va up && %2 ip link set vb up").arg(pid, there)));
-    SocketClient::overrideLocalAddress([] { return QStringLiteral("10.77.0.1"); });
+    ServerSweep::overrideLocalAddress([] { return QStringLiteral("10.77.0.1"); });
     for (int host : {42, 250, 0}) {
         const QString address = QStringLiteral("10.77.0.%1").arg(host);
         QProcess sim;
@@ -50,9 +51,9 @@ void LinkBench::sweep()
         QThread::msleep(200);  // the link settles (carrier up, no stale neighbours)
         QString found;
         const QVector<double> ms = timedMs(7, [&](int) {
-            SocketClient client;
-            QSignalSpy ended(&client, &SocketClient::sweepEnded);
-            client.findServer();
+            ServerSweep sweep;
+            QSignalSpy ended(&sweep, &ServerSweep::ended);
+            sweep.start();
             ended.wait(30000);
             const QStringList meters = ended.isEmpty() ? QStringList() : ended.at(0).at(0).toStringList();
             found = meters.isEmpty() ? QStringLiteral("nothing") : meters.join(QLatin1Char(','));
@@ -67,18 +68,18 @@ void LinkBench::sweep()
 void LinkBench::printSweepStops()
 {
     sweepFromLoopback();
-    SocketClient::overrideProbeWait(10000);
+    ServerSweep::overrideProbeWait(10000);
     QVector<double> stops;
     for (int i = 0; i < 5; ++i) {
         discoverytest::SilentHost everywhere;
         QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
-        auto client = std::make_unique<SocketClient>();
-        client->findServer();
+        auto sweep = std::make_unique<ServerSweep>();
+        sweep->start();
         QThread::msleep(20);  // the probes start
-        stops << timedMs(1, [&](int) { client.reset(), QThreadPool::globalInstance()->waitForDone(); });
+        stops << timedMs(1, [&](int) { sweep.reset(), QThreadPool::globalInstance()->waitForDone(); });
     }
-    printSpread("sweep stopped after its client was destroyed", stops);
-    SocketClient::overrideProbeWait(0);
+    printSpread("sweep stopped after it was destroyed", stops);
+    ServerSweep::overrideProbeWait(0);
 }
 
 // The time from the simulator's return after an outage to the next

@@ -1,6 +1,6 @@
 #include "app/historypage.h"
 #include "benchsupport.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "records/recordkeeper.h"
 #include "records/recordstore.h"
 #include "support/testrunner.h"
@@ -53,21 +53,21 @@ void RecordsBench::records()
     timeFilter("history unfiltered, newest 1000", [](RecordFilter &f) { f.limit = 1000; });
 }
 
-// The poll period while the window's archive stores a record with a 60-s
+// The poll period while the window's record maker stores a record with a 60-s
 // trace every second and the history in front reads each one back; then
 // while another program holds the database's write lock for 5 s.
 void RecordsBench::pollWhileStoring()
 {
     PolledWindow rig;
     QVERIFY(rig.show());
-    auto *archive = rig.w.findChild<TestArchive *>();
+    auto *recordMaker = rig.w.findChild<RecordMaker *>();
     rig.a.showPage<HistoryPage>("historyTab");
     rig.periods.clear();
     int stored = 0;
-    connect(archive->keeper(), &RecordKeeper::recordStored, this, [&] { ++stored; });
+    connect(recordMaker->keeper(), &RecordKeeper::recordStored, this, [&] { ++stored; });
     QTimer every;
     int made = 0;
-    const auto keep = [&](const QString &plate) { archive->keeper()->keep(fullRecord(plate, made)); };
+    const auto keep = [&](const QString &plate) { recordMaker->keeper()->keep(fullRecord(plate, made)); };
     connect(&every, &QTimer::timeout, this, [&] { keep(QStringLiteral("京C%1").arg(made++)); });
     every.start(1000);
     QTest::qWait(20000);
@@ -76,7 +76,7 @@ void RecordsBench::pollWhileStoring()
     printSpread(QStringLiteral("poll period, a record with a 60-s trace stored every second (%1 stored)").arg(stored),
                 rig.periods);
 
-    fixtures::OtherConnection other(archive->databasePath());
+    fixtures::OtherConnection other(recordMaker->databasePath());
     QVERIFY(other.holdWriteLock());
     keep(QStringLiteral("京D1"));
     rig.printPeriods(QStringLiteral("the database locked by another program"), 5000);

@@ -5,10 +5,9 @@
 
 #include "meter/freeaccelseries.h"
 
-// The settings file "./set.ini" in the working folder, sections [Server] and
-// [FreeAcceleration]. Each call opens the file (through IniFile, as every
-// reader and writer of the file does) for its one read or write and closes
-// it again.
+// The sections [Server] and [FreeAcceleration] of the settings file
+// (IniFile); the other sections have headers of their own beside this one.
+// Each call opens the file for its one read or write and closes it again.
 namespace settings {
 
 // The remembered meter server address, or empty text when there is none.

@@ -9,8 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray frame = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
     const Measurement::FrameKind kind = Measurement::classify(frame);
-    Measurement::Reading reading;
-    if (Measurement::decode(frame, &reading) != (kind == Measurement::FrameKind::Measurement))
+    MeterValues values;
+    if (Measurement::decode(frame, &values) != (kind == Measurement::FrameKind::Measurement))
         abort();
     if (kind == Measurement::FrameKind::ShortReply
         && (frame.isEmpty() || frame.size() > Measurement::ShortReplyMaxSize || frame.at(0) != Frames::MeterStart))

@@ -10,7 +10,7 @@
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "meter/frames.h"
 #include "net/linkkeeper.h"
 #include "net/meterlink.h"
@@ -27,9 +27,9 @@ LaneHost::LaneHost(QObject *parent)
 {
     laneSession->setObjectName(QStringLiteral("laneSession"));
     // Made now, opened with the services: a series kept before waits in the keeper.
-    testArchive = new TestArchive(laneSession, settings::databaseFile(),
-                                  QString::fromLatin1(TestArchive::DefaultUnsavedFolder), this);
-    testArchive->setObjectName(QStringLiteral("testArchive"));
+    laneRecordMaker = new RecordMaker(laneSession, settings::databaseFile(),
+                                  QString::fromLatin1(RecordMaker::DefaultUnsavedFolder), this);
+    laneRecordMaker->setObjectName(QStringLiteral("recordMaker"));
     // Before any view hears of the reading, so the maxima it shows are its own.
     connect(laneSession, &LaneSession::readingTaken, this, &LaneHost::raiseMaxima);
     connect(laneSession, &LaneSession::readingTaken, this,
@@ -39,7 +39,7 @@ LaneHost::LaneHost(QObject *parent)
 LaneHost::~LaneHost()
 {
     // What the database has not taken yet goes to the unsaved folder.
-    testArchive->close();
+    laneRecordMaker->close();
 }
 
 void LaneHost::driveLinkItself()
@@ -145,7 +145,7 @@ void LaneHost::startServices()
     if (servicesStarted)
         return;
     servicesStarted = true;
-    testArchive->start();
+    laneRecordMaker->start();
     startStationLink();
     if (apiWanted)
         startApi();
@@ -154,12 +154,12 @@ void LaneHost::startServices()
 
 void LaneHost::startStationLink()
 {
-    station = new station::StationLink(settings::storedStationServer(), testArchive->databasePath(), this);
+    station = new station::StationLink(settings::storedStationServer(), laneRecordMaker->databasePath(), this);
     station->setObjectName(QStringLiteral("stationLink"));
     // Also without a server: one may be set in the settings dialog.
-    connect(testArchive, &TestArchive::recordStored, station, &station::StationLink::tryNow);
+    connect(laneRecordMaker, &RecordMaker::recordStored, station, &station::StationLink::tryNow);
     // The forwarder then reads the new file, and the old one's unsent records.
-    connect(testArchive, &TestArchive::databaseReplaced, station, &station::StationLink::tryNow);
+    connect(laneRecordMaker, &RecordMaker::databaseReplaced, station, &station::StationLink::tryNow);
     connect(station, &station::StationLink::statusChanged, this, &LaneHost::stationStatusChanged);
     emit stationStatusChanged();
 }
@@ -181,12 +181,12 @@ void LaneHost::startApi()
 {
     apiWanted = true;
     if (!bridge) {
-        bridge = new ApiBridge(laneSession, testArchive->databasePath(), this);
+        bridge = new ApiBridge(laneSession, laneRecordMaker->databasePath(), this);
         bridge->setMethodInUse(method);
         bridge->setDailyChecks(dailyChecks);
         bridge->setClearMaxima([this] { clearMaxima(); });
         connect(bridge->server(), &ApiServer::statusChanged, this, &LaneHost::apiStatusChanged);
-        connect(testArchive, &TestArchive::recordKept, bridge, &ApiBridge::recordKept);
+        connect(laneRecordMaker, &RecordMaker::recordKept, bridge, &ApiBridge::recordKept);
         if (started)
             bridge->takeLink(link->keeper()->state(), link->keeper()->address());
     }

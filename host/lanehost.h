@@ -13,14 +13,14 @@ class DailyChecks;
 class CompanionExchange;
 class LaneSession;
 class MeterLink;
-class TestArchive;
+class RecordMaker;
 struct LaneReading;
 namespace station {
 class StationLink;
 }
 
 // One lane without a window: the link to the meter, the session, the
-// archive of its tests, the companion exchange, and the services the first
+// maker of its records, the companion exchange, and the services the first
 // poll does not need (the records database, the station's server and the
 // API), which start after it. It holds the running maxima and the method
 // in use, so a window, a test or a tool runs the same lane.
@@ -54,7 +54,7 @@ public:
 
     MeterLink *meterLink() const { return link; }
     LaneSession *session() const { return laneSession; }
-    TestArchive *archive() const { return testArchive; }
+    RecordMaker *recordMaker() const { return laneRecordMaker; }
     CompanionExchange *companion() const { return exchange; }
     // Null until the services run.
     station::StationLink *stationLink() const { return station; }
@@ -103,7 +103,7 @@ private:
 
     MeterLink *link;
     LaneSession *laneSession;
-    TestArchive *testArchive;
+    RecordMaker *laneRecordMaker;
     CompanionExchange *exchange;
     station::StationLink *station = nullptr;
     ApiBridge *bridge = nullptr;

@@ -7,6 +7,7 @@
 
 #include "config/inifile.h"
 #include "lane/lanesession.h"
+#include "meter/metervalues.h"
 
 namespace {
 
@@ -77,12 +78,6 @@ double mean(const QVector<double> &values)
     for (double v : values)
         sum += v;
     return values.isEmpty() ? 0 : sum / values.size();
-}
-
-// The meter reports hundredths; judging on them keeps a shown 1.00 a pass.
-double hundredths(double value)
-{
-    return std::round(value * 100) / 100;
 }
 
 } // namespace

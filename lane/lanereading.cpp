@@ -1,9 +1,9 @@
 #include "lane/lanereading.h"
 
-LaneReading::Values LaneReading::shownValues(const Measurement::Reading &decoded)
+LaneReading::Values LaneReading::shownValues(const MeterValues &decoded)
 {
     Values values = N | Ns;
-    if (decoded.K < 0)
+    if (decoded.k < 0)
         return values;
     values |= K | ChamberC | SmokeC;
     if (decoded.energy <= Measurement::EnergyLimit)
@@ -14,20 +14,13 @@ LaneReading::Values LaneReading::shownValues(const Measurement::Reading &decoded
 bool LaneReading::fromReply(const QByteArray &frame, qint64 monotonicMs, const QDateTime &time,
                             LaneReading *reading)
 {
-    Measurement::Reading decoded;
-    if (!Measurement::decode(frame, &decoded))
-        return false;
     LaneReading r;
+    if (!Measurement::decode(frame, &r))
+        return false;
     r.frame = frame;
     r.monotonicMs = monotonicMs;
     r.time = time;
-    r.n = decoded.N;
-    r.ns = decoded.Ns;
-    r.k = decoded.K;
-    r.chamberC = decoded.chamberTemp;
-    r.smokeC = decoded.smokeTemp;
-    r.energy = decoded.energy;
-    r.shown = shownValues(decoded);
+    r.shown = shownValues(r);
     *reading = r;
     return true;
 }

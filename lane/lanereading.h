@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QFlags>
 #include <QMetaType>
 #include <QStringList>
 
@@ -11,33 +10,17 @@
 
 // One measurement reply as the lane takes it: decoded once, stamped once,
 // with the values the form shows and which of them it does not show.
-struct LaneReading {
-    enum Value {
-        N = 0x01,
-        Ns = 0x02,
-        K = 0x04,
-        ChamberC = 0x08,
-        SmokeC = 0x10,
-        Energy = 0x20,
-    };
-    Q_DECLARE_FLAGS(Values, Value)
-
+struct LaneReading : MeterValues {
     QByteArray frame;      // the reply as received
     qint64 monotonicMs = 0;
     QDateTime time;        // local wall time of the same instant
-    float n = 0;
-    float ns = 0;
-    float k = 0;
-    float chamberC = 0;
-    float smokeC = 0;
-    float energy = 0;
     Values shown;
 
     // Which values of a decoded reply the program shows. K below zero means
     // the meter has no valid absorption figure: K, both temperatures and the
     // energy of that reply are not shown. An energy above
     // Measurement::EnergyLimit is not taken either.
-    static Values shownValues(const Measurement::Reading &decoded);
+    static Values shownValues(const MeterValues &decoded);
 
     // A reading of 'frame' stamped 'monotonicMs' / 'time'; false for a frame
     // that is no measurement reply.
@@ -50,7 +33,6 @@ struct LaneReading {
     QStringList shownTexts() const;
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(LaneReading::Values)
 Q_DECLARE_METATYPE(LaneReading)
 
 // The clock a lane stamps with: monotonic milliseconds and the local wall

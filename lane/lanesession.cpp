@@ -47,8 +47,8 @@ LaneSession::LaneSession(QObject *parent)
     qRegisterMetaType<Snap>();
     qRegisterMetaType<FreeAccelMethod>();
     qRegisterMetaType<TestSubject>();
-    connect(&rec, &Recorder::started, this, &LaneSession::recordingStarted);
-    connect(&rec, &Recorder::stopped, this, [this](const QString &path, const QString &error) {
+    connect(&readingCsv, &ReadingCsvWriter::started, this, &LaneSession::recordingStarted);
+    connect(&readingCsv, &ReadingCsvWriter::stopped, this, [this](const QString &path, const QString &error) {
         if (error.isEmpty())
             emit recordingStopped(path);
         else
@@ -73,10 +73,10 @@ Measurement::FrameKind LaneSession::takeFrame(const QByteArray &frame)
     LaneReading::fromReply(frame, stamp.monotonicMs, stamp.time, &last);
     recent.append(last);
     feedSeries(last);
-    if (rec.isRecording()) {
-        rec.record(last);
-        if (rec.isRecording())
-            emit rowsWritten(rec.rowCount());
+    if (readingCsv.isRecording()) {
+        readingCsv.record(last);
+        if (readingCsv.isRecording())
+            emit rowsWritten(readingCsv.rowCount());
     }
     emit readingTaken(last);
     return kind;
@@ -174,22 +174,22 @@ QDateTime LaneSession::timeAt(qint64 monotonicMs) const
 
 bool LaneSession::startRecording(const QString &path)
 {
-    const QString file = path.isEmpty() ? Recorder::pathFor(clock().time) : path;
-    if (rec.start(file))
+    const QString file = path.isEmpty() ? ReadingCsvWriter::pathFor(clock().time) : path;
+    if (readingCsv.start(file))
         return true;
-    emit recordingFailed(rec.errorString());
+    emit recordingFailed(readingCsv.errorString());
     return false;
 }
 
 void LaneSession::stopRecording()
 {
-    rec.stop();
+    readingCsv.stop();
 }
 
 void LaneSession::toggleRecording()
 {
-    if (rec.isRecording())
-        rec.stop();
+    if (readingCsv.isRecording())
+        readingCsv.stop();
     else
         startRecording();
 }

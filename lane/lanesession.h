@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "lane/lanereading.h"
-#include "lane/recorder.h"
+#include "lane/readingcsvwriter.h"
 #include "lane/seriesoutcome.h"
 #include "lane/trendbuffer.h"
 #include "lane/testsubject.h"
@@ -58,7 +58,7 @@ public:
                    QString *whyNot = nullptr);
     // Abandons the running series; false when none runs.
     bool stopTest();
-    // Named by the start time (Recorder::pathFor) when 'path' is empty.
+    // Named by the start time (ReadingCsvWriter::pathFor) when 'path' is empty.
     // False, after recordingFailed, when the file cannot be made.
     bool startRecording(const QString &path = QString());
     void stopRecording();
@@ -73,8 +73,8 @@ public:
     QDateTime timeAt(qint64 monotonicMs) const;
     bool hasReading() const { return !last.frame.isEmpty(); }
     const LaneReading &lastReading() const { return last; }
-    const Recorder &recorder() const { return rec; }
-    bool isRecording() const { return rec.isRecording(); }
+    const ReadingCsvWriter &readingCsvWriter() const { return readingCsv; }
+    bool isRecording() const { return readingCsv.isRecording(); }
     // The last minute of readings and the peaks counted in it.
     const TrendBuffer &trend() const { return recent; }
 
@@ -108,7 +108,7 @@ private:
     QDateTime seriesStart;
     TestSubject testSubject;
     QVector<SeriesOutcome::TracePoint> trace;
-    Recorder rec;
+    ReadingCsvWriter readingCsv;  // the file of the recording, while one runs
     TrendBuffer recent;
 };
 

@@ -8,6 +8,7 @@
 
 #include "records/limits.h"
 #include "records/vehicle.h"
+#include "records/words.h"
 
 // What a free-acceleration test is made on and by whom, fixed when the
 // series starts: the vehicle (none for a service test), the operator and
@@ -25,9 +26,6 @@ struct TestSubject {
 
     // The plate and VIN trimmed and upper-cased.
     TestSubject normalised() const;
-    // Words::Shown is the language the window shows; Words::Source the
-    // program's own Chinese, for what a machine reads (the API's replies).
-    enum class Words { Shown, Source };
     // Why this subject cannot be tested (a plate or VIN against the rules);
     // empty when it can. A VIN whose check digit disagrees passes: not
     // every market uses it.

@@ -24,9 +24,9 @@ void TrendBuffer::points(qint64 nowMs, QVector<QPointF> *n, QVector<QPointF> *k)
         if (p.atMs < nowMs - SpanMs)
             continue;
         const double x = double(p.atMs - nowMs) / 1000.0;
-        n->append(QPointF(x, double(p.N)));
+        n->append(QPointF(x, double(p.n)));
         if (p.hasK)
-            k->append(QPointF(x, double(p.K)));
+            k->append(QPointF(x, double(p.k)));
     }
 }
 

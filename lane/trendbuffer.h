@@ -39,8 +39,8 @@ public:
 private:
     struct Point {
         qint64 atMs;
-        float N;
-        float K;
+        float n;
+        float k;
         bool hasK;
     };
     QContiguousCache<Point> ring;

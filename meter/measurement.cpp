@@ -13,7 +13,7 @@ qint16 signed16(const QByteArray &frame, int offset)
     return qFromLittleEndian<qint16>(frame.constData() + offset);
 }
 
-float hundredths(const QByteArray &frame, int offset)
+float inHundredths(const QByteArray &frame, int offset)
 {
     return static_cast<float>(signed16(frame, offset) / Divisor);
 }
@@ -37,18 +37,18 @@ FrameKind classify(const QByteArray &frame)
     return FrameKind::Ignored;
 }
 
-bool decode(const QByteArray &frame, Reading *reading)
+bool decode(const QByteArray &frame, MeterValues *values)
 {
     if (classify(frame) != FrameKind::Measurement)
         return false;
-    Reading r;
-    r.N = hundredths(frame, 3);
-    r.Ns = hundredths(frame, 5);
-    r.K = hundredths(frame, 7);
-    r.chamberTemp = unsigned8(frame, 9);
-    r.smokeTemp = unsigned8(frame, 10);
-    r.energy = signed16(frame, 11);
-    *reading = r;
+    MeterValues v;
+    v.n = inHundredths(frame, 3);
+    v.ns = inHundredths(frame, 5);
+    v.k = inHundredths(frame, 7);
+    v.chamberC = unsigned8(frame, 9);
+    v.smokeC = unsigned8(frame, 10);
+    v.energy = signed16(frame, 11);
+    *values = v;
     return true;
 }
 

@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 
+#include "meter/metervalues.h"
+
 // The meter's answer to the read-measurement command, 14 bytes:
 //   0 start 0x06 | 1 code 0x33 | 2 length 10 | 3-4 N | 5-6 Ns | 7-8 K |
 //   9 chamber temperature | 10 smoke temperature | 11-12 energy | 13 checksum
@@ -29,20 +31,10 @@ enum class FrameKind {
 // Sorts a frame the meter sent by its start byte, size and command code.
 FrameKind classify(const QByteArray &frame);
 
-// The figures of a reply as the meter sent them; which of them the program
-// shows is LaneReading's business.
-struct Reading {
-    float N = 0;
-    float Ns = 0;
-    float K = 0;
-    float chamberTemp = 0;
-    float smokeTemp = 0;
-    float energy = 0;
-};
-
-// Decodes a frame that classify() calls a measurement. Returns false, and
-// leaves 'reading' alone, for any other frame.
-bool decode(const QByteArray &frame, Reading *reading);
+// Decodes a frame that classify() calls a measurement into the figures the
+// meter sent; which of them the program shows is LaneReading's business.
+// Returns false, and leaves 'values' alone, for any other frame.
+bool decode(const QByteArray &frame, MeterValues *values);
 
 // Raises 'maximum' to 'value' only when 'value' is strictly greater, so an
 // equal reading does not count as a new maximum. Returns true when raised.

@@ -17,8 +17,8 @@ QByteArray encode(const RawMeasurement &values)
     qToLittleEndian(values.n, p + 3);
     qToLittleEndian(values.ns, p + 5);
     qToLittleEndian(values.k, p + 7);
-    p[9] = char(values.chamber);
-    p[10] = char(values.smoke);
+    p[9] = char(values.chamberC);
+    p[10] = char(values.smokeC);
     qToLittleEndian(values.energy, p + 11);
     p[13] = Frames::checksum(frame.left(Measurement::ReplySize - 1));
     return frame;

@@ -5,20 +5,20 @@
 
 // The values of one measurement reply, raw as the meter sends them:
 // N, Ns and K in hundredths, the temperatures in whole degrees, the energy
-// value unscaled.
+// value unscaled; named as MeterValues names them decoded.
 struct RawMeasurement
 {
     qint16 n = 0;
     qint16 ns = 0;
     qint16 k = 0;
-    quint8 chamber = 0;
-    quint8 smoke = 0;
+    quint8 chamberC = 0;
+    quint8 smokeC = 0;
     qint16 energy = 0;
 
     bool operator==(const RawMeasurement &o) const
     {
-        return n == o.n && ns == o.ns && k == o.k && chamber == o.chamber
-               && smoke == o.smoke && energy == o.energy;
+        return n == o.n && ns == o.ns && k == o.k && chamberC == o.chamberC
+               && smokeC == o.smokeC && energy == o.energy;
     }
     bool operator!=(const RawMeasurement &o) const { return !(*this == o); }
 };

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "net/serialclient.h"
+#include "net/serversweep.h"
 #include "net/socketclient.h"
 
 bool SweepSchedule::tick(bool sweeping)
@@ -25,8 +26,8 @@ void SweepSchedule::startPause()
         ++step;
 }
 
-LinkKeeper::LinkKeeper(SocketClient *client, QObject *parent)
-    : QObject(parent), client(client)
+LinkKeeper::LinkKeeper(SocketClient *client, ServerSweep *sweep, QObject *parent)
+    : QObject(parent), client(client), sweep(sweep)
 {
     qRegisterMetaType<LinkKeeper::State>();
     ticker.setInterval(TickMs);
@@ -34,7 +35,7 @@ LinkKeeper::LinkKeeper(SocketClient *client, QObject *parent)
     connect(client, &SocketClient::findEnableReady, this, &LinkKeeper::onConnected);
     connect(client, &SocketClient::connectionLost, this, &LinkKeeper::onLost);
     connect(client, &SocketClient::sendParsePack, this, &LinkKeeper::onReply);
-    connect(client, &SocketClient::sweepEnded, this, &LinkKeeper::onSweepEnded);
+    connect(sweep, &ServerSweep::ended, this, &LinkKeeper::onSweepEnded);
 }
 
 void LinkKeeper::startLooking(const QString &stored)
@@ -50,8 +51,8 @@ void LinkKeeper::startLooking(const QString &stored)
         known = stored;
     // A show event during a cycle's sweep must not start a second one beside
     // it; one in a pause of the cycle is welcome to sweep at once.
-    if (!client->isSweeping())
-        client->findServer();
+    if (!sweep->isSweeping())
+        sweep->start();
     if (current == State::Connecting)
         enter(State::Looking);
 }
@@ -171,9 +172,9 @@ void LinkKeeper::onTick()
     }
     if (!known.isEmpty())
         client->connectToServer(known);
-    if (schedule.tick(client->isSweeping())) {
+    if (schedule.tick(sweep->isSweeping())) {
         qDebug() << "link: sweeping the subnet";
-        client->findServer();
+        sweep->start();
     }
 }
 

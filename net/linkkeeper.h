@@ -8,6 +8,7 @@
 #include <QTimer>
 
 class SerialClient;
+class ServerSweep;
 class SocketClient;
 
 // When the looking cycle sweeps the subnet: once a pause, counted in ticks
@@ -70,7 +71,7 @@ public:
     // (calibration): the silence before it proves nothing.
     static constexpr int PollGapMs = 1000;
 
-    explicit LinkKeeper(SocketClient *client, QObject *parent = nullptr);
+    LinkKeeper(SocketClient *client, ServerSweep *sweep, QObject *parent = nullptr);
 
     State state() const { return current; }
     QString address() const { return known; }
@@ -96,8 +97,8 @@ public:
     // empty text.
     QString problem() const;
 
-    // One entry point per event. The client's own signals are wired to the
-    // first four here; the owner of the polling reports the last two.
+    // One entry point per event. The client's and the sweep's own signals
+    // are wired to the first four here; the owner of the polling reports the last two.
     void onConnected();
     void onLost();
     void onReply();
@@ -126,6 +127,7 @@ private:
     void onSerialFrame();
 
     SocketClient *client;
+    ServerSweep *sweep;
     SerialClient *serial = nullptr;
     QString problemShown;
     QTimer ticker;

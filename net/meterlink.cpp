@@ -4,6 +4,7 @@
 
 #include "net/linkkeeper.h"
 #include "net/serialclient.h"
+#include "net/serversweep.h"
 #include "net/socketclient.h"
 #include "platform/pause.h"
 
@@ -13,18 +14,18 @@ constexpr int StopPollingPauses = 3;
 } // namespace
 
 MeterLink::MeterLink(QObject *parent)
-    : QObject(parent), socket(new SocketClient(this)), timer(new QTimer(this))
+    : QObject(parent), networkClient(new SocketClient(this)), sweep(new ServerSweep(this)), timer(new QTimer(this))
 {
     timer->setObjectName(QStringLiteral("pollTimer"));
-    connect(socket, &SocketClient::findEnableReady, this, [this](const QString &ip) {
+    connect(networkClient, &SocketClient::findEnableReady, this, [this](const QString &ip) {
         if (!serialInUse)
             emit linkUp(ip);
     });
-    connect(socket, &SocketClient::sendParsePack, this, [this](const QByteArray &frame) {
+    connect(networkClient, &SocketClient::sendParsePack, this, [this](const QByteArray &frame) {
         if (!serialInUse)
             emit frameReceived(frame);
     });
-    connect(socket, &SocketClient::framesDropped, this, [this] { emit framesDropped(droppedFrames()); });
+    connect(networkClient, &SocketClient::framesDropped, this, [this] { emit framesDropped(droppedFrames()); });
 }
 
 void MeterLink::useSerial(const SerialLine &line)
@@ -51,7 +52,7 @@ void MeterLink::useNetwork()
 
 int MeterLink::droppedFrames() const
 {
-    return socket->droppedFrames() + (serial ? serial->droppedFrames() : 0);
+    return networkClient->droppedFrames() + (serial ? serial->droppedFrames() : 0);
 }
 
 void MeterLink::send(const QByteArray &frame)
@@ -59,16 +60,16 @@ void MeterLink::send(const QByteArray &frame)
     if (serialInUse)
         serial->send(frame);
     else
-        socket->onSendToServer(frame);
+        networkClient->onSendToServer(frame);
 }
 
 LinkKeeper *MeterLink::keeper()
 {
-    if (!keep) {
-        keep = new LinkKeeper(socket, this);
-        connect(timer, &QTimer::timeout, keep, &LinkKeeper::onPolled);
+    if (!linkKeeper) {
+        linkKeeper = new LinkKeeper(networkClient, sweep, this);
+        connect(timer, &QTimer::timeout, linkKeeper, &LinkKeeper::onPolled);
     }
-    return keep;
+    return linkKeeper;
 }
 
 void MeterLink::startPolling()

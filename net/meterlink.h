@@ -9,10 +9,11 @@
 class LinkKeeper;
 class QTimer;
 class SerialClient;
+class ServerSweep;
 class SocketClient;
 
-// The link to the meter as the lane uses it: the client, the timer that
-// polls the meter and the keeper that mends a lost connection. Whoever owns
+// The link to the meter as the lane uses it: the client, the sweep that
+// finds its server, the timer that polls the meter and the keeper that mends a lost connection. Whoever owns
 // it wires the client's and the timer's signals to the work they drive.
 // The meter is reached through its network server or on a serial port;
 // this is the one place that chooses, and the frames in and out are the
@@ -26,7 +27,8 @@ public:
 
     explicit MeterLink(QObject *parent = nullptr);
 
-    SocketClient *client() const { return socket; }
+    SocketClient *client() const { return networkClient; }
+    ServerSweep *serverSweep() const { return sweep; }
     QTimer *pollTimer() const { return timer; }
     // Made on first call and told of every poll from then on, after what
     // is already connected to the timer.
@@ -58,11 +60,12 @@ public slots:
     void send(const QByteArray &frame);
 
 private:
-    SocketClient *socket;
+    SocketClient *networkClient;  // the data link to the meter's network server
+    ServerSweep *sweep;
     SerialClient *serial = nullptr;
     bool serialInUse = false;
     QTimer *timer;
-    LinkKeeper *keep = nullptr;
+    LinkKeeper *linkKeeper = nullptr;  // made by keeper() on first call
 };
 
 #endif

@@ -2,7 +2,6 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QMutexLocker>
 #include <QTcpSocket>
 #include <QTime>
 
@@ -10,12 +9,13 @@
 
 #include "meter/measurement.h"
 
+namespace {
+const int StoredAddressWaitMs = 500;
+} // namespace
+
 SocketClient::SocketClient(QObject *parent)
-    : QObject(parent)
-    , socket(new QTcpSocket(this))
-    , link(std::make_shared<SweepLink>())
+    : QObject(parent), socket(new QTcpSocket(this))
 {
-    link->client = this;
     connect(socket, &QTcpSocket::readyRead, this, &SocketClient::onReadyRead);
     connect(socket, &QTcpSocket::connected, socket, [this] {
         if (!verifying)
@@ -31,32 +31,47 @@ SocketClient::SocketClient(QObject *parent)
 
 SocketClient::~SocketClient()
 {
-    // A running sweep stops within a few milliseconds; one that is
-    // announcing its result right now finishes that first.
-    link->stopped = true;
-    {
-        QMutexLocker locker(&link->clientLock);
-        link->client = nullptr;
-    }
     dropping = true;
     socket->abort();
 }
 
-QString SocketClient::serverAddress() const
+bool SocketClient::tryConnectServer(QString ip)
 {
-    return link->serverAddress();
+    qDebug() << "_____" << ip;
+    // The connection counts only once the meter has answered; until then
+    // nothing of it is announced or handed on.
+    verifying = true;
+    connectToServer(ip);
+    const bool answered = socket->waitForConnected(StoredAddressWaitMs) && awaitMeasurementReply();
+    verifying = false;
+    if (answered) {
+        emit findEnableReady(serverAddress());
+        return true;
+    }
+    // The attempt is given up for good: a server that answers late must not
+    // bring the data socket up behind the sweep's back.
+    dropConnection();
+    return false;
 }
 
-QString SocketClient::SweepLink::serverAddress() const
+bool SocketClient::awaitMeasurementReply()
 {
-    QMutexLocker locker(&addressLock);
-    return serverIP;
+    const int before = measurementReplies;
+    socket->write(Frames::readMeasurement());
+    socket->flush();
+    QElapsedTimer waited;
+    waited.start();
+    while (measurementReplies == before && waited.elapsed() < AnswerWaitMs
+           && socket->waitForReadyRead(int(AnswerWaitMs - waited.elapsed()))) {
+    }
+    return measurementReplies != before;
 }
 
-void SocketClient::SweepLink::setServerAddress(const QString &ip)
+void SocketClient::announceServer(const QString &ip)
 {
-    QMutexLocker locker(&addressLock);
-    serverIP = ip;
+    foundServer = ip;
+    qDebug() << "----------" << ip;
+    emit beforeConnect(ip);
 }
 
 void SocketClient::connectToServer(QString ip)

@@ -3,15 +3,9 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
-#include <QMutex>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
-
-#include <atomic>
-#include <functional>
-#include <memory>
 
 #include "net/framecutter.h"
 
@@ -27,7 +21,7 @@ inline constexpr auto socketErrorSignal =
 
 // The program's one link to the meter server: owns the data socket, writes
 // command frames while connected, cuts what arrives into meter frames and
-// hands them on one by one. Also finds the server on the local subnet.
+// hands them on one by one. ServerSweep finds the server on the subnet.
 class SocketClient : public QObject
 {
     Q_OBJECT
@@ -35,7 +29,7 @@ class SocketClient : public QObject
 public:
     static constexpr quint16 ServerPort = 8899;
     // A host is a meter only if it answers the read-measurement command
-    // this soon after accepting the connection.
+    // this soon after accepting the connection (here and in a sweep).
     static constexpr int AnswerWaitMs = 300;
     static constexpr int DropLogIntervalMs = 1000;
 
@@ -55,36 +49,18 @@ public:
     // The address of the last connection or attempt.
     QString targetAddress() const { return target; }
 
-    // Discovery. tryConnectServer blocks for up to 500 ms to connect and
-    // 300 ms more for the meter's answer; findServer queues a sweep of the
-    // local /24 on the global thread pool and returns at once; the sweep
-    // looks up the local address itself and ends with sweepEnded, naming
-    // every meter that answered. Sweeps run one after another, never side
-    // by side. Nothing here takes a meter the sweep found: whoever decides
-    // that a found meter is ours calls announceServer.
+    // The first step of discovery: connects to ip and blocks for up to
+    // 500 ms for the connection and AnswerWaitMs more for the meter's
+    // answer. Whether the meter answered; if not, the attempt is dropped.
     bool tryConnectServer(QString ip);
-    static QString getLocalIP();
-    void findServer();
-    // Whether a sweep is queued or running.
-    bool isSweeping() const;
-    // Takes ip as the server found: it is what the connection announces,
-    // and beforeConnect asks for the connection.
+    // Takes ip as the server found (by a sweep): it is what the connection
+    // announces, and beforeConnect asks for the connection.
     void announceServer(const QString &ip);
     // Forgets the server taken, so that a connection to another address
     // does not announce it.
-    void forgetFoundServer() { link->setServerAddress(QString()); }
-
-    // Tests only: getLocalIP() answers with 'lookup' instead of asking the
-    // system, so a sweep stays on loopback. Empty text from 'lookup' means
-    // the host has no IPv4 address. An empty function restores the real
-    // lookup. Applies to every client of the process.
-    static void overrideLocalAddress(std::function<QString()> lookup);
-    // Tests only: every probe of a sweep waits 'ms' instead of 50 ms; 0
-    // restores the usual wait.
-    static void overrideProbeWait(int ms);
-
-    QString serverAddress() const;
-    QByteArray receiveBuffer() const { return cutter.buffer(); }
+    void forgetFoundServer() { foundServer.clear(); }
+    // The server taken, or empty text.
+    QString serverAddress() const { return foundServer; }
     // Frames from the meter given up for a wrong checksum since the start.
     int droppedFrames() const { return cutter.dropped(); }
 
@@ -94,9 +70,6 @@ signals:
     void beforeConnect(QString strip);
     // The data connection closed or failed, or an attempt failed.
     void connectionLost();
-    // A sweep has ended (or found no local address); 'meters' answered,
-    // lowest address first.
-    void sweepEnded(const QStringList &meters);
     // A frame with a wrong checksum was dropped; 'total' since the start.
     void framesDropped(int total);
 
@@ -106,28 +79,6 @@ public slots:
     void onSendToServer(QByteArray byte);
 
 private:
-    // What a sweep on a pool thread shares with the client. Each sweep holds
-    // its own reference, so it never reaches into a destroyed client: the
-    // destructor raises 'stopped' and clears 'client', and a sweep announces
-    // its result only through 'client' while holding 'clientLock'.
-    struct SweepLink
-    {
-        QString serverAddress() const;
-        void setServerAddress(const QString &ip);
-
-        mutable QMutex addressLock;  // overlapping sweeps and the GUI thread
-        QString serverIP;
-        QMutex clientLock;
-        SocketClient *client = nullptr;
-        std::atomic<bool> stopped{false};
-        QMutex sweepLock;  // held by the sweep that runs
-        std::atomic<int> sweeps{0};  // queued or running
-    };
-
-    // The sweep task: probes every host of the local /24 at once and
-    // announces the lowest that accepted.
-    static void scanSubnet(const std::shared_ptr<SweepLink> &sweepLink);
-
     void onDisconnected();
     bool awaitMeasurementReply();
     void noteDropped();
@@ -140,7 +91,7 @@ private:
     int droppedSeen = 0;
     int droppedUnlogged = 0;
     QTimer dropLog;
-    std::shared_ptr<SweepLink> link;
+    QString foundServer;
     QString target;
     bool dropping = false;  // our own abort is no lost connection
 };

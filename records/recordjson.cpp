@@ -5,34 +5,17 @@
 
 #include <cmath>
 
+#include "records/jsonfields.h"
+
 namespace {
 
-// Reads typed fields of one object and keeps the first fault.
-class Reader
+// The record's fields, and its times.
+class Reader : public JsonFields
 {
 public:
-    Reader(const QJsonObject &object, const QString &where, QString *fault)
-        : object(object), where(where), fault(fault) {}
+    using JsonFields::JsonFields;
 
-    QJsonValue field(const char *key, QJsonValue::Type type, bool nullable)
-    {
-        const QJsonValue value = object.value(QLatin1String(key));
-        if (value.type() == type || (nullable && value.isNull()))
-            return value;
-        fail(key, value.isUndefined() ? QStringLiteral("missing") : QStringLiteral("wrong type"));
-        return QJsonValue();
-    }
-    QString text(const char *key, bool nullable = false)
-    { return field(key, QJsonValue::String, nullable).toString(); }
-    double number(const char *key) { return field(key, QJsonValue::Double, false).toDouble(); }
-    std::optional<double> optionalNumber(const char *key)
-    {
-        const QJsonValue v = field(key, QJsonValue::Double, true);
-        return v.isDouble() ? std::optional<double>(v.toDouble()) : std::nullopt;
-    }
-    bool flag(const char *key) { return field(key, QJsonValue::Bool, false).toBool(); }
-    QJsonArray array(const char *key) { return field(key, QJsonValue::Array, false).toArray(); }
-    QJsonObject object_(const char *key) { return field(key, QJsonValue::Object, false).toObject(); }
+    bool ok() const { return !failed(); }
     QDateTime time(const char *key, bool nullable)
     {
         const QString t = text(key, nullable);
@@ -41,17 +24,6 @@ public:
             fail(key, QStringLiteral("not an ISO 8601 time"));
         return parsed;
     }
-    void fail(const char *key, const QString &why)
-    {
-        if (fault->isEmpty())
-            *fault = QStringLiteral("%1%2: %3").arg(where, QLatin1String(key), why);
-    }
-    bool ok() const { return fault->isEmpty(); }
-
-private:
-    QJsonObject object;
-    QString where;
-    QString *fault;
 };
 
 QVector<double> numbers(const QJsonArray &array, bool nullable, bool *ok)

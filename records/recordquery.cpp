@@ -6,108 +6,14 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "records/historysql.h"
+
 namespace {
-
-const char *sortColumn(RecordFilter::Sort sort)
-{
-    switch (sort) {
-    case RecordFilter::Sort::Plate:
-        return "plate";
-    case RecordFilter::Sort::Vin:
-        return "vin";
-    case RecordFilter::Sort::Method:
-        return "method";
-    case RecordFilter::Sort::Result:
-        return "mean_k";
-    case RecordFilter::Sort::Limit:
-        return "limit_k";
-    case RecordFilter::Sort::Verdict:
-        return "verdict";
-    case RecordFilter::Sort::Operator:
-        return "operator";
-    case RecordFilter::Sort::Lane:
-        return "lane";
-    case RecordFilter::Sort::Started:
-        break;
-    }
-    return "started";
-}
-
-QString likePattern(const QString &text)
-{
-    QString escaped = text.trimmed().toUpper();
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-        .replace(QLatin1Char('%'), QLatin1String("\\%"))
-        .replace(QLatin1Char('_'), QLatin1String("\\_"));
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
-// The day's first moment as records write times, so that text comparison
-// orders them (the station keeps one offset).
-QString dayStart(const QDate &day)
-{
-    return RecordTime::text(day.startOfDay());
-}
-
-// The conditions and their values. Text matches look through the small
-// plate and VIN indexes first, so a history of many long records is not
-// read row by row.
-QString whereClause(const RecordFilter &filter, QVariantList *values, const QString &kindColumn)
-{
-    QStringList conditions;
-    if (!filter.kind.isEmpty()) {
-        conditions << kindColumn + QStringLiteral(" = ?");
-        *values << filter.kind;
-    }
-    const auto textMatch = [&](const char *column, const QString &text) {
-        conditions << QStringLiteral("rowid IN (SELECT rowid FROM records WHERE %1 LIKE ? "
-                                     "ESCAPE '\\')").arg(QLatin1String(column));
-        *values << likePattern(text);
-    };
-    if (!filter.plate.trimmed().isEmpty())
-        textMatch("plate", filter.plate);
-    if (!filter.vin.trimmed().isEmpty())
-        textMatch("vin", filter.vin);
-    if (!filter.text.trimmed().isEmpty()) {
-        conditions << QStringLiteral("rowid IN (SELECT rowid FROM records WHERE plate LIKE ? "
-                                     "ESCAPE '\\' UNION SELECT rowid FROM records WHERE vin "
-                                     "LIKE ? ESCAPE '\\')");
-        *values << likePattern(filter.text) << likePattern(filter.text);
-    }
-    if (filter.since.isValid()) {
-        conditions << QStringLiteral("started >= ?");
-        *values << dayStart(filter.since);
-    }
-    if (filter.until.isValid()) {
-        conditions << QStringLiteral("started < ?");
-        *values << dayStart(filter.until.addDays(1));
-    }
-    if (filter.sinceTime.isValid()) {
-        conditions << QStringLiteral("started >= ?");
-        *values << RecordTime::text(filter.sinceTime);
-    }
-    if (filter.untilTime.isValid()) {
-        conditions << QStringLiteral("started <= ?");
-        *values << RecordTime::text(filter.untilTime);
-    }
-    if (filter.verdict == QLatin1String("none")) {
-        conditions << QStringLiteral("verdict IS NULL");
-    } else if (!filter.verdict.isEmpty()) {
-        conditions << QStringLiteral("verdict = ?");
-        *values << filter.verdict;
-    }
-    return conditions.isEmpty() ? QString()
-                                : QStringLiteral(" WHERE ") + conditions.join(QLatin1String(" AND "));
-}
 
 std::optional<double> optionalNumber(const QVariant &value)
 {
     return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
 }
-
-} // namespace
-
-namespace {
 
 QString storedColumns(const QString &kindColumn)
 {
@@ -134,16 +40,12 @@ QString RecordStore::kindColumn()
 QVector<RecordSummary> RecordStore::query(const RecordFilter &filter, bool withJson)
 {
     QVector<RecordSummary> rows;
+    const HistorySql history(HistorySql::Dialect::SQLite, kindColumn());
     QVariantList values;
-    QString sql = QStringLiteral("SELECT id, started, plate, vin, method, outcome, mean_k, "
+    const QString sql = QStringLiteral("SELECT id, started, plate, vin, method, outcome, mean_k, "
                                  "limit_k, verdict, operator%1 FROM records")
                       .arg(withJson ? QStringLiteral(", json") : QString())
-                  + whereClause(filter, &values, kindColumn())
-                  + QStringLiteral(" ORDER BY %1 %2 NULLS LAST, started DESC")
-                        .arg(QLatin1String(sortColumn(filter.sort)),
-                             QLatin1String(filter.descending ? "DESC" : "ASC"));
-    if (filter.limit > 0)
-        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+                  + history.where(filter, &values) + history.orderAndLimit(filter);
     QSqlQuery q(connection);
     q.setForwardOnly(true);
     if (!q.prepare(sql)) {

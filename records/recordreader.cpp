@@ -13,7 +13,7 @@ RecordReader::~RecordReader()
     pool.waitForDone();
 }
 
-QString RecordReader::openFor(RecordStore &store, const QString &path, RecordStore::Words words, bool *missing)
+QString RecordReader::openFor(RecordStore &store, const QString &path, Words words, bool *missing)
 {
     if (store.open(path, RecordStore::Mode::ReadOnly))
         return QString();

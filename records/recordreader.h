@@ -29,7 +29,7 @@ public:
 
     QString path() const { return file; }
     // The words errors are told in; the window's language by default.
-    void setWords(RecordStore::Words words) { errorWords = words; }
+    void setWords(Words words) { errorWords = words; }
 
     // 'work' runs with the store open; 'done' gets its value and, when the
     // file could not be read, why. A file not made yet reads as empty.
@@ -45,10 +45,10 @@ public:
              std::function<void(const T &, const QString &error)> done);
 
 private:
-    static QString openFor(RecordStore &store, const QString &path, RecordStore::Words words, bool *missing);
+    static QString openFor(RecordStore &store, const QString &path, Words words, bool *missing);
 
     QString file;
-    RecordStore::Words errorWords = RecordStore::Words::Shown;
+    Words errorWords = Words::Shown;
     QThreadPool pool;
     QHash<int, int> latest;
 };
@@ -75,7 +75,7 @@ void RecordReader::read(int kind, std::function<T(RecordStore &)> work,
 {
     using Answer = QPair<T, QString>;
     const QString path = file;
-    const RecordStore::Words words = errorWords;
+    const Words words = errorWords;
     run<T>(kind, [path, words, work] {
         RecordStore store;
         bool missing = false;

@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+#include "records/forwardqueue.h"
+
 namespace {
 
 // Each migration brings the schema from the version before it to its own.
@@ -379,9 +381,6 @@ bool RecordStore::insert(const TestRecord &record)
         add.addBindValue(value);
     if (!run(add))
         return false;
-    QSqlQuery queue(connection);
-    queue.prepare(QStringLiteral("INSERT INTO forward_queue (record_id, queued) VALUES (?, ?)"));
-    queue.addBindValue(record.id);
-    queue.addBindValue(RecordTime::text(QDateTime::currentDateTime()));
-    return run(queue);
+    ForwardQueue queue(connection);
+    return queue.add(record.id, QDateTime::currentDateTime()) || failWith(queue.lastError());
 }

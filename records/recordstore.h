@@ -13,6 +13,7 @@
 
 #include "records/recordcheck.h"
 #include "records/testrecord.h"
+#include "records/words.h"
 
 class QSqlError;
 class QSqlQuery;
@@ -101,11 +102,8 @@ public:
     int schemaVersion();
 
     Fault fault() const { return lastFault; }
-    // Words::Shown: the language the window shows; Words::Source: the
-    // program's own Chinese, for what a machine reads (the API's replies).
     // A detail the store names itself (a folder it cannot make) is said in
     // the language shown either way.
-    enum class Words { Shown, Source };
     QString errorString(Words words = Words::Shown) const;
     // Where the last read-write open or store moved a corrupt file; empty if
     // it did not.

@@ -7,10 +7,8 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlQuery>
 
 #include "records/recordstore.h"
-#include "records/testrecord.h"
 
 #include <sys/stat.h>
 
@@ -131,29 +129,20 @@ int QueueSender::pendingCount(QString *error)
 {
     if (!openLane(error))
         return -1;
-    QSqlQuery query(QSqlDatabase::database(laneName, false));
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM forward_queue WHERE sent IS NULL AND refused IS NULL")) || !query.next()) {
-        *error = reasonOf(query.lastError());
-        return -1;
-    }
-    return query.value(0).toInt();
+    ForwardQueue queue(QSqlDatabase::database(laneName, false));
+    const int count = queue.pendingCount();
+    if (count < 0)
+        *error = reasonOf(queue.lastError());
+    return count;
 }
 
 bool QueueSender::readBatch(QList<Queued> *batch, QString *error)
 {
-    QSqlQuery query(QSqlDatabase::database(laneName, false));
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT q.seq, q.record_id, r.json FROM forward_queue q"
-                                 " JOIN records r ON r.id = q.record_id"
-                                 " WHERE q.sent IS NULL AND q.refused IS NULL ORDER BY q.seq LIMIT ?"));
-    query.addBindValue(BatchSize);
-    if (!query.exec()) {
-        *error = reasonOf(query.lastError());
-        return false;
-    }
-    while (query.next())
-        batch->append({query.value(1).toString(), query.value(2).toString().toUtf8()});
-    return true;
+    ForwardQueue queue(QSqlDatabase::database(laneName, false));
+    if (queue.oldest(BatchSize, batch))
+        return true;
+    *error = reasonOf(queue.lastError());
+    return false;
 }
 
 bool QueueSender::settle(const QList<Queued> &batch, const QVector<Arrival> &arrivals, Outcome *out)
@@ -161,20 +150,16 @@ bool QueueSender::settle(const QList<Queued> &batch, const QVector<Arrival> &arr
     // One lane transaction for the lot: a crash before it only sends them
     // again, and the server keeps its first copies.
     QSqlDatabase db = QSqlDatabase::database(laneName, false);
-    QSqlQuery sent(db), differs(db);
-    bool ok = db.transaction()
-        && sent.prepare(QStringLiteral("UPDATE forward_queue SET sent = ?, last_error = NULL WHERE record_id = ?"))
-        && differs.prepare(QStringLiteral("UPDATE forward_queue SET refused = ? WHERE record_id = ?"));
-    const QString now = RecordTime::text(QDateTime::currentDateTime());
+    ForwardQueue queue(db);
+    bool ok = db.transaction();
+    const QDateTime now = QDateTime::currentDateTime();
     int settled = 0, stored = 0;
     for (int i = 0; ok && i < batch.size(); ++i) {
         const Arrival arrival = arrivals.at(i);
         if (arrival == Arrival::Unknown)
             continue;
-        QSqlQuery &query = arrival == Arrival::Different ? differs : sent;
-        query.addBindValue(arrival == Arrival::Different ? QString::fromUtf8(DiffersText) : now);
-        query.addBindValue(batch.at(i).recordId);
-        ok = query.exec();
+        ok = arrival == Arrival::Different ? queue.markDiffers(batch.at(i).recordId, QString::fromUtf8(DiffersText))
+                                           : queue.markSent(batch.at(i).recordId, now);
         ++settled;
         stored += arrival != Arrival::Different;
     }
@@ -185,7 +170,7 @@ bool QueueSender::settle(const QList<Queued> &batch, const QVector<Arrival> &arr
             out->error = source("record %1 is being stored by another connection").arg(batch.first().recordId);
         return settled > 0;
     }
-    const QSqlError failure = sent.lastError().isValid() ? sent.lastError() : differs.lastError();
+    const QSqlError failure = queue.lastError();
     out->error = reasonOf(failure.isValid() ? failure : db.lastError());
     db.rollback();
     return false;
@@ -193,14 +178,10 @@ bool QueueSender::settle(const QList<Queued> &batch, const QVector<Arrival> &arr
 
 bool QueueSender::setAside(const QString &recordId, const QString &reason, QString *error)
 {
-    QSqlQuery query(QSqlDatabase::database(laneName, false));
-    query.prepare(QStringLiteral("UPDATE forward_queue SET refused = ?, last_error = ? WHERE record_id = ?"));
-    query.addBindValue(reason);
-    query.addBindValue(reason);
-    query.addBindValue(recordId);
-    if (query.exec())
+    ForwardQueue queue(QSqlDatabase::database(laneName, false));
+    if (queue.setAside(recordId, reason))
         return true;
-    *error = reasonOf(query.lastError());
+    *error = reasonOf(queue.lastError());
     return false;
 }
 
@@ -208,11 +189,7 @@ void QueueSender::noteError(const QString &recordId, const QString &reason)
 {
     // Only a hint for whoever looks into the file: the record stays queued
     // whether or not this is written.
-    QSqlQuery query(QSqlDatabase::database(laneName, false));
-    query.prepare(QStringLiteral("UPDATE forward_queue SET last_error = ? WHERE record_id = ?"));
-    query.addBindValue(reason);
-    query.addBindValue(recordId);
-    query.exec();
+    ForwardQueue(QSqlDatabase::database(laneName, false)).noteError(recordId, reason);
 }
 
 bool QueueSender::sendBatch(const QList<Queued> &batch, const std::function<bool()> &keepGoing, Outcome *out)
@@ -276,14 +253,12 @@ QVector<QueueSender::Refusal> QueueSender::refusals(QString *error)
     QVector<Refusal> found;
     if (!openLane(error))
         return found;
-    QSqlQuery query(QSqlDatabase::database(laneName, false));
-    if (!query.exec(QStringLiteral("SELECT record_id, refused FROM forward_queue"
-                                   " WHERE sent IS NULL AND refused IS NOT NULL ORDER BY seq"))) {
-        *error = reasonOf(query.lastError());
-        return found;
-    }
-    while (query.next())
-        found.append({query.value(0).toString(), query.value(1).toString()});
+    ForwardQueue queue(QSqlDatabase::database(laneName, false));
+    QVector<ForwardQueue::SetAside> aside;
+    if (!queue.setAsideRecords(&aside))
+        *error = reasonOf(queue.lastError());
+    for (const ForwardQueue::SetAside &record : qAsConst(aside))
+        found.append({record.recordId, record.reason});
     return found;
 }
 
@@ -291,11 +266,11 @@ int QueueSender::requeueRefused(QString *error)
 {
     if (!openLane(error))
         return -1;
-    QSqlQuery query(QSqlDatabase::database(laneName, false));
-    if (query.exec(QStringLiteral("UPDATE forward_queue SET refused = NULL WHERE sent IS NULL AND refused IS NOT NULL")))
-        return query.numRowsAffected();
-    *error = reasonOf(query.lastError());
-    return -1;
+    ForwardQueue queue(QSqlDatabase::database(laneName, false));
+    const int requeued = queue.requeueSetAside();
+    if (requeued < 0)
+        *error = reasonOf(queue.lastError());
+    return requeued;
 }
 
 } // namespace station

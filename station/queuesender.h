@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "config/stationsettings.h"
+#include "records/forwardqueue.h"
 #include "station/serverdb.h"
 
 namespace station {
@@ -63,11 +64,7 @@ public:
     bool isEncrypted() const { return encrypted; }
 
 private:
-    struct Queued
-    {
-        QString recordId;
-        QByteArray json;
-    };
+    using Queued = ForwardQueue::Waiting;
 
     bool openLane(QString *error);
     bool openServer(QString *error);

@@ -8,6 +8,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "records/historysql.h"
+
 namespace station {
 
 namespace {
@@ -89,59 +91,6 @@ bool runSteps(QSqlDatabase db, int *ran, QString *error)
         ++*ran;
     }
     return true;
-}
-
-const char *sortColumn(::RecordFilter::Sort sort)
-{
-    // Texts sort by their bytes, as the lane's SQLite does.
-    switch (sort) {
-    case ::RecordFilter::Sort::Plate: return "plate COLLATE \"C\"";
-    case ::RecordFilter::Sort::Vin: return "vin COLLATE \"C\"";
-    case ::RecordFilter::Sort::Method: return "method COLLATE \"C\"";
-    case ::RecordFilter::Sort::Result: return "mean_k";
-    case ::RecordFilter::Sort::Limit: return "limit_k";
-    case ::RecordFilter::Sort::Verdict: return "verdict COLLATE \"C\"";
-    case ::RecordFilter::Sort::Operator: return "operator COLLATE \"C\"";
-    case ::RecordFilter::Sort::Lane: return "lane COLLATE \"C\"";
-    case ::RecordFilter::Sort::Started: break;
-    }
-    return "started";
-}
-
-QString whereClause(const ::RecordFilter &filter, QVariantList *values)
-{
-    QStringList where = {QStringLiteral("TRUE")};
-    if (!filter.kind.isEmpty()) {
-        where << QStringLiteral("coalesce(doc->>'kind', 'test') = ?");
-        *values << filter.kind;
-    }
-    const auto holds = [&](const char *column, const QString &text) {
-        where << QStringLiteral("strpos(upper(%1), upper(?)) > 0").arg(QLatin1String(column));
-        *values << text.trimmed();
-    };
-    if (!filter.plate.trimmed().isEmpty())
-        holds("plate", filter.plate);
-    if (!filter.vin.trimmed().isEmpty())
-        holds("vin", filter.vin);
-    if (!filter.text.trimmed().isEmpty()) {
-        where << QStringLiteral("(strpos(upper(plate), upper(?)) > 0 OR strpos(upper(vin), upper(?)) > 0)");
-        *values << filter.text.trimmed() << filter.text.trimmed();
-    }
-    if (filter.since.isValid()) {
-        where << QStringLiteral("started >= ?");
-        *values << filter.since.startOfDay();
-    }
-    if (filter.until.isValid()) {
-        where << QStringLiteral("started < ?");
-        *values << filter.until.addDays(1).startOfDay();
-    }
-    if (filter.verdict == QLatin1String("none")) {
-        where << QStringLiteral("verdict IS NULL");
-    } else if (!filter.verdict.isEmpty()) {
-        where << QStringLiteral("verdict = ?");
-        *values << filter.verdict;
-    }
-    return where.join(QLatin1String(" AND "));
 }
 
 std::optional<double> optionalNumber(const QVariant &value)
@@ -333,15 +282,12 @@ namespace {
 bool queryServerRecords(QSqlDatabase db, const ::RecordFilter &filter, bool withJson,
                         QVector<RecordSummary> *rows, QString *error)
 {
+    const HistorySql history(HistorySql::Dialect::PostgreSQL, QStringLiteral("coalesce(doc->>'kind', 'test')"));
     QVariantList values;
-    QString sql = QStringLiteral("SELECT id, (extract(epoch FROM started) * 1000)::bigint, plate, vin,"
-                                 " method, outcome, mean_k, limit_k, verdict, operator, lane%1"
-                                 " FROM records WHERE %2 ORDER BY %3 %4 NULLS LAST, started DESC, id")
-                      .arg(withJson ? QStringLiteral(", doc::text") : QString(), whereClause(filter, &values),
-                           QLatin1String(sortColumn(filter.sort)),
-                           QLatin1String(filter.descending ? "DESC" : "ASC"));
-    if (filter.limit > 0)
-        sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    const QString sql = QStringLiteral("SELECT id, (extract(epoch FROM started) * 1000)::bigint, plate, vin,"
+                                       " method, outcome, mean_k, limit_k, verdict, operator, lane%1 FROM records")
+                            .arg(withJson ? QStringLiteral(", doc::text") : QString())
+                        + history.where(filter, &values) + history.orderAndLimit(filter);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     query.prepare(sql);

@@ -83,7 +83,8 @@ private:
     QString error;
 };
 
-// A server error in one line: libpq's own text where there is one.
+// A database error in one line: the driver's own text where there is one
+// (libpq's, or SQLite's for the lane's file).
 QString reasonOf(const QSqlError &error);
 
 } // namespace station

@@ -21,7 +21,7 @@ using testsupport::measurementReply;
 
 namespace {
 
-api::Reading readingAt(qint64 ms) { return {{}, ms, 0, 0, {}, {}, {}, {}}; }
+api::Reading readingAt(qint64 ms) { return {{}, ms, {}, {}}; }
 
 QString field(const QJsonObject &m, const char *key)
 {

@@ -39,7 +39,7 @@ private slots:
         QCOMPARE(session.startRecording(path), opens);
         const QByteArray reply = measurementReply(1, 2, 3, 4, 5, 6);
         session.takeFrame(reply);
-        const int size = Recorder::header().size() + 1 + Recorder::row(session.lastReading()).size() + 1;
+        const int size = ReadingCsvWriter::header().size() + 1 + ReadingCsvWriter::row(session.lastReading()).size() + 1;
         if (failure.isEmpty())  // the header and the row, with no stop yet
             QVERIFY(QTest::qWaitFor([&] { return QFileInfo(path).size() == size; }, 3000));
         else if (opens)  // the timed flush meets the full disk

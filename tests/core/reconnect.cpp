@@ -5,6 +5,7 @@
 #include "config/settings.h"
 #include "meter/frames.h"
 #include "net/linkkeeper.h"
+#include "net/serversweep.h"
 #include "net/socketclient.h"
 #include "support/discoveryhelpers.h"
 #include "support/testsupport.h"
@@ -22,13 +23,14 @@ class tst_Reconnect : public QObject
     // A sweep's hit is connected to, as the window does.
     struct Rig {
         SocketClient client;
-        LinkKeeper keeper{&client};
+        ServerSweep sweep;
+        LinkKeeper keeper{&client, &sweep};
         QTimer polls;
         int sweepsEnded = 0;  // counted on this thread: the sweep ends on the pool's
         Rig()
         {
             QObject::connect(&client, &SocketClient::beforeConnect, &client, &SocketClient::connectToServer);
-            QObject::connect(&client, &SocketClient::sweepEnded, &keeper, [this] { ++sweepsEnded; });
+            QObject::connect(&sweep, &ServerSweep::ended, &keeper, [this] { ++sweepsEnded; });
         }
         // Linked to 'host', and polled every 100 ms as the window does.
         explicit Rig(int host) : Rig()
@@ -45,7 +47,7 @@ class tst_Reconnect : public QObject
         }
         bool reaches(State s) { return QTest::qWaitFor([&] { return keeper.state() == s; }, 5000); }
         void tick(int times) { while (times-- > 0) keeper.onTick(); }
-        bool sweepsDone(int n) { return QTest::qWaitFor([&] { return sweepsEnded >= n && !client.isSweeping(); }, 5000); }
+        bool sweepsDone(int n) { return QTest::qWaitFor([&] { return sweepsEnded >= n && !sweep.isSweeping(); }, 5000); }
     };
 
     // As the window runs it: a connection stored in set.ini and polled
@@ -143,12 +145,12 @@ private slots:
         QCOMPARE(started, sweeps);
     }
 
-    void init() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
+    void init() { ServerSweep::overrideLocalAddress([] { return loopback(7); }); }
     void cleanup()
     {
         QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
-        SocketClient::overrideLocalAddress({});
-        SocketClient::overrideProbeWait(0);
+        ServerSweep::overrideLocalAddress({});
+        ServerSweep::overrideProbeWait(0);
     }
 
     void discovery_data()
@@ -288,16 +290,16 @@ private slots:
         Rig rig{QString()};
         QVERIFY(rig.sweepsDone(1));
         rig.tick(SweepSchedule::PauseTicks[0]);
-        QVERIFY(rig.client.isSweeping());
+        QVERIFY(rig.sweep.isSweeping());
         rig.keeper.startLooking(QString());
         QVERIFY(rig.sweepsDone(2) && QThreadPool::globalInstance()->waitForDone(5000));
         QCoreApplication::sendPostedEvents();  // a second sweep's end would be queued by now
         QCOMPARE(rig.sweepsEnded, 2);
 
         rig.tick(2);
-        QVERIFY(!rig.client.isSweeping());
+        QVERIFY(!rig.sweep.isSweeping());
         rig.keeper.startLooking(QString());
-        QVERIFY(rig.client.isSweeping() && rig.sweepsDone(3));
+        QVERIFY(rig.sweep.isSweeping() && rig.sweepsDone(3));
         QCOMPARE(rig.keeper.state(), State::Looking);
     }
 };

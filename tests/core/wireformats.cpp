@@ -24,10 +24,10 @@ class tst_WireFormats : public QObject
     // companion, or not at all. Which values it shows is the shown-values table's.
     static QString taken(const QByteArray &frame)
     {
-        Measurement::Reading r;
-        if (Measurement::decode(frame, &r))
-            return QString::asprintf("N %g Ns %g K %g T %g/%g E %g", r.N, r.Ns, r.K,
-                                     r.chamberTemp, r.smokeTemp, r.energy);
+        MeterValues v;
+        if (Measurement::decode(frame, &v))
+            return QString::asprintf("N %g Ns %g K %g T %g/%g E %g", v.n, v.ns, v.k,
+                                     v.chamberC, v.smokeC, v.energy);
         return Measurement::classify(frame) == Measurement::FrameKind::ShortReply
                    ? QStringLiteral("short reply") : QStringLiteral("ignored");
     }

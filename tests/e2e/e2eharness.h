@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
 
@@ -35,14 +35,14 @@ class Session
 {
 public:
     // A sweep, should the program start one, stays on loopback.
-    Session() { SocketClient::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); }); }
+    Session() { ServerSweep::overrideLocalAddress([] { return QStringLiteral("127.0.0.7"); }); }
     ~Session()
     {
         window.reset();
         sim.kill();
         sim.waitForFinished(3000);
         QThreadPool::globalInstance()->waitForDone(20000);
-        SocketClient::overrideLocalAddress({});
+        ServerSweep::overrideLocalAddress({});
     }
 
     // Starts the simulator on 127.0.0.1 with 'args' and waits for its

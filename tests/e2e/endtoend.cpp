@@ -6,7 +6,7 @@
 
 #include "e2e/e2eharness.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "support/recordfixtures.h"
 #include "meter/frames.h"
 #include "support/testrunner.h"
@@ -101,8 +101,8 @@ private slots:
         QCOMPARE(s.ui().label_link->text(), QStringLiteral("已连接 ") + port);
         QVERIFY(!s.log().contains("listening on"));
 
-        auto *archive = s.window->findChild<TestArchive *>(QStringLiteral("testArchive"));
-        QSignalSpy kept(archive, &TestArchive::recordKept);
+        auto *recordMaker = s.window->findChild<RecordMaker *>(QStringLiteral("recordMaker"));
+        QSignalSpy kept(recordMaker, &RecordMaker::recordKept);
         TestSubject subject;
         subject.vehicle = fixtures::vehicle(QStringLiteral("京S12345"));
         QVERIFY(s.access().session()->startTest(FreeAccelMethod::r24(), subject));

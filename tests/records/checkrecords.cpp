@@ -6,7 +6,7 @@
 
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "support/recordfixtures.h"
 #include "records/recordkeeper.h"
 #include "records/recordstore.h"
@@ -76,8 +76,8 @@ private slots:
         QCOMPARE(store.check({test.id}).value(test.id), QStringList());
 
         LaneSession session;
-        TestArchive archive(&session, path);
-        TestRecord check = archive.recordOf(filterCheck(50.4));
+        RecordMaker recordMaker(&session, path);
+        TestRecord check = recordMaker.recordOf(filterCheck(50.4));
         QVERIFY(store.store(check));
         TestRecord back;
         QStringList differing;
@@ -102,8 +102,8 @@ private slots:
         RecordStore store;
         QVERIFY(store.open(path));
         LaneSession session;
-        TestArchive archive(&session, path);
-        const TestRecord check = archive.recordOf(filterCheck(55.0));
+        RecordMaker recordMaker(&session, path);
+        const TestRecord check = recordMaker.recordOf(filterCheck(55.0));
         QCOMPARE(check.verdict, QStringLiteral("fail"));
         QVERIFY(store.store(check));
         fixtures::OtherConnection other(path);
@@ -120,23 +120,23 @@ private slots:
         QString id;
         {
             LaneSession session;
-            TestArchive archive(&session, path, unsaved);
-            QSignalSpy kept(&archive, &TestArchive::checkKept);
-            QSignalSpy series(&archive, &TestArchive::recordKept);
-            archive.start();
+            RecordMaker recordMaker(&session, path, unsaved);
+            QSignalSpy kept(&recordMaker, &RecordMaker::checkKept);
+            QSignalSpy series(&recordMaker, &RecordMaker::recordKept);
+            recordMaker.start();
             const CheckResult result = filterCheck(49.0);
             id = result.id;
-            archive.keepCheck(result);
+            recordMaker.keepCheck(result);
             QVERIFY(kept.wait(5000));
             QCOMPARE(kept.at(0), (QVariantList{id, true}));
             QCOMPARE(series.count(), 0);
-            QVERIFY(archive.close());
+            QVERIFY(recordMaker.close());
         }
         QVERIFY(QDir(unsaved).entryList(QDir::Files).isEmpty());
         LaneSession session;
-        TestArchive archive(&session, path, unsaved);
-        QSignalSpy found(archive.keeper(), &RecordKeeper::checksFound);
-        archive.start();
+        RecordMaker recordMaker(&session, path, unsaved);
+        QSignalSpy found(recordMaker.keeper(), &RecordKeeper::checksFound);
+        recordMaker.start();
         QVERIFY(found.wait(5000));
         const auto rows = found.at(0).at(0).value<QVector<RecordSummary>>();
         QCOMPARE(rows.size(), 1);
@@ -157,8 +157,8 @@ private slots:
     {
         QFETCH(double, meanN); QFETCH(QString, verdict);
         LaneSession session;
-        TestArchive archive(&session, path);
-        const QString html = RecordReport(archive.recordOf(filterCheck(meanN))).html();
+        RecordMaker recordMaker(&session, path);
+        const QString html = RecordReport(recordMaker.recordOf(filterCheck(meanN))).html();
         for (const QString &text : {QStringLiteral("烟度计日常检查报告"), QStringLiteral("ZJ2026-118"),
                                     QStringLiteral("%1 %").arg(meanN, 0, 'f', 2),
                                     QStringLiteral("class='verdict'>") + verdict + QStringLiteral("<")})

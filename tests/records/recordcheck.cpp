@@ -128,7 +128,7 @@ private slots:
         TestSubject subject;
         subject.operatorName = name;
         QCOMPARE(subject.normalised().fault().isEmpty(), !refused);
-        QCOMPARE(subject.normalised().fault(TestSubject::Words::Source).startsWith(QStringLiteral("检测员：")), refused);
+        QCOMPARE(subject.normalised().fault(Words::Source).startsWith(QStringLiteral("检测员：")), refused);
     }
 };
 

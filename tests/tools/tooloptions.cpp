@@ -51,7 +51,7 @@ private slots:
             {"sim", "--n=-327.68", "--chamber", "255", "--stray", "7", "--bad-checksum", "1", "--port", "0"});
         QCOMPARE(sim.status, SimArguments::Run);
         QCOMPARE(sim.options.steady.n, qint16(-32768));
-        QCOMPARE(sim.options.steady.chamber, quint8(255));
+        QCOMPARE(sim.options.steady.chamberC, quint8(255));
         QCOMPARE(sim.options.strayEvery, 7);
         QCOMPARE(sim.options.badChecksumEvery, 1);
         const SimArguments filter = parseSimArguments({"sim", "--filter", "99.99"});

@@ -7,7 +7,7 @@
 #include "app/historymodel.h"
 #include "app/historypage.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "support/recordfixtures.h"
 #include "support/testsupport.h"
 
@@ -33,8 +33,8 @@ private slots:
             QVERIFY(person.exec(QStringLiteral("UPDATE records SET verdict = 'pass', mean_k = 1.14 WHERE id = '%1'").arg(changed.id)));
         }
         LaneSession session;
-        TestArchive archive(&session, QStringLiteral("history.sqlite"));
-        HistoryPage page(&archive, nullptr);
+        RecordMaker recordMaker(&session, QStringLiteral("history.sqlite"));
+        HistoryPage page(&recordMaker, nullptr);
         page.resize(600, 400);
         page.show();
         auto *view = page.findChild<QTableView *>("historyView");

@@ -9,7 +9,7 @@
 #include "app/historywindow.h"
 #include "config/recordsettings.h"
 #include "config/uisettings.h"
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 #include "support/recordfixtures.h"
 #include "support/discoveryhelpers.h"
 #include "support/testsupport.h"
@@ -47,7 +47,7 @@ class tst_HistoryWindow : public QObject
 
 private slots:
     // The window sweeps 127.0.0.x only.
-    void init() { SocketClient::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
+    void init() { ServerSweep::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
     void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
 
     // Opened from the tab's button or by a double-click on the tab, the

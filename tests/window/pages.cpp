@@ -14,8 +14,8 @@
 #include "app/trendpage.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
-#include "lane/testarchive.h"
-#include "net/socketclient.h"
+#include "lane/recordmaker.h"
+#include "net/serversweep.h"
 #include "support/recordfixtures.h"
 #include "support/discoveryhelpers.h"
 #include "support/testsupport.h"
@@ -31,7 +31,7 @@ class tst_Pages : public QObject
 
 private slots:
     // The window sweeps 127.0.0.x only.
-    void init() { SocketClient::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
+    void init() { ServerSweep::overrideLocalAddress([] { return discoverytest::loopback(7); }); }
     void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
 
     // A series and a recording (Ctrl+R) run before either page existed:
@@ -224,8 +224,8 @@ private slots:
         QFETCH(QString, text); QFETCH(int, verdict); QFETCH(bool, firstDay); QFETCH(int, sortColumn);
         QFETCH(QStringList, plates);
         LaneSession session;
-        TestArchive archive(&session, QStringLiteral("history.sqlite"));
-        HistoryPage page(&archive, nullptr);
+        RecordMaker recordMaker(&session, QStringLiteral("history.sqlite"));
+        HistoryPage page(&recordMaker, nullptr);
         page.findChild<QLineEdit *>("historySearch")->setText(text);
         page.findChild<QComboBox *>("historyVerdict")->setCurrentIndex(verdict);
         const QDate day = fixtures::record().started.date();

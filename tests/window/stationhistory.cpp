@@ -11,7 +11,7 @@
 #include "app/historypage.h"
 #include "app/recorddetail.h"
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "support/recordfixtures.h"
 #include "station/forwarder.h"
 #include "support/pgserver.h"
@@ -32,7 +32,7 @@ class tst_StationHistory : public QObject
     struct Lane
     {
         explicit Lane(const QString &db, const settings::StationServer &server)
-            : archive(&session, db), page(&archive, nullptr, server)
+            : recordMaker(&session, db), page(&recordMaker, nullptr, server)
         {
             page.resize(595, 380);
             page.show();
@@ -54,7 +54,7 @@ class tst_StationHistory : public QObject
         QPushButton *laneOffer() const { return page.findChild<QPushButton *>("historyLaneOffer"); }
 
         LaneSession session;
-        TestArchive archive;
+        RecordMaker recordMaker;
         HistoryPage page;
     };
 

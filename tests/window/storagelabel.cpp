@@ -7,7 +7,7 @@
 #include "app/historypage.h"
 #include "config/inifile.h"
 #include "config/recordsettings.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "support/recordfixtures.h"
 #include "support/testsupport.h"
 #include "support/windowaccess.h"
@@ -65,7 +65,7 @@ private slots:
         testsupport::ScopedWorkDir dir;
         QVERIFY(writeDamagedDatabase());
         const TestRecord earlier = fixtures::record(QStringLiteral("京A12345"), 0);
-        const QDir unsaved(QString::fromLatin1(TestArchive::DefaultUnsavedFolder));
+        const QDir unsaved(QString::fromLatin1(RecordMaker::DefaultUnsavedFolder));
         QFile left(unsaved.filePath(earlier.id + QStringLiteral(".json")));
         QVERIFY(unsaved.mkpath(QStringLiteral(".")) && left.open(QIODevice::WriteOnly));
         QVERIFY(left.write(QJsonDocument(earlier.toJson()).toJson()) > 0 && left.flush());

@@ -6,7 +6,7 @@
 #include "meter/frames.h"
 #include "net/framecutter.h"
 #include "simulator/ptyline.h"
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 #include "support/discoveryhelpers.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
@@ -26,7 +26,7 @@ class tst_Window : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { SocketClient::overrideLocalAddress([] { return loopback(7); }); }
+    void init() { ServerSweep::overrideLocalAddress([] { return loopback(7); }); }
     void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
 
     // Each frame the window sends from the click up to its first poll after
@@ -234,13 +234,13 @@ private slots:
         testsupport::ScopedWorkDir dir;
         discoverytest::SilentHost everywhere;
         QVERIFY(everywhere.open(QStringLiteral("0.0.0.0")));
-        SocketClient::overrideProbeWait(10000);
+        ServerSweep::overrideProbeWait(10000);
         std::unique_ptr<mainwindow> w(new mainwindow);
         w->show();
         QVERIFY(QTest::qWaitFor([] { return QThreadPool::globalInstance()->activeThreadCount() > 0; }, 5000));
         w.reset();
         const bool stopped = QThreadPool::globalInstance()->waitForDone(2000);
-        SocketClient::overrideProbeWait(0);
+        ServerSweep::overrideProbeWait(0);
         QVERIFY2(stopped, "the sweep went on after the window closed");
     }
 

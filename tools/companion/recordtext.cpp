@@ -41,11 +41,11 @@ QString describe(const DataReading &reading)
         return QStringLiteral("empty");
     // The frame is shown as published, also when the program would not
     // show its K or energy value.
-    Measurement::Reading r;
-    if (Measurement::decode(array, &r))
+    MeterValues v;
+    if (Measurement::decode(array, &v))
         return QStringLiteral("measurement N=%1 Ns=%2 K=%3 chamber=%4 smoke=%5 energy=%6 hex=%7")
-            .arg(number(r.N), number(r.Ns), number(r.K), number(r.chamberTemp),
-                 number(r.smokeTemp), number(r.energy), hex(array));
+            .arg(number(v.n), number(v.ns), number(v.k), number(v.chamberC),
+                 number(v.smokeC), number(v.energy), hex(array));
     if (Measurement::classify(array) == Measurement::FrameKind::ShortReply)
         return QStringLiteral("reply ") + hex(array);
     return QStringLiteral("record ") + hex(array);

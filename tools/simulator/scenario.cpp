@@ -53,8 +53,8 @@ QString SteadyScenario::description() const
     return QStringLiteral("steady: N %1 %, Ns %2 %, K %3 1/m, chamber %4 C, smoke %5 C, energy %6")
         .arg(numbers::hundredths(values.n), numbers::hundredths(values.ns),
              numbers::hundredths(values.k))
-        .arg(values.chamber)
-        .arg(values.smoke)
+        .arg(values.chamberC)
+        .arg(values.smokeC)
         .arg(values.energy);
 }
 
@@ -84,8 +84,8 @@ RawMeasurement SmokeScenario::at(qint64 ms)
     RawMeasurement m;
     const double ns = this->ns(ms);
     Opacity::fill(m, ns);
-    m.chamber = quint8(std::lround(75 + 2 * wave(ms, 90000)));
-    m.smoke = quint8(std::lround(90 + 0.4 * ns + 5 * wave(ms, 45000)));
+    m.chamberC = quint8(std::lround(75 + 2 * wave(ms, 90000)));
+    m.smokeC = quint8(std::lround(90 + 0.4 * ns + 5 * wave(ms, 45000)));
     m.energy = qint16(std::lround(2600 + 25 * wave(ms, 20000)));
     return m;
 }
@@ -120,8 +120,8 @@ RawMeasurement StepScenario::at(qint64 ms)
 {
     RawMeasurement m;
     Opacity::fill(m, level(ms));
-    m.chamber = 25;
-    m.smoke = 30;
+    m.chamberC = 25;
+    m.smokeC = 30;
     m.energy = 2048;
     return m;
 }
@@ -168,8 +168,8 @@ RawMeasurement FreeAccelScenario::at(qint64 ms)
     RawMeasurement m;
     m.k = toHundredths(k);
     m.ns = m.n = toHundredths(opacity);
-    m.chamber = 75;
-    m.smoke = quint8(std::lround(90 + 0.4 * opacity));
+    m.chamberC = 75;
+    m.smokeC = quint8(std::lround(90 + 0.4 * opacity));
     m.energy = 2600;
     return m;
 }
@@ -240,8 +240,8 @@ std::unique_ptr<FileScenario> FileScenario::parse(const QByteArray &text, const 
         m.n = qint16(values[0]);
         m.ns = qint16(values[1]);
         m.k = qint16(values[2]);
-        m.chamber = quint8(values[3]);
-        m.smoke = quint8(values[4]);
+        m.chamberC = quint8(values[3]);
+        m.smokeC = quint8(values[4]);
         m.energy = qint16(values[5]);
         scenario->rows.append(m);
     }

@@ -1,28 +1,28 @@
-#include "lane/recorder.h"
+#include "lane/readingcsvwriter.h"
 
-Recorder::Recorder(QObject *parent) : QObject(parent)
+ReadingCsvWriter::ReadingCsvWriter(QObject *parent) : QObject(parent)
 {
     connect(&csv, &CsvFile::failed, this,
             [this](const QString &reason) { emit stopped(csv.fileName(), reason); });
 }
 
-QString Recorder::pathFor(const QDateTime &start)
+QString ReadingCsvWriter::pathFor(const QDateTime &start)
 {
     return QStringLiteral("records/%1.csv").arg(start.toString(QStringLiteral("yyyyMMdd-hhmmss")));
 }
 
-QString Recorder::header()
+QString ReadingCsvWriter::header()
 {
     return QStringLiteral("time,N,Ns,K,chamber_C,smoke_C,energy");
 }
 
-QString Recorder::row(const LaneReading &reading)
+QString ReadingCsvWriter::row(const LaneReading &reading)
 {
     return CsvFile::timeText(reading.time, true) + QLatin1Char(',')
            + reading.shownTexts().join(QLatin1Char(','));
 }
 
-bool Recorder::start(const QString &path)
+bool ReadingCsvWriter::start(const QString &path)
 {
     stop();
     rows = 0;
@@ -32,7 +32,7 @@ bool Recorder::start(const QString &path)
     return true;
 }
 
-void Recorder::stop()
+void ReadingCsvWriter::stop()
 {
     if (!csv.isOpen())
         return;
@@ -43,7 +43,7 @@ void Recorder::stop()
         emit stopped(path, QString());
 }
 
-void Recorder::record(const LaneReading &reading)
+void ReadingCsvWriter::record(const LaneReading &reading)
 {
     if (csv.append(row(reading)))
         ++rows;

@@ -1,26 +1,16 @@
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 
 #include <cmath>
 
 #include "config/recordsettings.h"
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
+#include "meter/metervalues.h"
 #include "records/recordkeeper.h"
 
-const char TestArchive::DefaultUnsavedFolder[] = "results/unsaved";
+const char RecordMaker::DefaultUnsavedFolder[] = "results/unsaved";
 
-namespace {
-
-// The meter reports hundredths; the readings' float form would otherwise
-// show in the record as 1.2999999523162842.
-double hundredths(double value)
-{
-    return std::round(value * 100) / 100;
-}
-
-} // namespace
-
-TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
+RecordMaker::RecordMaker(LaneSession *session, const QString &databasePath,
                          const QString &unsavedFolder, QObject *parent)
     : QObject(parent)
     , session(session)
@@ -29,8 +19,8 @@ TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
     , station(settings::stationName())
     , lane(settings::laneName())
 {
-    connect(session, &LaneSession::seriesFinished, this, &TestArchive::keepSeries);
-    connect(session, &LaneSession::seriesAbandoned, this, &TestArchive::keepSeries);
+    connect(session, &LaneSession::seriesFinished, this, &RecordMaker::keepSeries);
+    connect(session, &LaneSession::seriesAbandoned, this, &RecordMaker::keepSeries);
     connect(session, &LaneSession::linkChanged, this,
             [this](LinkKeeper::State state, const QString &address) {
                 if (state == LinkKeeper::State::Connected)
@@ -49,39 +39,39 @@ TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
                 attempted(id, false);
                 emit storageProblem(reason);
             });
-    connect(recordKeeper, &RecordKeeper::storageProblem, this, &TestArchive::storageProblem);
-    connect(recordKeeper, &RecordKeeper::databaseReplaced, this, &TestArchive::databaseReplaced);
+    connect(recordKeeper, &RecordKeeper::storageProblem, this, &RecordMaker::storageProblem);
+    connect(recordKeeper, &RecordKeeper::databaseReplaced, this, &RecordMaker::databaseReplaced);
     // Every problem reaches the log, whoever listens besides.
-    connect(this, &TestArchive::storageProblem, this,
+    connect(this, &RecordMaker::storageProblem, this,
             [](const QString &reason) { qWarning("records: %s", qPrintable(reason)); });
-    connect(this, &TestArchive::databaseReplaced, this, [](const QString &movedAside, const QString &) {
+    connect(this, &RecordMaker::databaseReplaced, this, [](const QString &movedAside, const QString &) {
         qWarning("records: damaged database moved aside to %s; a new one was started",
                  qPrintable(movedAside));
     });
 }
 
-TestArchive::~TestArchive()
+RecordMaker::~RecordMaker()
 {
     close();
 }
 
-void TestArchive::setStation(const QString &name, const QString &laneName)
+void RecordMaker::setStation(const QString &name, const QString &laneName)
 {
     station = name;
     lane = laneName;
 }
 
-void TestArchive::start()
+void RecordMaker::start()
 {
     recordKeeper->start();
 }
 
-bool TestArchive::close()
+bool RecordMaker::close()
 {
     return recordKeeper->close();
 }
 
-SeriesParts TestArchive::partsOf(const SeriesOutcome &outcome)
+SeriesParts RecordMaker::partsOf(const SeriesOutcome &outcome)
 {
     SeriesParts parts;
     parts.method = outcome.method;
@@ -115,7 +105,7 @@ SeriesParts TestArchive::partsOf(const SeriesOutcome &outcome)
     return parts;
 }
 
-TestRecord TestArchive::recordOf(const SeriesOutcome &outcome) const
+TestRecord RecordMaker::recordOf(const SeriesOutcome &outcome) const
 {
     RecordContext context;
     context.station = station;
@@ -129,14 +119,14 @@ TestRecord TestArchive::recordOf(const SeriesOutcome &outcome) const
     return buildRecord(partsOf(outcome), context);
 }
 
-void TestArchive::keepSeries(const SeriesOutcome &outcome)
+void RecordMaker::keepSeries(const SeriesOutcome &outcome)
 {
     const TestRecord record = recordOf(outcome);
     firstTries.insert(record.id);
     recordKeeper->keep(record);
 }
 
-TestRecord TestArchive::recordOf(const CheckResult &check) const
+TestRecord RecordMaker::recordOf(const CheckResult &check) const
 {
     TestRecord r;
     r.id = check.id;
@@ -166,14 +156,14 @@ TestRecord TestArchive::recordOf(const CheckResult &check) const
     return r;
 }
 
-void TestArchive::keepCheck(const CheckResult &check)
+void RecordMaker::keepCheck(const CheckResult &check)
 {
     const TestRecord record = recordOf(check);
     firstCheckTries.insert(record.id);
     recordKeeper->keep(record);
 }
 
-void TestArchive::attempted(const QString &id, bool stored)
+void RecordMaker::attempted(const QString &id, bool stored)
 {
     if (firstTries.remove(id))
         emit recordKept(id, stored);

@@ -3,15 +3,15 @@
 #include "support/testrunner.h"
 
 #include "lane/lanesession.h"
-#include "lane/testarchive.h"
+#include "lane/recordmaker.h"
 #include "records/recordkeeper.h"
 #include "records/recordstore.h"
 #include "support/testsupport.h"
 
-// The archive hearing only the session: a series run on a subject becomes
+// The record maker hearing only the session: a series run on a subject becomes
 // a record in the database, or is kept when the database refuses it and
 // written into the unsaved folder at close.
-class tst_TestArchive : public QObject
+class tst_RecordMaker : public QObject
 {
     Q_OBJECT
 
@@ -42,10 +42,10 @@ private slots:
         LaneSession session;
         testsupport::ManualLaneClock clock;
         clock.drive(session);
-        auto *archive = new TestArchive(&session, database, QStringLiteral("unsaved"));
-        QSignalSpy kept(archive, &TestArchive::recordKept);
-        QSignalSpy problems(archive, &TestArchive::storageProblem);
-        archive->start();
+        auto *recordMaker = new RecordMaker(&session, database, QStringLiteral("unsaved"));
+        QSignalSpy kept(recordMaker, &RecordMaker::recordKept);
+        QSignalSpy problems(recordMaker, &RecordMaker::storageProblem);
+        recordMaker->start();
         emit session.linkChanged(LinkKeeper::State::Connected, QStringLiteral("127.0.0.9"));
         session.takeFrame(testsupport::hex("063900C1"));  // a calibration done
 
@@ -66,8 +66,8 @@ private slots:
         QCOMPARE(problems.isEmpty(), stored);
         QVERIFY(stored || problems.first().first().toString().startsWith(QStringLiteral("数据库无法写入")));
 
-        QVERIFY(archive->close());
-        delete archive;
+        QVERIFY(recordMaker->close());
+        delete recordMaker;
         // From the database, or else from the unsaved folder.
         TestRecord r;
         RecordStore store;
@@ -94,5 +94,5 @@ private:
     std::unique_ptr<testsupport::ScopedWorkDir> dir;
 };
 
-OPA_TEST_CLASS(tst_TestArchive)
-#include "testarchive.moc"
+OPA_TEST_CLASS(tst_RecordMaker)
+#include "recordmaker.moc"

@@ -1,4 +1,4 @@
-#include "net/socketclient.h"
+#include "net/serversweep.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -14,14 +14,12 @@
 
 #include "meter/measurement.h"
 #include "net/localaddress.h"
-
-// Server discovery: the stored address first, else a sweep of the local /24.
+#include "net/socketclient.h"
 
 namespace {
 
-const int StoredAddressWaitMs = 500;
 const int ProbeWaitMs = 50;
-// How soon a sweep notices that its client is gone.
+// How soon a sweep notices that its ServerSweep is gone.
 const int StopCheckMs = 5;
 // Host number 0 is the network itself; 255 is tried like any other.
 const int FirstHost = 1;
@@ -141,93 +139,69 @@ QStringList answeringMeters(const QString &prefix, const std::atomic<bool> &stop
 
 } // namespace
 
-void SocketClient::overrideLocalAddress(std::function<QString()> lookup)
+ServerSweep::ServerSweep(QObject *parent)
+    : QObject(parent), shared(std::make_shared<Shared>())
+{
+    shared->owner = this;
+}
+
+ServerSweep::~ServerSweep()
+{
+    // A running sweep stops within a few milliseconds; one that is
+    // announcing its result right now finishes that first.
+    shared->stopped = true;
+    QMutexLocker locker(&shared->ownerLock);
+    shared->owner = nullptr;
+}
+
+void ServerSweep::overrideLocalAddress(std::function<QString()> lookup)
 {
     localAddressOverride() = std::move(lookup);
 }
 
-void SocketClient::overrideProbeWait(int ms)
+void ServerSweep::overrideProbeWait(int ms)
 {
     probeWaitMs = ms > 0 ? ms : ProbeWaitMs;
 }
 
-bool SocketClient::tryConnectServer(QString ip)
-{
-    qDebug() << "_____" << ip;
-    // The connection counts only once the meter has answered; until then
-    // nothing of it is announced or handed on.
-    verifying = true;
-    connectToServer(ip);
-    const bool answered = socket->waitForConnected(StoredAddressWaitMs) && awaitMeasurementReply();
-    verifying = false;
-    if (answered) {
-        emit findEnableReady(serverAddress());
-        return true;
-    }
-    // The attempt is given up for good: a server that answers late must not
-    // bring the data socket up behind the sweep's back.
-    dropConnection();
-    return false;
-}
-
-bool SocketClient::awaitMeasurementReply()
-{
-    const int before = measurementReplies;
-    socket->write(Frames::readMeasurement());
-    socket->flush();
-    QElapsedTimer waited;
-    waited.start();
-    while (measurementReplies == before && waited.elapsed() < AnswerWaitMs
-           && socket->waitForReadyRead(int(AnswerWaitMs - waited.elapsed()))) {
-    }
-    return measurementReplies != before;
-}
-
-void SocketClient::announceServer(const QString &ip)
-{
-    link->setServerAddress(ip);
-    qDebug() << "----------" << ip;
-    emit beforeConnect(ip);
-}
-
-QString SocketClient::getLocalIP()
+QString ServerSweep::localAddress()
 {
     if (localAddressOverride())
         return localAddressOverride()();
     return chooseLocalIPv4(hostNameAddresses(), systemInterfaces());
 }
 
-void SocketClient::findServer()
+void ServerSweep::start()
 {
-    const std::shared_ptr<SweepLink> sweepLink = link;
-    ++sweepLink->sweeps;
-    QtConcurrent::run(QThreadPool::globalInstance(), [sweepLink] { scanSubnet(sweepLink); });
+    const std::shared_ptr<Shared> sweep = shared;
+    ++sweep->queued;
+    QtConcurrent::run(QThreadPool::globalInstance(), [sweep] { run(sweep); });
 }
 
-bool SocketClient::isSweeping() const
+bool ServerSweep::isSweeping() const
 {
-    return link->sweeps > 0;
+    return shared->queued > 0;
 }
 
-void SocketClient::scanSubnet(const std::shared_ptr<SweepLink> &sweepLink)
+void ServerSweep::run(const std::shared_ptr<Shared> &shared)
 {
-    QMutexLocker running(&sweepLink->sweepLock);
+    QMutexLocker running(&shared->runLock);
     // The name lookup may wait on the network, so it runs here and not on
     // the window's thread.
-    const QString local = getLocalIP();
+    const QString local = localAddress();
     qDebug() << "+++++localIP:" << local;
     // Without an IPv4 address there is no subnet.
     const bool swept = local.contains(QLatin1Char('.'));
     // "a.b.c.d" -> "a.b.c."
     const QString prefix = local.section(QLatin1Char('.'), 0, 2) + QLatin1Char('.');
-    const QStringList meters = swept && !sweepLink->stopped ? answeringMeters(prefix, sweepLink->stopped)
-                                                            : QStringList();
+    const QStringList meters = swept && !shared->stopped ? answeringMeters(prefix, shared->stopped)
+                                                         : QStringList();
     for (const QString &meter : meters)
         qDebug() << "sweep: a meter answers at" << meter;
 
-    QMutexLocker locker(&sweepLink->clientLock);
-    --sweepLink->sweeps;
-    if (!sweepLink->client || sweepLink->stopped)
+    QMutexLocker locker(&shared->ownerLock);
+    --shared->queued;
+    if (!shared->owner || shared->stopped)
         return;
-    emit sweepLink->client->sweepEnded(meters);
+    emit shared->owner->ended(meters);
 }

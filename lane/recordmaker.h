@@ -1,5 +1,5 @@
-#ifndef LANE_TESTARCHIVE_H
-#define LANE_TESTARCHIVE_H
+#ifndef LANE_RECORDMAKER_H
+#define LANE_RECORDMAKER_H
 
 #include <QObject>
 #include <QSet>
@@ -12,13 +12,14 @@ struct CheckResult;
 class RecordKeeper;
 struct SeriesOutcome;
 
-// Keeps every test the session runs: each finished or abandoned series
-// becomes one sealed record (its subject, the station and lane from
-// set.ini, this program's version, the meter's address and the last
-// calibration seen) handed to the record keeper, and calibrations and
-// factory resets become meter events. It hears the session's events only,
-// so a series started by any caller is kept the same way.
-class TestArchive : public QObject
+// Makes the records of what the session runs and hands them to the record
+// keeper, which stores them: each finished or abandoned series becomes one
+// sealed record (its subject, the station and lane from set.ini, this
+// program's version, the meter's address and the last calibration seen),
+// and calibrations and factory resets become meter events. It hears the
+// session's events only, so a series started by any caller is kept the
+// same way.
+class RecordMaker : public QObject
 {
     Q_OBJECT
 
@@ -26,10 +27,10 @@ public:
     static const char DefaultUnsavedFolder[];
 
     // Station and lane are read from set.ini; the database is opened by start().
-    TestArchive(LaneSession *session, const QString &databasePath,
+    RecordMaker(LaneSession *session, const QString &databasePath,
                 const QString &unsavedFolder = QString::fromLatin1(DefaultUnsavedFolder),
                 QObject *parent = nullptr);
-    ~TestArchive() override;
+    ~RecordMaker() override;
 
     void setStation(const QString &name, const QString &lane);
     void start();
@@ -39,7 +40,7 @@ public:
 
     QString databasePath() const { return database; }
     RecordKeeper *keeper() const { return recordKeeper; }
-    // The record of 'outcome' as this archive makes it now.
+    // The record of 'outcome' as this maker makes it now.
     TestRecord recordOf(const SeriesOutcome &outcome) const;
     static SeriesParts partsOf(const SeriesOutcome &outcome);
     // The record of a daily check, sealed.

@@ -1,5 +1,5 @@
-#ifndef LANE_RECORDER_H
-#define LANE_RECORDER_H
+#ifndef LANE_READINGCSVWRITER_H
+#define LANE_READINGCSVWRITER_H
 
 #include <QDateTime>
 #include <QObject>
@@ -8,16 +8,16 @@
 #include "lane/csvfile.h"
 #include "lane/lanereading.h"
 
-// Records readings as CSV rows, one per measurement reply: the reading's
-// local time with milliseconds, then its shown values, empty where the form
-// shows none. A failed write ends the recording; the file keeps what
-// reached it.
-class Recorder : public QObject
+// Writes the readings of a recording into a CSV file (records/), one row
+// per measurement reply: the reading's local time with milliseconds, then
+// its shown values, empty where the form shows none. A failed write ends
+// the recording; the file keeps what reached it.
+class ReadingCsvWriter : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit Recorder(QObject *parent = nullptr);
+    explicit ReadingCsvWriter(QObject *parent = nullptr);
 
     // "records/yyyyMMdd-hhmmss.csv", named by the start time.
     static QString pathFor(const QDateTime &start);
