@@ -62,11 +62,7 @@ public:
     {
         if (!launch(QStringList{QStringLiteral("--serial"), port} + args, "serial line on"))
             return false;
-        QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Meter/Link"), QStringLiteral("serial"));
-        ini.setValue(QStringLiteral("Meter/Port"), port);
-        ini.sync();
-        return showConnected();
+        return testsupport::writeFile(QStringLiteral("set.ini"), ("[Meter]\nLink=serial\nPort=" + port + "\n").toUtf8()) && showConnected();
     }
 
     MainWindowTestAccess access() { return MainWindowTestAccess(*window); }

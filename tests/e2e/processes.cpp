@@ -7,7 +7,6 @@
 #include <csignal>
 
 #include "e2e/e2eharness.h"
-#include "config/inifile.h"
 #include "support/recordfixtures.h"
 #include "records/recordstore.h"
 #include "support/pgserver.h"
@@ -37,11 +36,8 @@ private slots:
     {
         QFETCH(QString, box); QFETCH(int, signal);
         testsupport::ScopedWorkDir dir;
-        QVERIFY(testsupport::writeFile(QStringLiteral("blocker"), {}));
-        settings::IniFile ini;
-        ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
-        ini.setValue(QStringLiteral("Database/File"), QStringLiteral("blocker/opacimeter.sqlite"));
-        QVERIFY(ini.commit());
+        QVERIFY(testsupport::writeFile(QStringLiteral("blocker"), {})
+                && testsupport::writeFile(QStringLiteral("set.ini"), "[Server]\nIP=127.0.0.1\n[Database]\nFile=blocker/opacimeter.sqlite\n"));
         QProcess sim;
         if (box == "completion") {
             sim.start(QStringLiteral(OPA_SIM_PATH), {QStringLiteral("--calibration-delay"), QStringLiteral("100"), QStringLiteral("--quiet")});

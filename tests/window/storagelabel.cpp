@@ -5,7 +5,6 @@
 #include <QtWidgets>
 
 #include "app/historypage.h"
-#include "config/inifile.h"
 #include "config/recordsettings.h"
 #include "lane/testarchive.h"
 #include "support/recordfixtures.h"
@@ -40,10 +39,7 @@ private slots:
     void namedThenClearedByALaterTest()
     {
         testsupport::ScopedWorkDir dir;
-        QVERIFY(writeDamagedDatabase());
-        settings::IniFile ini;
-        ini.setValue(QStringLiteral("Database/ServerHost"), QStringLiteral("/nowhere"));
-        QVERIFY(ini.commit());
+        QVERIFY(writeDamagedDatabase() && testsupport::writeFile(QStringLiteral("set.ini"), "[Database]\nServerHost=/nowhere\n"));
         const TestRecord earlier = fixtures::record(QStringLiteral("京A12345"), 0);
         const QDir unsaved(QString::fromLatin1(TestArchive::DefaultUnsavedFolder));
         QFile left(unsaved.filePath(earlier.id + QStringLiteral(".json")));
