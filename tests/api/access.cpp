@@ -66,9 +66,7 @@ private slots:
     // could read anything; programs send no Origin and are let in.
     void origin()
     {
-        QFETCH(QStringList, allowed);
-        QFETCH(QByteArray, origin);
-        QFETCH(int, status);
+        QFETCH(QStringList, allowed); QFETCH(QByteArray, origin); QFETCH(int, status);
         Served s;
         s.config.origins = allowed;
         QVERIFY(s.start());
@@ -115,12 +113,8 @@ private slots:
     // never reaches the lane, and only an authorised client is greeted.
     void tokenRules()
     {
-        QFETCH(bool, otherAddress);
-        QFETCH(QString, query);
-        QFETCH(QString, auth);
-        QFETCH(QByteArray, command);
-        QFETCH(QString, reply);
-        QFETCH(int, reached);
+        QFETCH(bool, otherAddress); QFETCH(QString, query); QFETCH(QString, auth); QFETCH(QByteArray, command);
+        QFETCH(QString, reply); QFETCH(int, reached);
         Served s;
         QVERIFY(s.start(otherAddress));
         Peer peer(s.server, QString(query).replace(QLatin1String("TOKEN"), apirig::Token));

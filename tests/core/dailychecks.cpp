@@ -7,8 +7,6 @@
 #include "support/testrunner.h"
 #include "support/testsupport.h"
 
-using testsupport::measurementReply;
-
 namespace {
 
 QVector<double> steady(double n, int count = 50)
@@ -17,19 +15,12 @@ QVector<double> steady(double n, int count = 50)
 }
 
 // A session on a hand-set clock (2026-05-01 08:30 + ms) with its checks.
-struct Lane {
-    testsupport::ScopedWorkDir dir;
-    LaneSession session;
-    testsupport::ManualLaneClock clock;
+struct Lane : testsupport::ClockedLane {
     DailyChecks checks{&session};
 
     explicit Lane(const QByteArray &ini = QByteArray())
     {
-        clock.drive(session);
-        QFile file(QStringLiteral("set.ini"));
-        file.open(QIODevice::WriteOnly);
-        file.write(ini);
-        file.close();
+        testsupport::writeFile(QStringLiteral("set.ini"), ini);
         const settings::IniFile read;
         QStringList faults;
         checks.setFilters(readFilters(read, &faults));
@@ -39,14 +30,6 @@ struct Lane {
         if (CheckRules::read(read, &rules, &error))
             checks.setRules(rules);
         feed(0, 1);
-    }
-    // 'seconds' of readings at the poll rate, N in %.
-    void feed(double n, double seconds)
-    {
-        for (int i = 0; i < seconds * 10; ++i) {
-            session.takeFrame(measurementReply(qint16(qRound(n * 100)), 0, 10, 20, 21, 100));
-            clock.ms += 100;
-        }
     }
     bool run(CheckKind kind, double n, const QString &filter = QString())
     {
@@ -101,8 +84,7 @@ private slots:
     }
     void judged()
     {
-        QFETCH(int, kind); QFETCH(QVector<double>, readings); QFETCH(double, riseS); QFETCH(double, fallS);
-        QFETCH(bool, passed);
+        QFETCH(int, kind); QFETCH(QVector<double>, readings); QFETCH(double, riseS); QFETCH(double, fallS); QFETCH(bool, passed);
         const CheckRules rules;
         const ReferenceFilter f50{QStringLiteral("F50"), 50.0, QStringLiteral("ZJ1"), QDate(2027, 1, 1)};
         CheckResult r;
@@ -163,33 +145,24 @@ private slots:
         QVERIFY(!lane.checks.running());
     }
 
-    // The checks on the meter's readings: zero after the calibration reply,
-    // the filter held in the beam near its nominal, or off it.
-    void runOnReadings()
-    {
-        Lane lane(Filters);
-        QSignalSpy calibrate(&lane.checks, &DailyChecks::calibrationWanted);
-        QVERIFY(lane.run(CheckKind::Zero, 0.3));
-        QCOMPARE(calibrate.count(), 1);
-        QVERIFY(lane.run(CheckKind::Filter, 50.8, QStringLiteral("F50")));
-        QVERIFY(!lane.run(CheckKind::Filter, 46.0, QStringLiteral("F50")));
-        QVERIFY(!lane.checks.running());
-    }
-
-    // The lock refuses a test before the day's checks pass and lets it start
-    // after; a failed check does not open it.
+    // The checks on the meter's readings, zero after the calibration reply
+    // and the filter held in the beam off or near its nominal: the lock
+    // refuses a test before the day's checks pass and lets it start after;
+    // a failed check does not open it.
     void lockRefusesThenAllows()
     {
         Lane lane(Filters + "[Checks]\nRequireDaily=true\nDaily=zero,filter\n");
         lane.session.setStartGate([&] { return lane.checks.locked() ? lane.checks.lockText() : QString(); });
+        QSignalSpy calibrate(&lane.checks, &DailyChecks::calibrationWanted);
         QString why;
         QVERIFY(!lane.session.startTest(FreeAccelMethod::r24(), TestSubject(), &why));
         QCOMPARE(why, QStringLiteral("今日日常检查未完成：零点、滤光片"));
-        QVERIFY(lane.run(CheckKind::Zero, 0.0));
-        QVERIFY(!lane.run(CheckKind::Filter, 40.0, QStringLiteral("F50")));
+        QVERIFY(lane.run(CheckKind::Zero, 0.3));
+        QCOMPARE(calibrate.count(), 1);
+        QVERIFY(!lane.run(CheckKind::Filter, 46.0, QStringLiteral("F50")));
         QVERIFY(!lane.session.startTest(FreeAccelMethod::r24(), TestSubject(), &why));
         QCOMPARE(why, QStringLiteral("今日日常检查未完成：滤光片"));
-        QVERIFY(lane.run(CheckKind::Filter, 50.0, QStringLiteral("F50")));
+        QVERIFY(lane.run(CheckKind::Filter, 50.8, QStringLiteral("F50")) && !lane.checks.running());
         QVERIFY(lane.session.startTest(FreeAccelMethod::r24(), TestSubject(), &why));
     }
 

@@ -94,9 +94,7 @@ private slots:
     }
     void replies()
     {
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(int, frames);
-        QFETCH(int, dropped);
+        QFETCH(QList<QByteArray>, pieces); QFETCH(int, frames); QFETCH(int, dropped);
         Meter meter;
         meter.answering = false;
         QVERIFY(meter.plugIn());
@@ -114,8 +112,10 @@ private slots:
         QCOMPARE(lane.keeper->address(), meter.path);
     }
 
-    // The port counts as the meter only once the meter answers on it.
-    void silentMeterIsNoLink()
+    // The port counts as the meter only once the meter answers on it. An
+    // adapter unplugged and plugged in again: the lost link, then the
+    // readings back within about a second of the port's return.
+    void silentThenVanishesAndReturns()
     {
         Meter meter;
         meter.answering = false;
@@ -126,22 +126,12 @@ private slots:
         meter.answering = true;
         QVERIFY(lane.reaches(State::Connected));
         QCOMPARE(lane.keeper->problem(), QString());
-    }
 
-    // An adapter unplugged and plugged in again: the lost link, then the
-    // readings back within about a second of the port's return.
-    void portVanishesAndReturns()
-    {
-        Meter meter;
-        QVERIFY(meter.plugIn());
-        Lane lane(meter.path);
-        QVERIFY(lane.reaches(State::Connected));
         meter.unplug();
         QVERIFY(lane.reaches(State::Retrying));
         lane.keeper->onTick();
         QVERIFY(lane.keeper->problem().contains(QStringLiteral("不存在")));
         QVERIFY(!lane.link.serialClient()->isOpen());
-
         QVERIFY(meter.plugIn());
         lane.keeper->onTick();
         QVERIFY(lane.reaches(State::Connected, 1500));
@@ -160,8 +150,7 @@ private slots:
     }
     void portCannotBeOpened()
     {
-        QFETCH(bool, held);
-        QFETCH(QString, cause);
+        QFETCH(bool, held); QFETCH(QString, cause);
         Meter meter;
         SerialClient other;
         if (held) {
@@ -199,14 +188,9 @@ private slots:
     }
     void meterSection()
     {
-        QFETCH(QString, section);
-        QFETCH(bool, serial);
-        QFETCH(QString, line);
+        QFETCH(QString, section); QFETCH(bool, serial); QFETCH(QString, line);
         testsupport::ScopedWorkDir work;
-        QFile file(work.filePath(QStringLiteral("set.ini")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(("[Meter]\n" + section).toUtf8());
-        file.close();
+        QVERIFY(testsupport::writeFile(work.filePath(QStringLiteral("set.ini")), ("[Meter]\n" + section).toUtf8()));
         const settings::MeterLinkSettings m = settings::storedMeterLink();
         QCOMPARE(m.serial, serial);
         const SerialLine &l = m.line;

@@ -68,13 +68,6 @@ QByteArray fileBytes()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeFile(const QByteArray &bytes)
-{
-    QFile file(settings::iniPath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 int fileMode()
 {
     struct stat st = {};
@@ -130,10 +123,8 @@ private slots:
     }
     void oldFileRead()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, method);
-        QFETCH(QString, station);
-        writeFile(file + "\n");
+        QFETCH(QByteArray, file); QFETCH(QString, method); QFETCH(QString, station);
+        QVERIFY(testsupport::writeFile(settings::iniPath(), file + "\n"));
         QCOMPARE(settings::storedFreeAccelMethod().name, method);
         QCOMPARE(settings::stationName(), station);
         // A write of another key leaves both readable in the file too.
@@ -157,11 +148,9 @@ private slots:
     }
     void tokenFileMode()
     {
-        QFETCH(int, before);
-        QFETCH(QString, writer);
-        QFETCH(int, after);
+        QFETCH(int, before); QFETCH(QString, writer); QFETCH(int, after);
         if (before) {
-            writeFile(writer == "other" ? "[Api]\nToken=0123456789abcdef0123456789abcdef\n" : "[UI]\nLanguage=zh\n");
+            QVERIFY(testsupport::writeFile(settings::iniPath(), writer == "other" ? "[Api]\nToken=0123456789abcdef0123456789abcdef\n" : "[UI]\nLanguage=zh\n"));
             QCOMPARE(::chmod(QFile::encodeName(settings::iniPath()).constData(), mode_t(before)), 0);
         }
         if (writer == "start")

@@ -19,10 +19,8 @@ class tst_SettingsForm : public QObject
 private slots:
     void initTestCase()
     {
-        for (const char *name : {"private.pw", "shared.pw"}) {
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret\n") == 7);
-        }
+        for (const char *name : {"private.pw", "shared.pw"})
+            QVERIFY(testsupport::writeFile(dir.filePath(name), "secret\n"));
         QVERIFY(QFile::setPermissions(dir.filePath("private.pw"), QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(QFile::setPermissions(dir.filePath("shared.pw"),
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
@@ -83,8 +81,7 @@ private slots:
 
     void fields()
     {
-        QFETCH(SettingsForm::Field, field); QFETCH(QString, value);
-        QFETCH(QString, refusal); QFETCH(QString, listen);
+        QFETCH(SettingsForm::Field, field); QFETCH(QString, value); QFETCH(QString, refusal); QFETCH(QString, listen);
         // A form every rule takes; the row changes one field.
         SettingsForm f;
         const QStringList valid{"192.168.1.50", "一号检测站", "3号线", "results/opacimeter.sqlite", "db.station.local",
@@ -124,8 +121,8 @@ private slots:
 
     void save()
     {
-        QFETCH(SettingsForm::Field, field); QFETCH(QString, value); QFETCH(QString, key);
-        QFETCH(QString, stored); QFETCH(int, changes);
+        QFETCH(SettingsForm::Field, field); QFETCH(QString, value); QFETCH(QString, key); QFETCH(QString, stored);
+        QFETCH(int, changes);
         testsupport::ScopedWorkDir work;
         QSettings file("./set.ini", QSettings::IniFormat);
         file.setIniCodec("UTF-8");

@@ -51,39 +51,18 @@ public:
     // says otherwise (boxes.setClosing(false)).
     bool start(const QStringList &args)
     {
-        return startSimulator(args) && (showWindow(), QTest::qWaitFor([&] { return access().serverConnected(); }, 5000));
-    }
-    bool startSimulator(const QStringList &args)
-    {
-        sim.setProcessChannelMode(QProcess::MergedChannels);
-        sim.start(QStringLiteral(OPA_SIM_PATH), args);
-        return QTest::qWaitFor([&] { return log().contains("listening on") || sim.state() == QProcess::NotRunning; }, 5000)
-               && log().contains("listening on");
+        if (!launch(args, "listening on"))
+            return false;
+        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
+        return showConnected();
     }
     // The simulator on a pseudo-terminal linked at 'port' in the working
     // folder, [Meter] Link=serial on it, and the window connected to it.
     bool startOnSerial(const QStringList &args, const QString &port)
     {
-        sim.setProcessChannelMode(QProcess::MergedChannels);
-        sim.start(QStringLiteral(OPA_SIM_PATH), QStringList{QStringLiteral("--serial"), port} + args);
-        if (!QTest::qWaitFor([&] { return log().contains("serial line on") || sim.state() == QProcess::NotRunning; }, 5000)
-            || !log().contains("serial line on"))
+        if (!launch(QStringList{QStringLiteral("--serial"), port} + args, "serial line on"))
             return false;
-        QSettings ini(QStringLiteral("./set.ini"), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Meter/Link"), QStringLiteral("serial"));
-        ini.setValue(QStringLiteral("Meter/Port"), port);
-        ini.sync();
-        window.reset(new mainwindow);
-        window->show();
-        return QTest::qWaitFor([&] { return access().serverConnected(); }, 5000);
-    }
-    // The simulator's address stored, the window shown; the simulator may
-    // come later.
-    void showWindow()
-    {
-        QSettings(QStringLiteral("./set.ini"), QSettings::IniFormat).setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
-        window.reset(new mainwindow);
-        window->show();
+        return testsupport::writeFile(QStringLiteral("set.ini"), ("[Meter]\nLink=serial\nPort=" + port + "\n").toUtf8()) && showConnected();
     }
 
     MainWindowTestAccess access() { return MainWindowTestAccess(*window); }
@@ -117,6 +96,19 @@ public:
     std::unique_ptr<mainwindow> window;
 
 private:
+    bool launch(const QStringList &args, const char *ready)
+    {
+        sim.setProcessChannelMode(QProcess::MergedChannels);
+        sim.start(QStringLiteral(OPA_SIM_PATH), args);
+        return QTest::qWaitFor([&] { return log().contains(ready) || sim.state() == QProcess::NotRunning; }, 5000) && log().contains(ready);
+    }
+    bool showConnected()
+    {
+        window.reset(new mainwindow);
+        window->show();
+        return QTest::qWaitFor([&] { return access().serverConnected(); }, 5000);
+    }
+
     QByteArray output;
 };
 

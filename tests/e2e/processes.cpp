@@ -7,7 +7,6 @@
 #include <csignal>
 
 #include "e2e/e2eharness.h"
-#include "config/inifile.h"
 #include "support/recordfixtures.h"
 #include "records/recordstore.h"
 #include "support/pgserver.h"
@@ -35,16 +34,10 @@ private slots:
     }
     void closesUnderABox()
     {
-        QFETCH(QString, box);
-        QFETCH(int, signal);
+        QFETCH(QString, box); QFETCH(int, signal);
         testsupport::ScopedWorkDir dir;
-        QFile blocker(QStringLiteral("blocker"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        settings::IniFile ini;
-        ini.setValue(QStringLiteral("Server/IP"), QStringLiteral("127.0.0.1"));
-        ini.setValue(QStringLiteral("Database/File"), QStringLiteral("blocker/opacimeter.sqlite"));
-        QVERIFY(ini.commit());
+        QVERIFY(testsupport::writeFile(QStringLiteral("blocker"), {})
+                && testsupport::writeFile(QStringLiteral("set.ini"), "[Server]\nIP=127.0.0.1\n[Database]\nFile=blocker/opacimeter.sqlite\n"));
         QProcess sim;
         if (box == "completion") {
             sim.start(QStringLiteral(OPA_SIM_PATH), {QStringLiteral("--calibration-delay"), QStringLiteral("100"), QStringLiteral("--quiet")});
@@ -89,10 +82,8 @@ private slots:
             // Lane 1 has the meter and the API; lane 2's meter is away.
             const QString api = i ? QStringLiteral("[Api]\nEnabled=false\n")
                                   : QStringLiteral("[Api]\nEnabled=true\nListen=127.0.0.1:8900\nToken=0123456789abcdef0123456789abcdef\n");
-            QFile ini(dirs[i].filePath(QStringLiteral("set.ini")));
-            QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(QStringLiteral("[Server]\nIP=127.0.0.%1\n[Station]\nLane=%1号线\n"
-                "[Database]\nServerHost=%2\nServerName=station\nServerUser=lane\n%3").arg(i + 1).arg(pg.socketDir(), api).toUtf8()) > 0);
-            ini.close();
+            QVERIFY(testsupport::writeFile(dirs[i].filePath(QStringLiteral("set.ini")), QStringLiteral("[Server]\nIP=127.0.0.%1\n[Station]\nLane=%1号线\n"
+                "[Database]\nServerHost=%2\nServerName=station\nServerUser=lane\n%3").arg(i + 1).arg(pg.socketDir(), api).toUtf8()));
             for (int n = 0; n < 3; ++n) {
                 RecordStore file;
                 TestRecord r = fixtures::record(QStringLiteral("京%1%2").arg(i).arg(n), n);
@@ -121,10 +112,6 @@ private slots:
                  && lines.filter(reading).size() >= 2 && out.contains(QStringLiteral("test started for 京b00001\n"))
                  && lines.filter(QStringLiteral("series finished:")).size() == 1 && record.hasMatch(), qPrintable(out));
         ids << record.captured(1);
-        QByteArray shown;
-        QCOMPARE(e2e::runTool(QStringLiteral(OPA_RECORDS_PATH), {"show", record.captured(1), "--json", "--db",
-                                                                 dirs[0].filePath(QStringLiteral("results/opacimeter.sqlite"))}, &shown), 0);
-        QCOMPARE(QJsonDocument::fromJson(shown).object().value(QStringLiteral("plate")).toString(), QStringLiteral("京B00001"));
         // The lane's forwarder has found it and failed.
         fixtures::OtherConnection lane(dirs[0].filePath(QStringLiteral("results/opacimeter.sqlite")));
         QVERIFY(QTest::qWaitFor([&] {

@@ -9,17 +9,11 @@
 #include "support/testsupport.h"
 #include "support/apirig.h"
 
+using apirig::field;
 using testsupport::measurementReply;
+using testsupport::writeFile;
 
 namespace {
-
-QString field(const QJsonObject &m, const char *key) { return m.value(QLatin1String(key)).toVariant().toString(); }
-
-bool writeFile(const QString &path, const QByteArray &text)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
 
 // The API off, so that no test but wholeLane listens.
 const QByteArray ApiOff = "[Api]\nEnabled=false\n";
@@ -95,8 +89,7 @@ void tst_LaneHost::servicesAfterFirstPoll_data()
 // for a meter that never answers no longer than ServicesLatestMs.
 void tst_LaneHost::servicesAfterFirstPoll()
 {
-    QFETCH(bool, polled);
-    QFETCH(int, withinMs);
+    QFETCH(bool, polled); QFETCH(int, withinMs);
     testsupport::ScopedWorkDir work;
     QVERIFY(writeFile(work.filePath("set.ini"), ApiOff));
     LaneHost host;
@@ -132,9 +125,7 @@ void tst_LaneHost::maxima_data()
 // as from the button.
 void tst_LaneHost::maxima()
 {
-    QFETCH(QByteArrayList, replies);
-    QFETCH(QString, expected);
-    QFETCH(int, changes);
+    QFETCH(QByteArrayList, replies); QFETCH(QString, expected); QFETCH(int, changes);
     testsupport::ScopedWorkDir work;
     QVERIFY(writeFile(work.filePath("set.ini"), ApiOff));
     LaneHost host;

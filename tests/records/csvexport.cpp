@@ -57,8 +57,7 @@ private slots:
     }
     void formulaCells()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, cell);
+        QFETCH(QString, text); QFETCH(QString, cell);
         const QString csv = dir.filePath("formula.csv");
         QJsonObject json = fixtures::record().toJson();
         json.insert("operator", text);

@@ -108,8 +108,7 @@ private slots:
     }
     void history()
     {
-        QFETCH(RecordFilter, filter);
-        QFETCH(QStringList, plates);
+        QFETCH(RecordFilter, filter); QFETCH(QStringList, plates);
         RecordStore store;
         QVERIFY(store.open(path));
         TestRecord service = fixtures::record("", 24 * 60 + 5);

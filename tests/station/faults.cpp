@@ -11,6 +11,7 @@
 #include "station/forwarder.h"
 #include "support/pgserver.h"
 #include "support/testrunner.h"
+#include "support/testsupport.h"
 #include "stationrig.h"
 
 // What goes wrong between a lane and the station's server, and the rules
@@ -29,9 +30,7 @@ class tst_StationFaults : public QObject
     QString writeFile(const QByteArray &content, mode_t mode)
     {
         const QString path = files.filePath(QStringLiteral("file%1").arg(++serial));
-        QFile file(path);
-        const bool ok = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
-        return ok && ::chmod(QFile::encodeName(path).constData(), mode) == 0 ? path : QString();
+        return testsupport::writeFile(path, content) && ::chmod(QFile::encodeName(path).constData(), mode) == 0 ? path : QString();
     }
     QString freshDatabase(const QString &owner = QStringLiteral("lane"))
     {
@@ -72,8 +71,7 @@ void tst_StationFaults::faultKeepsRecordsQueued_data()
 // one of its refusals of the moment.
 void tst_StationFaults::faultKeepsRecordsQueued()
 {
-    QFETCH(int, fault);
-    QFETCH(QString, reason);
+    QFETCH(int, fault); QFETCH(QString, reason);
     needServer();
     const QString db = freshDatabase(QStringLiteral("keeper"));
     settings::StationServer good = pg->settings(db, QStringLiteral("keeper"));
@@ -178,8 +176,7 @@ void tst_StationFaults::passwordFileRule_data()
 // the line break.
 void tst_StationFaults::passwordFileRule()
 {
-    QFETCH(int, mode);
-    QFETCH(QString, expected);
+    QFETCH(int, mode); QFETCH(QString, expected);
     const QString path = mode ? writeFile("s3cret\r\nsecond line\n", mode_t(mode)) : files.filePath(QStringLiteral("none"));
     QString password, error;
     const bool ok = settings::readPasswordFile(path, &password, &error);

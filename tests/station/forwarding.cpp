@@ -112,8 +112,7 @@ void tst_StationForwarding::stationReadsLikeTheLane()
             QVERIFY(lane->add(r));
         QCOMPARE(station::syncOnce(lane->path(), pg->settings(db)).sent, 5);
     }
-    QFETCH(RecordFilter, filter);
-    QFETCH(bool, withJson);
+    QFETCH(RecordFilter, filter); QFETCH(bool, withJson);
     RecordStore store;
     QVERIFY(store.open(lane->path(), RecordStore::Mode::ReadOnly));
     station::StationRecords station(pg->settings(db));

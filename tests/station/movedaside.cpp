@@ -6,6 +6,7 @@
 #include "station/forwarder.h"
 #include "support/pgserver.h"
 #include "support/testrunner.h"
+#include "support/testsupport.h"
 #include "stationrig.h"
 
 // The lane's database found damaged and moved aside while records of it
@@ -90,10 +91,8 @@ void tst_StationMovedAside::journalThatCannotMoveKeepsTheFile()
     store.close();
     QVERIFY(damagePlateIndex(path));
     const QDateTime now = QDateTime::currentDateTime();
-    for (int s = 0; s < 5; ++s) {
-        QFile stale(path + QStringLiteral(".corrupt-%1-wal").arg(now.addSecs(s).toString(QStringLiteral("yyyyMMdd-hhmmss"))));
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-    }
+    for (int s = 0; s < 5; ++s)
+        QVERIFY(testsupport::writeFile(path + QStringLiteral(".corrupt-%1-wal").arg(now.addSecs(s).toString(QStringLiteral("yyyyMMdd-hhmmss"))), {}));
     QVERIFY(store.open(path));
     fixtures::OtherConnection reader(path);
     QVERIFY(reader.exec(QStringLiteral("BEGIN")) && reader.value(QStringLiteral("SELECT count(*) FROM records")).toInt() == 1);

@@ -67,11 +67,7 @@ void tst_StationTool::sync_data()
 // whether anything is left queued; the queue as it was unless sent.
 void tst_StationTool::sync()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, serverUp);
-    QFETCH(int, status);
-    QFETCH(QString, out);
-    QFETCH(QString, err);
+    QFETCH(QStringList, arguments); QFETCH(bool, serverUp); QFETCH(int, status); QFETCH(QString, out); QFETCH(QString, err);
     QVERIFY(Lane(lanePath).unsend());
     QVERIFY2(serverUp || pg->stop(), qPrintable(pg->errorString()));
     const Run run = tool(arguments);

@@ -151,6 +151,9 @@ inline QString said(const QJsonObject &reply)
     return reply.value(QStringLiteral("ok")).toBool() ? QStringLiteral("ok") : reply.value(QStringLiteral("error")).toString();
 }
 
+// A message's field as text, whatever its JSON type.
+inline QString field(const QJsonObject &m, const char *key) { return m.value(QLatin1String(key)).toVariant().toString(); }
+
 inline QJsonObject cmd(const char *name, QJsonObject fields = QJsonObject())
 {
     fields.insert(QStringLiteral("cmd"), QLatin1String(name));

@@ -18,9 +18,7 @@ LoopbackServer::LoopbackServer(QObject *parent) : QObject(parent)
 
 void LoopbackServer::take(QTcpSocket *client)
 {
-    const QByteArray data = client->readAll();
-    bytes.append(data);
-    cutter.append(data);
+    cutter.append(client->readAll());
     QByteArray frame;
     while (cutter.next(&frame)) {
         frames.append(frame);

@@ -2,6 +2,7 @@
 #define TESTS_TESTSUPPORT_H
 
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -44,11 +45,8 @@ public:
     explicit LoopbackServer(QObject *parent = nullptr);
     bool listen(const QString &address = QStringLiteral("127.0.0.1")) { return tcp.listen(QHostAddress(address), 8899); }
     QTcpServer &server() { return tcp; }
-    int clientCount() const { return clients.size(); }
     QTcpSocket *lastClient() const { return clients.isEmpty() ? nullptr : clients.last().data(); }
     bool waitForClients(int count, int timeoutMs = 5000) { return QTest::qWaitFor([&] { return clients.size() >= count; }, timeoutMs); }
-    QByteArray received() const { return bytes; }
-    bool waitForReceived(int size, int timeoutMs = 5000) { return QTest::qWaitFor([&] { return bytes.size() >= size; }, timeoutMs); }
     void send(const QByteArray &data);
     // The whole command frames received so far, in arrival order.
     QList<QByteArray> commands() const { return frames; }
@@ -60,7 +58,6 @@ private:
 
     QTcpServer tcp;
     QList<QPointer<QTcpSocket>> clients;
-    QByteArray bytes;
     FrameCutter cutter{Frames::HostStart, Frames::LongestData, FrameCutter::Checksum::Unchecked};
     QList<QByteArray> frames;
 };
@@ -87,6 +84,13 @@ private:
 };
 
 inline QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+
+// Writes 'bytes' as the whole of the file at 'path'; false if any is missing.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
+}
 
 // A measurement reply as the meter sends it, with a correct checksum.
 inline QByteArray measurementReply(qint16 n, qint16 ns, qint16 k, quint8 chamber, quint8 smoke, qint16 energy)
@@ -119,6 +123,22 @@ public:
     qint64 ms = 0;
     QDateTime start{QDate(2026, 5, 1), QTime(8, 30)};
     void drive(LaneSession &session) { session.setClock([this] { return LaneStamp{ms, start.addMSecs(ms)}; }); }
+};
+
+// A session on the test's clock, in a working folder of its own.
+struct ClockedLane {
+    ScopedWorkDir dir;
+    LaneSession session;
+    ManualLaneClock clock;
+    ClockedLane() { clock.drive(session); }
+    // 'seconds' of readings at the poll rate, N in %.
+    void feed(double n, double seconds)
+    {
+        for (int i = 0; i < seconds * 10; ++i) {
+            session.takeFrame(measurementReply(qint16(qRound(n * 100)), 0, 10, 20, 21, 100));
+            clock.ms += 100;
+        }
+    }
 };
 
 } // namespace testsupport

@@ -1,6 +1,7 @@
 #ifndef TESTS_WINDOWACCESS_H
 #define TESTS_WINDOWACCESS_H
 
+#include <QAbstractItemView>
 #include <QSettings>
 
 #include "app/lazytab.h"
@@ -36,6 +37,25 @@ public:
         return static_cast<Page *>(tab->page());
     }
 };
+
+// A free-acceleration series' replies (testsupport::snapCurve), one every
+// 100 ms of the test's clock.
+inline void feedSnaps(MainWindowTestAccess &a, testsupport::ManualLaneClock &clock, const QVector<double> &peaks = {1.50, 1.40, 1.45, 1.42})
+{
+    for (double k : testsupport::snapCurve(peaks)) {
+        a.seraildata(testsupport::measurementReply(0, 0, qint16(qRound(k * 100)), 20, 21, 100));
+        clock.ms += 100;
+    }
+}
+
+// The texts of 'column' in the view's rows, top down.
+inline QStringList columnTexts(const QAbstractItemView *view, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        texts << view->model()->index(row, column).data().toString();
+    return texts;
+}
 
 // Stores the stand-in meter's address as the remembered server, shows the
 // window and waits until it is connected and polls the stand-in.

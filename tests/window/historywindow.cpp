@@ -20,17 +20,10 @@ class tst_HistoryWindow : public QObject
 {
     Q_OBJECT
 
-    static QStringList plates(HistoryPage *page)
-    {
-        QStringList shown;
-        const QAbstractItemModel *model = page->findChild<QTableView *>("historyView")->model();
-        for (int row = 0; row < model->rowCount(); ++row)
-            shown << model->index(row, HistoryModel::Plate).data().toString();
-        return shown;
-    }
     static bool shows(HistoryPage *page, const QStringList &wanted)
     {
-        return QTest::qWaitFor([&] { return plates(page) == wanted; }, 5000);
+        const auto *view = page->findChild<QTableView *>("historyView");
+        return QTest::qWaitFor([&] { return columnTexts(view, HistoryModel::Plate) == wanted; }, 5000);
     }
     static void openBy(mainwindow &w, const QString &how)
     {
@@ -88,10 +81,7 @@ private slots:
         TestSubject subject;
         subject.vehicle = fixtures::vehicle(QStringLiteral("京A12345"));
         QVERIFY(a.session()->startTest(FreeAccelMethod::r24(), subject));
-        for (double k : testsupport::snapCurve({1.50, 1.40, 1.45, 1.42})) {
-            a.seraildata(testsupport::measurementReply(0, 0, qint16(qRound(k * 100)), 20, 21, 100));
-            clock.ms += 100;
-        }
+        feedSnaps(a, clock);
         QVERIFY(shows(window->page(), {"京A12345", "京A12345"}));
         QVERIFY(shows(tabPage, {"京A12345", "京A12345"}));
         tabPage->findChild<QLineEdit *>("historySearch")->clear();

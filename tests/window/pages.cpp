@@ -24,7 +24,7 @@
 // The pages beside the form: the live curve, pages built when first shown
 // with what happened before on them all the same, and a plate picked on the
 // free-acceleration page leading to its record in the history; the history
-// filtered, sorted and exported.
+// filtered, sorted and exported, and a record changed by hand marked in it.
 class tst_Pages : public QObject
 {
     Q_OBJECT
@@ -50,12 +50,8 @@ private slots:
         QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
         QVERIFY(a.session()->startTest(FreeAccelMethod::r24()));
         // Idle, then four snaps in band: R24 counts all four, mean 1.44.
-        const QVector<double> k = testsupport::snapCurve({1.50, 1.40, 1.45, 1.42});
-        for (double value : k) {
-            a.seraildata(testsupport::measurementReply(qint16(qRound(value * 50)), 0,
-                                                       qint16(qRound(value * 100)), 20, 21, 100));
-            clock.ms += 100;
-        }
+        feedSnaps(a, clock);
+        const int replies = testsupport::snapCurve({1.50, 1.40, 1.45, 1.42}).size();
         auto *trendTab = w.findChild<LazyTab *>("trendTab");
         auto *freeAccel = w.findChild<LazyTab *>("freeAccelTab");
         QVERIFY(!trendTab->isBuilt() && !freeAccel->isBuilt() && !w.findChild<TrendPage *>());
@@ -63,24 +59,22 @@ private slots:
         QVERIFY(trendTab->isBuilt() && !freeAccel->isBuilt());
 
         auto *snaps = freeAccel->page()->findChild<QTableWidget *>("freeAccelSnaps");
-        QCOMPARE(snaps->rowCount(), 4);
-        for (int row = 0; row < 4; ++row)
-            QCOMPARE(snaps->item(row, 4)->text(), QStringLiteral("✔"));
-        QCOMPARE(snaps->item(2, 2)->text(), QStringLiteral("1.45"));
+        QCOMPARE(columnTexts(snaps, 4).join(QLatin1Char(' ')), QStringLiteral("✔ ✔ ✔ ✔"));
+        QCOMPARE(columnTexts(snaps, 2).value(2), QStringLiteral("1.45"));
         QCOMPARE(freeAccel->page()->findChild<QLabel *>("freeAccelPrompt")->text(), QStringLiteral("测量完成"));
         QVERIFY(freeAccel->page()->findChild<QLabel *>("freeAccelResult")->text().contains("1.44"));
 
         auto *trend = qobject_cast<TrendPage *>(trendTab->page());
         trend->refresh();
         const QList<QtCharts::QAbstractSeries *> series = trend->chart()->series();
-        QCOMPARE(static_cast<QtCharts::QXYSeries *>(series.at(0))->count(), k.size());
-        QCOMPARE(static_cast<QtCharts::QXYSeries *>(series.at(1))->count(), k.size());
+        QCOMPARE(static_cast<QtCharts::QXYSeries *>(series.at(0))->count(), replies);
+        QCOMPARE(static_cast<QtCharts::QXYSeries *>(series.at(1))->count(), replies);
         const QVector<QPointF> peaks = static_cast<QtCharts::QXYSeries *>(series.at(2))->pointsVector();
         QCOMPARE(peaks.size(), 4);
         QCOMPARE(peaks.at(0).y(), 1.50);
-        QVERIFY2(peaks.at(0).x() > -k.size() / 10.0 && peaks.at(3).x() < 0, qPrintable(QString::number(peaks.at(3).x())));
+        QVERIFY2(peaks.at(0).x() > -replies / 10.0 && peaks.at(3).x() < 0, qPrintable(QString::number(peaks.at(3).x())));
         QCOMPARE(trend->findChild<QLabel *>("recordStatus")->text(),
-                 QStringLiteral("记录中：20260501-083000.csv，%1 行").arg(k.size()));
+                 QStringLiteral("记录中：20260501-083000.csv，%1 行").arg(replies));
     }
 
     // A series started brings the free-acceleration page to the front, once
@@ -167,10 +161,7 @@ private slots:
 
         page->findChild<QPushButton *>("freeAccelStartButton")->click();
         QCOMPARE(settings::lastOperator(), QStringLiteral("李工"));
-        for (double k : testsupport::snapCurve({1.50, 1.40, 1.45, 1.42})) {
-            a.seraildata(testsupport::measurementReply(0, 0, qint16(qRound(k * 100)), 20, 21, 100));
-            clock.ms += 100;
-        }
+        feedSnaps(a, clock);
         auto *status = page->findChild<QLabel *>("freeAccelRecordStatus");
         QVERIFY(QTest::qWaitFor([&] { return status->text() == QStringLiteral("记录已保存"); }, 5000));
 
@@ -221,8 +212,7 @@ private slots:
 
     void filterSortExport()
     {
-        QFETCH(QString, text); QFETCH(int, verdict); QFETCH(bool, firstDay); QFETCH(int, sortColumn);
-        QFETCH(QStringList, plates);
+        QFETCH(QString, text); QFETCH(int, verdict); QFETCH(bool, firstDay); QFETCH(int, sortColumn); QFETCH(QStringList, plates);
         LaneSession session;
         RecordMaker recordMaker(&session, QStringLiteral("history.sqlite"));
         HistoryPage page(&recordMaker, nullptr);
@@ -236,14 +226,8 @@ private slots:
         if (sortColumn >= 0)
             view->horizontalHeader()->setSortIndicator(sortColumn, Qt::AscendingOrder);
         page.refresh();
-        const auto shownPlates = [view] {
-            QStringList shown;
-            for (int row = 0; row < view->model()->rowCount(); ++row)
-                shown << view->model()->index(row, HistoryModel::Plate).data().toString();
-            return shown;
-        };
-        if (!QTest::qWaitFor([&] { return shownPlates() == plates; }, 5000))
-            QCOMPARE(shownPlates(), plates);
+        if (!QTest::qWaitFor([&] { return columnTexts(view, HistoryModel::Plate) == plates; }, 5000))
+            QCOMPARE(columnTexts(view, HistoryModel::Plate), plates);
 
         QSignalSpy exported(&page, &HistoryPage::exported);
         page.exportCsv(QStringLiteral("list.csv"));
@@ -258,6 +242,37 @@ private slots:
         QCOMPARE(csvPlates, plates);
         const int failed = plates.indexOf("京A12345") + 1;
         QVERIFY(!failed || lines.at(failed).contains(",京A12345,1M8GDM9AXKP042788,R24,1.3;1.22;1.2;1.25,1.24,yes,1.2,plate,fail,"));
+    }
+
+    // A record whose stored row was changed by hand says so in the history
+    // in place of its verdict; the others show as before.
+    void changedRecordMarked()
+    {
+        testsupport::ScopedWorkDir work;
+        const TestRecord changed = fixtures::record(QStringLiteral("京A12345"), 0);
+        {
+            RecordStore store;
+            QVERIFY(store.open(QStringLiteral("history.sqlite")) && store.store(changed)
+                    && store.store(fixtures::record(QStringLiteral("沪C11111"), 10)));
+        }
+        {
+            fixtures::OtherConnection person(QStringLiteral("history.sqlite"));
+            QVERIFY(person.exec("DROP TRIGGER records_kept_unchanged"));
+            QVERIFY(person.exec(QStringLiteral("UPDATE records SET verdict = 'pass', mean_k = 1.14 WHERE id = '%1'").arg(changed.id)));
+        }
+        LaneSession session;
+        RecordMaker archive(&session, QStringLiteral("history.sqlite"));
+        HistoryPage page(&archive, nullptr);
+        page.resize(600, 400);
+        page.show();
+        auto *view = page.findChild<QTableView *>("historyView");
+        const QStringList expected{QStringLiteral("不合格"), QStringLiteral("记录校验失败")};
+        if (!QTest::qWaitFor([&] { return columnTexts(view, HistoryModel::Verdict) == expected; }, 5000))
+            QCOMPARE(columnTexts(view, HistoryModel::Verdict), expected);
+        const QModelIndex marked = view->model()->index(1, HistoryModel::Result);
+        QVERIFY(marked.data(Qt::ToolTipRole).toString().contains(QStringLiteral("mean_k")));
+        QVERIFY(marked.data(Qt::ForegroundRole).isValid());
+        QVERIFY(!view->model()->index(0, HistoryModel::Result).data(Qt::ForegroundRole).isValid());
     }
 
 private:

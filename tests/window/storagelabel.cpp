@@ -5,7 +5,6 @@
 #include <QtWidgets>
 
 #include "app/historypage.h"
-#include "config/inifile.h"
 #include "config/recordsettings.h"
 #include "lane/recordmaker.h"
 #include "support/recordfixtures.h"
@@ -18,9 +17,7 @@ namespace {
 bool writeDamagedDatabase()
 {
     const QString path = settings::databaseFile();
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
-           && file.write(QByteArray(4096, 'x')) == 4096;
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && testsupport::writeFile(path, QByteArray(4096, 'x'));
 }
 
 } // namespace
@@ -36,17 +33,24 @@ private slots:
     void cleanup() { QVERIFY(QThreadPool::globalInstance()->waitForDone(20000)); }
 
     // A damaged database moved aside at start is named in the strip and
-    // the log with no page built that lists records.
-    void namedFromTheStart()
+    // the log with no page built that lists records; a record an earlier run
+    // left unsaved, stored at start, leaves the strip as it is; the record of
+    // a series run now clears it.
+    void namedThenClearedByALaterTest()
     {
         testsupport::ScopedWorkDir dir;
-        QVERIFY(writeDamagedDatabase());
-        settings::IniFile ini;
-        ini.setValue(QStringLiteral("Database/ServerHost"), QStringLiteral("/nowhere"));
-        QVERIFY(ini.commit());
+        QVERIFY(writeDamagedDatabase() && testsupport::writeFile(QStringLiteral("set.ini"), "[Database]\nServerHost=/nowhere\n"));
+        const TestRecord earlier = fixtures::record(QStringLiteral("京A12345"), 0);
+        const QDir unsaved(QString::fromLatin1(RecordMaker::DefaultUnsavedFolder));
+        QFile left(unsaved.filePath(earlier.id + QStringLiteral(".json")));
+        QVERIFY(unsaved.mkpath(QStringLiteral(".")) && testsupport::writeFile(left.fileName(), QJsonDocument(earlier.toJson()).toJson()));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(
             "^records: damaged database moved aside to .*opacimeter\\.sqlite.+; a new one was started$"));
         mainwindow w;
+        MainWindowTestAccess a(w);
+        a.setNoticeDelay(600000);
+        testsupport::ManualLaneClock clock;
+        clock.drive(*a.session());
         w.show();
         auto *label = w.findChild<QLabel *>("label_storage");
         QTRY_VERIFY2(label->toolTip().contains("数据库文件已损坏，已移至 "), qPrintable(label->toolTip()));
@@ -56,33 +60,11 @@ private slots:
         auto *records = w.findChild<QLabel *>("label_records");
         QTRY_VERIFY(records->isVisible() && records->x() > label->x() + label->width());
         QVERIFY2(!records->text().contains("connection to server"), qPrintable(records->text()));
-    }
-
-    // A record an earlier run left unsaved, stored at start, leaves the
-    // strip as it is; the record of a series run now clears it.
-    void clearedByALaterTest()
-    {
-        testsupport::ScopedWorkDir dir;
-        QVERIFY(writeDamagedDatabase());
-        const TestRecord earlier = fixtures::record(QStringLiteral("京A12345"), 0);
-        const QDir unsaved(QString::fromLatin1(RecordMaker::DefaultUnsavedFolder));
-        QFile left(unsaved.filePath(earlier.id + QStringLiteral(".json")));
-        QVERIFY(unsaved.mkpath(QStringLiteral(".")) && left.open(QIODevice::WriteOnly));
-        QVERIFY(left.write(QJsonDocument(earlier.toJson()).toJson()) > 0 && left.flush());
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^records: damaged database moved aside"));
-        mainwindow w;
-        MainWindowTestAccess a(w);
-        testsupport::ManualLaneClock clock;
-        clock.drive(*a.session());
-        auto *label = w.findChild<QLabel *>("label_storage");
         QTRY_VERIFY(!left.exists());  // taken in and stored
-        QTRY_VERIFY(!label->isHidden());
+        QVERIFY(label->isVisible());
 
         QVERIFY(a.session()->startTest(FreeAccelMethod::r24()));
-        for (double k : testsupport::snapCurve({1.50, 1.40, 1.45, 1.42})) {
-            a.seraildata(testsupport::measurementReply(0, 0, qint16(qRound(k * 100)), 20, 21, 100));
-            clock.ms += 100;
-        }
+        feedSnaps(a, clock);
         QTRY_VERIFY(label->isHidden());
         QVERIFY(label->toolTip().isEmpty());
     }
