@@ -54,6 +54,7 @@ struct State {
     QString version;  // the program's version
     Link link;
     SeriesState series;
+    QString profile;  // the procedure profile's Id
 };
 
 struct SnapEvent {
@@ -72,6 +73,7 @@ struct SeriesOutcome {
     std::optional<double> limitK;
     QString limitSource;          // "plate", "table", "manual" or empty
     QString verdict;              // "pass", "fail" or empty
+    QString profile;              // the procedure profile's Id
 };
 
 enum class MeterEvent { Calibrated, FactoryReset };

@@ -9,7 +9,7 @@
 #include "app/methodeditor.h"
 #include "app/retranslate.h"
 #include "app/vehiclepanel.h"
-#include "config/limitsettings.h"
+#include "config/profilesettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
@@ -54,6 +54,10 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, const F
     // Made here, not by the form: the panel reads the vehicles on record.
     vehicle = new VehiclePanel(reader, this);
     ui.pageLayout->insertWidget(ui.pageLayout->indexOf(ui.freeAccelPrompt), vehicle);
+    profile = new QLabel(this);
+    profile->setObjectName(QStringLiteral("freeAccelProfile"));
+    profile->setWordWrap(true);
+    ui.pageLayout->insertWidget(ui.pageLayout->indexOf(vehicle), profile);
     // Tab goes through the panel's fields before the button that folds it,
     // as it always has on this page.
     QWidget *lastField = vehicle;
@@ -65,6 +69,7 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, TestArchive *archive, const F
 
     follow();
     followArchive(archive);
+    showProfile();
     showState();
     showMissedSnaps();
     showSubject();
@@ -91,6 +96,7 @@ void FreeAccelPage::retranslate()
 {
     ui.retranslateUi(this);
     method->retranslate();
+    showProfile();
     showState();
     showSubject();
 }
@@ -103,6 +109,10 @@ void FreeAccelPage::follow()
     connect(vehicle, &VehiclePanel::changed, this, &FreeAccelPage::showSubject);
     connect(ui.freeAccelVehicleToggle, &QToolButton::toggled, this, &FreeAccelPage::showVehicle);
 
+    connect(session, &LaneSession::profileChanged, this, [this] {
+        showProfile();
+        showSubject();
+    });
     connect(session, &LaneSession::seriesStarted, this, &FreeAccelPage::seriesStarted);
     connect(session, &LaneSession::snapFound, this, &FreeAccelPage::addSnapRow);
     connect(session, &LaneSession::readingTaken, this, &FreeAccelPage::readingTaken);
@@ -139,18 +149,43 @@ void FreeAccelPage::followArchive(TestArchive *archive)
 
 TestSubject FreeAccelPage::subjectFromControls() const
 {
-    return TestSubject::of(vehicle->vehicle(), vehicle->operatorName(),
-                           settings::storedLimitsTable(), method->manualLimit());
+    return settings::subjectFor(session->profile(), vehicle->vehicle(), vehicle->operatorName(),
+                                method->manualLimit());
+}
+
+// The profile's title; one that cannot be used, in red with the reason,
+// since every test is refused until it is mended. 自定义 shows nothing new.
+void FreeAccelPage::showProfile()
+{
+    const ProcedureProfile &p = session->profile();
+    profile->setVisible(!p.isCustom());
+    profile->setText(p.usable() ? tr("检测方案：%1").arg(p.title) : tr("检测方案 %1 不能使用：%2").arg(p.id, p.refusal));
+    profile->setStyleSheet(p.usable() ? QString() : QStringLiteral("color: rgb(200, 0, 0);"));
+    if (!session->testRunning())
+        method->fixRules(p.isCustom() ? std::nullopt : std::optional<FreeAccelMethod>(p.method));
+}
+
+// Which acceleration is due, by a profile's count: its purges first.
+QString FreeAccelPage::duePrompt() const
+{
+    const FreeAccelSeries &run = session->series();
+    if (session->profile().isCustom() || !run.running())
+        return QString();
+    const int due = run.snaps().size();
+    const int purges = run.method().purges;
+    return (due < purges ? tr("第 %1 次吹拂").arg(due + 1) : tr("第 %1 次测量").arg(due - purges + 1))
+           + QStringLiteral("：");
 }
 
 void FreeAccelPage::showSubject()
 {
     const TestSubject subject = session->testRunning() ? session->subject() : subjectFromControls();
     const LimitChoice &choice = subject.limit;
+    // A profile's row names itself; a plate value is said as such.
+    const QString source = choice.row.isEmpty() || choice.source == LimitSource::PlateValue
+                               ? LimitChoice::sourceText(choice.source) : choice.row;
     ui.freeAccelLimit->setText(choice.hasLimit()
-                           ? tr("限值 %1 m⁻¹（%2）")
-                                 .arg(choice.limitK, 0, 'f', 2)
-                                 .arg(LimitChoice::sourceText(choice.source))
+                           ? tr("限值 %1 m⁻¹（%2）").arg(choice.limitK, 0, 'f', 2).arg(source)
                            : tr("无限值"));
     const Vehicle &v = subject.vehicle;
     ui.freeAccelVehicle->setText(v.isServiceTest() ? tr("无车辆")
@@ -214,7 +249,8 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
         QString::number(row + 1),
         session->timeAt(snap.peakMs).toString(QStringLiteral("hh:mm:ss")),
         QString::number(snap.peakK, 'f', 2) + (snap.cutOff ? QStringLiteral(" *") : QString()),
-        QString::number(snap.peakN, 'f', 1), QString()};
+        QString::number(snap.peakN, 'f', 1),
+        row < session->series().method().purges ? tr("吹拂") : QString()};
     for (int column = 0; column < ColumnCount; ++column) {
         auto *item = new QTableWidgetItem(texts.at(column));
         item->setTextAlignment(Qt::AlignCenter);
@@ -223,7 +259,7 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
     ui.freeAccelSnaps->scrollToBottom();
 }
 
-void FreeAccelPage::seriesEnded(const SeriesOutcome &outcome)
+void FreeAccelPage::seriesEnded(const FinishedSeries &outcome)
 {
     markCounted(outcome.countedIndexes);
     showState();
@@ -254,13 +290,13 @@ void FreeAccelPage::showState()
         ui.freeAccelPrompt->setText(tr("按“开始”或 F5 开始测量"));
         break;
     case FreeAccelSeries::State::WaitingForIdle:
-        ui.freeAccelPrompt->setText(tr("怠速运转，等待读数稳定…"));
+        ui.freeAccelPrompt->setText(duePrompt() + tr("怠速运转，等待读数稳定…"));
         break;
     case FreeAccelSeries::State::ReadyForSnap:
-        ui.freeAccelPrompt->setText(tr("请迅速将油门踩到底"));
+        ui.freeAccelPrompt->setText(duePrompt() + tr("请迅速将油门踩到底"));
         break;
     case FreeAccelSeries::State::InSnap:
-        ui.freeAccelPrompt->setText(tr("达到最高转速后松开油门，回到怠速"));
+        ui.freeAccelPrompt->setText(duePrompt() + tr("达到最高转速后松开油门，回到怠速"));
         break;
     case FreeAccelSeries::State::Valid:
         ui.freeAccelPrompt->setText(tr("测量完成"));

@@ -13,7 +13,7 @@ class RecordReader;
 class TestArchive;
 class VehiclePanel;
 struct LaneReading;
-struct SeriesOutcome;
+struct FinishedSeries;
 struct TestSubject;
 
 // The "自由加速" tab: the method (edited by its MethodEditor), the vehicle
@@ -53,11 +53,13 @@ private:
     void followArchive(TestArchive *archive);
     TestSubject subjectFromControls() const;
     void showSubject();
+    void showProfile();
+    QString duePrompt() const;
     void showVehicle(bool shown);
     void seriesStarted();
     void addSnapRow(const Snap &snap);
     void readingTaken(const LaneReading &reading);
-    void seriesEnded(const SeriesOutcome &outcome);
+    void seriesEnded(const FinishedSeries &outcome);
     void showState();
 
     Ui::FreeAccelPage ui;
@@ -65,6 +67,7 @@ private:
     RecordReader *reader = nullptr;
     MethodEditor *method = nullptr;
     VehiclePanel *vehicle = nullptr;
+    QLabel *profile = nullptr;
     FreeAccelSeries::State shownState = FreeAccelSeries::State::NotStarted;
 };
 

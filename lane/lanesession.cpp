@@ -43,7 +43,7 @@ LaneSession::LaneSession(QObject *parent)
     , resultsPath(QString::fromLatin1(FreeAccelCsv::DefaultPath))
 {
     qRegisterMetaType<LaneReading>();
-    qRegisterMetaType<SeriesOutcome>();
+    qRegisterMetaType<FinishedSeries>();
     qRegisterMetaType<Snap>();
     qRegisterMetaType<FreeAccelMethod>();
     qRegisterMetaType<TestSubject>();
@@ -101,11 +101,19 @@ void LaneSession::watchLink(LinkKeeper *keeper)
     connect(this, &LaneSession::readingTaken, keeper, [keeper] { keeper->onMeasurement(); });
 }
 
+void LaneSession::setProfile(const ProcedureProfile &chosen)
+{
+    active = chosen;
+    emit profileChanged();
+}
+
 bool LaneSession::startTest(const FreeAccelMethod &method, const TestSubject &subject,
                             QString *whyNot)
 {
     const TestSubject checked = subject.normalised();
-    QString fault = run.running() ? tr("测量正在进行") : checked.fault();
+    QString fault = run.running() ? tr("测量正在进行") : active.refusal;
+    if (fault.isEmpty())
+        fault = checked.fault();
     if (fault.isEmpty() && startGate)
         fault = startGate();
     if (!fault.isEmpty()) {
@@ -113,11 +121,12 @@ bool LaneSession::startTest(const FreeAccelMethod &method, const TestSubject &su
             *whyNot = fault;
         return false;
     }
-    FreeAccelMethod rules = method;
+    FreeAccelMethod rules = active.isCustom() ? method : active.method;
     rules.hasLimit = checked.limit.hasLimit();
     rules.limitK = rules.hasLimit ? checked.limit.limitK : 0;
     const LaneStamp stamp = clock();
     testSubject = checked;
+    testProfile = active.stamp();
     run.start(rules, stamp.monotonicMs);
     seriesStart = stamp.time;
     trace.clear();
@@ -152,13 +161,13 @@ void LaneSession::feedSeries(const LaneReading &reading)
 
 void LaneSession::endSeries(const LaneStamp &at)
 {
-    const SeriesOutcome outcome = SeriesOutcome::of(run, testSubject, seriesStart, at.time, trace);
+    const FinishedSeries outcome = FinishedSeries::of(run, testSubject, testProfile, seriesStart, at.time, trace);
     trace.clear();
     QString error;
     if (!CsvFile::appendOnce(resultsPath, QString::fromLatin1(FreeAccelCsv::Header),
                              FreeAccelCsv::line(outcome), &error, true))
         emit resultsNotSaved(error);
-    if (outcome.ending == SeriesOutcome::Ending::Abandoned) {
+    if (outcome.ending == FinishedSeries::Ending::Abandoned) {
         emit seriesAbandoned(outcome);
         return;
     }
@@ -169,7 +178,7 @@ void LaneSession::endSeries(const LaneStamp &at)
 
 QDateTime LaneSession::timeAt(qint64 monotonicMs) const
 {
-    return SeriesOutcome::timeAt(seriesStart, run.startedMs(), monotonicMs);
+    return FinishedSeries::timeAt(seriesStart, run.startedMs(), monotonicMs);
 }
 
 bool LaneSession::startRecording(const QString &path)

@@ -10,9 +10,9 @@
 
 #include "lane/lanereading.h"
 #include "lane/recorder.h"
-#include "lane/seriesoutcome.h"
+#include "records/finishedseries.h"
 #include "lane/trendbuffer.h"
-#include "lane/testsubject.h"
+#include "records/testsubject.h"
 #include "meter/freeaccelseries.h"
 #include "meter/measurement.h"
 #include "net/linkkeeper.h"
@@ -38,6 +38,10 @@ public:
     // Asked before every series: empty lets it start, else the reason it
     // may not (the day's checks not done, one under way).
     void setStartGate(std::function<QString()> gate) { startGate = std::move(gate); }
+    // The procedure tests run by: a profile's method replaces the one a
+    // start names, and a profile that cannot be used refuses every start.
+    void setProfile(const ProcedureProfile &chosen);
+    const ProcedureProfile &profile() const { return active; }
     // Where finished series are appended; FreeAccelCsv::DefaultPath.
     void setResultsPath(const QString &path) { resultsPath = path; }
 
@@ -53,7 +57,8 @@ public:
     // Starts a series on 'subject' (no vehicle: a service test). The
     // subject's limit replaces the method's, so the verdict, the results
     // file and the record agree. False, with the reason in 'whyNot', while a
-    // series runs or when the subject breaks the vehicle rules.
+    // series runs, when the subject breaks the vehicle rules, or when the
+    // profile cannot be used.
     bool startTest(const FreeAccelMethod &method, const TestSubject &subject = TestSubject(),
                    QString *whyNot = nullptr);
     // Abandons the running series; false when none runs.
@@ -83,10 +88,11 @@ signals:
     void linkChanged(LinkKeeper::State state, const QString &address);
     void calibrated(const QDateTime &time);
     void factoryResetDone(const QDateTime &time);
+    void profileChanged();
     void seriesStarted(const FreeAccelMethod &method);
     void snapFound(const Snap &snap, int index);
-    void seriesFinished(const SeriesOutcome &outcome);
-    void seriesAbandoned(const SeriesOutcome &outcome);
+    void seriesFinished(const FinishedSeries &outcome);
+    void seriesAbandoned(const FinishedSeries &outcome);
     // The results file could not take a finished series' line.
     void resultsNotSaved(const QString &reason);
     void recordingStarted(const QString &path);
@@ -104,10 +110,12 @@ private:
     QString resultsPath;
     LaneReading last;
     bool resetPending = false;
+    ProcedureProfile active;
     FreeAccelSeries run;
     QDateTime seriesStart;
     TestSubject testSubject;
-    QVector<SeriesOutcome::TracePoint> trace;
+    ProfileStamp testProfile;
+    QVector<FinishedSeries::TracePoint> trace;
     Recorder rec;
     TrendBuffer recent;
 };

@@ -9,17 +9,6 @@
 
 const char TestArchive::DefaultUnsavedFolder[] = "results/unsaved";
 
-namespace {
-
-// The meter reports hundredths; the readings' float form would otherwise
-// show in the record as 1.2999999523162842.
-double hundredths(double value)
-{
-    return std::round(value * 100) / 100;
-}
-
-} // namespace
-
 TestArchive::TestArchive(LaneSession *session, const QString &databasePath,
                          const QString &unsavedFolder, QObject *parent)
     : QObject(parent)
@@ -81,55 +70,18 @@ bool TestArchive::close()
     return recordKeeper->close();
 }
 
-SeriesParts TestArchive::partsOf(const SeriesOutcome &outcome)
-{
-    SeriesParts parts;
-    parts.method = outcome.method;
-    parts.snaps = outcome.snaps;
-    for (Snap &snap : parts.snaps) {
-        snap.peakK = hundredths(snap.peakK);
-        snap.peakN = hundredths(snap.peakN);
-    }
-    parts.countedIndexes = outcome.countedIndexes;
-    parts.result = outcome.result;
-    switch (outcome.ending) {
-    case SeriesOutcome::Ending::Valid:
-        parts.outcome = TestRecord::Outcome::Valid;
-        break;
-    case SeriesOutcome::Ending::Invalid:
-        parts.outcome = TestRecord::Outcome::Invalid;
-        break;
-    case SeriesOutcome::Ending::Abandoned:
-        parts.outcome = TestRecord::Outcome::Abandoned;
-        break;
-    }
-    parts.startedMs = outcome.startedMs;
-    parts.endedMs = outcome.startedMs + outcome.started.msecsTo(outcome.ended);
-    parts.started = outcome.started;
-    parts.ended = outcome.ended;
-    for (const SeriesOutcome::TracePoint &p : outcome.trace) {
-        parts.traceMs << outcome.startedMs + p.offsetMs;
-        parts.traceK << (p.hasK ? hundredths(p.k) : NAN);
-        parts.traceN << hundredths(p.n);
-    }
-    return parts;
-}
-
-TestRecord TestArchive::recordOf(const SeriesOutcome &outcome) const
+TestRecord TestArchive::recordOf(const FinishedSeries &outcome) const
 {
     RecordContext context;
     context.station = station;
     context.lane = lane;
-    context.operatorName = outcome.subject.operatorName;
     context.software = QStringLiteral(OPA_HOST_VERSION);
     context.meterAddress = meterAddress;
     context.lastCalibration = recordKeeper->lastCalibration();
-    context.vehicle = outcome.subject.vehicle;
-    context.limit = outcome.subject.limit;
-    return buildRecord(partsOf(outcome), context);
+    return buildRecord(outcome, context);
 }
 
-void TestArchive::keepSeries(const SeriesOutcome &outcome)
+void TestArchive::keepSeries(const FinishedSeries &outcome)
 {
     const TestRecord record = recordOf(outcome);
     firstTries.insert(record.id);

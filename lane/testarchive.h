@@ -10,7 +10,6 @@
 class LaneSession;
 struct CheckResult;
 class RecordKeeper;
-struct SeriesOutcome;
 
 // Keeps every test the session runs: each finished or abandoned series
 // becomes one sealed record (its subject, the station and lane from
@@ -40,8 +39,7 @@ public:
     QString databasePath() const { return database; }
     RecordKeeper *keeper() const { return recordKeeper; }
     // The record of 'outcome' as this archive makes it now.
-    TestRecord recordOf(const SeriesOutcome &outcome) const;
-    static SeriesParts partsOf(const SeriesOutcome &outcome);
+    TestRecord recordOf(const FinishedSeries &outcome) const;
     // The record of a daily check, sealed.
     TestRecord recordOf(const CheckResult &check) const;
     // Keeps a daily check's record as a series' is kept.
@@ -60,7 +58,7 @@ signals:
     void databaseReplaced(const QString &movedAside, const QString &message);
 
 private:
-    void keepSeries(const SeriesOutcome &outcome);
+    void keepSeries(const FinishedSeries &outcome);
     void attempted(const QString &id, bool stored);
 
     LaneSession *session;

@@ -96,6 +96,8 @@ void readSnaps(const QJsonArray &array, TestRecord *record, QString *fault)
         snap.peakN = s.number("peak_N");
         snap.durationMs = qint64(s.number("duration_ms"));
         snap.counted = s.flag("counted");
+        if (array.at(i).toObject().contains(QLatin1String("purge")))
+            snap.purge = s.flag("purge");
         record->snaps << snap;
     }
 }
@@ -144,6 +146,18 @@ void readResult(Reader &r, TestRecord *record)
         r.fail("verdict", QStringLiteral("neither pass nor fail"));
 }
 
+// A record without "profile" was tested by 自定义.
+void readProfile(const QJsonObject &json, Reader &r, TestRecord *record, QString *fault)
+{
+    if (!r.ok() || !json.contains(QLatin1String("profile")))
+        return;
+    Reader p(r.object_("profile"), QStringLiteral("profile."), fault);
+    record->profile = {p.text("id"), p.text("title"), p.text("standard"), p.text("version"),
+                       p.text("sha256")};
+    if (json.contains(QLatin1String("limit_row")))
+        record->limit.row = r.text("limit_row");
+}
+
 // A record without "kind" is a test, as every record was before checks.
 void readKind(const QJsonObject &json, Reader &r, TestRecord *record, QString *fault)
 {
@@ -184,6 +198,8 @@ bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *
     out.band = rules.number("band");
     out.rejectDecreasing = rules.flag("rejectDecreasing");
     out.maxSnaps = int(rules.number("maxSnaps"));
+    if (json.value(QLatin1String("rules")).toObject().contains(QLatin1String("purges")))
+        out.purges = int(rules.number("purges"));
     readSnaps(r.array("snaps"), &out, &fault);
     readResult(r, &out);
     out.software = r.text("software");
@@ -192,6 +208,7 @@ bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *
     readTrace(r, &out.trace, &fault);
     out.hash = r.text("hash");
     readKind(json, r, &out, &fault);
+    readProfile(json, r, &out, &fault);
     if (!fault.isEmpty()) {
         *error = fault;
         return false;
