@@ -143,6 +143,9 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     const TestSubject subject = settings::subjectFor(session->profile(), vehicle, operatorName, manualK);
     // The reply's words do not follow the window's language.
     *error = subject.fault(TestSubject::Words::Source);
+    // A chosen profile that cannot be used refuses every test, never one run by other rules.
+    if (error->isEmpty() && !session->profile().usable())
+        *error = QStringLiteral("refused: the procedure profile cannot be used: ") + session->profile().refusal;
     if (error->isEmpty() && dailyChecks && dailyChecks->running())
         *error = QStringLiteral("refused: a daily check is running");
     if (error->isEmpty() && dailyChecks && dailyChecks->locked())

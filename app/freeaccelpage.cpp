@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QTableWidget>
 
+#include <cmath>
+
 #include "app/methodeditor.h"
 #include "app/retranslate.h"
 #include "app/vehiclepanel.h"
@@ -115,6 +117,7 @@ void FreeAccelPage::follow()
     });
     connect(session, &LaneSession::seriesStarted, this, &FreeAccelPage::seriesStarted);
     connect(session, &LaneSession::snapFound, this, &FreeAccelPage::addSnapRow);
+    connect(session, &LaneSession::outletStarted, this, &FreeAccelPage::showState);
     connect(session, &LaneSession::readingTaken, this, &FreeAccelPage::readingTaken);
     connect(session, &LaneSession::seriesFinished, this, &FreeAccelPage::seriesEnded);
     connect(session, &LaneSession::seriesAbandoned, this, &FreeAccelPage::seriesEnded);
@@ -169,11 +172,16 @@ void FreeAccelPage::showProfile()
 QString FreeAccelPage::duePrompt() const
 {
     const FreeAccelSeries &run = session->series();
-    if (session->profile().isCustom() || !run.running())
+    if (!run.running())
         return QString();
-    const int due = run.snaps().size();
+    QString due;
+    if (session->subject().vehicle.outlets > 1)
+        due = tr("第 %1 排气管").arg(session->outlet() + 1) + QStringLiteral("：");
+    if (session->profile().isCustom())
+        return due;
+    const int next = run.snaps().size();
     const int purges = run.method().purges;
-    return (due < purges ? tr("第 %1 次吹拂").arg(due + 1) : tr("第 %1 次测量").arg(due - purges + 1))
+    return due + (next < purges ? tr("第 %1 次吹拂").arg(next + 1) : tr("第 %1 次测量").arg(next - purges + 1))
            + QStringLiteral("：");
 }
 
@@ -224,6 +232,7 @@ void FreeAccelPage::stopSeries()
 
 void FreeAccelPage::seriesStarted()
 {
+    ended.reset();
     ui.freeAccelSnaps->setRowCount(0);
     for (QLabel *status : {ui.freeAccelFileStatus, ui.freeAccelRecordStatus})
         Retranslate::text(status, [] { return QString(); });
@@ -245,12 +254,15 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
 {
     const int row = ui.freeAccelSnaps->rowCount();
     ui.freeAccelSnaps->insertRow(row);
+    // Of several outlets, numbered by outlet; each outlet's series begins with its purges.
+    const int inOutlet = row - session->snapsBefore();
     const QStringList texts = {
-        QString::number(row + 1),
+        session->subject().vehicle.outlets > 1 ? QStringLiteral("%1-%2").arg(session->outlet() + 1).arg(inOutlet + 1)
+                                               : QString::number(row + 1),
         session->timeAt(snap.peakMs).toString(QStringLiteral("hh:mm:ss")),
         QString::number(snap.peakK, 'f', 2) + (snap.cutOff ? QStringLiteral(" *") : QString()),
         QString::number(snap.peakN, 'f', 1),
-        row < session->series().method().purges ? tr("吹拂") : QString()};
+        inOutlet < session->series().method().purges ? tr("吹拂") : QString()};
     for (int column = 0; column < ColumnCount; ++column) {
         auto *item = new QTableWidgetItem(texts.at(column));
         item->setTextAlignment(Qt::AlignCenter);
@@ -261,8 +273,22 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
 
 void FreeAccelPage::seriesEnded(const FinishedSeries &outcome)
 {
+    ended = outcome;
     markCounted(outcome.countedIndexes);
     showState();
+}
+
+// The mean of the outlets and each outlet's result; the test is invalid
+// when one has none or they lie too far apart.
+QString FreeAccelPage::outletsResult() const
+{
+    QStringList each;
+    for (double r : ended->outletResults)
+        each << (std::isnan(r) ? QStringLiteral("—") : QString::number(r, 'f', 2));
+    QString text = ended->valid() ? tr("结果 K = %1 m-1　有效").arg(ended->result, 0, 'f', 2) : tr("结果 K = —　无效");
+    if (!ended->verdict.isEmpty())
+        text += QStringLiteral("　") + shown(ended->verdict);
+    return text + QStringLiteral("　") + tr("各排气管 %1").arg(each.join(QStringLiteral(" / ")));
 }
 
 void FreeAccelPage::markCounted(const QVector<int> &rows)
@@ -310,7 +336,9 @@ void FreeAccelPage::showState()
     }
 
     QString text;
-    if (run.state() == FreeAccelSeries::State::Valid) {
+    if (ended && ended->subject.vehicle.outlets > 1) {
+        text = outletsResult();
+    } else if (run.state() == FreeAccelSeries::State::Valid) {
         text = tr("结果 K = %1 m-1　有效").arg(run.result(), 0, 'f', 2);
         if (!run.verdict().isEmpty())
             text += QStringLiteral("　") + shown(run.verdict());

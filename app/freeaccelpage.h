@@ -3,7 +3,10 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include "meter/freeaccelseries.h"
+#include "records/finishedseries.h"
 #include "ui_freeaccelpage.h"
 
 class LaneSession;
@@ -13,7 +16,6 @@ class RecordReader;
 class TestArchive;
 class VehiclePanel;
 struct LaneReading;
-struct FinishedSeries;
 struct TestSubject;
 
 // The "自由加速" tab: the method (edited by its MethodEditor), the vehicle
@@ -61,6 +63,7 @@ private:
     void readingTaken(const LaneReading &reading);
     void seriesEnded(const FinishedSeries &outcome);
     void showState();
+    QString outletsResult() const;
 
     Ui::FreeAccelPage ui;
     LaneSession *session;
@@ -68,6 +71,7 @@ private:
     MethodEditor *method = nullptr;
     VehiclePanel *vehicle = nullptr;
     QLabel *profile = nullptr;
+    std::optional<FinishedSeries> ended;  // the last test, while the page shows it
     FreeAccelSeries::State shownState = FreeAccelSeries::State::NotStarted;
 };
 

@@ -126,7 +126,10 @@ bool LaneSession::startTest(const FreeAccelMethod &method, const TestSubject &su
     rules.limitK = rules.hasLimit ? checked.limit.limitK : 0;
     const LaneStamp stamp = clock();
     testSubject = checked;
+    testSubject.vehicle.outlets = qBound(1, checked.vehicle.outlets, Vehicle::MaxOutlets);
     testProfile = active.stamp();
+    outletParts.clear();
+    testStartMs = stamp.monotonicMs;
     run.start(rules, stamp.monotonicMs);
     seriesStart = stamp.time;
     trace.clear();
@@ -148,20 +151,27 @@ void LaneSession::feedSeries(const LaneReading &reading)
     if (!run.running())
         return;
     const bool hasK = reading.has(LaneReading::K);
-    trace.append({reading.monotonicMs - run.startedMs(), reading.n, hasK, hasK ? reading.k : 0});
+    trace.append({reading.monotonicMs - testStartMs, reading.n, hasK, hasK ? reading.k : 0});
     // A reply without K says nothing about the snap.
     if (!hasK)
         return;
     const FreeAccelSeries::Step step = run.onReading(reading.monotonicMs, reading.k, reading.n);
     if (step.snapEnded)
-        emit snapFound(run.snaps().last(), run.snaps().size() - 1);
+        emit snapFound(run.snaps().last(), snapsBefore() + run.snaps().size() - 1);
     if (step.finished)
         endSeries({reading.monotonicMs, reading.time});
 }
 
 void LaneSession::endSeries(const LaneStamp &at)
 {
-    const FinishedSeries outcome = FinishedSeries::of(run, testSubject, testProfile, seriesStart, at.time, trace);
+    outletParts << FinishedSeries::of(run, testSubject, testProfile, timeAt(run.startedMs()), at.time, {});
+    // The next outlet's series follows a valid one at once.
+    if (outletParts.last().valid() && outletParts.size() < testSubject.vehicle.outlets) {
+        run.start(run.method(), at.monotonicMs);
+        emit outletStarted(outletParts.size());
+        return;
+    }
+    const FinishedSeries outcome = FinishedSeries::combine(outletParts, active.outletSpread, trace);
     trace.clear();
     QString error;
     if (!CsvFile::appendOnce(resultsPath, QString::fromLatin1(FreeAccelCsv::Header),
@@ -178,7 +188,15 @@ void LaneSession::endSeries(const LaneStamp &at)
 
 QDateTime LaneSession::timeAt(qint64 monotonicMs) const
 {
-    return FinishedSeries::timeAt(seriesStart, run.startedMs(), monotonicMs);
+    return FinishedSeries::timeAt(seriesStart, testStartMs, monotonicMs);
+}
+
+int LaneSession::snapsBefore() const
+{
+    int before = 0;
+    for (const FinishedSeries &part : outletParts)
+        before += part.snaps.size();
+    return before;
 }
 
 bool LaneSession::startRecording(const QString &path)

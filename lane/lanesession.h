@@ -58,7 +58,8 @@ public:
     // subject's limit replaces the method's, so the verdict, the results
     // file and the record agree. False, with the reason in 'whyNot', while a
     // series runs, when the subject breaks the vehicle rules, or when the
-    // profile cannot be used.
+    // profile cannot be used. A vehicle of several outlets runs one series
+    // per outlet, one after another, and finishes once, with their mean.
     bool startTest(const FreeAccelMethod &method, const TestSubject &subject = TestSubject(),
                    QString *whyNot = nullptr);
     // Abandons the running series; false when none runs.
@@ -73,6 +74,10 @@ public:
     const FreeAccelSeries &series() const { return run; }
     // The running or last series' subject.
     const TestSubject &subject() const { return testSubject; }
+    // The outlet under test, from 0; the series() is this outlet's.
+    int outlet() const { return qMin(int(outletParts.size()), testSubject.vehicle.outlets - 1); }
+    // The snaps of the outlets tested before this one.
+    int snapsBefore() const;
     bool testRunning() const { return run.running(); }
     // The local time of a monotonic stamp of the running or last series.
     QDateTime timeAt(qint64 monotonicMs) const;
@@ -90,7 +95,10 @@ signals:
     void factoryResetDone(const QDateTime &time);
     void profileChanged();
     void seriesStarted(const FreeAccelMethod &method);
+    // 'index' counts the snaps of the whole test, every outlet's.
     void snapFound(const Snap &snap, int index);
+    // A vehicle of several outlets: the series of outlet 'outlet' (from 0) began.
+    void outletStarted(int outlet);
     void seriesFinished(const FinishedSeries &outcome);
     void seriesAbandoned(const FinishedSeries &outcome);
     // The results file could not take a finished series' line.
@@ -115,6 +123,8 @@ private:
     QDateTime seriesStart;
     TestSubject testSubject;
     ProfileStamp testProfile;
+    QVector<FinishedSeries> outletParts;  // the outlets done in this test
+    qint64 testStartMs = 0;
     QVector<FinishedSeries::TracePoint> trace;
     Recorder rec;
     TrendBuffer recent;

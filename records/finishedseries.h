@@ -30,8 +30,12 @@ struct FinishedSeries {
     FreeAccelMethod method;      // the rules the series ran with, the subject's limit in them
     QVector<Snap> snaps;         // every snap, times on the monotonic clock
     QVector<int> countedIndexes; // into snaps: the peaks that make the result
+    // A vehicle of several outlets: the outlet (from 1) of each snap, and
+    // each outlet's result (NaN for none); both empty for one outlet.
+    QVector<int> snapOutlets;
+    QVector<double> outletResults;
     bool hasResult = false;
-    double result = 0;           // the mean of the counted peaks, two decimals
+    double result = 0;           // the mean of the counted peaks (of the outlets' results), two decimals
     Ending ending = Ending::Abandoned;
     QString verdict;             // "合格" / "不合格", or empty without a limit
     QDateTime started;           // local, with milliseconds
@@ -49,6 +53,12 @@ struct FinishedSeries {
     {
         return start.addMSecs(monotonicMs - startMs);
     }
+
+    // The outlets' series, one after another, as one test: valid when each
+    // is and their results lie within 'spread' (m-1; 0: any), the result
+    // their mean. 'trace' is the whole test's, from the first start.
+    static FinishedSeries combine(const QVector<FinishedSeries> &outlets, double spread,
+                                  const QVector<TracePoint> &trace);
 
     // 'series' just ended at 'end'; it was started on 'subject' at 'start'.
     // Peaks and readings are kept in hundredths, as the meter sent them.

@@ -30,7 +30,7 @@ public:
     {
         const QVariant v = file.value(key);
         if (!v.isValid() && required)
-            fail(key, say("缺失"));
+            fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "缺失")));
         return v.type() == QVariant::StringList ? v.toStringList().join(QLatin1Char(','))
                                                 : v.toString().trimmed();
     }
@@ -40,23 +40,23 @@ public:
         bool ok = false;
         const double value = t.toDouble(&ok);
         if (!ok)
-            fail(key, say("'%1' 不是数字").arg(t));
+            fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是数字")).arg(t));
         else if (value < low || value > high)
-            fail(key, say("'%1' 不在 %2 到 %3 之间").arg(t).arg(low).arg(high));
+            fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不在 %2 到 %3 之间")).arg(t).arg(low).arg(high));
         return value;
     }
     int whole(const QString &key, int low, int high)
     {
         const double value = number(key, low, high);
         if (ok() && value != int(value))
-            fail(key, say("'%1' 不是整数").arg(text(key)));
+            fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是整数")).arg(text(key)));
         return int(value);
     }
     bool flag(const QString &key, bool required = true)
     {
         const QString t = text(key, required).toLower();
         if (!t.isEmpty() && t != QLatin1String("true") && t != QLatin1String("false"))
-            fail(key, say("'%1' 应为 true 或 false").arg(t));
+            fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 true 或 false")).arg(t));
         return t == QLatin1String("true");
     }
     QDate date(const QString &key)
@@ -64,7 +64,7 @@ public:
         const QString t = text(key, false);
         const QDate d = QDate::fromString(t, Qt::ISODate);
         if (!t.isEmpty() && !d.isValid())
-            fail(key, say("'%1' 不是日期（yyyy-MM-dd）").arg(t));
+            fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是日期（yyyy-MM-dd）")).arg(t));
         return d;
     }
     void fail(const QString &key, const QString &why)
@@ -89,19 +89,19 @@ LimitRow readRow(KeyReader &r)
     row.k = r.number(QStringLiteral("K"), 0.01, 10);
     row.variant = r.text(QStringLiteral("Variant"), false).toLower();
     if (!row.variant.isEmpty() && row.variant != QLatin1String("a") && row.variant != QLatin1String("b"))
-        r.fail(QStringLiteral("Variant"), say("'%1' 应为 a 或 b").arg(row.variant));
+        r.fail(QStringLiteral("Variant"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 a 或 b")).arg(row.variant));
     row.registeredFrom = r.date(QStringLiteral("RegisteredFrom"));
     row.registeredUntil = r.date(QStringLiteral("RegisteredUntil"));
     bool known = true;
     const QString intake = r.text(QStringLiteral("Intake"), false);
     row.intake = Vehicle::intakeFromKey(intake, &known);
     if (!known)
-        r.fail(QStringLiteral("Intake"), say("'%1' 应为 natural 或 turbo").arg(intake));
+        r.fail(QStringLiteral("Intake"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 natural 或 turbo")).arg(intake));
     const QString categories = r.text(QStringLiteral("Categories"), false);
     for (const QString &c : categories.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         row.categories << c.trimmed();
         if (!Vehicle::categories().contains(c.trimmed()))
-            r.fail(QStringLiteral("Categories"), say("'%1' 不是车辆类别").arg(c.trimmed()));
+            r.fail(QStringLiteral("Categories"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是车辆类别")).arg(c.trimmed()));
     }
     row.plateReplaces = r.flag(QStringLiteral("PlateReplaces"), false);
     return row;
@@ -120,7 +120,7 @@ void readProcedure(QSettings &file, const QString &name, ProcedureProfile *p, QS
     m.rejectDecreasing = r.flag(QStringLiteral("RejectDecreasing"));
     m.maxSnaps = r.whole(QStringLiteral("MaxSnaps"), 1, 50);
     if (r.ok() && m.maxSnaps < m.purges + m.counted)
-        r.fail(QStringLiteral("MaxSnaps"), say("'%1' 小于 Purges 与 Counted 之和").arg(m.maxSnaps));
+        r.fail(QStringLiteral("MaxSnaps"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 小于 Purges 与 Counted 之和")).arg(m.maxSnaps));
     p->outletSpread = r.number(QStringLiteral("OutletSpread"), 0, 10);
     file.endGroup();
 }
@@ -131,7 +131,7 @@ void readChecks(QSettings &file, const QString &name, QString *fault)
     KeyReader r(file, name, QStringLiteral("Checks"), fault);
     for (const QString &check : r.text(QStringLiteral("Daily")).split(QLatin1Char(','), Qt::SkipEmptyParts))
         if (!QStringList{"zero", "filter", "response"}.contains(check.trimmed()))
-            r.fail(QStringLiteral("Daily"), say("'%1' 应为 zero、filter 或 response").arg(check.trimmed()));
+            r.fail(QStringLiteral("Daily"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 zero、filter 或 response")).arg(check.trimmed()));
     for (const char *key : {"ZeroMean", "ZeroMax", "FilterTolerance", "ResponseMin", "ResponseMax"})
         r.number(QLatin1String(key), 0, 20);
     file.endGroup();
@@ -173,7 +173,7 @@ bool ProcedureProfile::read(const QString &path, ProcedureProfile *profile, QStr
     const QString name = QFileInfo(path).fileName();
     QFile bytes(path);
     if (!bytes.open(QIODevice::ReadOnly)) {
-        *error = say("%1: 无法读取（%2）").arg(name, bytes.errorString());
+        *error = say(QT_TRANSLATE_NOOP("ProcedureProfile", "%1: 无法读取（%2）")).arg(name, bytes.errorString());
         return false;
     }
     ProcedureProfile p;
@@ -193,7 +193,7 @@ bool ProcedureProfile::read(const QString &path, ProcedureProfile *profile, QStr
     const int rows = file.beginReadArray(QStringLiteral("Limits"));
     KeyReader size(file, name, QStringLiteral("Limits"), &fault);
     if (rows < 1)
-        size.fail(QStringLiteral("size"), say("缺失"));
+        size.fail(QStringLiteral("size"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "缺失")));
     for (int i = 0; i < rows && fault.isEmpty(); ++i) {
         file.setArrayIndex(i);
         KeyReader row(file, name, QStringLiteral("Limits"), &fault, i + 1);

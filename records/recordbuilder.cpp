@@ -36,7 +36,10 @@ QVector<RecordSnap> recordSnaps(const FinishedSeries &series)
         s.peakN = snap.peakN;
         s.durationMs = qMax<qint64>(0, end - snap.startMs);
         s.counted = series.valid() && series.countedIndexes.contains(i);
-        s.purge = i < series.method.purges;
+        s.outlet = series.snapOutlets.value(i, 0);
+        // Each outlet's series begins with its purges.
+        const int first = s.outlet > 0 ? series.snapOutlets.indexOf(s.outlet) : 0;
+        s.purge = i - first < series.method.purges;
         out << s;
     }
     return out;
@@ -77,6 +80,7 @@ TestRecord buildRecord(const FinishedSeries &series, const RecordContext &contex
     r.maxSnaps = series.method.maxSnaps;
     r.snaps = recordSnaps(series);
     r.outcome = series.ending;
+    r.outletK = series.outletResults;
     r.limit = series.subject.limit;
     if (r.valid()) {
         r.meanK = series.result;

@@ -82,6 +82,7 @@ void readVehicle(Reader &r, Vehicle *v)
         r.fail("firstRegistration", QStringLiteral("not a date"));
     v->odometerKm = r.optionalNumber("odometerKm");
     v->plateValueK = r.optionalNumber("plateValueK");
+    v->outlets = 1;
 }
 
 void readSnaps(const QJsonArray &array, TestRecord *record, QString *fault)
@@ -98,6 +99,8 @@ void readSnaps(const QJsonArray &array, TestRecord *record, QString *fault)
         snap.counted = s.flag("counted");
         if (array.at(i).toObject().contains(QLatin1String("purge")))
             snap.purge = s.flag("purge");
+        if (array.at(i).toObject().contains(QLatin1String("outlet")))
+            snap.outlet = int(s.number("outlet"));
         record->snaps << snap;
     }
 }
@@ -158,6 +161,21 @@ void readProfile(const QJsonObject &json, Reader &r, TestRecord *record, QString
         record->limit.row = r.text("limit_row");
 }
 
+// A record older than outlets was of one.
+void readOutlets(const QJsonObject &json, Reader &r, TestRecord *record)
+{
+    if (json.contains(QLatin1String("outlets")))
+        record->vehicle.outlets = int(r.number("outlets"));
+    if (r.ok() && (record->vehicle.outlets < 1 || record->vehicle.outlets > Vehicle::MaxOutlets))
+        r.fail("outlets", QStringLiteral("not 1 to %1").arg(Vehicle::MaxOutlets));
+    if (!json.contains(QLatin1String("outlet_K")))
+        return;
+    bool ok = true;
+    record->outletK = numbers(r.array("outlet_K"), true, &ok);
+    if (!ok)
+        r.fail("outlet_K", QStringLiteral("holds a value that is not a number"));
+}
+
 // A record without "kind" is a test, as every record was before checks.
 void readKind(const QJsonObject &json, Reader &r, TestRecord *record, QString *fault)
 {
@@ -209,6 +227,7 @@ bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *
     out.hash = r.text("hash");
     readKind(json, r, &out, &fault);
     readProfile(json, r, &out, &fault);
+    readOutlets(json, r, &out);
     if (!fault.isEmpty()) {
         *error = fault;
         return false;

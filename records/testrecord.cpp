@@ -70,6 +70,8 @@ QJsonArray snapsJson(const QVector<RecordSnap> &snaps)
                          {"counted", s.counted}};
         if (s.purge)
             snap.insert(QStringLiteral("purge"), true);
+        if (s.outlet > 0)
+            snap.insert(QStringLiteral("outlet"), s.outlet);
         out.append(snap);
     }
     return out;
@@ -131,6 +133,10 @@ QJsonObject TestRecord::toJson() const
         r.insert(QStringLiteral("purges"), purges);
         json.insert(QStringLiteral("rules"), r);
     }
+    if (vehicle.outlets > 1)
+        json.insert(QStringLiteral("outlets"), vehicle.outlets);
+    if (!outletK.isEmpty())
+        json.insert(QStringLiteral("outlet_K"), numbers(outletK));
     if (!limit.row.isEmpty())
         json.insert(QStringLiteral("limit_row"), limit.row);
     if (isCheck()) {

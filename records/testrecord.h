@@ -21,6 +21,7 @@ struct RecordSnap {
     qint64 durationMs = 0;
     bool counted = false;    // one of the peaks that make the result
     bool purge = false;      // cleared the exhaust before the measured ones
+    int outlet = 0;          // from 1, of a vehicle with several outlets; 0: one
 };
 
 // The series' readings at the poll rate, for disputes: offsets from the
@@ -64,7 +65,8 @@ struct TestRecord {
     QVector<RecordSnap> snaps;
 
     Outcome outcome = Outcome::Abandoned;
-    std::optional<double> meanK;  // valid series only
+    std::optional<double> meanK;  // valid series only: the mean of the outlets' results
+    QVector<double> outletK;      // each outlet's result, NaN for none; empty for one outlet
     LimitChoice limit;
     QString verdict;              // "pass", "fail" or empty
 

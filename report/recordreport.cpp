@@ -94,11 +94,15 @@ QString RecordReport::methodHtml() const
 QString RecordReport::snapsHtml() const
 {
     QString rows;
+    int inOutlet = 0;
     for (int i = 0; i < r.snaps.size(); ++i) {
         const RecordSnap &s = r.snaps.at(i);
+        // Of several outlets, numbered by outlet: "2-1".
+        inOutlet = i > 0 && s.outlet == r.snaps.at(i - 1).outlet ? inOutlet + 1 : 1;
+        const QString number = s.outlet > 0 ? QStringLiteral("%1-%2").arg(s.outlet).arg(inOutlet) : QString::number(i + 1);
         rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td>"
                                "<td>%6</td></tr>")
-                    .arg(i + 1).arg(s.time.toString(QStringLiteral("HH:mm:ss")))
+                    .arg(number, s.time.toString(QStringLiteral("HH:mm:ss")))
                     .arg(figure(s.peakK), figure(s.peakN, 1), figure(s.durationMs / 1000.0, 1),
                          s.counted ? tr("计入") : s.purge ? tr("吹拂") : QString());
     }
@@ -120,9 +124,14 @@ QString RecordReport::resultHtml() const
     const QString verdict = r.verdict == QLatin1String("pass")   ? tr("合格")
                             : r.verdict == QLatin1String("fail") ? tr("不合格")
                                                                  : tr("无判定");
+    QStringList outlets;
+    for (int i = 0; i < r.outletK.size(); ++i)
+        outlets << tr("%1：%2").arg(i + 1).arg(std::isnan(r.outletK.at(i)) ? tr("无效") : figure(r.outletK.at(i)));
+    const QString each = outlets.isEmpty() ? QString()
+                         : QStringLiteral("<tr>%1</tr>").arg(row(tr("各排气管 K (m⁻¹)"), outlets.join(QStringLiteral("　"))));
     return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2%3<td rowspan='1' "
-                          "class='verdict'>%4</td></tr></table>")
-        .arg(esc(tr("结果")), row(tr("平均值 K"), result), row(tr("限值"), limit), esc(verdict));
+                          "class='verdict'>%4</td></tr>%5</table>")
+        .arg(esc(tr("结果")), row(tr("平均值 K"), result), row(tr("限值"), limit), esc(verdict), each);
 }
 
 // Blank lines to sign on paper: who tested, who reviewed, who approved.
