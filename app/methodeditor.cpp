@@ -84,6 +84,10 @@ void MethodEditor::fixRules(const std::optional<FreeAccelMethod> &rules)
         c.preset->addItem(m.name, m.name);
     m.hasLimit = c.useLimit->isChecked();
     m.limitK = c.limit->value();
+    // A profile without a band shows none, not the smallest one.
+    const bool noBand = fixed && fixed->band <= 0;
+    c.band->setMinimum(noBand ? 0 : 0.01);
+    c.band->setSpecialValueText(noBand ? QStringLiteral("—") : QString());
     show(m);
     setEditable(editable);
 }

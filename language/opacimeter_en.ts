@@ -316,6 +316,14 @@
         <source>吹拂</source>
         <translation>purge</translation>
     </message>
+    <message>
+        <source>第 %1 排气管</source>
+        <translation>Outlet %1</translation>
+    </message>
+    <message>
+        <source>各排气管 %1</source>
+        <translation>outlets %1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryModel</name>
@@ -956,6 +964,14 @@
     <message>
         <source>吹拂</source>
         <translation>purge</translation>
+    </message>
+    <message>
+        <source>各排气管 K (m⁻¹)</source>
+        <translation>K of each outlet (m⁻¹)</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
@@ -1724,6 +1740,10 @@
     <message>
         <source>否</source>
         <translation>No</translation>
+    </message>
+    <message>
+        <source>排气管数</source>
+        <translation>Outlets</translation>
     </message>
 </context>
 <context>
