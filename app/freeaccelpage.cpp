@@ -174,15 +174,16 @@ QString FreeAccelPage::duePrompt() const
     const FreeAccelSeries &run = session->series();
     if (!run.running())
         return QString();
+    // The separator is the language's: "：" or ": ".
+    const QString colon = tr("：");
     QString due;
     if (session->subject().vehicle.outlets > 1)
-        due = tr("第 %1 排气管").arg(session->outlet() + 1) + QStringLiteral("：");
+        due = tr("第 %1 排气管").arg(session->outlet() + 1) + colon;
     if (session->profile().isCustom())
         return due;
     const int next = run.snaps().size();
     const int purges = run.method().purges;
-    return due + (next < purges ? tr("第 %1 次吹拂").arg(next + 1) : tr("第 %1 次测量").arg(next - purges + 1))
-           + QStringLiteral("：");
+    return due + (next < purges ? tr("第 %1 次吹拂").arg(next + 1) : tr("第 %1 次测量").arg(next - purges + 1)) + colon;
 }
 
 void FreeAccelPage::showSubject()

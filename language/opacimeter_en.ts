@@ -324,6 +324,10 @@
         <source>各排气管 %1</source>
         <translation>outlets %1</translation>
     </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
 </context>
 <context>
     <name>HistoryModel</name>
