@@ -10,12 +10,13 @@
 
 #include "lane/lanereading.h"
 #include "lane/recorder.h"
-#include "records/finishedseries.h"
 #include "lane/trendbuffer.h"
-#include "records/testsubject.h"
 #include "meter/freeaccelseries.h"
 #include "meter/measurement.h"
 #include "net/linkkeeper.h"
+#include "records/finishedseries.h"
+#include "records/procedureprofile.h"
+#include "records/testsubject.h"
 
 // What a lane does over time, without a widget: every frame from the meter
 // comes in through takeFrame(); each measurement reply becomes one reading,

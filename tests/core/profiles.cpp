@@ -134,6 +134,9 @@ private slots:
                  p.method.purges * outlets);
         QCOMPARE(r.snaps.last().outlet, outlets > 1 ? outlets : 0);
         QCOMPARE(r.toJson().contains("profile"), !p.isCustom());
+        TestRecord back;
+        QVERIFY(TestRecord::fromJson(r.toJson(), &back, &error));
+        QCOMPARE(back.toJson(), r.toJson());  // read back whole, so its hash still holds
     }
 
     void refused_data()
