@@ -162,7 +162,8 @@ void FreeAccelPage::showProfile()
 {
     const ProcedureProfile &p = session->profile();
     profile->setVisible(!p.isCustom());
-    profile->setText(p.usable() ? tr("检测方案：%1").arg(p.title) : tr("检测方案 %1 不能使用：%2").arg(p.id, p.refusal));
+    profile->setText(p.usable() ? tr("检测方案：%1").arg(p.title)
+                                : tr("检测方案 %1 不能使用：%2").arg(p.id, p.refusal));
     profile->setStyleSheet(p.usable() ? QString() : QStringLiteral("color: rgb(200, 0, 0);"));
     if (!session->testRunning())
         method->fixRules(p.isCustom() ? std::nullopt : std::optional<FreeAccelMethod>(p.method));

@@ -42,7 +42,8 @@ public:
         if (!ok)
             fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是数字")).arg(t));
         else if (value < low || value > high)
-            fail(key, say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不在 %2 到 %3 之间")).arg(t).arg(low).arg(high));
+            fail(key,
+                   say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不在 %2 到 %3 之间")).arg(t).arg(low).arg(high));
         return value;
     }
     int whole(const QString &key, int low, int high)
@@ -89,19 +90,22 @@ LimitRow readRow(KeyReader &r)
     row.k = r.number(QStringLiteral("K"), 0.01, 10);
     row.variant = r.text(QStringLiteral("Variant"), false).toLower();
     if (!row.variant.isEmpty() && row.variant != QLatin1String("a") && row.variant != QLatin1String("b"))
-        r.fail(QStringLiteral("Variant"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 a 或 b")).arg(row.variant));
+        r.fail(QStringLiteral("Variant"),
+               say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 a 或 b")).arg(row.variant));
     row.registeredFrom = r.date(QStringLiteral("RegisteredFrom"));
     row.registeredUntil = r.date(QStringLiteral("RegisteredUntil"));
     bool known = true;
     const QString intake = r.text(QStringLiteral("Intake"), false);
     row.intake = Vehicle::intakeFromKey(intake, &known);
     if (!known)
-        r.fail(QStringLiteral("Intake"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 natural 或 turbo")).arg(intake));
+        r.fail(QStringLiteral("Intake"),
+               say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 natural 或 turbo")).arg(intake));
     const QString categories = r.text(QStringLiteral("Categories"), false);
     for (const QString &c : categories.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         row.categories << c.trimmed();
         if (!Vehicle::categories().contains(c.trimmed()))
-            r.fail(QStringLiteral("Categories"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是车辆类别")).arg(c.trimmed()));
+            r.fail(QStringLiteral("Categories"),
+                   say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是车辆类别")).arg(c.trimmed()));
     }
     row.plateReplaces = r.flag(QStringLiteral("PlateReplaces"), false);
     return row;
@@ -120,7 +124,8 @@ void readProcedure(QSettings &file, const QString &name, ProcedureProfile *p, QS
     m.rejectDecreasing = r.flag(QStringLiteral("RejectDecreasing"));
     m.maxSnaps = r.whole(QStringLiteral("MaxSnaps"), 1, 50);
     if (r.ok() && m.maxSnaps < m.purges + m.counted)
-        r.fail(QStringLiteral("MaxSnaps"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 小于 Purges 与 Counted 之和")).arg(m.maxSnaps));
+        r.fail(QStringLiteral("MaxSnaps"),
+               say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 小于 Purges 与 Counted 之和")).arg(m.maxSnaps));
     p->outletSpread = r.number(QStringLiteral("OutletSpread"), 0, 10);
     file.endGroup();
 }
@@ -131,7 +136,8 @@ void readChecks(QSettings &file, const QString &name, QString *fault)
     KeyReader r(file, name, QStringLiteral("Checks"), fault);
     for (const QString &check : r.text(QStringLiteral("Daily")).split(QLatin1Char(','), Qt::SkipEmptyParts))
         if (!QStringList{"zero", "filter", "response"}.contains(check.trimmed()))
-            r.fail(QStringLiteral("Daily"), say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 zero、filter 或 response")).arg(check.trimmed()));
+            r.fail(QStringLiteral("Daily"),
+                   say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 应为 zero、filter 或 response")).arg(check.trimmed()));
     for (const char *key : {"ZeroMean", "ZeroMax", "FilterTolerance", "ResponseMin", "ResponseMax"})
         r.number(QLatin1String(key), 0, 20);
     file.endGroup();
