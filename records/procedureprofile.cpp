@@ -87,7 +87,10 @@ LimitRow readRow(KeyReader &r)
 {
     LimitRow row;
     row.name = r.text(QStringLiteral("Name"));
-    row.k = r.number(QStringLiteral("K"), 0.01, 10);
+    row.plateReplaces = r.flag(QStringLiteral("PlateReplaces"), false);
+    // A row of the plate value alone has no K of its own.
+    if (!row.plateReplaces || !r.text(QStringLiteral("K"), false).isEmpty())
+        row.k = r.number(QStringLiteral("K"), 0.01, 10);
     row.variant = r.text(QStringLiteral("Variant"), false).toLower();
     if (!row.variant.isEmpty() && row.variant != QLatin1String("a") && row.variant != QLatin1String("b"))
         r.fail(QStringLiteral("Variant"),
@@ -107,7 +110,6 @@ LimitRow readRow(KeyReader &r)
             r.fail(QStringLiteral("Categories"),
                    say(QT_TRANSLATE_NOOP("ProcedureProfile", "'%1' 不是车辆类别")).arg(c.trimmed()));
     }
-    row.plateReplaces = r.flag(QStringLiteral("PlateReplaces"), false);
     return row;
 }
 
@@ -154,6 +156,8 @@ bool LimitRow::matches(const Vehicle &vehicle, const QString &chosen) const
 {
     const QDate &first = vehicle.firstRegistration;
     if (!variant.isEmpty() && variant != chosen)
+        return false;
+    if (k <= 0 && !vehicle.plateValueK)
         return false;
     // A dated row needs the date, so a vehicle of unknown age is never placed by it.
     if (registeredFrom.isValid() && (!first.isValid() || first < registeredFrom))

@@ -16,13 +16,13 @@
 // An empty condition holds for every vehicle.
 struct LimitRow {
     QString name;              // what the page shows
-    double k = 0;              // m-1
+    double k = 0;              // m-1; 0: the plate value's row, for a vehicle that has one
     QString variant;           // "a" / "b", or empty for both
     QDate registeredFrom;      // first registration on or after ...
     QDate registeredUntil;     // ... and on or before
     Vehicle::Intake intake = Vehicle::Intake::Unknown;
     QStringList categories;
-    bool plateReplaces = false; // a plate value given for the vehicle is its limit
+    bool plateReplaces = false; // a plate value given for the vehicle is its limit (K may then be empty)
 
     bool matches(const Vehicle &vehicle, const QString &variant) const;
 };

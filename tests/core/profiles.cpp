@@ -62,9 +62,9 @@ private slots:
             << gb << "b" << turbo << purgedHigh << "GB3847-2018,1.10;1.30;1.20,1.20,yes,0.70,不合格" << "限值b";
         QTest::newRow("GB: falling and wide peaks count, no band")
             << gb << "b" << turbo << Peaks{0.50, 0.50, 0.50, 0.90, 0.60, 0.30} << "GB3847-2018,0.90;0.60;0.30,0.60,yes,0.70,合格" << "限值b";
-        QTest::newRow("EU: turbo of 2006, the plate value replaces 3.0")
-            << eu << "a" << vehicle(Vehicle::Intake::Turbo, old, 1.40) << Peaks{1.50, 1.40, 1.45, 1.42}
-            << "EU-2014-45,1.50;1.40;1.45;1.42,1.44,yes,1.40,不合格" << "涡轮增压";
+        QTest::newRow("EU: the plate value first, also of unknown age")
+            << eu << "a" << vehicle(Vehicle::Intake::Turbo, QDate(), 1.40) << Peaks{1.50, 1.40, 1.45, 1.42}
+            << "EU-2014-45,1.50;1.40;1.45;1.42,1.44,yes,1.40,不合格" << "铭牌值";
         QTest::newRow("EU: natural of 2006 by the table")
             << eu << "a" << vehicle(Vehicle::Intake::Natural, old) << Peaks{1.40, 1.35, 1.30, 1.25, 1.30}
             << "EU-2014-45,1.35;1.30;1.25;1.30,1.30,yes,2.50,合格" << "自然吸气";
