@@ -5,11 +5,11 @@
 #include "api/apiconvert.h"
 #include "api/apimessages.h"
 #include "api/apiserver.h"
-#include "config/limitsettings.h"
+#include "config/profilesettings.h"
 #include "config/settings.h"
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
-#include "lane/seriesoutcome.h"
+#include "records/finishedseries.h"
 #include "records/limits.h"
 #include "records/recordcsv.h"
 #include "records/recordreader.h"
@@ -37,7 +37,7 @@ Vehicle vehicleFrom(const api::Vehicle &v)
 }
 
 // A finished or abandoned series as the API reports it.
-api::SeriesOutcome outcomeFrom(const SeriesOutcome &o)
+api::SeriesOutcome outcomeFrom(const FinishedSeries &o)
 {
     api::SeriesOutcome out;
     out.snaps = o.snaps.size();
@@ -46,6 +46,7 @@ api::SeriesOutcome outcomeFrom(const SeriesOutcome &o)
     out.valid = o.valid();
     if (o.hasResult)
         out.meanK = o.result;
+    out.profile = o.profile.isCustom() ? ProcedureProfile::CustomId : o.profile.id;
     const LimitChoice &limit = o.subject.limit;
     if (limit.hasLimit()) {
         out.limitK = limit.limitK;
@@ -87,10 +88,10 @@ void ApiBridge::followSession()
         apiServer->publishSnap({index, session->timeAt(snap.startMs), snap.peakK, snap.peakN,
                           session->lastReading().monotonicMs - snap.startMs});
     });
-    connect(session, &LaneSession::seriesFinished, this, [this](const SeriesOutcome &o) {
+    connect(session, &LaneSession::seriesFinished, this, [this](const FinishedSeries &o) {
         apiServer->publishSeriesFinished(outcomeFrom(o));
     });
-    connect(session, &LaneSession::seriesAbandoned, this, [this](const SeriesOutcome &o) {
+    connect(session, &LaneSession::seriesAbandoned, this, [this](const FinishedSeries &o) {
         apiServer->publishSeriesAbandoned(outcomeFrom(o));
     });
     connect(session, &LaneSession::calibrated, this, [this](const QDateTime &time) {
@@ -117,6 +118,7 @@ api::State ApiBridge::state() const
     api::State s;
     s.version = QStringLiteral(OPA_VERSION);
     s.link = link;
+    s.profile = session->profile().id;
     if (session->testRunning())
         s.series = {true, session->series().method().name, int(session->series().snaps().size())};
     return s;
@@ -138,9 +140,12 @@ bool ApiBridge::startTestFor(const Vehicle &vehicle, const QString &operatorName
     std::optional<double> manualK;
     if (method.hasLimit)
         manualK = method.limitK;
-    const TestSubject subject = TestSubject::of(vehicle, operatorName, settings::storedLimitsTable(), manualK);
+    const TestSubject subject = settings::subjectFor(session->profile(), vehicle, operatorName, manualK);
     // The reply's words do not follow the window's language.
     *error = subject.fault(Words::Source);
+    // A chosen profile that cannot be used refuses every test, never one run by other rules.
+    if (error->isEmpty() && !session->profile().usable())
+        *error = QStringLiteral("refused: the procedure profile cannot be used: ") + session->profile().refusal;
     if (error->isEmpty() && dailyChecks && dailyChecks->running())
         *error = QStringLiteral("refused: a daily check is running");
     if (error->isEmpty() && dailyChecks && dailyChecks->locked())

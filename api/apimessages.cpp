@@ -48,6 +48,7 @@ QJsonObject helloMessage(const State &state)
              QJsonObject{{QStringLiteral("state"), state.series.running ? QStringLiteral("running") : QStringLiteral("idle")},
                          {QStringLiteral("method"), orNull(state.series.method)},
                          {QStringLiteral("snaps"), state.series.snaps}});
+    m.insert(QStringLiteral("profile"), state.profile);
     return m;
 }
 
@@ -112,6 +113,7 @@ QJsonObject seriesFinishedMessage(const SeriesOutcome &o)
     m.insert(QStringLiteral("limit_K"), orNull(o.limitK));
     m.insert(QStringLiteral("limit_source"), orNull(o.limitSource));
     m.insert(QStringLiteral("verdict"), orNull(o.verdict));
+    m.insert(QStringLiteral("profile"), o.profile);
     return m;
 }
 

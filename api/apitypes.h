@@ -52,6 +52,7 @@ struct State {
     QString version;  // the program's version
     Link link;
     SeriesState series;
+    QString profile;  // the procedure profile's Id
 };
 
 struct SnapEvent {
@@ -70,6 +71,7 @@ struct SeriesOutcome {
     std::optional<double> limitK;
     QString limitSource;          // "plate", "table", "manual" or empty
     QString verdict;              // "pass", "fail" or empty
+    QString profile;              // the procedure profile's Id
 };
 
 enum class MeterEvent { Calibrated, FactoryReset };

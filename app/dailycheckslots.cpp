@@ -22,13 +22,21 @@ void mainwindow::addDailyChecks()
     host->setDailyChecks(dailyChecks);
     const settings::IniFile file;
     QStringList faults;
-    CheckRules rules;
-    QString error;
-    if (!CheckRules::read(file, &rules, &error)) {
-        qWarning("checks: %s; the default tolerances stand", qPrintable(error));
-        faults << error;
-    }
-    dailyChecks->setRules(rules);
+    // A profile's [Checks] replace set.ini's, but for RequireDaily.
+    const auto useRules = [this] {
+        const ProcedureProfile &profile = session->profile();
+        const settings::IniFile checks(profile.path.isEmpty() ? settings::iniPath() : profile.path);
+        CheckRules rules;
+        QString error;
+        if (!CheckRules::read(checks, &rules, &error))
+            qWarning("checks: %s; the default tolerances stand", qPrintable(error));
+        dailyChecks->setRules(rules);
+        return error;
+    };
+    const QString rulesFault = useRules();
+    if (!rulesFault.isEmpty())
+        faults << rulesFault;
+    connect(session, &LaneSession::profileChanged, dailyChecks, useRules);
     dailyChecks->setFilters(readFilters(file, &faults));
     dailyChecks->setRequired(requireDailyChecks(file));
     dailyChecks->setOperator(settings::lastOperator());

@@ -6,10 +6,12 @@
 #include <QLabel>
 #include <QTableWidget>
 
+#include <cmath>
+
 #include "app/methodeditor.h"
 #include "app/retranslate.h"
 #include "app/vehiclepanel.h"
-#include "config/limitsettings.h"
+#include "config/profilesettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "lane/lanesession.h"
@@ -54,6 +56,10 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, RecordMaker *archive, const F
     // Made here, not by the form: the panel reads the vehicles on record.
     vehicle = new VehiclePanel(reader, this);
     ui.pageLayout->insertWidget(ui.pageLayout->indexOf(ui.freeAccelPrompt), vehicle);
+    profile = new QLabel(this);
+    profile->setObjectName(QStringLiteral("freeAccelProfile"));
+    profile->setWordWrap(true);
+    ui.pageLayout->insertWidget(ui.pageLayout->indexOf(vehicle), profile);
     // Tab goes through the panel's fields before the button that folds it,
     // as it always has on this page.
     QWidget *lastField = vehicle;
@@ -65,6 +71,7 @@ FreeAccelPage::FreeAccelPage(LaneSession *session, RecordMaker *archive, const F
 
     follow();
     followArchive(archive);
+    showProfile();
     showState();
     showMissedSnaps();
     showSubject();
@@ -91,6 +98,7 @@ void FreeAccelPage::retranslate()
 {
     ui.retranslateUi(this);
     method->retranslate();
+    showProfile();
     showState();
     showSubject();
 }
@@ -103,8 +111,13 @@ void FreeAccelPage::follow()
     connect(vehicle, &VehiclePanel::changed, this, &FreeAccelPage::showSubject);
     connect(ui.freeAccelVehicleToggle, &QToolButton::toggled, this, &FreeAccelPage::showVehicle);
 
+    connect(session, &LaneSession::profileChanged, this, [this] {
+        showProfile();
+        showSubject();
+    });
     connect(session, &LaneSession::seriesStarted, this, &FreeAccelPage::seriesStarted);
     connect(session, &LaneSession::snapFound, this, &FreeAccelPage::addSnapRow);
+    connect(session, &LaneSession::outletStarted, this, &FreeAccelPage::showState);
     connect(session, &LaneSession::readingTaken, this, &FreeAccelPage::readingTaken);
     connect(session, &LaneSession::seriesFinished, this, &FreeAccelPage::seriesEnded);
     connect(session, &LaneSession::seriesAbandoned, this, &FreeAccelPage::seriesEnded);
@@ -139,18 +152,50 @@ void FreeAccelPage::followArchive(RecordMaker *archive)
 
 TestSubject FreeAccelPage::subjectFromControls() const
 {
-    return TestSubject::of(vehicle->vehicle(), vehicle->operatorName(),
-                           settings::storedLimitsTable(), method->manualLimit());
+    return settings::subjectFor(session->profile(), vehicle->vehicle(), vehicle->operatorName(),
+                                method->manualLimit());
+}
+
+// The profile's title; one that cannot be used, in red with the reason,
+// since every test is refused until it is mended. 自定义 shows nothing new.
+void FreeAccelPage::showProfile()
+{
+    const ProcedureProfile &p = session->profile();
+    profile->setVisible(!p.isCustom());
+    profile->setText(p.usable() ? tr("检测方案：%1").arg(p.title)
+                                : tr("检测方案 %1 不能使用：%2").arg(p.id, p.refusal));
+    profile->setStyleSheet(p.usable() ? QString() : QStringLiteral("color: rgb(200, 0, 0);"));
+    if (!session->testRunning())
+        method->fixRules(p.isCustom() ? std::nullopt : std::optional<FreeAccelMethod>(p.method));
+}
+
+// Which acceleration is due, by a profile's count: its purges first.
+QString FreeAccelPage::duePrompt() const
+{
+    const FreeAccelSeries &run = session->series();
+    if (!run.running())
+        return QString();
+    // The separator is the language's: "：" or ": ".
+    const QString colon = tr("：");
+    QString due;
+    if (session->subject().vehicle.outlets > 1)
+        due = tr("第 %1 排气管").arg(session->outlet() + 1) + colon;
+    if (session->profile().isCustom())
+        return due;
+    const int next = run.snaps().size();
+    const int purges = run.method().purges;
+    return due + (next < purges ? tr("第 %1 次吹拂").arg(next + 1) : tr("第 %1 次测量").arg(next - purges + 1)) + colon;
 }
 
 void FreeAccelPage::showSubject()
 {
     const TestSubject subject = session->testRunning() ? session->subject() : subjectFromControls();
     const LimitChoice &choice = subject.limit;
+    // A profile's row names itself; a plate value is said as such.
+    const QString source = choice.row.isEmpty() || choice.source == LimitSource::PlateValue
+                               ? LimitChoice::sourceText(choice.source) : choice.row;
     ui.freeAccelLimit->setText(choice.hasLimit()
-                           ? tr("限值 %1 m⁻¹（%2）")
-                                 .arg(choice.limitK, 0, 'f', 2)
-                                 .arg(LimitChoice::sourceText(choice.source))
+                           ? tr("限值 %1 m⁻¹（%2）").arg(choice.limitK, 0, 'f', 2).arg(source)
                            : tr("无限值"));
     const Vehicle &v = subject.vehicle;
     ui.freeAccelVehicle->setText(v.isServiceTest() ? tr("无车辆")
@@ -189,6 +234,7 @@ void FreeAccelPage::stopSeries()
 
 void FreeAccelPage::seriesStarted()
 {
+    ended.reset();
     ui.freeAccelSnaps->setRowCount(0);
     for (QLabel *status : {ui.freeAccelFileStatus, ui.freeAccelRecordStatus})
         Retranslate::text(status, [] { return QString(); });
@@ -210,11 +256,15 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
 {
     const int row = ui.freeAccelSnaps->rowCount();
     ui.freeAccelSnaps->insertRow(row);
+    // Of several outlets, numbered by outlet; each outlet's series begins with its purges.
+    const int inOutlet = row - session->snapsBefore();
     const QStringList texts = {
-        QString::number(row + 1),
+        session->subject().vehicle.outlets > 1 ? QStringLiteral("%1-%2").arg(session->outlet() + 1).arg(inOutlet + 1)
+                                               : QString::number(row + 1),
         session->timeAt(snap.peakMs).toString(QStringLiteral("hh:mm:ss")),
         QString::number(snap.peakK, 'f', 2) + (snap.cutOff ? QStringLiteral(" *") : QString()),
-        QString::number(snap.peakN, 'f', 1), QString()};
+        QString::number(snap.peakN, 'f', 1),
+        inOutlet < session->series().method().purges ? tr("吹拂") : QString()};
     for (int column = 0; column < ColumnCount; ++column) {
         auto *item = new QTableWidgetItem(texts.at(column));
         item->setTextAlignment(Qt::AlignCenter);
@@ -223,10 +273,24 @@ void FreeAccelPage::addSnapRow(const Snap &snap)
     ui.freeAccelSnaps->scrollToBottom();
 }
 
-void FreeAccelPage::seriesEnded(const SeriesOutcome &outcome)
+void FreeAccelPage::seriesEnded(const FinishedSeries &outcome)
 {
+    ended = outcome;
     markCounted(outcome.countedIndexes);
     showState();
+}
+
+// The mean of the outlets and each outlet's result; the test is invalid
+// when one has none or they lie too far apart.
+QString FreeAccelPage::outletsResult() const
+{
+    QStringList each;
+    for (double r : ended->outletResults)
+        each << (std::isnan(r) ? QStringLiteral("—") : QString::number(r, 'f', 2));
+    QString text = ended->valid() ? tr("结果 K = %1 m-1　有效").arg(ended->result, 0, 'f', 2) : tr("结果 K = —　无效");
+    if (!ended->verdict.isEmpty())
+        text += QStringLiteral("　") + shown(ended->verdict);
+    return text + QStringLiteral("　") + tr("各排气管 %1").arg(each.join(QStringLiteral(" / ")));
 }
 
 void FreeAccelPage::markCounted(const QVector<int> &rows)
@@ -254,13 +318,13 @@ void FreeAccelPage::showState()
         ui.freeAccelPrompt->setText(tr("按“开始”或 F5 开始测量"));
         break;
     case FreeAccelSeries::State::WaitingForIdle:
-        ui.freeAccelPrompt->setText(tr("怠速运转，等待读数稳定…"));
+        ui.freeAccelPrompt->setText(duePrompt() + tr("怠速运转，等待读数稳定…"));
         break;
     case FreeAccelSeries::State::ReadyForSnap:
-        ui.freeAccelPrompt->setText(tr("请迅速将油门踩到底"));
+        ui.freeAccelPrompt->setText(duePrompt() + tr("请迅速将油门踩到底"));
         break;
     case FreeAccelSeries::State::InSnap:
-        ui.freeAccelPrompt->setText(tr("达到最高转速后松开油门，回到怠速"));
+        ui.freeAccelPrompt->setText(duePrompt() + tr("达到最高转速后松开油门，回到怠速"));
         break;
     case FreeAccelSeries::State::Valid:
         ui.freeAccelPrompt->setText(tr("测量完成"));
@@ -274,7 +338,9 @@ void FreeAccelPage::showState()
     }
 
     QString text;
-    if (run.state() == FreeAccelSeries::State::Valid) {
+    if (ended && ended->subject.vehicle.outlets > 1) {
+        text = outletsResult();
+    } else if (run.state() == FreeAccelSeries::State::Valid) {
         text = tr("结果 K = %1 m-1　有效").arg(run.result(), 0, 'f', 2);
         if (!run.verdict().isEmpty())
             text += QStringLiteral("　") + shown(run.verdict());

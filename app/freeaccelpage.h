@@ -3,7 +3,10 @@
 
 #include <QWidget>
 
+#include <optional>
+
 #include "meter/freeaccelseries.h"
+#include "records/finishedseries.h"
 #include "ui_freeaccelpage.h"
 
 class LaneSession;
@@ -13,7 +16,6 @@ class RecordReader;
 class RecordMaker;
 class VehiclePanel;
 struct LaneReading;
-struct SeriesOutcome;
 struct TestSubject;
 
 // The "自由加速" tab: the method (edited by its MethodEditor), the vehicle
@@ -53,18 +55,23 @@ private:
     void followArchive(RecordMaker *archive);
     TestSubject subjectFromControls() const;
     void showSubject();
+    void showProfile();
+    QString duePrompt() const;
     void showVehicle(bool shown);
     void seriesStarted();
     void addSnapRow(const Snap &snap);
     void readingTaken(const LaneReading &reading);
-    void seriesEnded(const SeriesOutcome &outcome);
+    void seriesEnded(const FinishedSeries &outcome);
     void showState();
+    QString outletsResult() const;
 
     Ui::FreeAccelPage ui;
     LaneSession *session;
     RecordReader *reader = nullptr;
     MethodEditor *method = nullptr;
     VehiclePanel *vehicle = nullptr;
+    QLabel *profile = nullptr;
+    std::optional<FinishedSeries> ended;  // the last test, while the page shows it
     FreeAccelSeries::State shownState = FreeAccelSeries::State::NotStarted;
 };
 

@@ -26,6 +26,7 @@ MethodEditor::MethodEditor(const Controls &controls, const FreeAccelMethod &inUs
     for (const FreeAccelMethod &m : FreeAccelMethod::presets())
         c.preset->addItem(shown(m.name), m.name);
     c.preset->addItem(shown(FreeAccelMethod::CustomName), FreeAccelMethod::CustomName);
+    own = inUse;
     show(inUse);
 
     connect(c.preset, QOverload<int>::of(&QComboBox::activated), this, &MethodEditor::choosePreset);
@@ -60,12 +61,35 @@ std::optional<double> MethodEditor::manualLimit() const
     return c.limit->value();
 }
 
-void MethodEditor::setEditable(bool editable)
+void MethodEditor::setEditable(bool can)
 {
+    editable = can;
     for (QWidget *w : std::initializer_list<QWidget *>{c.preset, c.counted, c.band, c.maxSnaps,
-                                                       c.rejectDecreasing, c.useLimit})
-        w->setEnabled(editable);
+                                                       c.rejectDecreasing})
+        w->setEnabled(editable && !fixed);
+    c.useLimit->setEnabled(editable);
     c.limit->setEnabled(editable && c.useLimit->isChecked());
+}
+
+void MethodEditor::fixRules(const std::optional<FreeAccelMethod> &rules)
+{
+    if (!fixed)
+        own = method();
+    fixed = rules;
+    const int profileItem = c.preset->count() - 1 - int(FreeAccelMethod::presets().size());
+    if (profileItem > 0)
+        c.preset->removeItem(c.preset->count() - 1);
+    FreeAccelMethod m = fixed ? *fixed : own;
+    if (fixed)
+        c.preset->addItem(m.name, m.name);
+    m.hasLimit = c.useLimit->isChecked();
+    m.limitK = c.limit->value();
+    // A profile without a band shows none, not the smallest one.
+    const bool noBand = fixed && fixed->band <= 0;
+    c.band->setMinimum(noBand ? 0 : 0.01);
+    c.band->setSpecialValueText(noBand ? QStringLiteral("—") : QString());
+    show(m);
+    setEditable(editable);
 }
 
 void MethodEditor::retranslate()

@@ -40,6 +40,9 @@ public:
     std::optional<double> manualLimit() const;
     // A running series keeps the method it started with.
     void setEditable(bool editable);
+    // A procedure profile fixes the rules: they are shown and cannot be
+    // edited (the manual limit still can); none gives the stored ones back.
+    void fixRules(const std::optional<FreeAccelMethod> &rules);
     // The presets' names in the language shown.
     void retranslate();
 
@@ -54,6 +57,9 @@ private:
     void edited();
 
     Controls c;
+    std::optional<FreeAccelMethod> fixed;
+    FreeAccelMethod own;   // the rules shown while none are fixed
+    bool editable = true;
     bool showing = false;  // controls being filled, not edited
 };
 

@@ -10,6 +10,7 @@
 #include "app/retranslate.h"
 #include "app/seriallinebox.h"
 #include "config/apisettings.h"
+#include "config/profilesettings.h"
 #include "ui_settingsdialog.h"
 
 using settings::SettingsForm;
@@ -21,6 +22,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     // Each language's own name, whatever the window speaks.
     ui->languageCombo->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
     ui->languageCombo->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    listProfiles();
     Retranslate::text(ui->buttonBox->button(QDialogButtonBox::Ok), [] { return tr("确定"); });
     Retranslate::text(ui->buttonBox->button(QDialogButtonBox::Cancel), [] { return tr("取消"); });
     Retranslate::text(ui->buttonBox->button(QDialogButtonBox::Apply), [] { return tr("应用"); });
@@ -51,7 +53,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
         {SettingsForm::ApiListen, ui->apiListenEdit}, {SettingsForm::ApiToken, ui->apiTokenEdit},
         {SettingsForm::Language, ui->languageCombo}, {SettingsForm::NaturalK, ui->naturalKEdit},
         {SettingsForm::TurboK, ui->turboKEdit}, {SettingsForm::RecentFrom, ui->recentFromEdit},
-        {SettingsForm::RecentK, ui->recentKEdit},
+        {SettingsForm::RecentK, ui->recentKEdit}, {SettingsForm::ProfileVariant, ui->variantCombo},
     });
 
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
@@ -80,9 +82,25 @@ SettingsDialog::~SettingsDialog() = default;
 
 void SettingsDialog::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        ui->profileCombo->setItemText(0, tr("自定义"));
+    }
     QDialog::changeEvent(event);
+}
+
+// 自定义 first, then every profile found, by title; a file refused is left
+// out here and named in the log.
+void SettingsDialog::listProfiles()
+{
+    ui->profileCombo->addItem(tr("自定义"), ProcedureProfile::CustomId);
+    QStringList faults;
+    for (const ProcedureProfile &p : settings::availableProfiles(&faults))
+        ui->profileCombo->addItem(QStringLiteral("%1 (%2)").arg(p.title, p.id), p.id);
+    for (const QString &fault : faults)
+        qWarning("procedure: %s", qPrintable(fault));
+    ui->variantCombo->addItem(QStringLiteral("a"), QStringLiteral("a"));
+    ui->variantCombo->addItem(QStringLiteral("b"), QStringLiteral("b"));
 }
 
 void SettingsDialog::styleHelpLines()
@@ -138,6 +156,12 @@ void SettingsDialog::showForm(const SettingsForm &f)
     ui->turboKEdit->setText(f.turboK);
     ui->recentFromEdit->setDate(f.recentFrom);
     ui->recentKEdit->setText(f.recentK);
+    // A profile or variant not on offer stays on show, to be refused or mended.
+    for (auto [combo, value] : {std::pair<QComboBox *, QString>{ui->profileCombo, f.profile}, {ui->variantCombo, f.variant}}) {
+        if (combo->findData(value) < 0)
+            combo->addItem(value, value);
+        combo->setCurrentIndex(combo->findData(value));
+    }
 }
 
 SettingsForm SettingsDialog::form() const
@@ -164,6 +188,8 @@ SettingsForm SettingsDialog::form() const
     f.turboK = ui->turboKEdit->text();
     f.recentFrom = ui->recentFromEdit->date();
     f.recentK = ui->recentKEdit->text();
+    f.profile = ui->profileCombo->currentData().toString();
+    f.variant = ui->variantCombo->currentData().toString();
     return f;
 }
 
@@ -232,6 +258,8 @@ void SettingsDialog::announce(SettingsForm::Changes changes, const SettingsForm 
         emit apiSettingsChanged();
     if (changes & SettingsForm::LimitsChange)
         emit limitsChanged();
+    if (changes & SettingsForm::ProfileChange)
+        emit profileChanged();
     if (changes & SettingsForm::LanguageChange)
         emit languageChanged(saved.language);
 }

@@ -52,11 +52,13 @@ signals:
     void stationChanged();
     void databaseChanged();
     void limitsChanged();
+    void profileChanged();  // [Procedure]
 
 protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void listProfiles();
     void showForm(const settings::SettingsForm &f);
     void markRefusals(const settings::SettingsForm::Refusals &refused);
     void announce(settings::SettingsForm::Changes changes, const settings::SettingsForm &saved);

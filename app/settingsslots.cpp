@@ -6,6 +6,7 @@
 #include "api/apibridge.h"
 #include "language/language.h"
 #include "app/settingsdialog.h"
+#include "host/lanehost.h"
 #include "config/apisettings.h"
 #include "config/meterlinksettings.h"
 #include "config/settings.h"
@@ -87,6 +88,7 @@ void mainwindow::openSettings()
     connect(dialog, &SettingsDialog::languageChanged, this, &mainwindow::languageChosen);
     connect(dialog, &SettingsDialog::apiSettingsChanged, this, &mainwindow::apiSettingsChanged);
     connect(dialog, &SettingsDialog::databaseChanged, this, &mainwindow::useStationServer);
+    connect(dialog, &SettingsDialog::profileChanged, host, &LaneHost::useProfile);
     dialog->open();
 }
 

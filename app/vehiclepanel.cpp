@@ -42,6 +42,7 @@ VehiclePanel::VehiclePanel(RecordReader *reader, QWidget *parent)
     connect(registered, &QDateEdit::dateChanged, this, &VehiclePanel::changed);
     connect(plateValue, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &VehiclePanel::changed);
+    connect(outlets, QOverload<int>::of(&QSpinBox::valueChanged), this, &VehiclePanel::changed);
 }
 
 void VehiclePanel::build()
@@ -83,6 +84,9 @@ void VehiclePanel::build()
     plateValue->setSingleStep(0.05);
     plateValue->setSpecialValueText(QStringLiteral(" "));
     plateValue->setSuffix(QStringLiteral(" m⁻¹"));
+    outlets = new QSpinBox(this);
+    outlets->setObjectName(QStringLiteral("vehicleOutlets"));
+    outlets->setRange(1, Vehicle::MaxOutlets);
     operatorEdit = new QLineEdit(this);
     operatorEdit->setObjectName(QStringLiteral("vehicleOperator"));
     offeredPlates = new QStringListModel(this);
@@ -101,7 +105,8 @@ void VehiclePanel::layOut()
         {QT_TR_NOOP("号牌号码"), plate},     {"VIN", vin},
         {QT_TR_NOOP("车辆类别"), category},  {QT_TR_NOOP("进气方式"), intake},
         {QT_TR_NOOP("初次登记"), registered}, {QT_TR_NOOP("里程(km)"), odometer},
-        {QT_TR_NOOP("铭牌值"), plateValue},  {QT_TR_NOOP("检测员"), operatorEdit}};
+        {QT_TR_NOOP("铭牌值"), plateValue},  {QT_TR_NOOP("检测员"), operatorEdit},
+        {QT_TR_NOOP("排气管数"), outlets}};
     for (int i = 0; i < fields.size(); ++i) {
         auto *label = new QLabel(this);
         const char *source = fields.at(i).first;
@@ -141,6 +146,7 @@ Vehicle VehiclePanel::vehicle() const
         v.odometerKm = odometer->value();
     if (plateValue->value() > 0)
         v.plateValueK = plateValue->value();
+    v.outlets = outlets->value();
     return v;
 }
 
@@ -158,6 +164,7 @@ void VehiclePanel::fill(const Vehicle &v)
     registered->setDate(v.firstRegistration.isValid() ? v.firstRegistration : NoDate);
     odometer->setValue(v.odometerKm ? int(*v.odometerKm) : -1);
     plateValue->setValue(v.plateValueK.value_or(0));
+    outlets->setValue(v.outlets);
 }
 
 bool VehiclePanel::confirmVin()

@@ -55,6 +55,7 @@ private:
     QDateEdit *registered = nullptr;
     QSpinBox *odometer = nullptr;
     QDoubleSpinBox *plateValue = nullptr;
+    QSpinBox *outlets = nullptr;
     QLineEdit *operatorEdit = nullptr;
     QCompleter *completer = nullptr;
     QStringListModel *offeredPlates = nullptr;

@@ -12,6 +12,7 @@
 #include "config/inifile.h"
 #include "config/limitsettings.h"
 #include "config/meterlinksettings.h"
+#include "config/profilesettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
 #include "config/uisettings.h"
@@ -197,6 +198,9 @@ SettingsForm SettingsForm::load()
     f.turboK = QString::number(limits.turboK);
     f.recentFrom = limits.recentFrom;
     f.recentK = QString::number(limits.recentK);
+    const ProcedureChoice procedure = storedProcedureChoice();
+    f.profile = procedure.profile;
+    f.variant = procedure.variant;
     return f;
 }
 
@@ -206,7 +210,8 @@ SettingsForm SettingsForm::trimmed() const
     for (QString *text : {&f.serverAddress, &f.serialLine.port, &f.stationName, &f.laneName, &f.stationAddress, &f.databaseFile,
                           &f.stationServer.host, &f.stationServer.name, &f.stationServer.user,
                           &f.stationServer.passwordFile, &f.stationServer.sslMode, &f.apiListen,
-                          &f.apiToken, &f.language, &f.naturalK, &f.turboK, &f.recentK})
+                          &f.apiToken, &f.language, &f.naturalK, &f.turboK, &f.recentK,
+                          &f.profile, &f.variant})
         *text = text->trimmed();
     return f;
 }
@@ -230,6 +235,8 @@ SettingsForm::Refusals SettingsForm::validate() const
     checkLimit(Field::RecentK, f.recentK, &refused);
     if (!f.recentFrom.isValid())
         refused.insert(Field::RecentFrom, tr("不是有效日期"));
+    if (f.variant != QLatin1String("a") && f.variant != QLatin1String("b"))
+        refused.insert(Field::ProfileVariant, tr("须为 a 或 b"));
     return refused;
 }
 
@@ -314,6 +321,10 @@ QString SettingsForm::save() const
     if (!refused.contains(Field::Language))
         storeLanguage(f.language);
     storeLimitsTable(mergedLimits(f, refused));
+    const ProcedureChoice procedure = storedProcedureChoice();
+    const QString profile = f.profile.isEmpty() ? ProcedureProfile::CustomId : f.profile;
+    if (!refused.contains(Field::ProfileVariant) && (procedure.profile != profile || procedure.variant != f.variant))
+        storeProcedureChoice({profile, f.variant});
     return QString();
 }
 
@@ -336,6 +347,7 @@ SettingsForm::Changes SettingsForm::changesFrom(const SettingsForm &before) cons
     changes.setFlag(LanguageChange, a.language != b.language);
     changes.setFlag(LimitsChange, a.naturalK != b.naturalK || a.turboK != b.turboK
                                       || a.recentFrom != b.recentFrom || a.recentK != b.recentK);
+    changes.setFlag(ProfileChange, a.profile != b.profile || a.variant != b.variant);
     return changes;
 }
 
@@ -366,6 +378,7 @@ QString SettingsForm::fieldName(Field field)
     case SerialParity: return tr("校验");
     case SerialStopBits: return tr("停止位");
     case SerialFlowControl: return tr("流控");
+    case ProfileVariant: return tr("方案限值");
     }
     return QString();
 }

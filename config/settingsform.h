@@ -28,6 +28,7 @@ public:
         NaturalK, TurboK, RecentFrom, RecentK,
         StationAddress,
         SerialPort, SerialBaud, SerialDataBits, SerialParity, SerialStopBits, SerialFlowControl,
+        ProfileVariant,
     };
     // Why a field's value is refused, by field; empty when all are taken.
     using Refusals = QMap<Field, QString>;
@@ -41,6 +42,7 @@ public:
         LanguageChange = 0x10,
         LimitsChange = 0x20,
         MeterLinkChange = 0x40,  // network or serial, or the serial line
+        ProfileChange = 0x80,    // [Procedure]
     };
     Q_DECLARE_FLAGS(Changes, Change)
 
@@ -64,6 +66,8 @@ public:
     QString turboK;
     QDate recentFrom;
     QString recentK;
+    QString profile = QStringLiteral("自定义");  // [Procedure] Profile: an Id, or 自定义
+    QString variant = QStringLiteral("a");      // [Procedure] Variant
 
     // The stored settings, as the program uses them.
     static SettingsForm load();

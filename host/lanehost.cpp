@@ -9,6 +9,7 @@
 #include "config/apisettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
+#include "config/profilesettings.h"
 #include "lane/lanesession.h"
 #include "lane/recordmaker.h"
 #include "meter/frames.h"
@@ -26,6 +27,7 @@ LaneHost::LaneHost(QObject *parent)
     , method(settings::storedFreeAccelMethod())
 {
     laneSession->setObjectName(QStringLiteral("laneSession"));
+    useProfile();
     // Made now, opened with the services: a series kept before waits in the keeper.
     laneRecordMaker = new RecordMaker(laneSession, settings::databaseFile(),
                                   QString::fromLatin1(RecordMaker::DefaultUnsavedFolder), this);
@@ -138,6 +140,14 @@ void LaneHost::useMethod(const FreeAccelMethod &chosen)
     settings::storeFreeAccelMethod(method);
     if (bridge)
         bridge->setMethodInUse(method);
+}
+
+void LaneHost::useProfile()
+{
+    laneSession->setProfile(settings::activeProfile());
+    const ProcedureProfile &p = laneSession->profile();
+    if (!p.usable())
+        qWarning("procedure: %s", qPrintable(p.refusal));
 }
 
 void LaneHost::startServices()

@@ -82,6 +82,10 @@ public:
     const FreeAccelMethod &methodInUse() const { return method; }
     void useMethod(const FreeAccelMethod &chosen);
 
+    // The procedure profile [Procedure] of set.ini chooses, read afresh and
+    // handed to the session.
+    void useProfile();
+
     // The database, the station link and, when asked for, the API; once.
     void startServices();
     // The API as [Api] says, now: also before the services.

@@ -3,7 +3,7 @@
 #include <QStringList>
 
 #include "lane/csvfile.h"
-#include "lane/seriesoutcome.h"
+#include "records/finishedseries.h"
 
 namespace FreeAccelCsv {
 
@@ -17,7 +17,7 @@ QString twoDecimals(double value)
 }
 } // namespace
 
-QString line(const SeriesOutcome &outcome)
+QString line(const FinishedSeries &outcome)
 {
     QStringList peaks;
     for (int i : outcome.countedIndexes)

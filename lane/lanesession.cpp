@@ -43,7 +43,7 @@ LaneSession::LaneSession(QObject *parent)
     , resultsPath(QString::fromLatin1(FreeAccelCsv::DefaultPath))
 {
     qRegisterMetaType<LaneReading>();
-    qRegisterMetaType<SeriesOutcome>();
+    qRegisterMetaType<FinishedSeries>();
     qRegisterMetaType<Snap>();
     qRegisterMetaType<FreeAccelMethod>();
     qRegisterMetaType<TestSubject>();
@@ -101,11 +101,19 @@ void LaneSession::watchLink(LinkKeeper *keeper)
     connect(this, &LaneSession::readingTaken, keeper, [keeper] { keeper->onMeasurement(); });
 }
 
+void LaneSession::setProfile(const ProcedureProfile &chosen)
+{
+    active = chosen;
+    emit profileChanged();
+}
+
 bool LaneSession::startTest(const FreeAccelMethod &method, const TestSubject &subject,
                             QString *whyNot)
 {
     const TestSubject checked = subject.normalised();
-    QString fault = run.running() ? tr("测量正在进行") : checked.fault();
+    QString fault = run.running() ? tr("测量正在进行") : active.refusal;
+    if (fault.isEmpty())
+        fault = checked.fault();
     if (fault.isEmpty() && startGate)
         fault = startGate();
     if (!fault.isEmpty()) {
@@ -113,11 +121,15 @@ bool LaneSession::startTest(const FreeAccelMethod &method, const TestSubject &su
             *whyNot = fault;
         return false;
     }
-    FreeAccelMethod rules = method;
+    FreeAccelMethod rules = active.isCustom() ? method : active.method;
     rules.hasLimit = checked.limit.hasLimit();
     rules.limitK = rules.hasLimit ? checked.limit.limitK : 0;
     const LaneStamp stamp = clock();
     testSubject = checked;
+    testSubject.vehicle.outlets = qBound(1, checked.vehicle.outlets, Vehicle::MaxOutlets);
+    testProfile = active.stamp();
+    outletParts.clear();
+    testStartMs = stamp.monotonicMs;
     run.start(rules, stamp.monotonicMs);
     seriesStart = stamp.time;
     trace.clear();
@@ -139,26 +151,33 @@ void LaneSession::feedSeries(const LaneReading &reading)
     if (!run.running())
         return;
     const bool hasK = reading.has(LaneReading::K);
-    trace.append({reading.monotonicMs - run.startedMs(), reading.n, hasK, hasK ? reading.k : 0});
+    trace.append({reading.monotonicMs - testStartMs, reading.n, hasK, hasK ? reading.k : 0});
     // A reply without K says nothing about the snap.
     if (!hasK)
         return;
     const FreeAccelSeries::Step step = run.onReading(reading.monotonicMs, reading.k, reading.n);
     if (step.snapEnded)
-        emit snapFound(run.snaps().last(), run.snaps().size() - 1);
+        emit snapFound(run.snaps().last(), snapsBefore() + run.snaps().size() - 1);
     if (step.finished)
         endSeries({reading.monotonicMs, reading.time});
 }
 
 void LaneSession::endSeries(const LaneStamp &at)
 {
-    const SeriesOutcome outcome = SeriesOutcome::of(run, testSubject, seriesStart, at.time, trace);
+    outletParts << FinishedSeries::of(run, testSubject, testProfile, timeAt(run.startedMs()), at.time, {});
+    // The next outlet's series follows a valid one at once.
+    if (outletParts.last().valid() && outletParts.size() < testSubject.vehicle.outlets) {
+        run.start(run.method(), at.monotonicMs);
+        emit outletStarted(outletParts.size());
+        return;
+    }
+    const FinishedSeries outcome = FinishedSeries::combine(outletParts, active.outletSpread, trace);
     trace.clear();
     QString error;
     if (!CsvFile::appendOnce(resultsPath, QString::fromLatin1(FreeAccelCsv::Header),
                              FreeAccelCsv::line(outcome), &error, true))
         emit resultsNotSaved(error);
-    if (outcome.ending == SeriesOutcome::Ending::Abandoned) {
+    if (outcome.ending == FinishedSeries::Ending::Abandoned) {
         emit seriesAbandoned(outcome);
         return;
     }
@@ -169,7 +188,15 @@ void LaneSession::endSeries(const LaneStamp &at)
 
 QDateTime LaneSession::timeAt(qint64 monotonicMs) const
 {
-    return SeriesOutcome::timeAt(seriesStart, run.startedMs(), monotonicMs);
+    return FinishedSeries::timeAt(seriesStart, testStartMs, monotonicMs);
+}
+
+int LaneSession::snapsBefore() const
+{
+    int before = 0;
+    for (const FinishedSeries &part : outletParts)
+        before += part.snaps.size();
+    return before;
 }
 
 bool LaneSession::startRecording(const QString &path)

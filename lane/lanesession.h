@@ -10,12 +10,13 @@
 
 #include "lane/lanereading.h"
 #include "lane/readingcsvwriter.h"
-#include "lane/seriesoutcome.h"
 #include "lane/trendbuffer.h"
-#include "lane/testsubject.h"
 #include "meter/freeaccelseries.h"
 #include "meter/measurement.h"
 #include "net/linkkeeper.h"
+#include "records/finishedseries.h"
+#include "records/procedureprofile.h"
+#include "records/testsubject.h"
 
 // What a lane does over time, without a widget: every frame from the meter
 // comes in through takeFrame(); each measurement reply becomes one reading,
@@ -38,6 +39,10 @@ public:
     // Asked before every series: empty lets it start, else the reason it
     // may not (the day's checks not done, one under way).
     void setStartGate(std::function<QString()> gate) { startGate = std::move(gate); }
+    // The procedure tests run by: a profile's method replaces the one a
+    // start names, and a profile that cannot be used refuses every start.
+    void setProfile(const ProcedureProfile &chosen);
+    const ProcedureProfile &profile() const { return active; }
     // Where finished series are appended; FreeAccelCsv::DefaultPath.
     void setResultsPath(const QString &path) { resultsPath = path; }
 
@@ -53,7 +58,9 @@ public:
     // Starts a series on 'subject' (no vehicle: a service test). The
     // subject's limit replaces the method's, so the verdict, the results
     // file and the record agree. False, with the reason in 'whyNot', while a
-    // series runs or when the subject breaks the vehicle rules.
+    // series runs, when the subject breaks the vehicle rules, or when the
+    // profile cannot be used. A vehicle of several outlets runs one series
+    // per outlet, one after another, and finishes once, with their mean.
     bool startTest(const FreeAccelMethod &method, const TestSubject &subject = TestSubject(),
                    QString *whyNot = nullptr);
     // Abandons the running series; false when none runs.
@@ -68,6 +75,10 @@ public:
     const FreeAccelSeries &series() const { return run; }
     // The running or last series' subject.
     const TestSubject &subject() const { return testSubject; }
+    // The outlet under test, from 0; the series() is this outlet's.
+    int outlet() const { return qMin(int(outletParts.size()), testSubject.vehicle.outlets - 1); }
+    // The snaps of the outlets tested before this one.
+    int snapsBefore() const;
     bool testRunning() const { return run.running(); }
     // The local time of a monotonic stamp of the running or last series.
     QDateTime timeAt(qint64 monotonicMs) const;
@@ -83,10 +94,14 @@ signals:
     void linkChanged(LinkKeeper::State state, const QString &address);
     void calibrated(const QDateTime &time);
     void factoryResetDone(const QDateTime &time);
+    void profileChanged();
     void seriesStarted(const FreeAccelMethod &method);
+    // 'index' counts the snaps of the whole test, every outlet's.
     void snapFound(const Snap &snap, int index);
-    void seriesFinished(const SeriesOutcome &outcome);
-    void seriesAbandoned(const SeriesOutcome &outcome);
+    // A vehicle of several outlets: the series of outlet 'outlet' (from 0) began.
+    void outletStarted(int outlet);
+    void seriesFinished(const FinishedSeries &outcome);
+    void seriesAbandoned(const FinishedSeries &outcome);
     // The results file could not take a finished series' line.
     void resultsNotSaved(const QString &reason);
     void recordingStarted(const QString &path);
@@ -104,10 +119,14 @@ private:
     QString resultsPath;
     LaneReading last;
     bool resetPending = false;
+    ProcedureProfile active;
     FreeAccelSeries run;
     QDateTime seriesStart;
     TestSubject testSubject;
-    QVector<SeriesOutcome::TracePoint> trace;
+    ProfileStamp testProfile;
+    QVector<FinishedSeries> outletParts;  // the outlets done in this test
+    qint64 testStartMs = 0;
+    QVector<FinishedSeries::TracePoint> trace;
     ReadingCsvWriter readingCsv;  // the file of the recording, while one runs
     TrendBuffer recent;
 };

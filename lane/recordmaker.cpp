@@ -5,7 +5,6 @@
 #include "config/recordsettings.h"
 #include "lane/dailychecks.h"
 #include "lane/lanesession.h"
-#include "meter/metervalues.h"
 #include "records/recordkeeper.h"
 
 const char RecordMaker::DefaultUnsavedFolder[] = "results/unsaved";
@@ -71,55 +70,18 @@ bool RecordMaker::close()
     return recordKeeper->close();
 }
 
-SeriesParts RecordMaker::partsOf(const SeriesOutcome &outcome)
-{
-    SeriesParts parts;
-    parts.method = outcome.method;
-    parts.snaps = outcome.snaps;
-    for (Snap &snap : parts.snaps) {
-        snap.peakK = hundredths(snap.peakK);
-        snap.peakN = hundredths(snap.peakN);
-    }
-    parts.countedIndexes = outcome.countedIndexes;
-    parts.result = outcome.result;
-    switch (outcome.ending) {
-    case SeriesOutcome::Ending::Valid:
-        parts.outcome = TestRecord::Outcome::Valid;
-        break;
-    case SeriesOutcome::Ending::Invalid:
-        parts.outcome = TestRecord::Outcome::Invalid;
-        break;
-    case SeriesOutcome::Ending::Abandoned:
-        parts.outcome = TestRecord::Outcome::Abandoned;
-        break;
-    }
-    parts.startedMs = outcome.startedMs;
-    parts.endedMs = outcome.startedMs + outcome.started.msecsTo(outcome.ended);
-    parts.started = outcome.started;
-    parts.ended = outcome.ended;
-    for (const SeriesOutcome::TracePoint &p : outcome.trace) {
-        parts.traceMs << outcome.startedMs + p.offsetMs;
-        parts.traceK << (p.hasK ? hundredths(p.k) : NAN);
-        parts.traceN << hundredths(p.n);
-    }
-    return parts;
-}
-
-TestRecord RecordMaker::recordOf(const SeriesOutcome &outcome) const
+TestRecord RecordMaker::recordOf(const FinishedSeries &outcome) const
 {
     RecordContext context;
     context.station = station;
     context.lane = lane;
-    context.operatorName = outcome.subject.operatorName;
     context.software = QStringLiteral(OPA_HOST_VERSION);
     context.meterAddress = meterAddress;
     context.lastCalibration = recordKeeper->lastCalibration();
-    context.vehicle = outcome.subject.vehicle;
-    context.limit = outcome.subject.limit;
-    return buildRecord(partsOf(outcome), context);
+    return buildRecord(outcome, context);
 }
 
-void RecordMaker::keepSeries(const SeriesOutcome &outcome)
+void RecordMaker::keepSeries(const FinishedSeries &outcome)
 {
     const TestRecord record = recordOf(outcome);
     firstTries.insert(record.id);

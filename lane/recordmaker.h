@@ -10,7 +10,6 @@
 class LaneSession;
 struct CheckResult;
 class RecordKeeper;
-struct SeriesOutcome;
 
 // Makes the records of what the session runs and hands them to the record
 // keeper, which stores them: each finished or abandoned series becomes one
@@ -41,8 +40,7 @@ public:
     QString databasePath() const { return database; }
     RecordKeeper *keeper() const { return recordKeeper; }
     // The record of 'outcome' as this maker makes it now.
-    TestRecord recordOf(const SeriesOutcome &outcome) const;
-    static SeriesParts partsOf(const SeriesOutcome &outcome);
+    TestRecord recordOf(const FinishedSeries &outcome) const;
     // The record of a daily check, sealed.
     TestRecord recordOf(const CheckResult &check) const;
     // Keeps a daily check's record as a series' is kept.
@@ -61,7 +59,7 @@ signals:
     void databaseReplaced(const QString &movedAside, const QString &message);
 
 private:
-    void keepSeries(const SeriesOutcome &outcome);
+    void keepSeries(const FinishedSeries &outcome);
     void attempted(const QString &id, bool stored);
 
     LaneSession *session;

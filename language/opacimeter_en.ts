@@ -296,6 +296,38 @@
         <source>无车辆</source>
         <translation>No vehicle</translation>
     </message>
+    <message>
+        <source>检测方案：%1</source>
+        <translation>Procedure: %1</translation>
+    </message>
+    <message>
+        <source>检测方案 %1 不能使用：%2</source>
+        <translation>Procedure %1 cannot be used: %2</translation>
+    </message>
+    <message>
+        <source>第 %1 次吹拂</source>
+        <translation>Purge %1</translation>
+    </message>
+    <message>
+        <source>第 %1 次测量</source>
+        <translation>Measurement %1</translation>
+    </message>
+    <message>
+        <source>吹拂</source>
+        <translation>purge</translation>
+    </message>
+    <message>
+        <source>第 %1 排气管</source>
+        <translation>Outlet %1</translation>
+    </message>
+    <message>
+        <source>各排气管 %1</source>
+        <translation>outlets %1</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
 </context>
 <context>
     <name>HistoryModel</name>
@@ -485,6 +517,65 @@
     <message>
         <source>手动</source>
         <translation>manual</translation>
+    </message>
+</context>
+<context>
+    <name>ProcedureProfile</name>
+    <message>
+        <source>缺失</source>
+        <translation>missing</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不是数字</source>
+        <translation>&apos;%1&apos; is not a number</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不在 %2 到 %3 之间</source>
+        <translation>&apos;%1&apos; is not between %2 and %3</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不是整数</source>
+        <translation>&apos;%1&apos; is not a whole number</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 应为 true 或 false</source>
+        <translation>&apos;%1&apos; must be true or false</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不是日期（yyyy-MM-dd）</source>
+        <translation>&apos;%1&apos; is not a date (yyyy-MM-dd)</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 应为 a 或 b</source>
+        <translation>&apos;%1&apos; must be a or b</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 应为 natural 或 turbo</source>
+        <translation>&apos;%1&apos; must be natural or turbo</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不是车辆类别</source>
+        <translation>&apos;%1&apos; is not a vehicle category</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 小于 Purges 与 Counted 之和</source>
+        <translation>&apos;%1&apos; is less than Purges and Counted together</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 应为 zero、filter 或 response</source>
+        <translation>&apos;%1&apos; must be zero, filter or response</translation>
+    </message>
+    <message>
+        <source>%1: 无法读取（%2）</source>
+        <translation>%1: cannot be read (%2)</translation>
+    </message>
+    <message>
+        <source>[Procedure] Variant &apos;%1&apos; 应为 a 或 b</source>
+        <translation>[Procedure] Variant &apos;%1&apos; must be a or b</translation>
+    </message>
+    <message>
+        <source>检测方案 %1 未找到（%2）</source>
+        <translation>Procedure profile %1 not found (%2)</translation>
     </message>
 </context>
 <context>
@@ -857,6 +948,34 @@
     <message>
         <source>检查时间</source>
         <translation>Time</translation>
+    </message>
+    <message>
+        <source>取最后 %1 次峰值的平均值；最多 %2 次</source>
+        <translation>the mean of the last %1 peaks; at most %2 snaps</translation>
+    </message>
+    <message>
+        <source>检测依据</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>%1（%2 第 %3 版）</source>
+        <translation>%1 (%2, version %3)</translation>
+    </message>
+    <message>
+        <source>先吹拂 %1 次，不计；</source>
+        <translation>%1 purges first, not counted; </translation>
+    </message>
+    <message>
+        <source>吹拂</source>
+        <translation>purge</translation>
+    </message>
+    <message>
+        <source>各排气管 K (m⁻¹)</source>
+        <translation>K of each outlet (m⁻¹)</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
@@ -1262,6 +1381,26 @@
         <source>印在报告的抬头，检测站名称之下，最多 64 个字符；报告打印时取当时的地址。</source>
         <translation>Printed at the head of every report, under the station name; at most 64 characters. A report shows the address at the time it is printed.</translation>
     </message>
+    <message>
+        <source>检测方案</source>
+        <translation>Procedure</translation>
+    </message>
+    <message>
+        <source>方案</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>方案规定测量方法、限值和日常检查，确定后立即生效；“自定义”用下面的限值表和自由加速页上的方法。</source>
+        <translation>A profile fixes the method, the limits and the daily checks, from OK on; “Custom” uses the limits table below and the method on the free-acceleration page.</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
 </context>
 <context>
     <name>SettingsForm</name>
@@ -1469,6 +1608,14 @@
         <source>检测站地址</source>
         <translation>Station address</translation>
     </message>
+    <message>
+        <source>须为 a 或 b</source>
+        <translation>must be a or b</translation>
+    </message>
+    <message>
+        <source>方案限值</source>
+        <translation>Profile limit</translation>
+    </message>
 </context>
 <context>
     <name>TestSubject</name>
@@ -1597,6 +1744,10 @@
     <message>
         <source>否</source>
         <translation>No</translation>
+    </message>
+    <message>
+        <source>排气管数</source>
+        <translation>Outlets</translation>
     </message>
 </context>
 <context>

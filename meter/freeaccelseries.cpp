@@ -37,23 +37,24 @@ QList<FreeAccelMethod> FreeAccelMethod::presets()
 
 bool FreeAccelMethod::sameRules(const FreeAccelMethod &other) const
 {
-    return counted == other.counted && std::abs(band - other.band) < Tolerance
+    return purges == other.purges && counted == other.counted && std::abs(band - other.band) < Tolerance
            && rejectDecreasing == other.rejectDecreasing && maxSnaps == other.maxSnaps;
 }
 
 FreeAccelMethod FreeAccelMethod::bounded() const
 {
     FreeAccelMethod m = *this;
+    m.purges = qBound(0, purges, 10);
     m.counted = qBound(1, counted, 10);
-    m.band = qBound(0.01, band, 10.0);
-    m.maxSnaps = qBound(m.counted, maxSnaps, 50);
+    m.band = ofProfile && band <= 0 ? 0 : qBound(0.01, band, 10.0);
+    m.maxSnaps = qBound(m.purges + m.counted, maxSnaps, 50);
     m.limitK = qBound(0.0, limitK, 10.0);
     // A preset's name on other rules would mislabel the results.
     bool named = false;
     for (const FreeAccelMethod &p : presets())
         if (p.name == m.name)
             named = m.sameRules(p);
-    if (!named)
+    if (!named && !ofProfile)
         m.name = CustomName;
     return m;
 }
@@ -96,11 +97,11 @@ void FreeAccelSeries::finish(State end, qint64 ms)
 bool FreeAccelSeries::lastPeaksQualify(const QVector<double> &peaks, const FreeAccelMethod &method)
 {
     const int n = method.counted;
-    if (peaks.size() < n)
+    if (peaks.size() - method.purges < n)
         return false;
     const QVector<double> last = peaks.mid(peaks.size() - n);
     const auto range = std::minmax_element(last.cbegin(), last.cend());
-    if (*range.second - *range.first > method.band + Tolerance)
+    if (method.band > 0 && *range.second - *range.first > method.band + Tolerance)
         return false;
     if (!method.rejectDecreasing || n < 2)
         return true;

@@ -9,11 +9,13 @@
 
 // How a free-acceleration series is judged.
 struct FreeAccelMethod {
-    QString name;                 // a preset's name, or CustomName
+    QString name;                 // a preset's name, CustomName, or a profile's Id
+    int purges = 0;               // accelerations first that clear the exhaust: never counted
     int counted = 4;              // n: peaks that make the result
-    double band = 0.25;           // m-1: the n peaks lie within this width
+    double band = 0.25;           // m-1: the n peaks lie within this width; 0 (a profile's only): none
     bool rejectDecreasing = true; // n strictly decreasing peaks do not count
-    int maxSnaps = 10;            // no result after this many snaps: invalid
+    int maxSnaps = 10;            // no result after this many snaps, purges included: invalid
+    bool ofProfile = false;       // a procedure profile's rules: its name stands
     bool hasLimit = false;
     double limitK = 0;            // m-1, for the verdict
 
@@ -21,7 +23,7 @@ struct FreeAccelMethod {
     static FreeAccelMethod threeMean();
     static QList<FreeAccelMethod> presets();
     static const QString CustomName;
-    // True when n, band, decreasing rule and snap count equal 'other's.
+    // True when purges, n, band, decreasing rule and snap count equal 'other's.
     bool sameRules(const FreeAccelMethod &other) const;
     // Keeps hand-edited settings inside what the series can work with.
     FreeAccelMethod bounded() const;
@@ -72,7 +74,7 @@ public:
     qint64 endedMs() const { return endMs; }
 
     // Whether the last 'method.counted' of 'peaks' meet the band and the
-    // decreasing rule.
+    // decreasing rule; the first 'method.purges' peaks never count.
     static bool lastPeaksQualify(const QVector<double> &peaks, const FreeAccelMethod &method);
 
 private:

@@ -12,6 +12,8 @@ if(TARGET opacimeter-sim)
     install(TARGETS opacimeter-sim opacimeter-shm opacimeter-records RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(FILES app/images/ang.png app/images/ang@2x.png app/images/time.png app/images/time@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/opacimeter-host)
+install(FILES profiles/GB3847-2018.ini profiles/EU-2014-45.ini
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/opacimeter-host/profiles)
 install(FILES packaging/opacimeter-host.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES app/images/opacimeter.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
         RENAME opacimeter-host.png)

@@ -21,8 +21,13 @@ struct LimitsTable {
 enum class LimitSource { None, PlateValue, Table, Manual };
 
 struct LimitChoice {
+    LimitChoice() = default;
+    LimitChoice(LimitSource source, double limitK, const QString &row = QString())
+        : source(source), limitK(limitK), row(row) {}
+
     LimitSource source = LimitSource::None;
     double limitK = 0;   // m-1; meaningless for None
+    QString row;         // the profile's limit row it came from; empty for 自定义
 
     bool hasLimit() const { return source != LimitSource::None; }
     // "plate" / "table" / "manual" as records keep it; empty for None.

@@ -6,15 +6,15 @@ namespace {
 
 // The first reading after the peak back at K's level just before the snap
 // started; else the next snap's start, or the series' end.
-qint64 snapEndFromTrace(const SeriesParts &series, int index)
+qint64 snapEndFromTrace(const FinishedSeries &series, int index)
 {
     const Snap &snap = series.snaps.at(index);
     const qint64 limit = index + 1 < series.snaps.size() ? series.snaps.at(index + 1).startMs
-                                                          : series.endedMs;
+                                                          : series.endedMs();
     double level = NAN;
-    for (int i = 0; i < series.traceMs.size(); ++i) {
-        const qint64 ms = series.traceMs.at(i);
-        const double k = series.traceK.value(i, NAN);
+    for (const FinishedSeries::TracePoint &p : series.trace) {
+        const qint64 ms = series.startedMs + p.offsetMs;
+        const double k = p.hasK ? p.k : NAN;
         if (ms < snap.startMs && !std::isnan(k))
             level = k;
         else if (ms > snap.peakMs && ms <= limit && !std::isnan(k) && !std::isnan(level)
@@ -24,42 +24,44 @@ qint64 snapEndFromTrace(const SeriesParts &series, int index)
     return qMax(limit, snap.startMs);
 }
 
-QVector<RecordSnap> recordSnaps(const SeriesParts &series)
+QVector<RecordSnap> recordSnaps(const FinishedSeries &series)
 {
     QVector<RecordSnap> out;
     for (int i = 0; i < series.snaps.size(); ++i) {
         const Snap &snap = series.snaps.at(i);
-        const qint64 end = i < series.snapEndsMs.size() ? series.snapEndsMs.at(i)
-                                                        : snapEndFromTrace(series, i);
+        const qint64 end = snapEndFromTrace(series, i);
         RecordSnap s;
         s.time = series.started.addMSecs(snap.startMs - series.startedMs);
         s.peakK = snap.peakK;
         s.peakN = snap.peakN;
         s.durationMs = qMax<qint64>(0, end - snap.startMs);
-        s.counted = series.outcome == TestRecord::Outcome::Valid
-                    && series.countedIndexes.contains(i);
+        s.counted = series.valid() && series.countedIndexes.contains(i);
+        s.outlet = series.snapOutlets.value(i, 0);
+        // Each outlet's series begins with its purges.
+        const int first = s.outlet > 0 ? series.snapOutlets.indexOf(s.outlet) : 0;
+        s.purge = i - first < series.method.purges;
         out << s;
     }
     return out;
 }
 
-RecordTrace recordTrace(const SeriesParts &series)
+RecordTrace recordTrace(const FinishedSeries &series)
 {
     RecordTrace trace;
-    for (int i = 0; i < series.traceMs.size(); ++i) {
-        const qint64 ms = series.traceMs.at(i);
-        if (ms < series.startedMs || ms > series.endedMs)
+    const qint64 span = series.endedMs() - series.startedMs;
+    for (const FinishedSeries::TracePoint &p : series.trace) {
+        if (p.offsetMs < 0 || p.offsetMs > span)
             continue;
-        trace.tMs << ms - series.startedMs;
-        trace.k << series.traceK.value(i, NAN);
-        trace.n << series.traceN.value(i, NAN);
+        trace.tMs << p.offsetMs;
+        trace.k << (p.hasK ? p.k : NAN);
+        trace.n << p.n;
     }
     return trace;
 }
 
 } // namespace
 
-TestRecord buildRecord(const SeriesParts &series, const RecordContext &context, const QUuid &id)
+TestRecord buildRecord(const FinishedSeries &series, const RecordContext &context, const QUuid &id)
 {
     TestRecord r;
     r.id = id.toString(QUuid::WithoutBraces).toLower();
@@ -67,16 +69,19 @@ TestRecord buildRecord(const SeriesParts &series, const RecordContext &context, 
     r.ended = series.ended;
     r.station = context.station;
     r.lane = context.lane;
-    r.operatorName = context.operatorName;
-    r.vehicle = context.vehicle;
+    r.operatorName = series.subject.operatorName;
+    r.vehicle = series.subject.vehicle;
     r.method = series.method.name;
+    r.profile = series.profile;
+    r.purges = series.method.purges;
     r.counted = series.method.counted;
     r.band = series.method.band;
     r.rejectDecreasing = series.method.rejectDecreasing;
     r.maxSnaps = series.method.maxSnaps;
     r.snaps = recordSnaps(series);
-    r.outcome = series.outcome;
-    r.limit = context.limit;
+    r.outcome = series.ending;
+    r.outletK = series.outletResults;
+    r.limit = series.subject.limit;
     if (r.valid()) {
         r.meanK = series.result;
         if (r.limit.hasLimit())

@@ -54,6 +54,7 @@ void readVehicle(Reader &r, Vehicle *v)
         r.fail("firstRegistration", QStringLiteral("not a date"));
     v->odometerKm = r.optionalNumber("odometerKm");
     v->plateValueK = r.optionalNumber("plateValueK");
+    v->outlets = 1;
 }
 
 void readSnaps(const QJsonArray &array, TestRecord *record, QString *fault)
@@ -68,6 +69,10 @@ void readSnaps(const QJsonArray &array, TestRecord *record, QString *fault)
         snap.peakN = s.number("peak_N");
         snap.durationMs = qint64(s.number("duration_ms"));
         snap.counted = s.flag("counted");
+        if (array.at(i).toObject().contains(QLatin1String("purge")))
+            snap.purge = s.flag("purge");
+        if (array.at(i).toObject().contains(QLatin1String("outlet")))
+            snap.outlet = int(s.number("outlet"));
         record->snaps << snap;
     }
 }
@@ -116,6 +121,33 @@ void readResult(Reader &r, TestRecord *record)
         r.fail("verdict", QStringLiteral("neither pass nor fail"));
 }
 
+// A record without "profile" was tested by 自定义.
+void readProfile(const QJsonObject &json, Reader &r, TestRecord *record, QString *fault)
+{
+    if (!r.ok() || !json.contains(QLatin1String("profile")))
+        return;
+    Reader p(r.object_("profile"), QStringLiteral("profile."), fault);
+    record->profile = {p.text("id"), p.text("title"), p.text("standard"), p.text("version"),
+                       p.text("sha256")};
+    if (json.contains(QLatin1String("limit_row")))
+        record->limit.row = r.text("limit_row");
+}
+
+// A record older than outlets was of one.
+void readOutlets(const QJsonObject &json, Reader &r, TestRecord *record)
+{
+    if (json.contains(QLatin1String("outlets")))
+        record->vehicle.outlets = int(r.number("outlets"));
+    if (r.ok() && (record->vehicle.outlets < 1 || record->vehicle.outlets > Vehicle::MaxOutlets))
+        r.fail("outlets", QStringLiteral("not 1 to %1").arg(Vehicle::MaxOutlets));
+    if (!json.contains(QLatin1String("outlet_K")))
+        return;
+    bool ok = true;
+    record->outletK = numbers(r.array("outlet_K"), true, &ok);
+    if (!ok)
+        r.fail("outlet_K", QStringLiteral("holds a value that is not a number"));
+}
+
 // A record without "kind" is a test, as every record was before checks.
 void readKind(const QJsonObject &json, Reader &r, TestRecord *record, QString *fault)
 {
@@ -156,6 +188,8 @@ bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *
     out.band = rules.number("band");
     out.rejectDecreasing = rules.flag("rejectDecreasing");
     out.maxSnaps = int(rules.number("maxSnaps"));
+    if (json.value(QLatin1String("rules")).toObject().contains(QLatin1String("purges")))
+        out.purges = int(rules.number("purges"));
     readSnaps(r.array("snaps"), &out, &fault);
     readResult(r, &out);
     out.software = r.text("software");
@@ -164,6 +198,8 @@ bool TestRecord::fromJson(const QJsonObject &json, TestRecord *record, QString *
     readTrace(r, &out.trace, &fault);
     out.hash = r.text("hash");
     readKind(json, r, &out, &fault);
+    readProfile(json, r, &out, &fault);
+    readOutlets(json, r, &out);
     if (!fault.isEmpty()) {
         *error = fault;
         return false;

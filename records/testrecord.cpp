@@ -64,10 +64,16 @@ QJsonObject traceJson(const RecordTrace &trace)
 QJsonArray snapsJson(const QVector<RecordSnap> &snaps)
 {
     QJsonArray out;
-    for (const RecordSnap &s : snaps)
-        out.append(QJsonObject{{"time", RecordTime::text(s.time)}, {"peak_K", s.peakK},
-                               {"peak_N", s.peakN}, {"duration_ms", s.durationMs},
-                               {"counted", s.counted}});
+    for (const RecordSnap &s : snaps) {
+        QJsonObject snap{{"time", RecordTime::text(s.time)}, {"peak_K", s.peakK},
+                         {"peak_N", s.peakN}, {"duration_ms", s.durationMs},
+                         {"counted", s.counted}};
+        if (s.purge)
+            snap.insert(QStringLiteral("purge"), true);
+        if (s.outlet > 0)
+            snap.insert(QStringLiteral("outlet"), s.outlet);
+        out.append(snap);
+    }
     return out;
 }
 
@@ -117,6 +123,22 @@ QJsonObject TestRecord::toJson() const
         {"verdict", orNull(verdict)}, {"software", software}, {"meter_address", meterAddress},
         {"last_calibration", timeOrNull(lastCalibration)}, {"trace", traceJson(trace)},
         {"hash", hash}};
+    // Keys a record of 自定义 never had stay away, so its JSON is as before.
+    if (!profile.isCustom())
+        json.insert(QStringLiteral("profile"),
+                    QJsonObject{{"id", profile.id}, {"title", profile.title}, {"standard", profile.standard},
+                                {"version", profile.version}, {"sha256", profile.sha256}});
+    if (purges > 0) {
+        QJsonObject r = json.value(QLatin1String("rules")).toObject();
+        r.insert(QStringLiteral("purges"), purges);
+        json.insert(QStringLiteral("rules"), r);
+    }
+    if (vehicle.outlets > 1)
+        json.insert(QStringLiteral("outlets"), vehicle.outlets);
+    if (!outletK.isEmpty())
+        json.insert(QStringLiteral("outlet_K"), numbers(outletK));
+    if (!limit.row.isEmpty())
+        json.insert(QStringLiteral("limit_row"), limit.row);
     if (isCheck()) {
         json.insert(QStringLiteral("kind"), kind);
         json.insert(QStringLiteral("check"), check);

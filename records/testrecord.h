@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "records/finishedseries.h"
 #include "records/limits.h"
 #include "records/vehicle.h"
 
@@ -19,6 +20,8 @@ struct RecordSnap {
     double peakN = 0;
     qint64 durationMs = 0;
     bool counted = false;    // one of the peaks that make the result
+    bool purge = false;      // cleared the exhaust before the measured ones
+    int outlet = 0;          // from 1, of a vehicle with several outlets; 0: one
 };
 
 // The series' readings at the poll rate, for disputes: offsets from the
@@ -34,7 +37,7 @@ struct RecordTrace {
 // was made on, by whom, with which rules, what it measured and decided.
 // Its JSON form is what the database, the tools and the station keep.
 struct TestRecord {
-    enum class Outcome { Valid, Invalid, Abandoned };
+    using Outcome = FinishedSeries::Ending;
     static const char TestKind[];   // "test": a free-acceleration series
     static const char CheckKind[];  // "check": one of the meter's daily checks
 
@@ -52,6 +55,9 @@ struct TestRecord {
     Vehicle vehicle;
 
     QString method;
+    // The procedure profile (absent in the JSON for 自定义, as before profiles).
+    ProfileStamp profile;
+    int purges = 0;          // absent in the JSON when none
     int counted = 4;
     double band = 0.25;
     bool rejectDecreasing = true;
@@ -59,7 +65,8 @@ struct TestRecord {
     QVector<RecordSnap> snaps;
 
     Outcome outcome = Outcome::Abandoned;
-    std::optional<double> meanK;  // valid series only
+    std::optional<double> meanK;  // valid series only: the mean of the outlets' results
+    QVector<double> outletK;      // each outlet's result, NaN for none; empty for one outlet
     LimitChoice limit;
     QString verdict;              // "pass", "fail" or empty
 

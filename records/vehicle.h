@@ -18,6 +18,9 @@ struct Vehicle {
     QDate firstRegistration;             // invalid when not given
     std::optional<double> odometerKm;
     std::optional<double> plateValueK;   // m-1, the "铭牌值"
+    int outlets = 1;                     // exhaust outlets, 1 to MaxOutlets, each tested in turn
+
+    static constexpr int MaxOutlets = 4;
 
     bool isServiceTest() const { return plate.isEmpty(); }
 

@@ -74,26 +74,37 @@ QString RecordReport::vehicleHtml() const
 
 QString RecordReport::methodHtml() const
 {
-    const QString rules = tr("取最后 %1 次峰值，极差不超过 %2 m⁻¹%3；最多 %4 次")
+    const QString rules = r.band <= 0 ? tr("取最后 %1 次峰值的平均值；最多 %2 次").arg(r.counted).arg(r.maxSnaps)
+                          : tr("取最后 %1 次峰值，极差不超过 %2 m⁻¹%3；最多 %4 次")
                               .arg(r.counted).arg(figure(r.band))
                               .arg(r.rejectDecreasing ? tr("，严格递减不计") : QString())
                               .arg(r.maxSnaps);
     // The method's name as the free-acceleration page shows it.
     const QString method = QCoreApplication::translate("FreeAccelPage", r.method.toUtf8().constData());
-    return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2</tr><tr>%3</tr></table>")
-        .arg(esc(tr("检测方法")), row(tr("方法"), method), row(tr("规则"), rules));
+    // A profile's standard is what the test was made by; 自定义 cites none, as before.
+    const QString basis = r.profile.isCustom()
+                              ? QString()
+                              : QStringLiteral("<tr>%1</tr>").arg(row(tr("检测依据"), tr("%1（%2 第 %3 版）")
+                                                                     .arg(r.profile.standard, r.profile.title, r.profile.version)));
+    const QString purges = r.purges > 0 ? tr("先吹拂 %1 次，不计；").arg(r.purges) : QString();
+    return QStringLiteral("<h2>%1</h2><table width='100%'>%4<tr>%2</tr><tr>%3</tr></table>")
+        .arg(esc(tr("检测方法")), row(tr("方法"), method), row(tr("规则"), purges + rules), basis);
 }
 
 QString RecordReport::snapsHtml() const
 {
     QString rows;
+    int inOutlet = 0;
     for (int i = 0; i < r.snaps.size(); ++i) {
         const RecordSnap &s = r.snaps.at(i);
+        // Of several outlets, numbered by outlet: "2-1".
+        inOutlet = i > 0 && s.outlet == r.snaps.at(i - 1).outlet ? inOutlet + 1 : 1;
+        const QString number = s.outlet > 0 ? QStringLiteral("%1-%2").arg(s.outlet).arg(inOutlet) : QString::number(i + 1);
         rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td>"
                                "<td>%6</td></tr>")
-                    .arg(i + 1).arg(s.time.toString(QStringLiteral("HH:mm:ss")))
+                    .arg(number, s.time.toString(QStringLiteral("HH:mm:ss")))
                     .arg(figure(s.peakK), figure(s.peakN, 1), figure(s.durationMs / 1000.0, 1),
-                         s.counted ? tr("计入") : QString());
+                         s.counted ? tr("计入") : s.purge ? tr("吹拂") : QString());
     }
     return QStringLiteral("<h2>%1</h2><table class='grid' width='100%' cellspacing='0' "
                           "cellpadding='2'><tr><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
@@ -107,16 +118,20 @@ QString RecordReport::resultHtml() const
     QString result = r.valid() && r.meanK ? tr("%1 m⁻¹").arg(figure(*r.meanK))
                      : r.outcome == TestRecord::Outcome::Invalid ? tr("无效")
                                                                  : tr("中止");
-    const QString limit = r.limit.hasLimit()
-                              ? tr("%1 m⁻¹（%2）").arg(figure(r.limit.limitK),
-                                                     LimitChoice::sourceText(r.limit.source))
-                              : tr("无");
+    const QString source = r.limit.row.isEmpty() ? LimitChoice::sourceText(r.limit.source)
+                                                 : LimitChoice::sourceText(r.limit.source) + QStringLiteral("，") + r.limit.row;
+    const QString limit = r.limit.hasLimit() ? tr("%1 m⁻¹（%2）").arg(figure(r.limit.limitK), source) : tr("无");
     const QString verdict = r.verdict == QLatin1String("pass")   ? tr("合格")
                             : r.verdict == QLatin1String("fail") ? tr("不合格")
                                                                  : tr("无判定");
+    QStringList outlets;
+    for (int i = 0; i < r.outletK.size(); ++i)
+        outlets << tr("%1：%2").arg(i + 1).arg(std::isnan(r.outletK.at(i)) ? tr("无效") : figure(r.outletK.at(i)));
+    const QString each = outlets.isEmpty() ? QString()
+                         : QStringLiteral("<tr>%1</tr>").arg(row(tr("各排气管 K (m⁻¹)"), outlets.join(QStringLiteral("　"))));
     return QStringLiteral("<h2>%1</h2><table width='100%'><tr>%2%3<td rowspan='1' "
-                          "class='verdict'>%4</td></tr></table>")
-        .arg(esc(tr("结果")), row(tr("平均值 K"), result), row(tr("限值"), limit), esc(verdict));
+                          "class='verdict'>%4</td></tr>%5</table>")
+        .arg(esc(tr("结果")), row(tr("平均值 K"), result), row(tr("限值"), limit), esc(verdict), each);
 }
 
 // Blank lines to sign on paper: who tested, who reviewed, who approved.

@@ -238,7 +238,8 @@ private slots:
         Peer peer(*lane.bridge.server());
         const QJsonObject hello = peer.waitType("hello");
         QCOMPARE(field(hello.value(QStringLiteral("link")).toObject(), "state") + ' ' + field(hello.value(QStringLiteral("link")).toObject(), "address")
-                     + ' ' + field(hello.value(QStringLiteral("series")).toObject(), "state"), QStringLiteral("connected 127.0.0.1 idle"));
+                     + ' ' + field(hello.value(QStringLiteral("series")).toObject(), "state") + ' ' + field(hello, "profile"),
+                 QStringLiteral("connected 127.0.0.1 idle 自定义"));
 
         lane.session.takeFrame(measurementReply(1234, 5, 30, 25, 31, 4097));
         lane.clock.ms = 1500;
@@ -278,6 +279,11 @@ private slots:
         };
         QVERIFY2(refused({}, "refused: the meter is not connected"), qPrintable(said));
         lane.connectMeter();
+        ProcedureProfile missing;
+        missing.refusal = QStringLiteral("GB3847-2019 未找到");
+        lane.session.setProfile(missing);
+        QVERIFY2(refused({}, "refused: the procedure profile cannot be used: GB3847-2019"), qPrintable(said));
+        lane.session.setProfile(ProcedureProfile());
         QVERIFY2(refused(QStringLiteral("R99"), "no method 'R99': one of R24, "), qPrintable(said));
         QVERIFY(peer.ask(startCommand()).value(QStringLiteral("ok")).toBool());
         QVERIFY2(refused({}, "refused: a series is running"), qPrintable(said));
@@ -302,7 +308,7 @@ private slots:
         QCOMPARE(series.at(5), (QJsonObject{{QStringLiteral("type"), QStringLiteral("series")}, {QStringLiteral("event"), QStringLiteral("finished")},
             {QStringLiteral("snaps"), 4}, {QStringLiteral("peaks_K"), QJsonArray{1.5, 1.4, 1.45, 1.42}}, {QStringLiteral("mean_K"), 1.44},
             {QStringLiteral("valid"), true}, {QStringLiteral("limit_K"), 1.43}, {QStringLiteral("limit_source"), QStringLiteral("manual")},
-            {QStringLiteral("verdict"), QStringLiteral("fail")}}));
+            {QStringLiteral("verdict"), QStringLiteral("fail")}, {QStringLiteral("profile"), QStringLiteral("自定义")}}));
         QCOMPARE(peer.ofType("record").first().value(QStringLiteral("stored")), QJsonValue(false));
 
         // Started again, then stopped: abandoned, and nothing left to stop.

@@ -112,7 +112,7 @@ private slots:
             clock.ms += 100;
         }
         QCOMPARE(finished.count(), 1);  // ends by itself, once; later replies change nothing
-        const SeriesOutcome outcome = finished.at(0).at(0).value<SeriesOutcome>();
+        const FinishedSeries outcome = finished.at(0).at(0).value<FinishedSeries>();
         QCOMPARE(outcome.snaps.size(), outcome.valid() ? outcome.snaps.size() : method.maxSnaps);
         QCOMPARE(FreeAccelCsv::line(outcome).section(',', 1), method.name + ',' + csvTail);
         // The outcome carries its subject, as started and normalised, for the record.

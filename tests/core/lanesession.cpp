@@ -77,7 +77,7 @@ private slots:
         session.stopRecording();
         QVERIFY(session.startTest(FreeAccelMethod::r24()) && session.stopTest() && !session.testRunning());
 
-        const SeriesOutcome o = finished.at(0).at(0).value<SeriesOutcome>();
+        const FinishedSeries o = finished.at(0).at(0).value<FinishedSeries>();
         QCOMPARE(o.started, clock.start);
         QCOMPARE(o.trace.size(), int(o.started.msecsTo(o.ended) / 100) + 1);  // start to end
         QVERIFY(!o.trace.at(3).hasK && o.trace.at(4).hasK && o.trace.at(4).offsetMs == 400);

@@ -20,4 +20,8 @@ cd / && unshare -n -i -- bash -c 'ip link set lo up
     [ "$alive" = "$3" ]' bash "$scratch/home" "$scratch/root/usr/bin/$command" "$folder" "$scratch/log" \
     || { echo "the installed program did not start in $folder:"; cat "$scratch/log"; exit 1; }
 for image in ang.png ang@2x.png time.png time@2x.png; do cmp "$folder/$image" "$scratch/root/usr/share/opacimeter-host/$image"; done
+# The procedure profiles where the program looks for them from /usr/libexec/opacimeter-host.
+for profile in GB3847-2018.ini EU-2014-45.ini; do
+    cmp "$(dirname "$0")/../../profiles/$profile" "$scratch/root/usr/share/opacimeter-host/profiles/$profile"
+done
 echo "$deb: installs; its launcher makes $folder and the program starts there"

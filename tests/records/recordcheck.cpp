@@ -2,7 +2,7 @@
 
 #include "support/testrunner.h"
 
-#include "lane/testsubject.h"
+#include "records/testsubject.h"
 #include "support/recordfixtures.h"
 #include "records/recordcheck.h"
 #include "records/recordstore.h"

@@ -125,6 +125,17 @@ private slots:
         QVERIFY(!t.contains(QStringLiteral("不合格")));
     }
 
+    // A profile's test cites its standard and marks its purges.
+    void profileCited()
+    {
+        FinishedSeries s = fixtures::series({2.0, 1.2, 1.3, 1.25, 1.22}, TestRecord::Outcome::Valid);
+        s.method.purges = 1;
+        s.profile = {"GB3847-2018", "GB 3847-2018 自由加速法", "GB 3847-2018 标准", "1", "ab12"};
+        const QString t = reportText(buildRecord(s, RecordContext()));
+        for (const char *expected : {"检测依据", "GB 3847-2018 标准", "吹拂"})
+            QVERIFY2(t.contains(QString::fromUtf8(expected)), expected);
+    }
+
 private:
     // The report of 'r' as text, pages ended by form feeds; empty when it could not be written.
     QString reportText(const TestRecord &r)

@@ -20,7 +20,7 @@ class LaneStandIn : public ApiBackend
 public:
     QList<api::Vehicle> started;
 
-    api::State state() const override { return {QStringLiteral("1.0"), {QStringLiteral("connected"), QStringLiteral("127.0.0.1")}, {}}; }
+    api::State state() const override { return {QStringLiteral("1.0"), {QStringLiteral("connected"), QStringLiteral("127.0.0.1")}, {}, QStringLiteral("自定义")}; }
     bool startTest(const api::Vehicle &v, const QString &, const QString &, QString *) override { started.append(v); return true; }
     bool stopTest(QString *) override { return true; }
     bool clearMaxima(QString *) override { return true; }

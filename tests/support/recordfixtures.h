@@ -14,27 +14,25 @@ namespace fixtures {
 
 // An R24 series on the series clock from 10 s: idle 0.2, a snap every 6 s
 // peaking at 'peaks', readings every 100 ms (K missing at one reading).
-inline SeriesParts series(const QVector<double> &peaks, TestRecord::Outcome outcome, qint64 traceSeconds = 0)
+inline FinishedSeries series(const QVector<double> &peaks, TestRecord::Outcome outcome, qint64 traceSeconds = 0)
 {
-    SeriesParts s;
+    FinishedSeries s;
     s.method = FreeAccelMethod::r24();
-    s.outcome = outcome;
+    s.ending = outcome;
     s.startedMs = 10000;
     s.started = QDateTime(QDate(2026, 12, 7), QTime(10, 15, 30, 123));
     for (int i = 0; i < peaks.size(); ++i) {
         const qint64 start = s.startedMs + 2000 + i * 6000;
         s.snaps << Snap{start, start + 800, peaks.at(i), 20 + 10 * peaks.at(i), false};
     }
-    s.endedMs = s.startedMs + qMax<qint64>(traceSeconds * 1000, 2000 + peaks.size() * 6000);
-    s.ended = s.started.addMSecs(s.endedMs - s.startedMs);
-    for (qint64 ms = s.startedMs - 500; ms <= s.endedMs + 500; ms += 100) {
+    s.ended = s.started.addMSecs(qMax<qint64>(traceSeconds * 1000, 2000 + peaks.size() * 6000));
+    for (qint64 ms = s.startedMs - 500; ms <= s.endedMs() + 500; ms += 100) {
         double k = 0.2;
         for (const Snap &snap : s.snaps)
             if (ms >= snap.startMs && ms < snap.startMs + 2000)
                 k = qMax(k, snap.peakK - std::abs(double(ms - snap.peakMs)) / 1000.0);
-        s.traceMs << ms;
-        s.traceK << (ms == s.startedMs + 300 ? NAN : k);
-        s.traceN << 5 + 10 * k;
+        const bool hasK = ms != s.startedMs + 300;
+        s.trace << FinishedSeries::TracePoint{ms - s.startedMs, 5 + 10 * k, hasK, hasK ? k : 0};
     }
     double sum = 0;
     for (int i = qMax(0, peaks.size() - s.method.counted); i < peaks.size(); ++i) {
@@ -61,13 +59,13 @@ inline Vehicle vehicle(const QString &plate = QStringLiteral("京A12345"))
 inline TestRecord record(const QString &plate = QStringLiteral("京A12345"), int minutesLater = 0,
                          const QVector<double> &peaks = {1.50, 1.30, 1.22, 1.20, 1.25}, qint64 traceSeconds = 0)
 {
-    SeriesParts s = series(peaks, TestRecord::Outcome::Valid, traceSeconds);
+    FinishedSeries s = series(peaks, TestRecord::Outcome::Valid, traceSeconds);
     s.started = s.started.addSecs(minutesLater * 60);
     s.ended = s.ended.addSecs(minutesLater * 60);
-    // Station, lane, operator, software, meter, its last calibration, vehicle, limit.
-    return buildRecord(s, {QStringLiteral("顺义机动车检测站"), QStringLiteral("2号线"), QStringLiteral("王工"), QStringLiteral("1.0"),
-                           QStringLiteral("192.168.1.50"), QDateTime(QDate(2026, 12, 7), QTime(8, 2, 11)), vehicle(plate),
-                           {LimitSource::PlateValue, 1.20}});
+    s.subject = {vehicle(plate), QStringLiteral("王工"), {LimitSource::PlateValue, 1.20}};
+    // Station, lane, software, meter, its last calibration.
+    return buildRecord(s, {QStringLiteral("顺义机动车检测站"), QStringLiteral("2号线"), QStringLiteral("1.0"),
+                           QStringLiteral("192.168.1.50"), QDateTime(QDate(2026, 12, 7), QTime(8, 2, 11))});
 }
 
 // The schema as the program's first database version made it.

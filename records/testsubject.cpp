@@ -1,4 +1,4 @@
-#include "lane/testsubject.h"
+#include "records/testsubject.h"
 
 #include <QCoreApplication>
 
@@ -12,6 +12,14 @@ TestSubject TestSubject::of(const Vehicle &vehicle, const QString &operatorName,
     subject.operatorName = operatorName;
     subject = subject.normalised();
     subject.limit = selectLimit(subject.vehicle, table, manualK);
+    return subject;
+}
+
+TestSubject TestSubject::of(const Vehicle &vehicle, const QString &operatorName,
+                            const ProcedureProfile &profile, std::optional<double> manualK)
+{
+    TestSubject subject = of(vehicle, operatorName, profile.table, manualK);
+    subject.limit = profile.limitFor(subject.vehicle, manualK);
     return subject;
 }
 

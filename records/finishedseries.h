@@ -1,35 +1,41 @@
-#ifndef LANE_SERIESOUTCOME_H
-#define LANE_SERIESOUTCOME_H
+#ifndef RECORDS_FINISHEDSERIES_H
+#define RECORDS_FINISHEDSERIES_H
 
 #include <QDateTime>
 #include <QMetaType>
 #include <QString>
 #include <QVector>
 
-#include "lane/testsubject.h"
 #include "meter/freeaccelseries.h"
+#include "records/procedureprofile.h"
+#include "records/testsubject.h"
 
 // Everything a finished free-acceleration series leaves behind, as one
-// value: enough to store the test, print it or send it elsewhere without
-// asking the session again.
-struct SeriesOutcome {
+// value: what the session announces, the page and the API show, and the
+// record is built from, without asking the session again.
+struct FinishedSeries {
     enum class Ending { Valid, Invalid, Abandoned };
 
     // One reading of the series, 'offsetMs' after its start; K is absent
-    // where the form showed none.
+    // where the meter gave none.
     struct TracePoint {
         qint64 offsetMs = 0;
-        float n = 0;
+        double n = 0;
         bool hasK = false;
-        float k = 0;
+        double k = 0;
     };
 
     TestSubject subject;         // the vehicle, operator and limit it ran on
+    ProfileStamp profile;        // the procedure it ran by
     FreeAccelMethod method;      // the rules the series ran with, the subject's limit in them
     QVector<Snap> snaps;         // every snap, times on the monotonic clock
     QVector<int> countedIndexes; // into snaps: the peaks that make the result
+    // A vehicle of several outlets: the outlet (from 1) of each snap, and
+    // each outlet's result (NaN for none); both empty for one outlet.
+    QVector<int> snapOutlets;
+    QVector<double> outletResults;
     bool hasResult = false;
-    double result = 0;           // the mean of the counted peaks, two decimals
+    double result = 0;           // the mean of the counted peaks (of the outlets' results), two decimals
     Ending ending = Ending::Abandoned;
     QString verdict;             // "合格" / "不合格", or empty without a limit
     QDateTime started;           // local, with milliseconds
@@ -38,6 +44,8 @@ struct SeriesOutcome {
     QVector<TracePoint> trace;
 
     bool valid() const { return ending == Ending::Valid; }
+    // The monotonic stamp of 'ended'.
+    qint64 endedMs() const { return startedMs + started.msecsTo(ended); }
     // The local time of a monotonic stamp of this series (a snap's peakMs).
     QDateTime timeAt(qint64 monotonicMs) const { return timeAt(started, startedMs, monotonicMs); }
     // The same for a series that started at 'start', 'startMs' on the monotonic clock.
@@ -46,12 +54,19 @@ struct SeriesOutcome {
         return start.addMSecs(monotonicMs - startMs);
     }
 
+    // The outlets' series, one after another, as one test: valid when each
+    // is and their results lie within 'spread' (m-1; 0: any), the result
+    // their mean. 'trace' is the whole test's, from the first start.
+    static FinishedSeries combine(const QVector<FinishedSeries> &outlets, double spread,
+                                  const QVector<TracePoint> &trace);
+
     // 'series' just ended at 'end'; it was started on 'subject' at 'start'.
-    static SeriesOutcome of(const FreeAccelSeries &series, const TestSubject &subject,
-                            const QDateTime &start,
-                            const QDateTime &end, const QVector<TracePoint> &trace);
+    // Peaks and readings are kept in hundredths, as the meter sent them.
+    static FinishedSeries of(const FreeAccelSeries &series, const TestSubject &subject,
+                             const ProfileStamp &profile, const QDateTime &start, const QDateTime &end,
+                             const QVector<TracePoint> &trace);
 };
 
-Q_DECLARE_METATYPE(SeriesOutcome)
+Q_DECLARE_METATYPE(FinishedSeries)
 
 #endif

@@ -1,5 +1,5 @@
-#ifndef LANE_TESTSUBJECT_H
-#define LANE_TESTSUBJECT_H
+#ifndef RECORDS_TESTSUBJECT_H
+#define RECORDS_TESTSUBJECT_H
 
 #include <QMetaType>
 #include <QString>
@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "records/limits.h"
+#include "records/procedureprofile.h"
 #include "records/vehicle.h"
 #include "records/words.h"
 
@@ -23,6 +24,9 @@ struct TestSubject {
     // value, else the station's table.
     static TestSubject of(const Vehicle &vehicle, const QString &operatorName,
                           const LimitsTable &table, std::optional<double> manualK = std::nullopt);
+    // The same by a procedure profile's limits (自定义: its table).
+    static TestSubject of(const Vehicle &vehicle, const QString &operatorName,
+                          const ProcedureProfile &profile, std::optional<double> manualK = std::nullopt);
 
     // The plate and VIN trimmed and upper-cased.
     TestSubject normalised() const;
