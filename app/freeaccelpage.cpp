@@ -14,6 +14,7 @@
 #include "config/profilesettings.h"
 #include "config/recordsettings.h"
 #include "config/settings.h"
+#include "language/language.h"
 #include "lane/lanesession.h"
 #include "lane/recordmaker.h"
 #include "records/recordreader.h"
@@ -156,13 +157,18 @@ TestSubject FreeAccelPage::subjectFromControls() const
                                 method->manualLimit());
 }
 
+bool FreeAccelPage::english()
+{
+    return Language::current() == QLatin1String("en");
+}
+
 // The profile's title; one that cannot be used, in red with the reason,
 // since every test is refused until it is mended. 自定义 shows nothing new.
 void FreeAccelPage::showProfile()
 {
     const ProcedureProfile &p = session->profile();
     profile->setVisible(!p.isCustom());
-    profile->setText(p.usable() ? tr("检测方案：%1").arg(p.title)
+    profile->setText(p.usable() ? tr("检测方案：%1").arg(p.shownTitle(english()))
                                 : tr("检测方案 %1 不能使用：%2").arg(p.id, p.refusal));
     profile->setStyleSheet(p.usable() ? QString() : QStringLiteral("color: rgb(200, 0, 0);"));
     if (!session->testRunning())
@@ -193,7 +199,8 @@ void FreeAccelPage::showSubject()
     const LimitChoice &choice = subject.limit;
     // A profile's row names itself; a plate value is said as such.
     const QString source = choice.row.isEmpty() || choice.source == LimitSource::PlateValue
-                               ? LimitChoice::sourceText(choice.source) : choice.row;
+                               ? LimitChoice::sourceText(choice.source)
+                               : session->profile().shownRowName(choice.row, english());
     ui.freeAccelLimit->setText(choice.hasLimit()
                            ? tr("限值 %1 m⁻¹（%2）").arg(choice.limitK, 0, 'f', 2).arg(source)
                            : tr("无限值"));

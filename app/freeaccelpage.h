@@ -55,6 +55,8 @@ private:
     void followArchive(RecordMaker *archive);
     TestSubject subjectFromControls() const;
     void showSubject();
+    // Whether the window shows English, for the profile's own texts.
+    static bool english();
     void showProfile();
     QString duePrompt() const;
     void showVehicle(bool shown);

@@ -87,6 +87,7 @@ LimitRow readRow(KeyReader &r)
 {
     LimitRow row;
     row.name = r.text(QStringLiteral("Name"));
+    row.nameEn = r.text(QStringLiteral("NameEn"), false);
     row.plateReplaces = r.flag(QStringLiteral("PlateReplaces"), false);
     // A row of the plate value alone has no K of its own.
     if (!row.plateReplaces || !r.text(QStringLiteral("K"), false).isEmpty())
@@ -196,6 +197,7 @@ bool ProcedureProfile::read(const QString &path, ProcedureProfile *profile, QStr
     KeyReader head(file, name, QStringLiteral("Profile"), &fault);
     p.id = head.text(QStringLiteral("Id"));
     p.title = head.text(QStringLiteral("Title"));
+    p.titleEn = head.text(QStringLiteral("TitleEn"), false);
     p.standard = head.text(QStringLiteral("Standard"));
     p.version = head.text(QStringLiteral("Version"));
     file.endGroup();
@@ -232,4 +234,17 @@ LimitChoice ProcedureProfile::limitFor(const Vehicle &vehicle, std::optional<dou
             return {LimitSource::Table, row.k, row.name};
         }
     return {};
+}
+
+QString ProcedureProfile::shownTitle(bool english) const
+{
+    return english && !titleEn.isEmpty() ? titleEn : title;
+}
+
+QString ProcedureProfile::shownRowName(const QString &row, bool english) const
+{
+    for (const LimitRow &r : limits)
+        if (english && r.name == row && !r.nameEn.isEmpty())
+            return r.nameEn;
+    return row;
 }

@@ -15,7 +15,8 @@
 // One row of a profile's [Limits]: a limit of K and the vehicles it is for.
 // An empty condition holds for every vehicle.
 struct LimitRow {
-    QString name;              // what the page shows
+    QString name;              // what the page shows, and records keep
+    QString nameEn;            // what the English window shows; empty: name
     double k = 0;              // m-1; 0: the plate value's row, for a vehicle that has one
     QString variant;           // "a" / "b", or empty for both
     QDate registeredFrom;      // first registration on or after ...
@@ -47,6 +48,7 @@ struct ProcedureProfile {
 
     QString id = CustomId;
     QString title;
+    QString titleEn;                 // the English window's; empty: title
     QString standard;                // what a report cites
     QString version;
     QString path;                    // the file; empty for 自定义
@@ -61,6 +63,10 @@ struct ProcedureProfile {
 
     bool isCustom() const { return id == CustomId; }
     bool usable() const { return refusal.isEmpty(); }
+    // The title, and a limit row's name, as the window shows them: the
+    // English ones where the file gives them and English is shown.
+    QString shownTitle(bool english) const;
+    QString shownRowName(const QString &row, bool english) const;
     static ProcedureProfile custom(const FreeAccelMethod &method, const LimitsTable &table);
     ProfileStamp stamp() const { return {id, title, standard, version, sha256}; }
 

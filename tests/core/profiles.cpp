@@ -126,6 +126,9 @@ private slots:
         const FinishedSeries outcome = finished.at(0).at(0).value<FinishedSeries>();
         QCOMPARE(FreeAccelCsv::line(outcome).section(',', 1), csvTail);
         QCOMPARE(outcome.subject.limit.row, row);
+        // The English window names the shipped profile and its rows in English; the record keeps the file's name.
+        QCOMPARE(p.shownRowName(row, false), row);
+        QVERIFY(p.isCustom() || ((row.isEmpty() || p.shownRowName(row, true) != row) && p.shownTitle(true).endsWith("free acceleration")));
         QCOMPARE(outcome.profile.id, p.id);
         // The record: each outlet's result and its snaps' outlets, purges marked; 自定义 as before profiles.
         const TestRecord r = buildRecord(outcome, RecordContext());
