@@ -634,6 +634,10 @@
 <context>
     <name>RecordReport</name>
     <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
         <source>自由加速法烟度检测报告</source>
         <translation>Free-acceleration smoke test report</translation>
     </message>

@@ -10,10 +10,32 @@
 
 #include <cmath>
 
+#include "config/profilesettings.h"
 #include "config/recordsettings.h"
+#include "language/language.h"
 #include "records/recordcheck.h"
 
 namespace {
+
+// A profile's own title and the record's limit row as the report names
+// them: in English from the profile's file where the station still has that
+// very file (the same SHA-256), else as the record keeps them.
+struct ProfileWords {
+    QString title;
+    QString row;
+};
+
+ProfileWords profileWords(const TestRecord &r)
+{
+    ProfileWords words{r.profile.title, r.limit.row};
+    if (r.profile.isCustom() || Language::current() != QLatin1String("en"))
+        return words;
+    for (const ProcedureProfile &p : settings::availableProfiles()) {
+        if (p.id == r.profile.id && p.sha256 == r.profile.sha256)
+            return {p.shownTitle(true), p.shownRowName(r.limit.row, true)};
+    }
+    return words;
+}
 
 const int CurveWidthMm = 180;
 const int CurveHeightMm = 55;
@@ -85,7 +107,7 @@ QString RecordReport::methodHtml() const
     const QString basis = r.profile.isCustom()
                               ? QString()
                               : QStringLiteral("<tr>%1</tr>").arg(row(tr("检测依据"), tr("%1（%2 第 %3 版）")
-                                                                     .arg(r.profile.standard, r.profile.title, r.profile.version)));
+                                                                     .arg(r.profile.standard, profileWords(r).title, r.profile.version)));
     const QString purges = r.purges > 0 ? tr("先吹拂 %1 次，不计；").arg(r.purges) : QString();
     return QStringLiteral("<h2>%1</h2><table width='100%'>%4<tr>%2</tr><tr>%3</tr></table>")
         .arg(esc(tr("检测方法")), row(tr("方法"), method), row(tr("规则"), purges + rules), basis);
@@ -119,7 +141,7 @@ QString RecordReport::resultHtml() const
                      : r.outcome == TestRecord::Outcome::Invalid ? tr("无效")
                                                                  : tr("中止");
     const QString source = r.limit.row.isEmpty() ? LimitChoice::sourceText(r.limit.source)
-                                                 : LimitChoice::sourceText(r.limit.source) + QStringLiteral("，") + r.limit.row;
+                                                 : LimitChoice::sourceText(r.limit.source) + tr("，") + profileWords(r).row;
     const QString limit = r.limit.hasLimit() ? tr("%1 m⁻¹（%2）").arg(figure(r.limit.limitK), source) : tr("无");
     const QString verdict = r.verdict == QLatin1String("pass")   ? tr("合格")
                             : r.verdict == QLatin1String("fail") ? tr("不合格")

@@ -2,7 +2,9 @@
 
 #include "support/testrunner.h"
 
+#include "config/profilesettings.h"
 #include "config/recordsettings.h"
+#include "language/language.h"
 #include "support/recordfixtures.h"
 #include "support/testsupport.h"
 #include "report/recordreport.h"
@@ -134,6 +136,20 @@ private slots:
         const QString t = reportText(buildRecord(s, RecordContext()));
         for (const char *expected : {"检测依据", "GB 3847-2018 标准", "吹拂"})
             QVERIFY2(t.contains(QString::fromUtf8(expected)), expected);
+
+        // In English, the shipped profile's English title and row, found by the file's hash;
+        // a record of another version of the file keeps its own words.
+        for (const ProcedureProfile &p : settings::availableProfiles())
+            if (p.id == QLatin1String("GB3847-2018"))
+                s.profile = p.stamp();
+        s.subject.limit = {LimitSource::Table, 1.2, QStringLiteral("限值a")};
+        QVERIFY(Language::switchTo(QStringLiteral("en")));
+        const QString shipped = reportText(buildRecord(s, RecordContext()));
+        s.profile.sha256 = QStringLiteral("ab12");
+        const QString other = reportText(buildRecord(s, RecordContext()));
+        QVERIFY(Language::switchTo(QStringLiteral("zh")));
+        QVERIFY2(shipped.contains("GB 3847-2018 free") && shipped.contains("limits table, limit a"), qPrintable(shipped));
+        QVERIFY2(other.contains(QStringLiteral("自由加速法")) && other.contains(QStringLiteral("限值a")), qPrintable(other));
     }
 
 private:
