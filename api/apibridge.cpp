@@ -33,6 +33,7 @@ Vehicle vehicleFrom(const api::Vehicle &v)
     out.firstRegistration = v.firstRegistration;
     out.odometerKm = v.odometerKm;
     out.plateValueK = v.plateValueK;
+    out.outlets = v.outlets ? int(*v.outlets) : 1;
     return out;
 }
 

@@ -107,7 +107,7 @@ void parseVehicle(const QJsonObject &object, Command *c, JsonFields &outer)
 {
     QString fault;
     JsonFields f(object, QStringLiteral("vehicle."), &fault);
-    f.onlyKnown({"plate", "vin", "category", "intake", "firstRegistration", "odometerKm", "plateValueK"});
+    f.onlyKnown({"plate", "vin", "category", "intake", "firstRegistration", "odometerKm", "plateValueK", "outlets"});
     Vehicle &v = c->vehicle;
     QString plate, category, error;
     if (f.string(QStringLiteral("plate"), &plate, true) && !takePlate(plate, &v.plate, &error))
@@ -123,6 +123,7 @@ void parseVehicle(const QJsonObject &object, Command *c, JsonFields &outer)
     parseRegistration(f, &v.firstRegistration);
     f.number(QStringLiteral("odometerKm"), &v.odometerKm, 0, 9999999, true);
     f.number(QStringLiteral("plateValueK"), &v.plateValueK, 0.01, 10);
+    f.number(QStringLiteral("outlets"), &v.outlets, 1, 4, true);
     if (f.failed())
         outer.fail(fault);
 }

@@ -84,6 +84,7 @@ struct Vehicle {
     QDate firstRegistration;
     std::optional<double> odometerKm;
     std::optional<double> plateValueK;
+    std::optional<double> outlets;  // exhaust outlets, 1 to 4; none: 1
 };
 
 struct RecordFilter {

@@ -38,6 +38,8 @@ private slots:
             << QByteArray("{\"cmd\":\"startTest\",\"id\":1,\"token\":\"t\",\"operator\":\"\\u001b[2JLi\",\"vehicle\":{\"plate\":\"A1\",\"category\":\"N1\"}}")
             << "operator: must not hold line breaks or other control characters";
         QTest::newRow("plate 17 long") << start + R"("vehicle":{"plate":"ABCDEFGHIJKLMNOPQ","category":"N1"}})" << "vehicle.plate: at most 16";
+        QTest::newRow("outlets 5") << start + R"("vehicle":{"plate":"A1","category":"N1","outlets":5}})" << "vehicle.outlets:";
+        QTest::newRow("outlets 1.5") << start + R"("vehicle":{"plate":"A1","category":"N1","outlets":1.5}})" << "vehicle.outlets:";
         QTest::newRow("vehicle field unknown") << start + R"("vehicle":{"plate":"A1","category":"N1","colour":"red"}})" << "vehicle.colour: unknown field";
     }
 
@@ -59,11 +61,11 @@ private slots:
     {
         const api::ParsedCommand p = api::parseCommand(R"({"cmd":"startTest","id":"a","token":"t","operator":" Li ",
             "method":"R24","vehicle":{"plate":" 京a12345 ","vin":"1m8gdm9a1kp042788","category":"N2","intake":"turbo",
-            "firstRegistration":"2019-05-01","odometerKm":120000,"plateValueK":1.2}})");
+            "firstRegistration":"2019-05-01","odometerKm":120000,"plateValueK":1.2,"outlets":4}})");
         QVERIFY2(p.ok, qPrintable(p.error));
         const api::Vehicle &v = p.command.vehicle;
-        QCOMPARE((QStringList{v.plate, v.vin, v.firstRegistration.toString(Qt::ISODate), QString::number(v.odometerKm.value_or(-1)), p.command.operatorName}),
-                 (QStringList{"京A12345", "1M8GDM9A1KP042788", "2019-05-01", "120000", "Li"}));
+        QCOMPARE((QStringList{v.plate, v.vin, v.firstRegistration.toString(Qt::ISODate), QString::number(v.odometerKm.value_or(-1)), QString::number(v.outlets.value_or(-1)), p.command.operatorName}),
+                 (QStringList{"京A12345", "1M8GDM9A1KP042788", "2019-05-01", "120000", "4", "Li"}));
         QVERIFY(p.command.warnings.size() == 1 && p.command.warnings.first().contains(QLatin1String("'X'")));
         // A day as the lower bound starts at its midnight; as the upper, it holds the whole day.
         const api::ParsedCommand list = api::parseCommand(R"({"cmd":"listRecords","id":4,"since":"2026-12-01","until":"2026-12-07"})");
