@@ -49,6 +49,17 @@ private slots:
             // Escape, the one-byte C1 control sequence introducer (U+009B) and a right-to-left override.
             QVERIFY(store.store(fixtures::record("京A\x1b[2J\xc2\x9b" "1\u202e", 25 * 60)));
         }
+        {
+            // A test under a profile, in a file of its own: the others' counts stay.
+            TestRecord r = fixtures::record("粤B1", 30);
+            r.profile = {"GB3847-2018", "GB 3847-2018 自由加速法", "GB 3847-2018", "1", "ab12"};
+            r.limit.row = QStringLiteral("限值a");
+            r.snaps.first().purge = true;
+            r.seal();
+            profiled = r.id;
+            RecordStore store;
+            QVERIFY(store.open(dir.filePath("profile.sqlite")) && store.store(r));
+        }
         QVERIFY(QFile::copy(db, dir.filePath("locked.sqlite")));
         locker.reset(new fixtures::OtherConnection(dir.filePath("locked.sqlite")));
         QVERIFY(locker->lockExclusively());
@@ -81,6 +92,9 @@ private slots:
                                                 << 0 << "京A12345" << "沪D4";
         QTest::newRow("first schema read, not migrated") << QStringList{"list", "--db", dir.filePath("old.sqlite")} << 0 << "" << "";
         QTest::newRow("verify") << QStringList{"verify", "--db", d} << 0 << "3 records checked, 0 differ" << "";
+        QTest::newRow("show: the profile") << QStringList{"show", profiled, "--db", dir.filePath("profile.sqlite")} << 0
+                                           << "profile: GB3847-2018 (GB 3847-2018 自由加速法, version 1, sha256 ab12)\nlimit_row: 限值a" << "";
+        QTest::newRow("show: a purge") << QStringList{"show", profiled, "--db", dir.filePath("profile.sqlite")} << 0 << " ms purge\n" << "";
         QTest::newRow("show unknown id") << QStringList{"show", "0000", "--db", d} << 1 << "no record '0000'" << "";
         QTest::newRow("missing database") << QStringList{"list", "--db", dir.filePath("none.sqlite")} << 1 << "none.sqlite: no such database" << "";
         QTest::newRow("locked database") << QStringList{"list", "--db", locked} << 1
@@ -164,6 +178,7 @@ private:
 
     QTemporaryDir dir;
     QString db;
+    QString profiled;  // the id of the one test under a profile
     std::unique_ptr<fixtures::OtherConnection> locker;
 };
 

@@ -202,12 +202,24 @@ QStringList showLines(const TestRecord &r)
                                               v.isDouble() ? QString::number(v.toDouble())
                                                            : v.toString());
     }
+    // What a procedure profile and several outlets add; a record without them shows as before.
+    if (!r.profile.isCustom())
+        lines << QStringLiteral("profile: %1 (%2, version %3, sha256 %4)")
+                     .arg(r.profile.id, r.profile.title, r.profile.version, r.profile.sha256)
+              << QStringLiteral("limit_row: %1").arg(r.limit.row);
+    QStringList outletK;
+    for (double k : r.outletK)
+        outletK << QString::number(k, 'f', 2);
+    if (!outletK.isEmpty())
+        lines << QStringLiteral("outlet_K: %1").arg(outletK.join(QLatin1Char(' ')));
     for (int i = 0; i < r.snaps.size(); ++i) {
         const RecordSnap &s = r.snaps.at(i);
-        lines << QStringLiteral("snap %1: %2 peak_K %3 peak_N %4 %5 ms%6")
-                     .arg(i + 1).arg(RecordTime::text(s.time)).arg(s.peakK, 0, 'f', 2)
+        lines << QStringLiteral("snap %1: %2 peak_K %3 peak_N %4 %5 ms%6%7")
+                     .arg(s.outlet ? QStringLiteral("%1-%2").arg(s.outlet).arg(i + 1) : QString::number(i + 1))
+                     .arg(RecordTime::text(s.time)).arg(s.peakK, 0, 'f', 2)
                      .arg(s.peakN, 0, 'f', 1).arg(s.durationMs)
-                     .arg(s.counted ? QStringLiteral(" counted") : QString());
+                     .arg(s.counted ? QStringLiteral(" counted") : QString())
+                     .arg(s.purge ? QStringLiteral(" purge") : QString());
     }
     return lines;
 }
