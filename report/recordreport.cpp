@@ -65,6 +65,9 @@ QString when(const QDateTime &time)
 RecordReport::RecordReport(const TestRecord &record)
     : r(record), stationAddress(settings::stationAddress())
 {
+    const ProfileWords words = profileWords(record);
+    profileTitle = words.title;
+    limitRow = words.row;
 }
 
 QString RecordReport::headerHtml() const
@@ -107,7 +110,7 @@ QString RecordReport::methodHtml() const
     const QString basis = r.profile.isCustom()
                               ? QString()
                               : QStringLiteral("<tr>%1</tr>").arg(row(tr("检测依据"), tr("%1（%2 第 %3 版）")
-                                                                     .arg(r.profile.standard, profileWords(r).title, r.profile.version)));
+                                                                     .arg(r.profile.standard, profileTitle, r.profile.version)));
     const QString purges = r.purges > 0 ? tr("先吹拂 %1 次，不计；").arg(r.purges) : QString();
     return QStringLiteral("<h2>%1</h2><table width='100%'>%4<tr>%2</tr><tr>%3</tr></table>")
         .arg(esc(tr("检测方法")), row(tr("方法"), method), row(tr("规则"), purges + rules), basis);
@@ -141,7 +144,7 @@ QString RecordReport::resultHtml() const
                      : r.outcome == TestRecord::Outcome::Invalid ? tr("无效")
                                                                  : tr("中止");
     const QString source = r.limit.row.isEmpty() ? LimitChoice::sourceText(r.limit.source)
-                                                 : LimitChoice::sourceText(r.limit.source) + tr("，") + profileWords(r).row;
+                                                 : LimitChoice::sourceText(r.limit.source) + tr("，") + limitRow;
     const QString limit = r.limit.hasLimit() ? tr("%1 m⁻¹（%2）").arg(figure(r.limit.limitK), source) : tr("无");
     const QString verdict = r.verdict == QLatin1String("pass")   ? tr("合格")
                             : r.verdict == QLatin1String("fail") ? tr("不合格")

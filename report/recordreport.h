@@ -53,6 +53,9 @@ private:
 
     TestRecord r;
     QString stationAddress;
+    // The profile's title and the limit row in the report's language, read once.
+    QString profileTitle;
+    QString limitRow;
     bool checkFailed = false;
 };
 
