@@ -114,6 +114,7 @@ void mainwindow::addPages()
     });
     // A hidden window shows no tab, but a page asked for is built all the same.
     connect(ui.tabWidget, &QTabWidget::currentChanged, this, [this](int index) {
+        fitPage(ui.tabWidget->widget(index));
         if (auto *tab = qobject_cast<LazyTab *>(ui.tabWidget->widget(index)))
             tab->page();
     });
@@ -152,10 +153,32 @@ void mainwindow::retranslate()
     showChecksState();
     showLinkText();
     showResponseCaptions();
-    TextFit::growToFit(this);
+    fitTexts();
     fitTabs();
     placeSettingsButton();
     placeHeaderLabels();
+}
+
+// Only the form's page in front is fitted now; those behind it once the
+// window is up, or when one comes to the front first, so the first poll
+// does not wait for texts nobody sees yet.
+void mainwindow::fitTexts()
+{
+    pagesToFit.clear();
+    for (QWidget *page : {ui.tab, ui.tab_3})
+        if (page != ui.tabWidget->currentWidget())
+            pagesToFit << page;
+    TextFit::growToFit(this, pagesToFit);
+    QTimer::singleShot(0, this, [this] {
+        while (!pagesToFit.isEmpty())
+            fitPage(pagesToFit.first());
+    });
+}
+
+void mainwindow::fitPage(QWidget *page)
+{
+    if (pagesToFit.removeAll(page))
+        TextFit::growToFit(page);
 }
 
 // The English titles of the five tabs are wider than the window; rather

@@ -97,6 +97,8 @@ private:
     // The header's settings button and the shortcut that opens the dialog.
     void addSettingsAccess();
     void placeSettingsButton();
+    void fitTexts();
+    void fitPage(QWidget *page);
     void fitTabs();
     // The pages beside the form's own tab, each given the session and each
     // built when its tab is first shown; their keys work from every tab.
@@ -157,6 +159,7 @@ private:
     DailyChecks *dailyChecks = nullptr;
     QLabel *checksLabel = nullptr;  // shown when [Checks] RequireDaily=true
     qint64 riseMs = -1;             // of the last rise, for the response check
+    QList<QWidget *> pagesToFit;    // the form's pages whose texts are not fitted yet
 
     QLabel *stationLabel = nullptr;  // the station link's state; hidden without a station server
     QLabel *storageLabel = nullptr;

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFontDatabase>
 #include <QPointer>
 
 #include "language/language.h"
@@ -27,7 +26,7 @@ void closeOne(QWidget *widget)
 
 int runProgram(const std::function<void(mainwindow &)> &shown)
 {
-    TextFit::useFormFamily(QFontDatabase().families());
+    TextFit::useFormFamily();
     Language::switchTo(settings::storedLanguage());
     // A session's end, a service stop or Ctrl+C end the program as a click
     // on the window's close button does, whatever box is open, so the

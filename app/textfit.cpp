@@ -25,14 +25,9 @@ QString formFamily()
     return Typeface::formFamily();
 }
 
-QStringList mapFormFamily(const QStringList &knownFamilies)
+void useFormFamily()
 {
-    return Typeface::mapFormFamily(knownFamilies);
-}
-
-void useFormFamily(const QStringList &knownFamilies)
-{
-    mapFormFamily(knownFamilies);
+    Typeface::mapFormFamily();
     QFont font = QApplication::font();
     font.setFamily(formFamily());
     QApplication::setFont(font);
@@ -102,14 +97,23 @@ static void fit(QWidget *w, Qt::Alignment align)
     w->setGeometry(to);
 }
 
-void growToFit(QWidget *root)
+static bool onPageOf(const QWidget *w, const QList<QWidget *> &pages)
+{
+    for (const QWidget *page : pages)
+        if (page->isAncestorOf(w))
+            return true;
+    return false;
+}
+
+void growToFit(QWidget *root, const QList<QWidget *> &later)
 {
     for (QLabel *label : root->findChildren<QLabel *>()) {
-        if (!label->text().isEmpty())
+        if (!label->text().isEmpty() && !onPageOf(label, later))
             fit(label, label->alignment());
     }
     for (QPushButton *button : root->findChildren<QPushButton *>())
-        fit(button, Qt::AlignCenter);
+        if (!onPageOf(button, later))
+            fit(button, Qt::AlignCenter);
 }
 
 } // namespace TextFit

@@ -1,7 +1,8 @@
 #ifndef APP_TEXTFIT_H
 #define APP_TEXTFIT_H
 
-#include <QStringList>
+#include <QList>
+#include <QString>
 
 class QWidget;
 
@@ -19,23 +20,19 @@ void scaleWithScreen();
 // The family the form asks for.
 QString formFamily();
 
-// Maps the form's family to the same typeface under the names it has on
-// other systems, when the system does not know it as is. Takes the system's
-// families (QFontDatabase().families()); returns the names mapped to, empty
-// when nothing was mapped.
-QStringList mapFormFamily(const QStringList &knownFamilies);
-
-// Maps the form's family as mapFormFamily() does and makes it the
-// application's font, so that every widget, dialog and message box draws
-// with that one typeface and no other font file is loaded for them.
-void useFormFamily(const QStringList &knownFamilies);
+// Maps the form's family to the names the same typeface has on other
+// systems (Typeface::mapFormFamily()) and makes it the application's font,
+// so that every widget, dialog and message box draws with that one
+// typeface and no other font file is loaded for them.
+void useFormFamily();
 
 // Grows each label and push button under root whose text does not fit its
 // box to its size hint, about the point where its text is aligned, so the
 // text stays where the form put it; one that would run into a neighbour
 // has its type set smaller instead. No other widget moves. Called again
-// after the texts changed, it starts from the form's boxes.
-void growToFit(QWidget *root);
+// after the texts changed, it starts from the form's boxes. What lies on
+// the pages in 'later' is left for a call on each page alone.
+void growToFit(QWidget *root, const QList<QWidget *> &later = {});
 
 } // namespace TextFit
 

@@ -8,14 +8,17 @@
 #include "api/apiserver.h"
 #include "config/apisettings.h"
 #include "config/recordsettings.h"
+#include "config/inifile.h"
 #include "config/settings.h"
 #include "config/profilesettings.h"
+#include "lane/dailychecks.h"
 #include "lane/lanesession.h"
 #include "lane/recordmaker.h"
 #include "meter/frames.h"
 #include "net/linkkeeper.h"
 #include "net/meterlink.h"
 #include "net/socketclient.h"
+#include "records/recordkeeper.h"
 #include "shm/companionexchange.h"
 #include "station/stationlink.h"
 
@@ -53,6 +56,13 @@ void LaneHost::driveLinkItself()
     connect(link, &MeterLink::linkUp, this, &LaneHost::meterConnected, Qt::QueuedConnection);
     connect(link, &MeterLink::frameReceived, this, &LaneHost::takeFrame);
     connect(client, &SocketClient::beforeConnect, client, &SocketClient::connectToServer);
+    // Polling stopped for a calibration resumes once the meter reports it done.
+    connect(link, &MeterLink::frameReceived, this, [this](const QByteArray &frame) {
+        if (frame == Frames::calibrationDone() && calibrating) {
+            calibrating = false;
+            link->startPolling();
+        }
+    });
 }
 
 void LaneHost::start()
@@ -193,7 +203,7 @@ void LaneHost::startApi()
     if (!bridge) {
         bridge = new ApiBridge(laneSession, laneRecordMaker->databasePath(), this);
         bridge->setMethodInUse(method);
-        bridge->setDailyChecks(dailyChecks);
+        bridge->setDailyChecks(checks);
         bridge->setClearMaxima([this] { clearMaxima(); });
         connect(bridge->server(), &ApiServer::statusChanged, this, &LaneHost::apiStatusChanged);
         connect(laneRecordMaker, &RecordMaker::recordKept, bridge, &ApiBridge::recordKept);
@@ -203,9 +213,60 @@ void LaneHost::startApi()
     bridge->start(settings::storedApiSettings());
 }
 
-void LaneHost::setDailyChecks(DailyChecks *checks)
+DailyChecks *LaneHost::addDailyChecks(QStringList *faults)
 {
-    dailyChecks = checks;
+    if (checks)
+        return checks;
+    checks = new DailyChecks(laneSession, this);
+    checks->setObjectName(QStringLiteral("dailyChecks"));
+    const settings::IniFile file;
+    QStringList found;
+    // A profile's [Checks] replace set.ini's, but for RequireDaily.
+    const auto useRules = [this] {
+        const ProcedureProfile &profile = laneSession->profile();
+        const settings::IniFile rulesFile(profile.path.isEmpty() ? settings::iniPath() : profile.path);
+        CheckRules rules;
+        QString error;
+        if (!CheckRules::read(rulesFile, &rules, &error))
+            qWarning("checks: %s; the default tolerances stand", qPrintable(error));
+        checks->setRules(rules);
+        return error;
+    };
+    const QString rulesFault = useRules();
+    if (!rulesFault.isEmpty())
+        found << rulesFault;
+    connect(laneSession, &LaneSession::profileChanged, checks, useRules);
+    checks->setFilters(readFilters(file, &found));
+    checks->setRequired(requireDailyChecks(file));
+    checks->setOperator(settings::lastOperator());
+    for (const QString &fault : found)
+        qWarning("checks: %s", qPrintable(fault));
+    if (faults)
+        *faults = found;
+    laneSession->setStartGate([this] { return checks->refusesTest(); });
+    connect(laneRecordMaker->keeper(), &RecordKeeper::checksFound, checks, &DailyChecks::takeStored);
+    connect(checks, &DailyChecks::checkFinished, laneRecordMaker, &RecordMaker::keepCheck);
+    connect(checks, &DailyChecks::checkStarted, this, [this] { checks->setOperator(settings::lastOperator()); });
     if (bridge)
         bridge->setDailyChecks(checks);
+    return checks;
+}
+
+void LaneHost::calibrate()
+{
+    if (calibrating)
+        return;
+    calibrating = true;
+    link->stopPolling();
+    sendToMeter(Frames::calibrateStep1());
+    QTimer::singleShot(CalibrationStepsApartMs, this, [this] { sendToMeter(Frames::calibrateStep2()); });
+    // A meter that never reports it done is polled again all the same, so
+    // the lane does not go blind; the daily check has failed by then.
+    QTimer::singleShot(CalibrationStepsApartMs + DailyChecks::CalibrationWaitMs, this, [this] {
+        if (!calibrating)
+            return;
+        qWarning("calibration: the meter did not report it done; polling again");
+        calibrating = false;
+        link->startPolling();
+    });
 }

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "meter/freeaccelseries.h"
 #include "meter/measurement.h"
@@ -41,6 +42,8 @@ public:
     // The services start at the latest this long after start(), so a lane
     // whose meter is away still stores, forwards and serves.
     static constexpr int ServicesLatestMs = 1000;
+    // Between the calibration's two steps, as the meter needs.
+    static constexpr int CalibrationStepsApartMs = 3000;
 
     // The records database is set.ini's, its unsaved folder the default.
     explicit LaneHost(QObject *parent = nullptr);
@@ -59,9 +62,18 @@ public:
     // Null until the services run.
     station::StationLink *stationLink() const { return station; }
     ApiBridge *apiBridge() const { return bridge; }
-    // The daily checks the API may start and that lock its tests; the API
-    // takes them whenever it starts.
-    void setDailyChecks(DailyChecks *checks);
+    // The daily checks, once: set.ini's filters and lock, the tolerances of
+    // the profile's [Checks] (else set.ini's), the lock on every test start,
+    // the checks kept earlier and the records of new ones. The API may start
+    // them. 'faults' gets what the settings got wrong, in the operator's
+    // language; the log names it too.
+    DailyChecks *addDailyChecks(QStringList *faults = nullptr);
+    DailyChecks *dailyChecks() const { return checks; }
+    // The meter's calibration without a window: polling stops, the two steps
+    // go out three seconds apart, and polling resumes when the meter reports
+    // it done (a lane that drives its link itself), or when it has not
+    // within the daily check's wait after the second step.
+    void calibrate();
     bool servicesRunning() const { return servicesStarted; }
 
     // The remembered address once, else a search of the network.
@@ -111,11 +123,12 @@ private:
     CompanionExchange *exchange;
     station::StationLink *station = nullptr;
     ApiBridge *bridge = nullptr;
-    DailyChecks *dailyChecks = nullptr;
+    DailyChecks *checks = nullptr;
     Maxima highest;
     FreeAccelMethod method;
     bool apiWanted = false;
     bool servicesStarted = false;
+    bool calibrating = false;
     bool started = false;
 };
 

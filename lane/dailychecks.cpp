@@ -443,6 +443,13 @@ QVector<CheckKind> DailyChecks::missing() const
     return out;
 }
 
+QString DailyChecks::refusesTest() const
+{
+    if (running())
+        return tr("日常检查正在进行");
+    return locked() ? lockText() : QString();
+}
+
 QString DailyChecks::lockText() const
 {
     QStringList names;

@@ -149,6 +149,9 @@ public:
     bool locked() const { return lockOn && !missing().isEmpty(); }
     // "今日日常检查未完成：" and the missing checks.
     QString lockText() const;
+    // Why no test may start now, in the window's language: a check runs,
+    // or the lock is on. Empty when one may.
+    QString refusesTest() const;
 
 signals:
     void calibrationWanted();

@@ -1793,10 +1793,6 @@
         <translation>%1: %2</translation>
     </message>
     <message>
-        <source>日常检查正在进行</source>
-        <translation>A daily check is running</translation>
-    </message>
-    <message>
         <source>日常检查已完成</source>
         <translation>Daily checks done</translation>
     </message>

@@ -12,14 +12,14 @@ namespace Typeface {
 QString formFamily();
 
 // Maps the form's family to the same typeface under the names it has on
-// other systems, when the system does not know it as is. Takes the system's
-// families (QFontDatabase().families()); returns the names mapped to, empty
-// when nothing was mapped.
-QStringList mapFormFamily(const QStringList &knownFamilies);
+// other systems (Adobe's, then Google's build that Debian ships). Qt tries
+// them only when the system has no family of the form's own name, and
+// skips those it lacks, so the font database is not read for this.
+void mapFormFamily();
 
 // Maps the family and makes it the application's font, so that a report
 // laid out without a window prints with it too.
-void useFormFamily(const QStringList &knownFamilies);
+void useFormFamily();
 
 } // namespace Typeface
 

@@ -28,7 +28,7 @@ struct Lane : testsupport::ClockedLane {
         checks.setRequired(true);
         checks.setFilters({{QStringLiteral("F50"), 50.0, QStringLiteral("ZJ2026-118"), QDate(2027, 6, 30)},
                            {QStringLiteral("OLD"), 30.0, QStringLiteral("ZJ2020-1"), QDate(2026, 1, 1)}});
-        session.setStartGate([this] { return checks.locked() ? checks.lockText() : QString(); });
+        session.setStartGate([this] { return checks.refusesTest(); });
         bridge.setDailyChecks(&checks);
         bridge.start(apirig::onLoopback());
         emit session.linkChanged(LinkKeeper::State::Connected, QStringLiteral("127.0.0.1"));

@@ -152,7 +152,7 @@ private slots:
     void lockRefusesThenAllows()
     {
         Lane lane(Filters + "[Checks]\nRequireDaily=true\nDaily=zero,filter\n");
-        lane.session.setStartGate([&] { return lane.checks.locked() ? lane.checks.lockText() : QString(); });
+        lane.session.setStartGate([&] { return lane.checks.refusesTest(); });
         QSignalSpy calibrate(&lane.checks, &DailyChecks::calibrationWanted);
         QString why;
         QVERIFY(!lane.session.startTest(FreeAccelMethod::r24(), TestSubject(), &why));

@@ -141,6 +141,46 @@ private slots:
         sim.kill();
         sim.waitForFinished();
     }
+
+    // The records tool runs a whole lane without a window: it finds the
+    // simulator, a test the example client starts through the API ends in
+    // a stored record, and SIGTERM ends it with status 0; the record is then
+    // in the lane's database as the program would have kept it.
+    void laneWithoutWindow()
+    {
+        if (e2e::runTool(QStringLiteral("/usr/bin/python3"), {"-c", "import websockets"}) != 0)
+            QSKIP("python3-websockets is not installed (scripts/install-deps.sh installs it)");
+        QProcess sim;
+        sim.start(QStringLiteral(OPA_SIM_PATH), {"--scenario", "free-accel", "--peaks", "1.50,1.30,1.22,1.20,1.25",
+                                                 "--period", "3500", "--quiet"});
+        QVERIFY(sim.waitForReadyRead(10000));
+        QTemporaryDir dir;
+        QVERIFY(testsupport::writeFile(dir.filePath(QStringLiteral("set.ini")),
+            "[Server]\nIP=127.0.0.1\n[Api]\nEnabled=true\nListen=127.0.0.1:8900\nToken=0123456789abcdef0123456789abcdef\n"));
+        QProcess lane;
+        lane.setWorkingDirectory(dir.path());
+        lane.setStandardErrorFile(QProcess::nullDevice());  // the frames it logs
+        lane.start(QStringLiteral(OPA_RECORDS_PATH), {QStringLiteral("lane")});
+        QByteArray printed;
+        QVERIFY2(QTest::qWaitFor([&] { return (printed += lane.readAll()).contains("meter: connected 127.0.0.1\n"); }, 15000), printed.constData());
+        QByteArray said;
+        const int code = e2e::runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral(OPA_SOURCE_DIR "/docs/api-client.py"),
+            QStringLiteral("京C00001"), QStringLiteral("--settings"), dir.filePath(QStringLiteral("set.ini"))}, &said, 90000);
+        const auto record = QRegularExpression(QStringLiteral("\nrecord ([0-9a-f-]{36}) \\(stored\\)\n")).match(QString::fromUtf8(said));
+        QVERIFY2(code == 0 && record.hasMatch(), said.constData());
+        QVERIFY(QTest::qWaitFor([&] { return (printed += lane.readAll()).contains("record " + record.captured(1).toLatin1() + " stored\n"); }, 10000));
+        ::kill(pid_t(lane.processId()), SIGTERM);
+        QVERIFY(lane.waitForFinished(15000));
+        QCOMPARE(lane.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(lane.exitCode(), 0);
+        QProcess show;
+        show.setWorkingDirectory(dir.path());
+        show.start(QStringLiteral(OPA_RECORDS_PATH), {QStringLiteral("show"), record.captured(1)});
+        QVERIFY(show.waitForFinished(15000) && show.exitCode() == 0);
+        QVERIFY2(QString::fromUtf8(show.readAll()).contains(QStringLiteral("京C00001")), said.constData());
+        sim.kill();
+        sim.waitForFinished();
+    }
 };
 
 OPA_TEST_CLASS(tst_Processes)

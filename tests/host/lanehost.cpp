@@ -3,7 +3,9 @@
 #include "api/apibridge.h"
 #include "api/apiserver.h"
 #include "host/lanehost.h"
+#include "lane/dailychecks.h"
 #include "lane/lanesession.h"
+#include "meter/frames.h"
 #include "net/meterlink.h"
 #include "support/testrunner.h"
 #include "support/testsupport.h"
@@ -34,6 +36,7 @@ private slots:
     void maxima_data();
     void maxima();
     void methodInUse();
+    void dailyChecks();
 };
 
 void tst_LaneHost::wholeLane()
@@ -162,6 +165,53 @@ void tst_LaneHost::methodInUse()
     }
     LaneHost next;
     QVERIFY(next.methodInUse().sameRules(chosen) && next.methodInUse().limitK == chosen.limitK);
+}
+
+// The day's checks lock tests in a lane without a window too, and the
+// zero check's calibration runs without one: nothing polled between the two
+// steps, the second no sooner than CalibrationStepsApartMs after the first,
+// polling again once the meter reports it done.
+void tst_LaneHost::dailyChecks()
+{
+    testsupport::ScopedWorkDir work;
+    QVERIFY(writeFile(work.filePath("set.ini"), ApiOff + "[Server]\nIP=127.0.0.1\n[Checks]\nRequireDaily=true\nDaily=zero\n"));
+    testsupport::LoopbackServer meter;
+    QVERIFY(meter.listen());
+    QElapsedTimer sinceStep1;
+    qint64 stepsApartMs = -1;
+    meter.reply = [&](const QByteArray &command) {
+        if (command == Frames::calibrateStep1())
+            sinceStep1.start();
+        if (command == Frames::calibrateStep2()) {
+            stepsApartMs = sinceStep1.elapsed();
+            return Frames::calibrationDone();
+        }
+        return command == Frames::readMeasurement() ? measurementReply(0, 0, 0, 20, 21, 100) : QByteArray();
+    };
+    LaneHost host;
+    host.driveLinkItself();
+    DailyChecks *checks = host.addDailyChecks();
+    QCOMPARE(host.addDailyChecks(), checks);  // once
+    connect(checks, &DailyChecks::calibrationWanted, &host, &LaneHost::calibrate);
+    host.start();
+    host.findMeter();
+    QTRY_VERIFY_WITH_TIMEOUT(host.session()->hasReading(), 10000);
+    QString why;
+    QVERIFY(!host.session()->startTest(FreeAccelMethod::r24(), TestSubject(), &why));
+    QCOMPARE(why, QStringLiteral("今日日常检查未完成：零点"));
+    QVERIFY2(checks->start(CheckKind::Zero, QString(), &why), qPrintable(why));
+    QVERIFY(!host.session()->startTest(FreeAccelMethod::r24(), TestSubject(), &why));
+    QCOMPARE(why, QStringLiteral("日常检查正在进行"));
+    QSignalSpy finished(checks, &DailyChecks::checkFinished);
+    QVERIFY(finished.wait(DailyChecks::CalibrationWaitMs + DailyChecks::SampleMs + 5000));
+    QVERIFY(finished.first().first().value<CheckResult>().passed && checks->missing().isEmpty());
+    QVERIFY(stepsApartMs >= LaneHost::CalibrationStepsApartMs);
+    const QList<QByteArray> sent = meter.commands();
+    const int one = sent.indexOf(Frames::calibrateStep1()), two = sent.indexOf(Frames::calibrateStep2());
+    QCOMPARE(two, one + 1);
+    QVERIFY(sent.mid(two).contains(Frames::readMeasurement()));
+    QVERIFY2(host.session()->startTest(FreeAccelMethod::r24(), TestSubject(), &why), qPrintable(why));
+    host.session()->stopTest();
 }
 
 OPA_TEST_CLASS(tst_LaneHost)

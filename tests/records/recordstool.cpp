@@ -1,6 +1,5 @@
 #include <QtTest>
 
-#include <QFontDatabase>
 
 #include "support/testrunner.h"
 
@@ -103,6 +102,8 @@ private slots:
                                           << ": not a records database, or damaged" << "";
         QTest::newRow("no command") << QStringList{} << 2 << "missing command" << "";
         QTest::newRow("unknown command") << QStringList{"delete", "--db", d} << 2 << "unknown command 'delete'" << "";
+        QTest::newRow("lane: set.ini's database only") << QStringList{"lane", "--db", d} << 2 << "Unknown option 'db'" << "";
+        QTest::newRow("lane: no argument") << QStringList{"lane", "now"} << 2 << "lane: unexpected argument 'now'" << "";
         // A record's text cannot clear the terminal or turn the line around.
         QTest::newRow("controls escaped: list") << QStringList{"list", "--db", d} << 0 << "京A\\x1b[2J\\x9b1\\u202e" << "";
         QTest::newRow("controls escaped: list --json") << QStringList{"list", "--json", "--db", d} << 0 << "京A\\u001b[2J\\u009b1\\u202e" << "";
@@ -136,7 +137,7 @@ private slots:
             QSKIP("pdffonts (poppler-utils) is not installed");
         const QString pdf = dir.filePath("report.pdf");
         QCOMPARE(runTool({"report", id("京A12345"), "--pdf", pdf, "--db", db}).status, 0);
-        Typeface::mapFormFamily(QFontDatabase().families());
+        Typeface::mapFormFamily();
         const QString family = QFontInfo(QFont(Typeface::formFamily())).family().remove(' ');
         QStringList cjk;
         for (const QString &font : pdfFonts(pdf))

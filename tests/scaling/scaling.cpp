@@ -19,7 +19,7 @@ int measure(int argc, char **argv)
 {
     TextFit::scaleWithScreen();  // as main() does
     QApplication app(argc, argv);
-    TextFit::useFormFamily(QFontDatabase().families());
+    TextFit::useFormFamily();
     // The button images, as the working folder holds them beside set.ini.
     QTemporaryDir dir;
     for (const char *image : {"ang.png", "ang@2x.png", "time.png", "time@2x.png"})
@@ -29,6 +29,10 @@ int measure(int argc, char **argv)
     Ui::mainwindowClass form;
     form.setupUi(&bare);
     mainwindow window;
+    // The pages behind the one in front are fitted once the window is up.
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
     QJsonObject boxes;
     QJsonArray cut;
     for (QWidget *drawn : bare.findChildren<QWidget *>()) {

@@ -6,6 +6,7 @@
 #include "common/console.h"
 #include "config/recordsettings.h"
 #include "config/stationsettings.h"
+#include "recordtool/lanerun.h"
 #include "recordtool/recordsjobs.h"
 #include "recordtool/recordsoptions.h"
 
@@ -34,5 +35,7 @@ int main(int argc, char *argv[])
     const int early = commandline::finishEarly(arguments, QStringLiteral("opacimeter-records"), recordsUsage);
     if (early >= 0)
         return early;
+    if (arguments.command == RecordsArguments::Lane)
+        return runLane();
     return runRecordsCommand(arguments);
 }

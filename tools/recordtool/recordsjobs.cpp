@@ -1,6 +1,5 @@
 #include "recordtool/recordsjobs.h"
 
-#include <QFontDatabase>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -279,7 +278,7 @@ int report(Source &source, const RecordsArguments &a)
         return status;
     // The page speaks the lane's language, in the program's typeface; what
     // the tool prints does neither.
-    Typeface::useFormFamily(QFontDatabase().families());
+    Typeface::useFormFamily();
     Language::switchTo(settings::storedLanguage());
     QString error;
     RecordReport page(record);
@@ -350,6 +349,7 @@ int runOn(Source &source, const RecordsArguments &arguments)
         return report(source, arguments);
     case RecordsArguments::Verify:
     case RecordsArguments::Sync:
+    case RecordsArguments::Lane:
         break;
     }
     return 2;

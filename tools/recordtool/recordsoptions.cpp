@@ -7,13 +7,15 @@ namespace {
 
 const QStringList CommandNames = {QStringLiteral("list"), QStringLiteral("show"),
                                   QStringLiteral("export"), QStringLiteral("report"),
-                                  QStringLiteral("verify"), QStringLiteral("sync")};
+                                  QStringLiteral("verify"), QStringLiteral("sync"),
+                                  QStringLiteral("lane")};
 
 using A = RecordsArguments;
 using Option = commandline::Option<A>;
 
 const QString Description =
-    QStringLiteral("Reads the lane's test records: lists, shows, exports, prints and checks them.");
+    QStringLiteral("Reads the lane's test records: lists, shows, exports, prints and checks them; "
+                   "runs the lane without a window.");
 
 QString date(const QString &value, QDate *out)
 {
@@ -167,6 +169,7 @@ QString recordsUsage()
                "       opacimeter-records report ID --pdf FILE [--db FILE]\n"
                "       opacimeter-records verify [--db FILE]\n"
                "       opacimeter-records sync [--retry-refused] [--db FILE]\n"
+               "       opacimeter-records lane\n"
                "  list, show, export, report and sync also take [--server-host HOST] [--server-port PORT]\n"
                "  [--server-name NAME] [--server-user USER] [--password-file FILE] [--sslmode MODE]\n\n"),
         Description, optionTable(),
@@ -180,12 +183,16 @@ QString recordsUsage()
                "  verify   recompute every record's hash and print the ids that differ\n"
                "  sync     send the records queued for the station's server once, and name\n"
                "           those it set aside (refused, or held otherwise under their id)\n"
+               "  lane     run the lane of set.ini in this folder without a window, as the\n"
+               "           program does (meter, records, station, API, companion), until\n"
+               "           SIGINT, SIGTERM or SIGHUP; prints the link's state and each record kept\n"
                "\n"
                "Options may stand before or after the command. export writes UTF-8 with a\n"
                "byte-order mark, so that spreadsheets read it as UTF-8.\n"
                "The lane database is set.ini's [Database] File, else results/opacimeter.sqlite;\n"
                "the server's settings come from set.ini's [Database] keys where no option gives\n"
-               "them. The tool only reads the database, except that sync marks what it sent.\n"
+               "them. The tool only reads the database, except that sync marks what it sent\n"
+               "and lane keeps the records of its tests as the program does.\n"
                "Exit status: 0 on success, 1 when a record is not found, verify finds a\n"
                "difference, sync leaves records queued or set aside or a database cannot be read,\n"
                "2 on bad arguments."));

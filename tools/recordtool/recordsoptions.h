@@ -10,7 +10,7 @@
 
 struct RecordsArguments : commandline::Parsed
 {
-    enum Command { List, Show, Export, Report, Verify, Sync };
+    enum Command { List, Show, Export, Report, Verify, Sync, Lane };
     Command command = List;
 
     QString database = QStringLiteral("results/opacimeter.sqlite");
