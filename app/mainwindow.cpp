@@ -71,7 +71,7 @@ mainwindow::mainwindow(QWidget *parent)
     addPages();
     addDailyChecks();
     addSettingsAccess();
-    retranslate();
+    showTexts();
 }
 
 mainwindow::~mainwindow()
@@ -143,6 +143,12 @@ void mainwindow::changeEvent(QEvent *event)
 
 void mainwindow::retranslate()
 {
+    showTexts();
+    placeTexts();
+}
+
+void mainwindow::showTexts()
+{
     ui.retranslateUi(this);
     ui.tabWidget->setTabText(ui.tabWidget->indexOf(trendTab),
                              QCoreApplication::translate("mainwindowClass", "实时曲线"));
@@ -153,6 +159,11 @@ void mainwindow::retranslate()
     showChecksState();
     showLinkText();
     showResponseCaptions();
+}
+
+void mainwindow::placeTexts()
+{
+    textsPlaced = true;
     fitTexts();
     fitTabs();
     placeSettingsButton();
@@ -213,8 +224,12 @@ void mainwindow::startApiWithServices()
 void mainwindow::showEvent(QShowEvent *event)
 {
     Q_UNUSED(event);
-    QTimer::singleShot(DiscoveryDelayMs, this, [this] { startFind(); });
+    QTimer::singleShot(DiscoveryDelayMs, Qt::PreciseTimer, this, [this] { startFind(); });
     QTimer::singleShot(noticeDelayMs, this, [this] { showConnectionNotice(); });
+    // The texts are measured as the window first shows, before it is
+    // painted: after the discovery's 100 ms have begun, which they need not delay.
+    if (!textsPlaced)
+        placeTexts();
 }
 
 void mainwindow::showConnectionNotice()

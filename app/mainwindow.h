@@ -108,8 +108,12 @@ private:
     void showChecksState();
     void bindPageKeys();
     // The form's texts and the texts that follow the program's state, in
-    // the language now shown.
+    // the language now shown (showTexts), each fitted to its box and the
+    // header's labels placed about them (placeTexts): at the first show,
+    // and at every change of language.
     void retranslate();
+    void showTexts();
+    void placeTexts();
     void showLinkText();
     void showElsewhere();
     void showResponseCaptions();
@@ -160,6 +164,7 @@ private:
     QLabel *checksLabel = nullptr;  // shown when [Checks] RequireDaily=true
     qint64 riseMs = -1;             // of the last rise, for the response check
     QList<QWidget *> pagesToFit;    // the form's pages whose texts are not fitted yet
+    bool textsPlaced = false;       // placeTexts() has run
 
     QLabel *stationLabel = nullptr;  // the station link's state; hidden without a station server
     QLabel *storageLabel = nullptr;

@@ -41,7 +41,6 @@ void mainwindow::addSettingsAccess()
     addAction(action);
     connect(action, &QAction::triggered, this, &mainwindow::openSettings);
 
-    placeSettingsButton();
     connect(this, &mainwindow::languageChosen, this, [](const QString &code) { Language::switchTo(code); });
     connect(this, &mainwindow::apiSettingsChanged, this, &mainwindow::restartApi);
 }

@@ -45,6 +45,8 @@ void mainwindow::useStationServer()
 // long text is shortened there and shown whole in the tooltip.
 void mainwindow::placeHeaderLabels()
 {
+    if (!textsPlaced)
+        return;
     const int gap = 16;
     const int left = ui.label_7->x() + ui.label_7->fontMetrics().horizontalAdvance(ui.label_7->text()) + gap;
     int right = ui.label_link->geometry().right() - ui.label_link->contentsMargins().right()

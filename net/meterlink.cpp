@@ -17,6 +17,9 @@ MeterLink::MeterLink(QObject *parent)
     : QObject(parent), networkClient(new SocketClient(this)), sweep(new ServerSweep(this)), timer(new QTimer(this))
 {
     timer->setObjectName(QStringLiteral("pollTimer"));
+    // Ten polls a second, each 100 ms after the last: a coarse timer may
+    // fire 5 % early or late to share a wake-up with others.
+    timer->setTimerType(Qt::PreciseTimer);
     connect(networkClient, &SocketClient::findEnableReady, this, [this](const QString &ip) {
         if (!serialInUse)
             emit linkUp(ip);

@@ -162,7 +162,10 @@ private slots:
         lane.setStandardErrorFile(QProcess::nullDevice());  // the frames it logs
         lane.start(QStringLiteral(OPA_RECORDS_PATH), {QStringLiteral("lane")});
         QByteArray printed;
-        QVERIFY2(QTest::qWaitFor([&] { return (printed += lane.readAll()).contains("meter: connected 127.0.0.1\n"); }, 15000), printed.constData());
+        // The API starts after the first poll.
+        QVERIFY2(QTest::qWaitFor([&] { return (printed += lane.readAll()).contains("api: listening on ws://127.0.0.1:8900/\n"); }, 15000),
+                 printed.constData());
+        QVERIFY(printed.contains("meter: connected 127.0.0.1\n"));
         QByteArray said;
         const int code = e2e::runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral(OPA_SOURCE_DIR "/docs/api-client.py"),
             QStringLiteral("京C00001"), QStringLiteral("--settings"), dir.filePath(QStringLiteral("set.ini"))}, &said, 90000);

@@ -49,7 +49,7 @@ void reportEvents(LaneHost &host)
     QObject::connect(maker, &RecordMaker::storageProblem, &host,
                      [](const QString &reason) { console::out(QStringLiteral("storage: ") + reason); });
     QObject::connect(&host, &LaneHost::apiStatusChanged, &host,
-                     [](const QString &status) { console::out(QStringLiteral("api: ") + status); });
+                     [](const QString &status) { console::out(status); });  // "api: ..."
 }
 
 } // namespace
