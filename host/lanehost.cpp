@@ -28,6 +28,7 @@ LaneHost::LaneHost(QObject *parent)
     , laneSession(new LaneSession(this))
     , exchange(new CompanionExchange(this))
     , method(settings::storedFreeAccelMethod())
+    , doneWithinMs(DailyChecks::CalibrationWaitMs)
 {
     laneSession->setObjectName(QStringLiteral("laneSession"));
     useProfile();
@@ -252,18 +253,26 @@ DailyChecks *LaneHost::addDailyChecks(QStringList *faults)
     return checks;
 }
 
+void LaneHost::setCalibrationPacing(int stepsApart, int doneWithin)
+{
+    stepsApartMs = stepsApart;
+    doneWithinMs = doneWithin;
+}
+
 void LaneHost::calibrate()
 {
     if (calibrating)
         return;
     calibrating = true;
+    const int calibration = ++calibrations;
     link->stopPolling();
     sendToMeter(Frames::calibrateStep1());
-    QTimer::singleShot(CalibrationStepsApartMs, this, [this] { sendToMeter(Frames::calibrateStep2()); });
+    // Never early, as a coarse timer may be: the meter needs the time.
+    QTimer::singleShot(stepsApartMs, Qt::PreciseTimer, this, [this] { sendToMeter(Frames::calibrateStep2()); });
     // A meter that never reports it done is polled again all the same, so
     // the lane does not go blind; the daily check has failed by then.
-    QTimer::singleShot(CalibrationStepsApartMs + DailyChecks::CalibrationWaitMs, this, [this] {
-        if (!calibrating)
+    QTimer::singleShot(stepsApartMs + doneWithinMs, this, [this, calibration] {
+        if (!calibrating || calibration != calibrations)
             return;
         qWarning("calibration: the meter did not report it done; polling again");
         calibrating = false;

@@ -68,12 +68,12 @@ public:
     // them. 'faults' gets what the settings got wrong, in the operator's
     // language; the log names it too.
     DailyChecks *addDailyChecks(QStringList *faults = nullptr);
-    DailyChecks *dailyChecks() const { return checks; }
     // The meter's calibration without a window: polling stops, the two steps
     // go out three seconds apart, and polling resumes when the meter reports
     // it done (a lane that drives its link itself), or when it has not
     // within the daily check's wait after the second step.
     void calibrate();
+    void setCalibrationPacing(int stepsApartMs, int doneWithinMs);  // for tests
     bool servicesRunning() const { return servicesStarted; }
 
     // The remembered address once, else a search of the network.
@@ -129,6 +129,9 @@ private:
     bool apiWanted = false;
     bool servicesStarted = false;
     bool calibrating = false;
+    int calibrations = 0;  // so a late fallback knows its own calibration
+    int stepsApartMs = CalibrationStepsApartMs;
+    int doneWithinMs;
     bool started = false;
 };
 
